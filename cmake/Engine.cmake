@@ -1,0 +1,73 @@
+# Build conventions shared by every subsystem, test, fuzzer and benchmark.
+
+add_library(engine_options INTERFACE)
+target_compile_options(engine_options INTERFACE -Wall -Wextra)
+if(ENGINE_WERROR)
+  target_compile_options(engine_options INTERFACE -Werror)
+endif()
+
+if(ENGINE_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+if(ENGINE_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "ENGINE_FUZZ needs clang (CC=clang CXX=clang++)")
+  endif()
+  # Libraries get coverage and the sanitizers; fuzz targets add the libFuzzer main.
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# engine_library(name SOURCES ... [DEPS ...] [PRIVATE_DEPS ...])
+function(engine_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;PRIVATE_DEPS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE engine_options ${ARG_PRIVATE_DEPS})
+endfunction()
+
+# engine_test(name SOURCES ... DEPS ...): one GoogleTest executable, one CTest entry.
+function(engine_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  find_package(GTest REQUIRED)
+  add_executable(${name} ${ARG_SOURCES})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main engine_options)
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES TIMEOUT 600)
+endfunction()
+
+# engine_fuzzer(name SOURCES ... DEPS ... [RUNS n]): a libFuzzer target, run briefly by CTest.
+function(engine_fuzzer name)
+  cmake_parse_arguments(ARG "" "RUNS" "SOURCES;DEPS" ${ARGN})
+  if(NOT ARG_RUNS)
+    set(ARG_RUNS 20000)
+  endif()
+  add_executable(${name} ${ARG_SOURCES})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} engine_options)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  set(corpus ${CMAKE_CURRENT_BINARY_DIR}/${name}_corpus)
+  file(MAKE_DIRECTORY ${corpus})
+  set(seeds ${CMAKE_CURRENT_SOURCE_DIR}/corpus/${name})
+  if(EXISTS ${seeds})
+    add_test(NAME ${name} COMMAND ${name} -runs=${ARG_RUNS} -max_total_time=120 ${corpus} ${seeds})
+  else()
+    add_test(NAME ${name} COMMAND ${name} -runs=${ARG_RUNS} -max_total_time=120 ${corpus})
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT 300)
+endfunction()
+
+# engine_benchmark(name SOURCES ... DEPS ...): a Google Benchmark, run for a moment by CTest
+# so it keeps building and running; measure with the executable itself.
+function(engine_benchmark name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  find_package(benchmark REQUIRED)
+  add_executable(${name} ${ARG_SOURCES})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/bench)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} benchmark::benchmark engine_options)
+  add_test(NAME ${name} COMMAND ${name} --benchmark_min_time=0.001)
+  set_tests_properties(${name} PROPERTIES TIMEOUT 600 LABELS bench)
+endfunction()

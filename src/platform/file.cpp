@@ -1,0 +1,110 @@
+#include "platform/file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+#include <utility>
+
+#include "platform/text.h"
+
+namespace platform {
+
+std::filesystem::path WidePath(std::u16string_view path) {
+  std::string utf8 = Utf16ToUtf8(path);
+  for (char& c : utf8) {
+    if (c == '\\') c = '/';
+  }
+  return std::filesystem::path(utf8);
+}
+
+File::~File() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+File::File(File&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = std::exchange(other.fd_, -1);
+  }
+  return *this;
+}
+
+File File::OpenRead(const std::filesystem::path& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return File();
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return File();
+  }
+  return File(fd);
+}
+
+File File::CreateForWrite(const std::filesystem::path& path) {
+  return File(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+}
+
+int64_t File::Size() const {
+  struct stat st;
+  if (fd_ < 0 || ::fstat(fd_, &st) != 0) return -1;
+  return static_cast<int64_t>(st.st_size);
+}
+
+int64_t File::ReadAt(void* buffer, std::size_t n, int64_t offset) const {
+  if (fd_ < 0 || offset < 0) return -1;
+  std::size_t done = 0;
+  while (done < n) {
+    ssize_t r = ::pread(fd_, static_cast<char*>(buffer) + done, n - done,
+                        static_cast<off_t>(offset + static_cast<int64_t>(done)));
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (r == 0) break;
+    done += static_cast<std::size_t>(r);
+  }
+  return static_cast<int64_t>(done);
+}
+
+int64_t File::Read(void* buffer, std::size_t n) {
+  if (fd_ < 0) return -1;
+  std::size_t done = 0;
+  while (done < n) {
+    ssize_t r = ::read(fd_, static_cast<char*>(buffer) + done, n - done);
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (r == 0) break;
+    done += static_cast<std::size_t>(r);
+  }
+  return static_cast<int64_t>(done);
+}
+
+bool File::Write(const void* buffer, std::size_t n) {
+  if (fd_ < 0) return false;
+  std::size_t done = 0;
+  while (done < n) {
+    ssize_t r = ::write(fd_, static_cast<const char*>(buffer) + done, n - done);
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<std::size_t>(r);
+  }
+  return true;
+}
+
+int64_t File::Seek(int64_t offset, Origin origin) {
+  if (fd_ < 0) return -1;
+  int whence = origin == Origin::kBegin ? SEEK_SET : origin == Origin::kCurrent ? SEEK_CUR : SEEK_END;
+  off_t r = ::lseek(fd_, static_cast<off_t>(offset), whence);
+  return r < 0 ? -1 : static_cast<int64_t>(r);
+}
+
+}  // namespace platform

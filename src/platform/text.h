@@ -1,0 +1,37 @@
+// Code-page and Unicode conversions of the engine's narrow and wide texts.
+// Narrow game text is CP932 (the Japanese Windows code page); wide text is UTF-16.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+inline constexpr char16_t kReplacementChar = 0xFFFD;
+
+// CP932 bytes to UTF-16. Bytes that do not decode become U+FFFD; a lead byte
+// that ends the input becomes U+FFFD too. Never fails, never reads past `in`.
+std::u16string Cp932ToUtf16(std::string_view in);
+
+// UTF-16 to CP932. Characters CP932 lacks become '?'.
+std::string Utf16ToCp932(std::u16string_view in);
+
+// UTF-16 to UTF-8 and back, for file names and terminal output. Unpaired
+// surrogates and malformed UTF-8 become U+FFFD.
+std::string Utf16ToUtf8(std::u16string_view in);
+std::u16string Utf8ToUtf16(std::string_view in);
+
+// The lead-byte test of CP932 (0x81-0x9F, 0xE0-0xFC), independent of the locale.
+constexpr bool IsCp932LeadByte(unsigned char b) {
+  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+// Length of a NUL-terminated wide text.
+std::size_t WideLength(const char16_t* s);
+
+// Copies `src` into `dst` of `capacity` units (capacity >= 1), cut to fit, always terminated.
+// Returns the units copied, terminator excluded.
+std::size_t CopyWide(char16_t* dst, std::size_t capacity, std::u16string_view src);
+
+}  // namespace platform
