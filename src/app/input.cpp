@@ -1,0 +1,221 @@
+#include "app/input.h"
+
+#include <cstring>
+
+#include "platform/clock.h"
+#include "platform/event_source.h"
+
+namespace App {
+
+const std::array<KeyButton, 22> KeyButtonMap = {{
+    {kMouseButton0, kButtonClick},
+    {kMouseButton1, kButtonRightClick},
+    {kMouseButton2, kButtonMiddle},
+    {DIK_UP, kButtonUp},
+    {DIK_DOWN, kButtonDown},
+    {DIK_LEFT, kButtonLeft},
+    {DIK_RIGHT, kButtonRight},
+    {DIK_NUMPAD8, kButtonUp},
+    {DIK_NUMPAD2, kButtonDown},
+    {DIK_NUMPAD4, kButtonLeft},
+    {DIK_NUMPAD6, kButtonRight},
+    {DIK_NUMPADENTER, kButtonEnter},
+    {DIK_RETURN, kButtonEnter},
+    {DIK_ESCAPE, kButtonEscape},
+    {DIK_NUMPAD0, kButtonEscape},
+    {DIK_NUMPAD1, kButtonNumpad1},
+    {DIK_NUMPAD3, kButtonNumpad3},
+    {DIK_NUMPAD7, kButtonSkip1},
+    {DIK_NUMPAD9, kButtonSkip2},
+    {DIK_F12, kButtonQuit},
+    {DIK_LCONTROL, kButtonSkip1},
+    {DIK_RCONTROL, kButtonSkip2},
+}};
+
+namespace {
+
+constexpr int kMapBytes = kKeyCount / 8;
+// A held key fires on its first repeat step, then after this many steps.
+constexpr uint8_t kRepeatDelay = 16;
+// After the delay, every this many steps.
+constexpr uint8_t kRepeatInterval = 4;
+
+using KeyMap = std::array<uint8_t, kMapBytes>;
+
+struct RepeatCounter {
+  uint8_t delay = kRepeatDelay;
+  uint8_t interval = 0;
+};
+
+struct Devices {
+  KeyMap held{};
+  KeyMap pressed{};
+  KeyMap released{};
+  KeyMap repeat{};
+  std::array<RepeatCounter, kKeyCount> counters{};
+  int32_t dx = 0;
+  int32_t dy = 0;
+  int32_t wheel = 0;
+  float repeat_interval = 0.016666668f;
+  uint32_t last_repeat_ms = 0;  // clock value of the last repeat step
+  bool character_arrived = false;
+};
+
+Devices& State() {
+  static Devices devices;
+  return devices;
+}
+
+bool TestBit(const KeyMap& map, int key) {
+  if (key < 0 || key >= kKeyCount) return false;
+  return (map[static_cast<size_t>(key) / 8] & (0x80 >> (key % 8))) != 0;
+}
+
+void PutBit(KeyMap& map, int key, bool on) {
+  uint8_t mask = static_cast<uint8_t>(0x80 >> (key % 8));
+  if (on) {
+    map[static_cast<size_t>(key) / 8] |= mask;
+  } else {
+    map[static_cast<size_t>(key) / 8] &= static_cast<uint8_t>(~mask);
+  }
+}
+
+// Reads both devices into a new held map and derives pressed and released.
+void PollDevices(Devices& d) {
+  platform::IEventSource& source = platform::EventSource();
+  KeyMap now{};
+  uint8_t keys[platform::kKeyboardKeys];
+  if (source.ReadKeyboard(std::span<uint8_t, platform::kKeyboardKeys>(keys))) {
+    for (int k = 0; k < platform::kKeyboardKeys; ++k) PutBit(now, k, (keys[k] & 0x80) != 0);
+  }
+  platform::MouseState mouse;
+  if (source.ReadMouse(mouse)) {
+    for (int b = 0; b < 3; ++b) PutBit(now, kMouseButton0 + b, (mouse.buttons[b] & 0x80) != 0);
+    d.dx = mouse.dx;
+    d.dy = mouse.dy;
+    d.wheel = mouse.wheel;
+  }
+  for (int i = 0; i < kMapBytes; ++i) {
+    d.pressed[i] = static_cast<uint8_t>((d.held[i] ^ now[i]) & now[i]);
+    d.released[i] = static_cast<uint8_t>((now[i] ^ d.held[i]) & d.held[i]);
+  }
+  d.held = now;
+}
+
+void StepRepeat(Devices& d) {
+  for (int k = 0; k < kKeyCount; ++k) {
+    RepeatCounter& c = d.counters[static_cast<size_t>(k)];
+    if (!TestBit(d.held, k)) {
+      PutBit(d.repeat, k, false);
+      c = RepeatCounter{};
+    } else if (c.delay != 0) {
+      PutBit(d.repeat, k, c.delay == kRepeatDelay);
+      --c.delay;
+    } else {
+      if (c.interval == 0) {
+        PutBit(d.repeat, k, true);
+        c.interval = kRepeatInterval;
+      } else {
+        PutBit(d.repeat, k, false);
+      }
+      --c.interval;
+    }
+  }
+}
+
+}  // namespace
+
+InputState& Input() {
+  static InputState state;
+  return state;
+}
+
+int InitInput(const InputParams* params) {
+  Devices& d = State();
+  d.repeat_interval = params ? params->repeat_interval : InputParams{}.repeat_interval;
+  platform::EventSource().AcquireInput();
+  ResetInput();
+  return 1;
+}
+
+void ResetInput() {
+  Devices& d = State();
+  d.held.fill(0);
+  d.pressed.fill(0);
+  d.released.fill(0);
+  d.repeat.fill(0);
+  d.counters.fill(RepeatCounter{});
+  d.last_repeat_ms = platform::TimeGetTime();
+  d.character_arrived = false;
+}
+
+void UpdateInput() {
+  Devices& d = State();
+  PollDevices(d);
+  uint32_t now = platform::TimeGetTime();
+  // Milliseconds elapsed, modulo 2^32, so the clock's wrap does not stall repeats.
+  uint32_t elapsed = now - d.last_repeat_ms;
+  if (static_cast<double>(elapsed) >= static_cast<double>(d.repeat_interval) * 1000.0) {
+    StepRepeat(d);
+    d.last_repeat_ms = now;
+  } else {
+    d.repeat.fill(0);
+  }
+}
+
+void PollInput(InputState* state) {
+  UpdateInput();
+  Devices& d = State();
+  state->held = 0;
+  state->pressed = 0;
+  state->released = 0;
+  state->repeat = 0;
+  for (const KeyButton& row : KeyButtonMap) {
+    int key = static_cast<int>(row.key);
+    if (IsKeyDown(key)) state->held |= row.button;
+    if (IsKeyPressed(key)) state->pressed |= row.button;
+    if (IsKeyReleased(key)) state->released |= row.button;
+    if (IsKeyRepeat(key)) state->repeat |= row.button;
+  }
+  platform::CursorPoint cursor = platform::EventSource().CursorPosition();
+  bool inside = cursor.x >= 0 && cursor.x < kInputAreaWidth && cursor.y >= 0 &&
+                cursor.y < kInputAreaHeight;
+  if (inside) {
+    state->cursor_x = cursor.x;
+    state->cursor_y = cursor.y;
+  }
+  state->wheel = d.wheel;
+  if (!inside) {
+    // A button pressed outside the picture is no click; letting go still counts.
+    state->held &= ~kButtonMouseMask;
+    state->pressed &= ~kButtonMouseMask;
+    state->repeat &= ~kButtonMouseMask;
+  }
+  if (d.character_arrived) {
+    state->held |= kButtonCharacter;
+    d.character_arrived = false;
+  }
+}
+
+bool IsKeyDown(int key) { return TestBit(State().held, key); }
+bool IsKeyPressed(int key) { return TestBit(State().pressed, key); }
+bool IsKeyReleased(int key) { return TestBit(State().released, key); }
+bool IsKeyRepeat(int key) { return TestBit(State().repeat, key); }
+
+void GetMouseDelta(int32_t* dx, int32_t* dy, int32_t* wheel) {
+  const Devices& d = State();
+  if (dx) *dx = d.dx;
+  if (dy) *dy = d.dy;
+  if (wheel) *wheel = d.wheel;
+}
+
+void AcquireInput() { platform::EventSource().AcquireInput(); }
+
+void OnCharacter(uint32_t ch, uint32_t data) {
+  State().character_arrived = true;
+  InputState& state = Input();
+  state.character = ch & 0xFFFF;
+  state.character_data = data;
+}
+
+}  // namespace App
