@@ -1,0 +1,43 @@
+// Arithmetic shared by the two pixel-routine families.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+
+#include "dxdraw/pixel.h"
+
+namespace DxDraw::pixel_detail {
+
+// floor(t * x / 255) for t, x in 0..255, without a division.
+inline constexpr int Mul255(int t, int x) {
+  int p = t * x;
+  return (p + 1 + (p >> 8)) >> 8;
+}
+
+// floor(o * a / 256), o in 0..256.
+inline constexpr int Mul256(int o, int a) { return (o * a) >> 8; }
+
+// The opacity weight: 0 for 0, else v + 1, so 255 weighs a full 256.
+inline constexpr int Weight(int v) { return v == 0 ? 0 : v + 1; }
+
+// The highest level an operation reads; the caller's level is clamped into
+// 0..this so no weight leaves its range whatever the descriptor says.
+inline constexpr int MaxLevel(int op) {
+  return (op == BLT_BRIGHT || op == BLT_FADE || op == BLT_MASK) ? 512 : 256;
+}
+
+inline int ReadLevel(const BLTPARAM* param, int op) {
+  int level = static_cast<int16_t>(param->Level & 0xFFFF);
+  return std::clamp(level, 0, MaxLevel(op));
+}
+
+// The new T of rules 0-2 from the raw source T; rule 3 keeps dT.
+template <int Rule>
+inline constexpr int RuleT(int sT, int dT) {
+  if constexpr (Rule == 0) return sT;
+  else if constexpr (Rule == 1) return std::max(0, sT + dT - 255);
+  else if constexpr (Rule == 2) return std::min(255, dT + 255 - sT);
+  else return dT;
+}
+
+}  // namespace DxDraw::pixel_detail

@@ -1,0 +1,156 @@
+// The single family: one pixel at a time, divisions by 255 and level scaling by
+// exact integer arithmetic. Plain loops the compiler is free to vectorise.
+#include <array>
+#include <cstring>
+
+#include "dxdraw/pixel_internal.h"
+
+namespace DxDraw {
+namespace {
+
+using namespace pixel_detail;
+
+// Per-call constants of a routine.
+struct SingleContext {
+  int level;      // clamped level L
+  int k;          // L - 256 when L > 256
+  uint8_t mask[3];  // colour mask bytes for B, G, R
+};
+
+// bright1(x) for L > 256.
+inline int Bright1(const SingleContext& c, int x) { return Mul256(256 - c.k, x) + Mul256(c.k, 255); }
+
+inline int Lerp(int a, int x, int y) { return Mul255(a, x) + Mul255(255 - a, y); }
+
+// One colour channel: s the masked source colour, d the destination colour, sT and
+// dT the raw transparencies, m the mask pixel's B byte.
+template <int Op, bool Weighted, bool High>
+inline int Channel(const SingleContext& c, int s, int d, int sT, int dT, int m) {
+  const int so = 255 - sT;
+  const int L = c.level;
+  if constexpr (Op == BLT_COPY) {
+    if constexpr (Weighted) return Mul255(so, s) + Mul255(sT, d);
+    else return s;
+  } else if constexpr (Op == BLT_BRIGHT) {
+    int b = High ? Bright1(c, s) : Mul256(L, s);
+    if constexpr (Weighted) return Mul255(so, b) + Mul255(sT, d);
+    else return b;
+  } else if constexpr (Op == BLT_FADE) {
+    if constexpr (High) {
+      if constexpr (Weighted) return Mul255(so, Bright1(c, s)) + Mul255(sT, d);
+      else return Bright1(c, s);
+    } else {
+      if constexpr (Weighted) return Lerp(Mul256(L, so), s, d);
+      else return Mul256(L, s) + Mul256(256 - L, d);
+    }
+  } else if constexpr (Op == BLT_ADD) {
+    int amount = Weighted ? Mul255(so, Mul256(L, s)) : Mul256(L, s);
+    return std::min(255, d + amount);
+  } else if constexpr (Op == BLT_SUB) {
+    int amount = Weighted ? Mul255(so, Mul256(L, s)) : Mul256(L, s);
+    return std::max(0, d - amount);
+  } else if constexpr (Op == BLT_MASK) {
+    int a = std::clamp(m + L - 256, 0, 255);
+    if constexpr (Weighted) a = Mul255(a, so);
+    return Lerp(a, s, d);
+  } else if constexpr (Op == BLT_XOR) {
+    int amount = Weighted ? Mul255(so, Mul256(L, s)) : Mul256(L, s);
+    return d ^ amount;
+  } else {
+    static_assert(Op == BLT_BLEND2);
+    const int dO = 255 - dT;
+    int a = Weighted ? Mul256(L, Mul255(dO, so)) : Mul256(L, dO);
+    return Lerp(a, s, d);
+  }
+}
+
+template <int Op, int Rule, bool Weighted, bool High>
+void SingleRows(const SingleContext& c, uint8_t* dst, const uint8_t* src, const uint8_t* mask,
+                int width, ptrdiff_t dstPitch, ptrdiff_t srcPitch, ptrdiff_t maskPitch, int height) {
+  for (int row = 0; row < height; ++row) {
+    for (int x = 0; x < width; ++x) {
+      uint8_t* d = dst + 4 * x;
+      const uint8_t* s = src + 4 * x;
+      const int m = (Op == BLT_MASK) ? mask[4 * x] : 0;
+      const int sT = s[3];
+      const int dT = d[3];
+      uint8_t out[4];
+      for (int ch = 0; ch < 3; ++ch)
+        out[ch] = static_cast<uint8_t>(Channel<Op, Weighted, High>(c, s[ch] & c.mask[ch], d[ch], sT, dT, m));
+      if constexpr (Op == BLT_BLEND2) out[3] = static_cast<uint8_t>(dT);
+      else out[3] = static_cast<uint8_t>(RuleT<Rule>(sT, dT));
+      std::memcpy(d, out, 4);
+    }
+    dst += dstPitch;
+    src += srcPitch;
+    if constexpr (Op == BLT_MASK) mask += maskPitch;
+  }
+}
+
+template <int Op, int Rule>
+void SingleRoutine(uint8_t* dst, const uint8_t* src, const uint8_t* mask, int width,
+                   const BLTPARAM* param, ptrdiff_t dstPitch, ptrdiff_t srcPitch,
+                   ptrdiff_t maskPitch, int height) {
+  if (width < 1 || height < 1) return;
+  // Every operation but the masked transition picks its variant from bits 16-23 as
+  // a whole; anything but the three known values is the plain, unmasked variant.
+  bool weighted;
+  bool colourMask;
+  if constexpr (Op == BLT_MASK) {
+    weighted = (param->Flags & BLT_WEIGHTED) != 0;
+    colourMask = true;
+  } else {
+    const uint32_t variant = param->Flags & BLT_VARIANTMASK;
+    weighted = variant == BLT_WEIGHTED || variant == (BLT_WEIGHTED | BLT_COLORMASK);
+    colourMask = variant == BLT_COLORMASK || variant == (BLT_WEIGHTED | BLT_COLORMASK);
+  }
+  SingleContext c;
+  c.level = ReadLevel(param, Op);
+  c.k = c.level - 256;
+  const uint32_t m = colourMask ? param->ColorMask : 0xFFFFFFFFu;
+  c.mask[0] = static_cast<uint8_t>(m);
+  c.mask[1] = static_cast<uint8_t>(m >> 8);
+  c.mask[2] = static_cast<uint8_t>(m >> 16);
+  const bool high = c.level > 256;
+  auto run = [&]<bool W, bool H>() {
+    SingleRows<Op, Rule, W, H>(c, dst, src, mask, width, dstPitch, srcPitch, maskPitch, height);
+  };
+  if (weighted) {
+    if (high) run.template operator()<true, true>();
+    else run.template operator()<true, false>();
+  } else {
+    if (high) run.template operator()<false, true>();
+    else run.template operator()<false, false>();
+  }
+}
+
+template <int Op>
+constexpr void FillOperation(std::array<PixelOpProc, kPixelOpCount>& table) {
+  if constexpr (Op == BLT_BLEND2) {
+    for (int rule = 0; rule < 4; ++rule) table[16 * rule + Op] = &SingleRoutine<Op, 0>;
+  } else {
+    table[Op] = &SingleRoutine<Op, 0>;
+    table[16 + Op] = &SingleRoutine<Op, 1>;
+    table[32 + Op] = &SingleRoutine<Op, 2>;
+    table[48 + Op] = &SingleRoutine<Op, 3>;
+  }
+}
+
+constexpr std::array<PixelOpProc, kPixelOpCount> MakeSingleTable() {
+  std::array<PixelOpProc, kPixelOpCount> table{};
+  FillOperation<BLT_COPY>(table);
+  FillOperation<BLT_BRIGHT>(table);
+  FillOperation<BLT_FADE>(table);
+  FillOperation<BLT_ADD>(table);
+  FillOperation<BLT_SUB>(table);
+  FillOperation<BLT_MASK>(table);
+  FillOperation<BLT_XOR>(table);
+  FillOperation<BLT_BLEND2>(table);
+  return table;
+}
+
+}  // namespace
+
+constinit const std::array<PixelOpProc, kPixelOpCount> PixelOpTable = MakeSingleTable();
+
+}  // namespace DxDraw
