@@ -1,0 +1,94 @@
+#include "platform/glyph_rasterizer.h"
+
+#include <algorithm>
+#include <atomic>
+
+namespace platform {
+
+char32_t NextCodePoint(std::u16string_view text, size_t& index) {
+  char16_t first = text[index++];
+  if (first >= 0xD800 && first <= 0xDBFF && index < text.size()) {
+    char16_t second = text[index];
+    if (second >= 0xDC00 && second <= 0xDFFF) {
+      ++index;
+      return 0x10000 + ((static_cast<char32_t>(first) - 0xD800) << 10) + (second - 0xDC00);
+    }
+  }
+  return first;
+}
+
+int HeadlessAdvance(char32_t ch, int height) {
+  bool half = ch < 0x100 || (ch >= 0xFF61 && ch <= 0xFF9F);
+  return half ? height / 2 : height;
+}
+
+namespace {
+
+class HeadlessFace : public IFontFace {
+ public:
+  HeadlessFace(int height, std::shared_ptr<int> renders)
+      : height_(std::max(height, 1)), renders_(std::move(renders)) {}
+
+  int CellHeight() const override { return height_; }
+
+  int TextWidth(std::u16string_view text) override {
+    int width = 0;
+    for (size_t i = 0; i < text.size();) width += HeadlessAdvance(NextCodePoint(text, i), height_);
+    return width;
+  }
+
+  void Render(std::u16string_view text, std::span<uint8_t> pixels, int width, int height,
+              int pitch) override {
+    ++*renders_;
+    int pen = 0;
+    for (size_t i = 0; i < text.size();) {
+      int advance = HeadlessAdvance(NextCodePoint(text, i), height_);
+      int right = std::min(pen + advance - 1, width);
+      int bottom = std::min(height_ - 1, height);
+      for (int y = 0; y < bottom; ++y) {
+        for (int x = std::max(pen, 0); x < right; ++x) {
+          size_t at = static_cast<size_t>(y) * static_cast<size_t>(pitch) + static_cast<size_t>(x);
+          if (at < pixels.size()) pixels[at] = kGlyphLevels;
+        }
+      }
+      pen += advance;
+    }
+  }
+
+ private:
+  int height_;
+  std::shared_ptr<int> renders_;
+};
+
+}  // namespace
+
+std::unique_ptr<IFontFace> HeadlessGlyphRasterizer::OpenFace(const FontRequest& request) {
+  ++faces_opened_;
+  return std::make_unique<HeadlessFace>(request.height, renders_);
+}
+
+std::vector<std::u16string> HeadlessGlyphRasterizer::ListFontFamilies() {
+  return {u"ＭＳ ゴシック", u"ＭＳ 明朝"};
+}
+
+namespace {
+
+HeadlessGlyphRasterizer& BuiltInRasterizer() {
+  static HeadlessGlyphRasterizer rasterizer;
+  return rasterizer;
+}
+
+std::atomic<IGlyphRasterizer*> g_rasterizer{nullptr};
+
+}  // namespace
+
+IGlyphRasterizer& GlyphRasterizer() {
+  IGlyphRasterizer* r = g_rasterizer.load();
+  return r ? *r : BuiltInRasterizer();
+}
+
+IGlyphRasterizer* SetGlyphRasterizer(IGlyphRasterizer* rasterizer) {
+  return g_rasterizer.exchange(rasterizer);
+}
+
+}  // namespace platform
