@@ -27,41 +27,35 @@ struct PIXEL32 {
 static_assert(sizeof(PIXEL32) == 4);
 
 // Operations, bits 0-3 of the flags. 6-9 and 12-15 have no routine.
-enum : uint32_t {
-  BLT_COPY = 0,
-  BLT_BRIGHT = 1,
-  BLT_FADE = 2,
-  BLT_ADD = 3,
-  BLT_SUB = 4,
-  BLT_MASK = 5,
-  BLT_XOR = 10,
-  BLT_BLEND2 = 11,
-  BLT_OPMASK = 0x0F,
-};
+inline constexpr uint32_t BLT_COPY = 0;
+inline constexpr uint32_t BLT_BRIGHT = 1;
+inline constexpr uint32_t BLT_FADE = 2;
+inline constexpr uint32_t BLT_ADD = 3;
+inline constexpr uint32_t BLT_SUB = 4;
+inline constexpr uint32_t BLT_MASK = 5;
+inline constexpr uint32_t BLT_XOR = 10;
+inline constexpr uint32_t BLT_BLEND2 = 11;
+inline constexpr uint32_t BLT_OPMASK = 0x0F;
 
 // Destination-transparency rules, bits 4-5 of the flags: what the destination's T
 // becomes from the raw source T.
-enum : uint32_t {
-  BLT_DEST_SOURCE = 0x00,   // dT := sT
-  BLT_DEST_ADD = 0x10,      // opacities add, saturating
-  BLT_DEST_SUBTRACT = 0x20, // destination opacity minus source opacity, floored at 0
-  BLT_DEST_KEEP = 0x30,     // dT unchanged
-  BLT_DEST_RULEMASK = 0x30,
-};
+inline constexpr uint32_t BLT_DEST_SOURCE = 0x00;   // dT := sT
+inline constexpr uint32_t BLT_DEST_ADD = 0x10;      // opacities add, saturating
+inline constexpr uint32_t BLT_DEST_SUBTRACT = 0x20; // destination opacity minus source opacity, floored at 0
+inline constexpr uint32_t BLT_DEST_KEEP = 0x30;     // dT unchanged
+inline constexpr uint32_t BLT_DEST_RULEMASK = 0x30;
 
 // Other flag bits.
-enum : uint32_t {
-  BLT_INDEXMASK = 0xFF,          // the dispatch index; bits 6-7 must be 0
-  BLT_WEIGHTED = 0x10000,        // weight the result by the source pixel's opacity
-  BLT_PLAIN = 0x20000,           // single routines take their plain variant (rasterisers)
-  BLT_COLORMASK = 0x40000,       // AND the source colour with ColorMask
-  BLT_VARIANTMASK = 0xFF0000,    // the bits the single routines compare as a whole
-  BLT_NOFADESHORTCUT = 0x10000000, // fade under rule 0: level 0 and 256 are drawn as given
-};
+inline constexpr uint32_t BLT_INDEXMASK = 0xFF;          // the dispatch index; bits 6-7 must be 0
+inline constexpr uint32_t BLT_WEIGHTED = 0x10000;        // weight the result by the source pixel's opacity
+inline constexpr uint32_t BLT_PLAIN = 0x20000;           // single routines take their plain variant (rasterisers)
+inline constexpr uint32_t BLT_COLORMASK = 0x40000;       // AND the source colour with ColorMask
+inline constexpr uint32_t BLT_VARIANTMASK = 0xFF0000;    // the bits the single routines compare as a whole
+inline constexpr uint32_t BLT_NOFADESHORTCUT = 0x10000000; // fade under rule 0: level 0 and 256 are drawn as given
 
-// The drawing descriptor. It was eight 32-bit words; the word that carried the mask
-// surface is a pointer here, so every word is a named field. It is only ever passed
-// by pointer and copied, never stored, so its layout is free.
+// The drawing descriptor: eight words, each a named field; the mask surface is a
+// real pointer. It is only ever passed by pointer and copied, never stored, so its
+// layout is free.
 struct BLTPARAM {
   uint32_t Flags = 0;        // operation, rule and variant bits (above)
   int32_t Level = 0;         // only the low 16 bits count, read as a signed 16-bit level
