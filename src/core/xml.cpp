@@ -217,7 +217,6 @@ int XmlParser::Parse(XML::IReader* reader, const XmlCallbacks& callbacks, void* 
   m_pContext = context;
   m_Flags = flags;
   m_Line = 1;
-  m_TagLine = 1;
   m_ErrorLine = 0;
   m_Open = 0;
   m_RootSeen = false;
@@ -245,7 +244,6 @@ int XmlParser::Parse(XML::IReader* reader, const XmlCallbacks& callbacks, void* 
           if (callbacks.text != nullptr && !callbacks.text(context, text)) return kStopped;
           text.clear();
         }
-        m_TagLine = m_Line;
         const int result = ParseTag();
         if (result != kComplete) return result;
       }

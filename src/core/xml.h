@@ -124,7 +124,6 @@ class XmlParser {
   void* m_pContext = nullptr;
   uint32_t m_Flags = 0;
   int m_Line = 1;
-  int m_TagLine = 1;           // line on which the current tag began
   int m_ErrorLine = 0;
   int m_Open = 0;              // elements open
   bool m_RootSeen = false;     // a top-level element has been closed or opened
