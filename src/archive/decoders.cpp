@@ -1,0 +1,157 @@
+// Whole-entry decoders: stored, zlib and LZSS.
+#include <zlib.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <memory>
+
+#include "archive/archive_impl.h"
+
+// --- LZSS --------------------------------------------------------------------
+
+uint64_t LzssDecode(std::span<uint8_t> output, std::span<const uint8_t> input) {
+  constexpr std::size_t kRingSize = 4096;
+  constexpr std::size_t kRingMask = kRingSize - 1;
+  constexpr std::size_t kRingStart = 0xFEE;
+  // The whole ring starts cleared, so every decode of the same stream is alike.
+  std::array<uint8_t, kRingSize> ring{};
+  std::size_t w = kRingStart;
+  const uint8_t* in = input.data();
+  const uint8_t* const in_end = in + input.size();
+  uint8_t* out = output.data();
+  uint8_t* const out_end = out + output.size();
+  unsigned flags = 0;
+  for (;;) {
+    flags >>= 1;
+    if ((flags & 0x100) == 0) {
+      if (in == in_end) break;
+      flags = *in++ | 0xFF00u;  // eight flag bits with a marker above them
+    }
+    if (flags & 1) {
+      if (in == in_end) break;
+      if (out == out_end) return ICompressedFile::kDecodeFailed;
+      const uint8_t c = *in++;
+      *out++ = c;
+      ring[w] = c;
+      w = (w + 1) & kRingMask;
+    } else {
+      if (in_end - in < 2) break;
+      const unsigned b0 = in[0];
+      const unsigned b1 = in[1];
+      in += 2;
+      const std::size_t p = b0 | ((b1 & 0xF0) << 4);
+      const std::size_t length = (b1 & 0x0F) + 3;
+      if (static_cast<std::size_t>(out_end - out) < length) return ICompressedFile::kDecodeFailed;
+      // Byte by byte: a match may overlap what it writes.
+      for (std::size_t i = 0; i < length; ++i) {
+        const uint8_t c = ring[(p + i) & kRingMask];
+        *out++ = c;
+        ring[w] = c;
+        w = (w + 1) & kRingMask;
+      }
+    }
+  }
+  return static_cast<uint64_t>(out - output.data());
+}
+
+// --- Common decoder part -------------------------------------------------------
+
+CDecoderBase::CDecoderBase(IArchiveFile* source, uint64_t decoded_size)
+    : m_pSource(source), m_DecodedSize(decoded_size) {
+  m_pSource->AddRef();
+}
+
+CDecoderBase::~CDecoderBase() { m_pSource->Release(); }
+
+HRESULT CDecoderBase::QueryInterface(const IID& iid, void** out) {
+  if (out != nullptr && IsEqualGUID(iid, IArchiveFile::kIid)) {
+    m_pSource->AddRef();
+    *out = m_pSource;
+    return S_OK;
+  }
+  return CComImpl<ICompressedFile>::QueryInterface(iid, out);
+}
+
+bool CDecoderBase::ReadWindow(std::vector<uint8_t>& in) {
+  const uint64_t n = m_pSource->GetSize();
+  in.resize(static_cast<std::size_t>(n));
+  if (n == 0) return true;
+  if (m_pSource->Seek(0, IArchiveFile::kSeekBegin) != 0) return false;
+  return m_pSource->Read(in.data(), n) == n;
+}
+
+// --- Stored ------------------------------------------------------------------
+
+uint64_t CFlatFile::Decode(void* output) {
+  const uint64_t n = std::min(m_pSource->GetSize(), m_DecodedSize);
+  if (n == 0) return 0;
+  if (m_pSource->Seek(0, IArchiveFile::kSeekBegin) != 0) return 0;
+  return m_pSource->Read(output, n);
+}
+
+// --- zlib --------------------------------------------------------------------
+
+uint64_t CZipFile::Decode(void* output) {
+  const uint64_t window = m_pSource->GetSize();
+  const std::size_t chunk = static_cast<std::size_t>(std::min(window, kStreamChunk));
+  if (chunk == 0) return 0;
+  std::unique_ptr<uint8_t[]> in(new (std::nothrow) uint8_t[chunk]);
+  if (!in) return ICompressedFile::kDecodeFailed;
+  if (m_pSource->Seek(0, IArchiveFile::kSeekBegin) != 0) return 0;
+
+  z_stream z{};
+  if (inflateInit(&z) != Z_OK) return ICompressedFile::kDecodeFailed;
+  struct End {
+    z_stream* z;
+    ~End() { inflateEnd(z); }
+  } end{&z};
+
+  // zlib counts in 32-bit units: the output is handed over in steps it can hold.
+  auto* out = static_cast<uint8_t*>(output);
+  uint64_t out_left = m_DecodedSize;
+  uint64_t produced = 0;
+  uint64_t in_left = window;
+  bool input_short = false;
+  for (;;) {
+    if (z.avail_in == 0 && in_left > 0 && !input_short) {
+      const uint64_t want = std::min<uint64_t>(in_left, chunk);
+      const uint64_t got = m_pSource->Read(in.get(), want);
+      if (got < want) input_short = true;
+      in_left -= got;
+      z.next_in = in.get();
+      z.avail_in = static_cast<uInt>(got);
+    }
+    if (z.avail_out == 0 && out_left > 0) {
+      const uint64_t step = std::min<uint64_t>(out_left, 1u << 30);
+      z.next_out = out + produced;
+      z.avail_out = static_cast<uInt>(step);
+      out_left -= step;
+    }
+    const uInt before_out = z.avail_out;
+    const uInt before_in = z.avail_in;
+    const int r = inflate(&z, Z_NO_FLUSH);
+    produced += before_out - z.avail_out;
+    if (r == Z_STREAM_END) return produced;
+    if (r == Z_BUF_ERROR || (r == Z_OK && z.avail_out == before_out && z.avail_in == before_in)) {
+      // No progress: go on when either side can be refilled; otherwise the output is
+      // full while the stream goes on (it runs past the decoded size), or the input
+      // is used up before the stream's end.
+      const bool more_in = z.avail_in == 0 && in_left > 0 && !input_short;
+      const bool more_out = z.avail_out == 0 && out_left > 0;
+      if (more_in || more_out) continue;
+      if (z.avail_in == 0 && produced < m_DecodedSize) return produced;
+      return ICompressedFile::kDecodeFailed;
+    }
+    if (r != Z_OK) return ICompressedFile::kDecodeFailed;
+  }
+}
+
+// --- LZSS entries --------------------------------------------------------------
+
+uint64_t CEggFile::Decode(void* output) {
+  std::vector<uint8_t> in;
+  if (!ReadWindow(in)) return 0;
+  return LzssDecode(std::span<uint8_t>(static_cast<uint8_t*>(output), static_cast<std::size_t>(m_DecodedSize)),
+                    in);
+}
