@@ -19,6 +19,8 @@ void ClearRecord(ACT* a) {
   a->work = 0;
   a->flags = 0;
   a->state = 0;
+  a->dying = false;
+  a->deletePending = false;
 }
 
 void PushFree(ACT* a) {
@@ -36,6 +38,16 @@ ACT* PopFree() {
   a->inUse = true;
   ++a->serial;
   return a;
+}
+
+// Returns a record to the pool; one whose KillACT is still under way goes when
+// that ends, so the kill never works on a record already on the free list.
+void Recycle(ACT* a) {
+  if (a->dying) {
+    a->deletePending = true;
+  } else {
+    PushFree(a);
+  }
 }
 
 bool IsPoolRecord(const ACT* a) {
@@ -156,14 +168,17 @@ void SendACT(ACT* task, uint32_t message, intptr_t a, intptr_t b) {
 }
 
 void KillACT(ACT* task) {
-  if (!IsLive(task)) return;
+  // A procedure may ask again for a task whose kill is under way; once is enough.
+  if (!IsLive(task) || task->dying) return;
+  task->dying = true;
   while (ACT* child = task->lastChild) {
+    const uint32_t serial = child->serial;
     KillACT(child);
     // KillACT unlinks the child; should a procedure have linked it back, it is
     // taken out here so the loop ends.
     if (task->lastChild == child) DetachACT(task, child);
     // Its ACT_DESTROY may have deleted it already.
-    if (child->inUse) PushFree(child);
+    if (child->inUse && child->serial == serial) Recycle(child);
   }
   if (ACT* parent = task->parent) {
     SendACT(parent, ACT_CHILD_REMOVED, reinterpret_cast<intptr_t>(task), 0);
@@ -172,6 +187,8 @@ void KillACT(ACT* task) {
     task->next = nullptr;
   }
   SendACT(task, ACT_DESTROY, 0, 0);
+  task->dying = false;
+  if (task->deletePending) PushFree(task);
 }
 
 void DeleteACT(ACT* task) {
@@ -180,8 +197,13 @@ void DeleteACT(ACT* task) {
     ReportAssertion(u"act", __LINE__, u"DeleteACT of a record that is not a live task");
     return;
   }
+  if (task->deletePending) {
+    ReportAssertion(u"act", __LINE__, u"DeleteACT of a task already being deleted");
+    return;
+  }
+  const uint32_t serial = task->serial;
   KillACT(task);
-  if (task->inUse) PushFree(task);
+  if (task->inUse && task->serial == serial) Recycle(task);
 }
 
 void DetachACT(ACT* parent, ACT* child) {

@@ -36,6 +36,8 @@ struct ACT {
   int32_t state;      // for the procedure's use, 0 at creation; the script's wait tasks set -1 when done
   uint32_t serial;    // changes each time the record is handed out, so a walk can tell a reused record
   bool inUse;         // false while the record is on the free list
+  bool dying;         // KillACT of this task is under way
+  bool deletePending; // deleted while dying: returned to the pool when the kill ends
 };
 
 // Fills the free list and takes the 16 level roots from it. Run once at start-up.

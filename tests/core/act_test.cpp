@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -245,6 +246,51 @@ TEST_F(ACTTest, ATaskMayDeleteItselfAndEarlierSiblingsDuringTheWalk) {
   EXPECT_EQ(CountFreeACT(), freeBefore + 2);
   EXPECT_EQ(ACTLevelRoot(7)->lastChild, c);
   EXPECT_EQ(c->next, c);
+}
+
+// Deleting from inside a kill: a task that deletes itself when destroyed, and a
+// parent that deletes itself when told a child is going. Each record goes back
+// to the pool exactly once.
+void DeleteOnDestroyProc(ACT* task, uint32_t message, intptr_t, intptr_t) {
+  if (message == ACT_DESTROY) DeleteACT(task);
+}
+void DeleteOnChildRemovedProc(ACT* task, uint32_t message, intptr_t, intptr_t) {
+  if (message == ACT_CHILD_REMOVED) DeleteACT(task);
+}
+
+TEST_F(ACTTest, DeletingFromInsideAKillFreesEachRecordOnce) {
+  const int freeAtStart = CountFreeACT();
+
+  ACT* self = MakeACT(DeleteOnDestroyProc, 1);
+  DeleteACT(self);
+  EXPECT_EQ(CountFreeACT(), freeAtStart);
+
+  self = MakeACT(DeleteOnDestroyProc, 1);
+  LinkACT(0, self);
+  KillACT(self);  // a kill alone keeps the record, but the task deleted itself
+  EXPECT_EQ(CountFreeACT(), freeAtStart);
+
+  ACT* parent = MakeACT(nullptr, 2);
+  Adopt(parent, MakeACT(DeleteOnDestroyProc, 3));
+  Adopt(parent, MakeACT(DeleteOnDestroyProc, 4));
+  DeleteACT(parent);
+  EXPECT_EQ(CountFreeACT(), freeAtStart);
+
+  parent = MakeACT(DeleteOnChildRemovedProc, 5);
+  LinkACT(1, parent);
+  Adopt(parent, MakeACT(nullptr, 6));
+  Adopt(parent, MakeACT(nullptr, 7));
+  DeleteACT(parent->lastChild);
+  EXPECT_EQ(CountFreeACT(), freeAtStart);
+  EXPECT_EQ(ACTLevelRoot(1)->lastChild, nullptr);
+  EXPECT_EQ(g_assertions, 0);
+
+  // The free list is whole: every remaining record can be handed out, each once.
+  std::vector<ACT*> all;
+  for (int i = 0; i < freeAtStart; ++i) all.push_back(MakeACT(nullptr, i));
+  std::sort(all.begin(), all.end());
+  EXPECT_EQ(std::adjacent_find(all.begin(), all.end()), all.end());
+  EXPECT_EQ(CountFreeACT(), 0);
 }
 
 TEST_F(ACTTest, TermReturnsEveryLinkedRecord) {
