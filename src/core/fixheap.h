@@ -23,9 +23,8 @@
 
 // One chunk: the holder keeps the header fields and the lock; the area holds the
 // allocation bitmap and the blocks. The area's first kHeaderBytes are left
-// unused: the block count and the position of block 0 follow the original
-// layout, where the header lived there, so a chunk of a given size holds the
-// same number of blocks on every build.
+// unused: they are the room of the 32-bit header layout, kept so that the block
+// count and the position of block 0 are the same on every build.
 class FixHeap {
  public:
   static constexpr std::size_t kHeaderBytes = 48;  // room of the header; the bitmap follows
