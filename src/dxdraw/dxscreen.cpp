@@ -1,0 +1,111 @@
+#include "dxdraw/dxscreen.h"
+
+#include "dxdraw/dxsurface.h"
+#include "platform/presenter.h"
+
+namespace DxDraw {
+
+namespace {
+
+bool g_ShowSystemCursor = true;
+
+}  // namespace
+
+bool ShowSystemCursor() { return g_ShowSystemCursor; }
+
+// ---- DxScreenSurface ----
+
+DxScreenSurface::DxScreenSurface(DxSurface* cursorImage, const SPRITEFRAME* cursorFrame) : m_pCursorImage(cursorImage) {
+  DrawView::SetPosition(0, 0);
+  if (cursorImage != nullptr) {
+    m_pCursorSprite = new DxSprite(cursorImage, cursorFrame, BLT_WEIGHTED);
+    g_ShowSystemCursor = false;
+  } else {
+    g_ShowSystemCursor = true;
+  }
+}
+
+DxScreenSurface::~DxScreenSurface() {
+  if (m_pBackBuffer != nullptr) m_pBackBuffer->Release();
+  if (m_pCursorSprite != nullptr) m_pCursorSprite->Release();
+}
+
+int DxScreenSurface::Resize(int width, int height) {
+  DxSurface* buffer = m_pBackBuffer;
+  if (buffer == nullptr || buffer->Create(width, height) == 0) return -1;
+  m_ScreenRect = RECT{0, 0, width, height};
+  return 0;
+}
+
+void DxScreenSurface::Present(platform::IPresenter* presenter, DRAWINFO* info) {
+  if (m_pBackBuffer == nullptr) return;
+  DRAWINFO local;
+  if (info == nullptr) {
+    local.target = m_pBackBuffer;
+    info = &local;
+  }
+  OnMessage(kMsgCollectDirty, reinterpret_cast<MessageArg>(this), reinterpret_cast<MessageArg>(&m_DirtyList));
+  const platform::PixelBuffer pixels{m_pBackBuffer->GetPixelAddress(0, 0), m_pBackBuffer->GetPitch(),
+                                     m_pBackBuffer->GetWidth(), RectHeight(m_pBackBuffer->GetBounds())};
+  for (RECT& rect : m_DirtyList.Rects()) {
+    if (!IntersectRect(rect, rect, m_ScreenRect)) continue;
+    info->clip = rect;
+    m_pBackBuffer->FillRect(&rect, 0, 0);
+    DrawGroup::Draw(info);
+    if (presenter != nullptr) {
+      presenter->Present(pixels, platform::PresentRect{rect.left, rect.top, rect.right, rect.bottom});
+    }
+  }
+}
+
+MessageResult DxScreenSurface::OnMessage(uint32_t msg, MessageArg a, MessageArg b) {
+  switch (msg) {
+    case kMsgAddDirty:
+      if (a != 0) m_DirtyList.Add(*reinterpret_cast<const RECT*>(a));
+      return 1;
+    case kMsgRepaint:
+      // Drawn at once whatever the skip counter says; nothing is committed, so
+      // the next regular present draws the area again with what changed.
+      if (m_pBackBuffer != nullptr) {
+        if (a != 0) m_DirtyList.Add(*reinterpret_cast<const RECT*>(a));
+        Present(reinterpret_cast<platform::IPresenter*>(b), nullptr);
+      }
+      return 1;
+    default:
+      return DxDrawGroup::OnMessage(msg, a, b);
+  }
+}
+
+// ---- DxScreenSurface32 ----
+
+int DxScreenSurface32::Resize(int width, int height) {
+  DxSurface* buffer = CreateSurface(32);
+  if (buffer == nullptr) return -1;
+  if (buffer->Create(width, height) == 0) {
+    buffer->Release();
+    return -1;
+  }
+  if (m_pBackBuffer != nullptr) m_pBackBuffer->Release();
+  m_pBackBuffer = buffer;
+  m_ScreenRect = RECT{0, 0, width, height};
+  return 0;
+}
+
+DxSurface* DxScreenSurface32::Snapshot() {
+  return m_pBackBuffer != nullptr ? m_pBackBuffer->Clone(2, nullptr) : nullptr;
+}
+
+void DxScreenSurface32::Draw(DRAWINFO* info) {
+  if (m_SkipCounter > 0) {
+    --m_SkipCounter;
+    return;
+  }
+  DRAWINFO copy = info != nullptr ? *info : DRAWINFO{};
+  copy.target = m_pBackBuffer;
+  Present(copy.presenter, &copy);
+  OnMessage(kMsgCommitDrawn, 0, 0);
+  m_DirtyList.Reset(m_ListMode);
+  m_SkipCounter = m_SkipReload;
+}
+
+}  // namespace DxDraw
