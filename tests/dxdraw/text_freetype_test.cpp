@@ -1,0 +1,127 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "dxdraw/text.h"
+#include "platform/font_freetype.h"
+#include "text_test_util.h"
+
+namespace DxDraw {
+namespace {
+
+using testing::MakePicture;
+using testing::PixelAt;
+
+class FreeTypeTextTest : public ::testing::Test {
+ protected:
+  FreeTypeTextTest() { previous_ = platform::SetGlyphRasterizer(&rasterizer_); }
+  ~FreeTypeTextTest() override { platform::SetGlyphRasterizer(previous_); }
+
+  platform::FreeTypeRasterizer rasterizer_;
+  platform::IGlyphRasterizer* previous_ = nullptr;
+};
+
+// The pixels of a box that the text changed.
+int ChangedPixels(const DxImage& image, const RECT& box) {
+  int changed = 0;
+  for (int y = box.top; y < box.bottom; ++y) {
+    for (int x = box.left; x < box.right; ++x) changed += PixelAt(image, x, y) != 0xFF000000u;
+  }
+  return changed;
+}
+
+TEST_F(FreeTypeTextTest, DrawsJapaneseTextWithTheInstalledFonts) {
+  ASSERT_TRUE(rasterizer_.ok());
+  testing::FontHolder font(24, u"ＭＳ 明朝");
+  ASSERT_TRUE(font.font->HasFaces());
+  TEXTDATA td;
+  InitTextData(&td);
+  td.pFont = font.font;
+  td.area = RECT{0, 0, 200, 60};
+  auto image = MakePicture(200, 60);
+  std::u16string text = u"日本語のテキスト";
+  TextBegin(&td, nullptr);
+  for (char16_t ch : text) {
+    RECT dirty{};
+    ASSERT_EQ(DrawTextChar(nullptr, *image, &td, ch, &dirty), 1);
+  }
+  TextEnd(&td);
+  EXPECT_EQ(td.x, 8 * 24);
+  // Every character left ink inside its own cell, and nothing fell below the line.
+  for (int i = 0; i < 8; ++i) {
+    EXPECT_GT(ChangedPixels(*image, RECT{24 * i, 0, 24 * i + 24, 24}), 10) << i;
+  }
+  EXPECT_EQ(ChangedPixels(*image, RECT{0, 26, 200, 60}), 0);
+  // Different characters give different pictures.
+  int a = 0, b = 0;
+  for (int y = 0; y < 24; ++y) {
+    for (int x = 0; x < 24; ++x) {
+      a += PixelAt(*image, x, y) != PixelAt(*image, x + 24, y);
+      b += PixelAt(*image, x + 24, y) != PixelAt(*image, x + 48, y);
+    }
+  }
+  EXPECT_GT(a, 0);
+  EXPECT_GT(b, 0);
+}
+
+TEST_F(FreeTypeTextTest, SmoothedGlyphsHavePartialCoverage) {
+  testing::FontHolder font(20, u"ＭＳ ゴシック");
+  TEXTDATA td;
+  InitTextData(&td);
+  td.pFont = font.font;
+  td.flags = TEXT_LARGE;
+  td.area = RECT{0, 0, 40, 20};
+  auto image = MakePicture(40, 20);
+  RECT dirty{};
+  DrawTextChar(nullptr, *image, &td, u'永', &dirty);
+  int partial = 0, full = 0;
+  for (int y = 0; y < 20; ++y) {
+    for (int x = 0; x < 20; ++x) {
+      uint32_t t = PixelAt(*image, x, y) >> 24;
+      partial += t > 15 && t < 255;
+      full += t <= 15;
+    }
+  }
+  EXPECT_GT(partial, 0);
+  EXPECT_GT(full + partial, 20);
+}
+
+TEST_F(FreeTypeTextTest, ProportionalAdvancesAreNarrowerForNarrowLetters) {
+  testing::FontHolder font(24, u"ＭＳ Ｐゴシック");
+  TEXTDATA td;
+  InitTextData(&td);
+  td.pFont = font.font;
+  td.flags = TEXT_PROPORTIONAL;
+  int i = GetGlyphWidth(&td, u'i').cx;
+  int w = GetGlyphWidth(&td, u'W').cx;
+  EXPECT_GT(i, 0);
+  EXPECT_LT(i, w);
+  td.flags = TEXT_PROPORTIONAL | TEXT_LARGE;
+  EXPECT_NEAR(GetGlyphWidth(&td, u'W').cx, w, 2);
+}
+
+TEST_F(FreeTypeTextTest, WindowsFacesStandForInstalledJapaneseFaces) {
+  EXPECT_EQ(platform::FreeTypeRasterizer::SubstituteFamily(u"ＭＳ 明朝"), u"IPAMincho");
+  EXPECT_EQ(platform::FreeTypeRasterizer::SubstituteFamily(u"ＭＳ Ｐ明朝"), u"IPAPMincho");
+  EXPECT_EQ(platform::FreeTypeRasterizer::SubstituteFamily(u"ＭＳ ゴシック"), u"IPAGothic");
+  EXPECT_EQ(platform::FreeTypeRasterizer::SubstituteFamily(u"ＭＳ Ｐゴシック"), u"IPAPGothic");
+  EXPECT_EQ(platform::FreeTypeRasterizer::SubstituteFamily(u""), u"IPAMincho");
+  EXPECT_EQ(platform::FreeTypeRasterizer::SubstituteFamily(u"IPAGothic"), u"IPAGothic");
+  platform::FontRequest request;
+  request.family = u"存在しない書体";
+  request.height = 16;
+  auto face = rasterizer_.OpenFace(request);
+  ASSERT_NE(face, nullptr) << "an unknown family falls back to a Japanese face";
+  EXPECT_GT(face->TextWidth(u"あ"), 0);
+}
+
+TEST_F(FreeTypeTextTest, TheFontListHoldsFixedJapaneseFacesOnly) {
+  std::vector<std::u16string> families = rasterizer_.ListFontFamilies();
+  EXPECT_NE(std::find(families.begin(), families.end(), u"IPAGothic"), families.end());
+  EXPECT_NE(std::find(families.begin(), families.end(), u"IPAMincho"), families.end());
+  EXPECT_EQ(std::find(families.begin(), families.end(), u"IPAPGothic"), families.end());
+  for (const std::u16string& f : families) EXPECT_NE(f.front(), u'@');
+}
+
+}  // namespace
+}  // namespace DxDraw
