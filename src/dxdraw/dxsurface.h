@@ -88,6 +88,8 @@ class DxSurface32 : public DxSurface {
   int FillRect(int x, int y, int w, int h, uint32_t rgb, int alpha) override;
   int FillRect(const RECT* rect, uint32_t rgb, int alpha) override;
   int SetAlpha(const RECT* rect, int alpha) override;
+  // Defined with the text code (text.cpp).
+  int DrawChar(TEXTDATA* text, uint32_t ch) override;
 
  protected:
   ~DxSurface32() override = default;

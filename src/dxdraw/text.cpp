@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/exception.h"
+#include "dxdraw/dxsurface.h"
 #include "dxdraw/image.h"
 #include "platform/glyph_rasterizer.h"
 #include "platform/text.h"
@@ -326,6 +327,13 @@ int DrawTextChar(DxSurface* surface, DxImage& pixels, TEXTDATA* td, uint32_t ch,
   }
   int result = DrawGlyph(surface, pixels, td, ch, size, dirty);
   TextEnd(td);
+  return result;
+}
+
+int DxSurface32::DrawChar(TEXTDATA* text, uint32_t ch) {
+  RECT dirty{};
+  int result = DrawTextChar(this, *this, text, ch, &dirty);
+  if (!IsRectEmpty(dirty)) AddDirtyRect(&dirty);
   return result;
 }
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/exception.h"
+#include "dxdraw/dxsurface.h"
 #include "dxdraw/text.h"
 #include "platform/glyph_rasterizer.h"
 #include "text_test_util.h"
@@ -446,6 +447,31 @@ TEST_F(TextTest, FontFaceNamesAreCutToThirtyOneUnits) {
   EXPECT_EQ(defaults.font->GetLogFont().lfPitchAndFamily, 1);
   EXPECT_EQ(defaults.font->AddRef(), 2u);
   EXPECT_EQ(defaults.font->Release(), 1u);
+}
+
+}  // namespace
+}  // namespace DxDraw
+
+namespace DxDraw {
+namespace {
+
+TEST(SurfaceTextTest, DrawCharMarksTheChangedPixelsDirty) {
+  BoxRasterizer boxes;
+  RasterizerScope scope(&boxes);
+  FontHolder font(16);
+  DxSurface* surface = CreateSurface(32);
+  ASSERT_NE(surface, nullptr);
+  surface->Create(64, 32);
+  surface->FillRect(nullptr, 0, 0);
+  surface->ClearDirty();
+  TEXTDATA td;
+  InitTextData(&td);
+  td.pFont = font.font;
+  td.area = RECT{4, 4, 64, 32};
+  EXPECT_EQ(surface->DrawChar(&td, u'あ'), 1);
+  EXPECT_EQ(surface->GetDirty(), (RECT{4, 4, 20, 20}));
+  EXPECT_NE(PixelAt(*surface, 4, 4), kTransparent);
+  surface->Release();
 }
 
 }  // namespace
