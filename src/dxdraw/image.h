@@ -9,9 +9,12 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "dxdraw/dib.h"
+
+struct IArchive;
 
 namespace DxDraw {
 
@@ -39,6 +42,10 @@ class DxImage {
   // Converts a decoded picture into this image's depth (16 or 32); 0 for other
   // depths or a block whose sizes do not hold together.
   virtual int LoadFromDib(const DibBlock& dib);
+  // Loads a picture file ("BM", "PNG", or "HBM" for 16-bit images) from an archive
+  // entry, or from disk when archive is null. 0 with LastError() naming the file and
+  // what is wrong. A damaged archive entry raises the archive's error record.
+  virtual int LoadFile(IArchive* archive, std::u16string_view name);
   virtual int SaveBMP24(const std::u16string& name);
   virtual int SaveBMP32(const std::u16string& name);
   // The drawing context over the pixels; counted, the last ReleaseDC closes it.

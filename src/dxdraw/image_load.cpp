@@ -1,0 +1,156 @@
+// Loading pictures into images: by file signature from archive entries, disk
+// files or memory, and the raw 16-bit "HBM" block.
+#include <zlib.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "archive/archive.h"
+#include "core/util.h"
+#include "dxdraw/decoders.h"
+#include "dxdraw/image.h"
+
+namespace DxDraw {
+namespace {
+
+// HBM block: "HBM" at 0, byte 3 unused, width i32 at 4, height u32 at 8, flags u32
+// at 12, then the rows at 16, or (flag 16) the zlib stream's length u32 at 16 and
+// the stream at 20. Rows are x555 pixels padded to 4 bytes.
+constexpr size_t kHbmHeaderSize = 16;
+constexpr uint32_t kHbmCompressed = 16;
+constexpr uint32_t kHbmBottomUp = 32;
+
+uint32_t Get32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+         (static_cast<uint32_t>(p[3]) << 24);
+}
+
+struct InflateGuard {
+  z_stream* stream;
+  ~InflateGuard() { inflateEnd(stream); }
+};
+
+// Inflates exactly out.size() bytes; the stream must end there. Empty on success.
+std::u16string InflateExactly(std::span<const uint8_t> in, std::vector<uint8_t>& out) {
+  z_stream z{};
+  if (inflateInit(&z) != Z_OK) return u"zlib could not start";
+  InflateGuard guard{&z};
+  z.next_in = const_cast<Bytef*>(in.data());
+  z.avail_in = static_cast<uInt>(in.size());
+  z.next_out = out.data();
+  z.avail_out = static_cast<uInt>(out.size());
+  int result;
+  do {
+    result = inflate(&z, Z_NO_FLUSH);
+  } while (result == Z_OK);
+  if (result == Z_BUF_ERROR && z.avail_out == 0) return u"compressed pixels are longer than the picture";
+  if (result == Z_BUF_ERROR) return u"compressed pixels end early";
+  if (result != Z_STREAM_END) return u"compressed pixels are damaged";
+  if (z.avail_out != 0) return u"compressed pixels are shorter than the picture";
+  return {};
+}
+
+}  // namespace
+
+int DxImage::LoadHbm(std::span<const uint8_t> data) {
+  if (m_Depth != 16) {
+    SetError(u"HBM pictures load only into 16-bit images");
+    return 0;
+  }
+  if (data.size() < kHbmHeaderSize || std::memcmp(data.data(), "HBM", 3) != 0) {
+    SetError(u"HBM header is truncated");
+    return 0;
+  }
+  const auto width = static_cast<int32_t>(Get32(data.data() + 4));
+  const uint32_t height = Get32(data.data() + 8);
+  const uint32_t flags = Get32(data.data() + 12);
+  const uint64_t rowBytes = DibStride(width, 16);
+  if (width <= 0 || height == 0 || height > 32768 || rowBytes == 0 || rowBytes * height > (1ull << 30)) {
+    SetError(u"HBM picture size is invalid");
+    return 0;
+  }
+  const size_t total = rowBytes * height;
+  std::vector<uint8_t> rows;
+  std::span<const uint8_t> stored;
+  if (flags & kHbmCompressed) {
+    if (data.size() < kHbmHeaderSize + 4) {
+      SetError(u"HBM header is truncated");
+      return 0;
+    }
+    const uint32_t length = Get32(data.data() + kHbmHeaderSize);
+    if (length > data.size() - kHbmHeaderSize - 4) {
+      SetError(u"HBM compressed pixels are truncated");
+      return 0;
+    }
+    rows.resize(total);
+    std::u16string why = InflateExactly(data.subspan(kHbmHeaderSize + 4, length), rows);
+    if (!why.empty()) {
+      SetError(u"HBM " + why);
+      return 0;
+    }
+    stored = rows;
+  } else {
+    if (data.size() - kHbmHeaderSize < total) {
+      SetError(u"HBM pixels are truncated");
+      return 0;
+    }
+    stored = data.subspan(kHbmHeaderSize, total);
+  }
+  if (!Create(width, static_cast<int>(height))) {
+    SetError(u"HBM picture is too large");
+    return 0;
+  }
+  // Stored rows run top row first unless the block says bottom row first.
+  for (uint32_t i = 0; i < height; ++i) {
+    const int y = (flags & kHbmBottomUp) ? static_cast<int>(height - 1 - i) : static_cast<int>(i);
+    std::memcpy(GetPixelAddress(0, y), stored.data() + i * rowBytes, rowBytes);
+  }
+  return 1;
+}
+
+int DxImage::LoadFromMemory(std::span<const uint8_t> data) {
+  DibBlock dib;
+  std::u16string why;
+  bool decoded;
+  if (data.size() >= 2 && data[0] == 'B' && data[1] == 'M') {
+    decoded = DecodeBmpToDib(data, dib, why);
+  } else if (data.size() >= 4 && std::memcmp(data.data() + 1, "PNG", 3) == 0) {
+    decoded = DecodePngToDib(data, dib, why);
+  } else if (data.size() >= 3 && std::memcmp(data.data(), "HBM", 3) == 0 && m_Depth == 16) {
+    return LoadHbm(data);
+  } else {
+    SetError(u"unknown picture format");
+    return 0;
+  }
+  if (!decoded) {
+    SetError(why);
+    return 0;
+  }
+  return LoadFromDib(dib);
+}
+
+int DxImage::LoadFile(IArchive* archive, std::u16string_view name) {
+  struct FreeBlock {
+    void operator()(void* p) const { std::free(p); }
+  };
+  std::unique_ptr<void, FreeBlock> block;
+  size_t size = 0;
+  if (archive != nullptr) {
+    uint32_t size32 = 0;
+    block.reset(LoadArchiveFile(archive, name, nullptr, &size32));
+    size = size32;
+  } else {
+    block.reset(::LoadFile(name, &size));
+  }
+  if (!block) {
+    SetError(std::u16string(name) + u": file not found");
+    return 0;
+  }
+  const int loaded = LoadFromMemory(std::span<const uint8_t>(static_cast<const uint8_t*>(block.get()), size));
+  if (!loaded) SetError(std::u16string(name) + u": " + m_LastError);
+  return loaded;
+}
+
+}  // namespace DxDraw

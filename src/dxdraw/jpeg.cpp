@@ -1,0 +1,195 @@
+// JPEG pictures through libjpeg (interface 62). The library leaves by longjmp on
+// errors, so its calls happen inside plain functions whose frames hold no object
+// with a destructor; the C++ wrapper owns the output and destroys the decoder.
+#include <cstddef>
+#include <cstdio>
+// jpeglib.h needs FILE and size_t declared first.
+#include <jpeglib.h>
+#include <jerror.h>
+
+#include <csetjmp>
+#include <cstring>
+#include <memory>
+
+#include "dxdraw/decoders.h"
+#include "platform/debug_output.h"
+#include "platform/text.h"
+
+namespace DxDraw {
+namespace {
+
+// The error manager with the way back and the last message.
+struct JpegError {
+  jpeg_error_mgr manager;
+  jmp_buf back;
+  char message[JMSG_LENGTH_MAX];
+};
+
+// The memory source: the data once, then an end-of-image marker for as long as
+// the library keeps asking, so damaged data ends the picture instead of being read
+// again from the start.
+struct JpegSource {
+  jpeg_source_mgr manager;
+  const uint8_t* data;
+  size_t size;
+  bool started;
+  bool ranOut;  // the data ended before the picture did
+};
+
+const JOCTET kFakeEoi[2] = {0xFF, JPEG_EOI};
+
+void OnJpegErrorExit(j_common_ptr cinfo) {
+  auto* error = reinterpret_cast<JpegError*>(cinfo->err);
+  (*cinfo->err->format_message)(cinfo, error->message);
+  longjmp(error->back, 1);
+}
+
+void OnJpegOutputMessage(j_common_ptr cinfo) {
+  char text[JMSG_LENGTH_MAX + 16];
+  char message[JMSG_LENGTH_MAX];
+  (*cinfo->err->format_message)(cinfo, message);
+  std::snprintf(text, sizeof text, "libjpeg: %s\n", message);
+  platform::OutputDebugText(platform::Utf8ToUtf16(text));
+}
+
+void OnSourceInit(j_decompress_ptr) {}
+void OnSourceTerm(j_decompress_ptr) {}
+
+boolean OnSourceFill(j_decompress_ptr cinfo) {
+  auto* source = reinterpret_cast<JpegSource*>(cinfo->src);
+  if (!source->started) {
+    source->started = true;
+    source->manager.next_input_byte = source->data;
+    source->manager.bytes_in_buffer = source->size;
+  } else {
+    WARNMS(cinfo, JWRN_JPEG_EOF);
+    source->ranOut = true;
+    source->manager.next_input_byte = kFakeEoi;
+    source->manager.bytes_in_buffer = sizeof kFakeEoi;
+  }
+  return TRUE;
+}
+
+void OnSourceSkip(j_decompress_ptr cinfo, long count) {
+  auto* source = reinterpret_cast<JpegSource*>(cinfo->src);
+  if (count <= 0) return;
+  while (static_cast<size_t>(count) > source->manager.bytes_in_buffer) {
+    count -= static_cast<long>(source->manager.bytes_in_buffer);
+    OnSourceFill(cinfo);
+    // Past the end only the fake marker remains: stop skipping at it.
+    if (source->manager.next_input_byte == kFakeEoi) return;
+  }
+  source->manager.next_input_byte += count;
+  source->manager.bytes_in_buffer -= static_cast<size_t>(count);
+}
+
+// Creating the decoder can fail too (a version mismatch). 1 on success.
+int CreateJpeg(jpeg_decompress_struct* cinfo) {
+  auto* error = reinterpret_cast<JpegError*>(cinfo->err);
+  if (setjmp(error->back)) return 0;
+  jpeg_create_decompress(cinfo);
+  return 1;
+}
+
+// Reads the header and starts decompression. 1 on success, -1 for an unsupported
+// colour space, 0 on a library error.
+int StartJpeg(jpeg_decompress_struct* cinfo) {
+  auto* error = reinterpret_cast<JpegError*>(cinfo->err);
+  if (setjmp(error->back)) return 0;
+  jpeg_read_header(cinfo, TRUE);
+  if (cinfo->jpeg_color_space == JCS_CMYK || cinfo->jpeg_color_space == JCS_YCCK) return -1;
+  cinfo->out_color_space = cinfo->num_components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+  jpeg_start_decompress(cinfo);
+  return 1;
+}
+
+// Reads every line into the bottom-up 24-bit rows. 1 on success.
+int ReadJpegLines(jpeg_decompress_struct* cinfo, uint8_t* bits, size_t stride) {
+  auto* error = reinterpret_cast<JpegError*>(cinfo->err);
+  if (setjmp(error->back)) return 0;
+  const JDIMENSION width = cinfo->output_width;
+  const int components = cinfo->output_components;
+  JSAMPARRAY line = (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
+                                                width * components, 1);
+  while (cinfo->output_scanline < cinfo->output_height) {
+    const JDIMENSION y = cinfo->output_scanline;
+    if (jpeg_read_scanlines(cinfo, line, 1) != 1) break;
+    uint8_t* d = bits + (cinfo->output_height - 1 - y) * stride;
+    const JSAMPLE* s = line[0];
+    for (JDIMENSION x = 0; x < width; ++x, d += 3) {
+      if (components == 1) {
+        d[0] = d[1] = d[2] = s[x];
+      } else {
+        d[0] = s[3 * x + 2];
+        d[1] = s[3 * x + 1];
+        d[2] = s[3 * x];
+      }
+    }
+  }
+  jpeg_finish_decompress(cinfo);
+  return 1;
+}
+
+}  // namespace
+
+bool DecodeJpegToDib(std::span<const uint8_t> data, DibBlock& out, std::u16string& error) {
+  if (data.empty()) {
+    error = u"JPEG data is empty";
+    return false;
+  }
+  auto cinfo = std::make_unique<jpeg_decompress_struct>();
+  auto err = std::make_unique<JpegError>();
+  auto source = std::make_unique<JpegSource>();
+  cinfo->err = jpeg_std_error(&err->manager);
+  err->manager.error_exit = OnJpegErrorExit;
+  err->manager.output_message = OnJpegOutputMessage;
+  err->message[0] = 0;
+  if (!CreateJpeg(cinfo.get())) {
+    error = u"libjpeg error: " + platform::Utf8ToUtf16(err->message);
+    return false;
+  }
+
+  source->manager.init_source = OnSourceInit;
+  source->manager.fill_input_buffer = OnSourceFill;
+  source->manager.skip_input_data = OnSourceSkip;
+  source->manager.resync_to_restart = jpeg_resync_to_restart;
+  source->manager.term_source = OnSourceTerm;
+  source->manager.next_input_byte = nullptr;
+  source->manager.bytes_in_buffer = 0;
+  source->data = data.data();
+  source->size = data.size();
+  source->started = false;
+  source->ranOut = false;
+  cinfo->src = &source->manager;
+
+  auto fail = [&](std::u16string why) {
+    jpeg_destroy_decompress(cinfo.get());
+    error = std::move(why);
+    return false;
+  };
+  const int started = StartJpeg(cinfo.get());
+  if (started < 0) return fail(u"CMYK JPEG pictures are not supported");
+  if (started == 0) return fail(u"libjpeg error: " + platform::Utf8ToUtf16(err->message));
+  if (source->ranOut) return fail(u"JPEG data is truncated");
+
+  const uint32_t stride = DibStride(cinfo->output_width, 24);
+  const uint64_t total = static_cast<uint64_t>(stride) * cinfo->output_height;
+  if (stride == 0 || cinfo->output_height == 0 || total > (1ull << 30) ||
+      (cinfo->output_components != 1 && cinfo->output_components != 3))
+    return fail(u"JPEG picture is too large or of an unknown layout");
+  out.header = BITMAPINFOHEADER{};
+  out.header.biWidth = static_cast<int32_t>(cinfo->output_width);
+  out.header.biHeight = static_cast<int32_t>(cinfo->output_height);
+  out.header.biBitCount = 24;
+  out.header.biSizeImage = static_cast<uint32_t>(total);
+  out.palette.clear();
+  out.bits.assign(total, 0);
+  if (!ReadJpegLines(cinfo.get(), out.bits.data(), stride))
+    return fail(u"libjpeg error: " + platform::Utf8ToUtf16(err->message));
+  // The library finishes a cut-off picture with grey; report it as the damage it is.
+  if (source->ranOut) return fail(u"JPEG data is truncated");
+  jpeg_destroy_decompress(cinfo.get());
+  return true;
+}
+
+}  // namespace DxDraw
