@@ -1,0 +1,221 @@
+// The screen surface with a headless presenter: a tree of sprites drawn frame
+// by frame, checking the rectangles presented and the pixels in the window.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "dxdraw/dxscreen.h"
+#include "dxdraw/dxsurface.h"
+#include "platform/presenter.h"
+
+namespace DxDraw {
+namespace {
+
+using platform::PresentRect;
+
+DxSurface* SolidSurface(int width, int height, uint32_t rgb, int alpha = 255) {
+  DxSurface* s = CreateSurface(32);
+  s->Create(width, height);
+  s->FillRect(nullptr, rgb, alpha);
+  s->ClearDirty();
+  return s;
+}
+
+struct Screen : ::testing::Test {
+  platform::HeadlessPresenter window{800, 600};
+  DxDrawGroup* root = new DxDrawGroup;
+  DxScreenSurface32* screen = new DxScreenSurface32;
+  std::vector<DxSurface*> pictures;
+
+  Screen() {
+    root->AddChild(screen);
+    screen->Resize(800, 600);
+  }
+  ~Screen() override {
+    root->Release();
+    for (DxSurface* p : pictures) p->Release();
+  }
+  DxSurface* Picture(int width, int height, uint32_t rgb, int alpha = 255) {
+    pictures.push_back(SolidSurface(width, height, rgb, alpha));
+    return pictures.back();
+  }
+  DxSprite* Sprite(ssGroup* parent, DxSurface* image, int x, int y, uint32_t flags = 0) {
+    auto* sprite = new DxSprite(image, nullptr, flags);
+    sprite->SetPosition(x, y);
+    parent->AddChild(sprite);
+    return sprite;
+  }
+  // One pass of the frame's draw: returns the rectangles presented.
+  std::vector<PresentRect> Frame() {
+    window.ClearRects();
+    DRAWINFO info;
+    info.presenter = &window;
+    root->Draw(&info);
+    return window.Rects();
+  }
+};
+
+TEST_F(Screen, FirstFrameComposesTheTreeInRingOrder) {
+  Sprite(screen, Picture(800, 600, 0x102030), 0, 0);
+  auto* layer = new DxDrawGroup;
+  screen->AddChild(layer);
+  layer->SetPosition(100, 50);
+  Sprite(layer, Picture(200, 100, 0xFF0000), 0, 0);
+  Sprite(layer, Picture(50, 50, 0x00FF00), 150, 80);  // later: on top, and past the red one
+  EXPECT_EQ(Frame(), (std::vector<PresentRect>{{0, 0, 800, 600}}));
+  EXPECT_EQ(window.PixelAt(0, 0), 0x102030u);
+  EXPECT_EQ(window.PixelAt(100, 50), 0xFF0000u);
+  EXPECT_EQ(window.PixelAt(249, 130), 0xFF0000u);
+  EXPECT_EQ(window.PixelAt(250, 130), 0x00FF00u);
+  EXPECT_EQ(window.PixelAt(299, 179), 0x00FF00u);
+  EXPECT_EQ(window.PixelAt(300, 50), 0x102030u);
+}
+
+TEST_F(Screen, FrameWithNothingChangedCopiesNothing) {
+  Sprite(screen, Picture(800, 600, 0x102030), 0, 0);
+  Frame();
+  EXPECT_TRUE(Frame().empty());
+  EXPECT_EQ(window.PixelsCopied(), 0u);
+}
+
+TEST_F(Screen, MovingSpriteRedrawsTheBoundingRectangle) {
+  DxSprite* sprite = Sprite(screen, Picture(10, 10, 0xFFFFFF), 0, 0);
+  Frame();
+  sprite->SetPosition(100, 100);
+  EXPECT_EQ(Frame(), (std::vector<PresentRect>{{0, 0, 110, 110}}));
+  EXPECT_EQ(window.PixelsCopied(), 110u * 110u);
+  EXPECT_EQ(window.PixelAt(5, 5), 0u);  // cleared to black where it was
+  EXPECT_EQ(window.PixelAt(105, 105), 0xFFFFFFu);
+}
+
+TEST_F(Screen, RectanglesPastTheScreenAreCut) {
+  DxSprite* sprite = Sprite(screen, Picture(40, 40, 0xFFFFFF), 780, 590);
+  EXPECT_EQ(Frame(), (std::vector<PresentRect>{{780, 590, 800, 600}}));
+  sprite->SetPosition(-30, -30);
+  EXPECT_EQ(Frame(), (std::vector<PresentRect>{{0, 0, 800, 600}}));
+  sprite->SetPosition(-100, -100);  // from (-30, -30, 10, 10) to wholly off screen
+  EXPECT_EQ(Frame(), (std::vector<PresentRect>{{0, 0, 10, 10}}));
+  EXPECT_TRUE(Frame().empty());
+}
+
+TEST_F(Screen, SkipCounterPresentsEveryFourthFrameWithEverythingInBetween) {
+  DxSprite* a = Sprite(screen, Picture(10, 10, 0xFF0000), 0, 0);
+  DxSprite* b = Sprite(screen, Picture(10, 10, 0x0000FF), 50, 0);
+  screen->SetSkip(3, 0);
+  std::vector<int> presented;
+  for (int call = 1; call <= 9; ++call) {
+    if (call == 2) a->SetPosition(20, 0);
+    if (call == 4) b->SetPosition(70, 0);
+    if (!Frame().empty()) presented.push_back(call);
+    if (call == 5) {
+      // Both moves of the skipped frames arrive together.
+      EXPECT_EQ(window.Rects(), (std::vector<PresentRect>{{0, 0, 80, 10}}));
+      EXPECT_EQ(window.PixelAt(25, 5), 0xFF0000u);
+      EXPECT_EQ(window.PixelAt(75, 5), 0x0000FFu);
+      EXPECT_EQ(window.PixelAt(55, 5), 0u);
+    }
+    if (call == 8) a->SetPosition(30, 0);
+  }
+  EXPECT_EQ(presented, (std::vector<int>{1, 5, 9}));
+}
+
+TEST_F(Screen, RepaintDrawsAtOnceWithoutCommitting) {
+  Sprite(screen, Picture(800, 600, 0x336699), 0, 0);
+  DxSprite* moving = Sprite(screen, Picture(10, 10, 0xFFFFFF), 0, 0);
+  Frame();
+  screen->SetSkip(15, 15);
+  moving->SetPosition(300, 300);
+  window.ClearRects();
+  const RECT covered{100, 100, 120, 130};
+  screen->OnMessage(kMsgRepaint, reinterpret_cast<MessageArg>(&covered), reinterpret_cast<MessageArg>(&window));
+  // The covered area and the pending move, redrawn together at once.
+  EXPECT_EQ(window.Rects(), (std::vector<PresentRect>{{0, 0, 310, 310}}));
+  EXPECT_EQ(moving->m_Changed & kChangedPosition, kChangedPosition);  // not committed
+  EXPECT_EQ(screen->GetDirtyList().Count(), 1);                      // not reset
+  screen->SetSkip(15, 0);
+  EXPECT_EQ(Frame(), (std::vector<PresentRect>{{0, 0, 310, 310}}));
+  EXPECT_TRUE(Frame().empty());
+}
+
+TEST_F(Screen, ClosedSpriteIsRedrawnAway) {
+  Sprite(screen, Picture(800, 600, 0x000080), 0, 0);
+  DxSprite* sprite = Sprite(screen, Picture(30, 20, 0xFFFF00), 400, 300);
+  Frame();
+  EXPECT_EQ(window.PixelAt(410, 310), 0xFFFF00u);
+  sprite->Release();
+  EXPECT_EQ(Frame(), (std::vector<PresentRect>{{400, 300, 430, 320}}));
+  EXPECT_EQ(window.PixelAt(410, 310), 0x000080u);
+}
+
+TEST_F(Screen, TextDrawnIntoASurfaceSpriteCopiesOnlyTheChangedPixels) {
+  Sprite(screen, Picture(800, 600, 0x202020), 0, 0);
+  auto* text = new DxSurfaceSprite32(600, 150);
+  text->m_Param.Flags = BLT_WEIGHTED;
+  text->SetPosition(100, 400);
+  screen->AddChild(text);
+  Frame();
+  text->FillRect(16, 8, 16, 16, 0xFFFFFF, 255);  // one glyph's box
+  EXPECT_EQ(Frame(), (std::vector<PresentRect>{{116, 408, 132, 424}}));
+  EXPECT_EQ(window.PixelsCopied(), 16u * 16u);
+  EXPECT_EQ(window.PixelAt(116, 408), 0xFFFFFFu);
+  EXPECT_EQ(window.PixelAt(115, 408), 0x202020u);  // transparent text pixels show the background
+}
+
+TEST_F(Screen, WeightedSpriteShowsTheLayerBelowThroughTransparentPixels) {
+  Sprite(screen, Picture(100, 100, 0x0000FF), 0, 0);
+  DxSurface* character = Picture(20, 20, 0xFF0000);
+  const RECT hole{0, 0, 10, 20};
+  character->FillRect(&hole, 0x00FF00, 0);  // invisible half
+  Sprite(screen, character, 10, 10, BLT_WEIGHTED);
+  Frame();
+  EXPECT_EQ(window.PixelAt(12, 15), 0x0000FFu);
+  EXPECT_EQ(window.PixelAt(22, 15), 0xFF0000u);
+}
+
+TEST_F(Screen, SnapshotCopiesThePicture) {
+  Sprite(screen, Picture(800, 600, 0x123456), 0, 0);
+  Frame();
+  DxSurface* shot = screen->Snapshot();
+  ASSERT_NE(shot, nullptr);
+  EXPECT_EQ(shot->GetBounds(), (RECT{0, 0, 800, 600}));
+  uint32_t pixel;
+  std::memcpy(&pixel, shot->GetPixelAddress(799, 599), 4);
+  EXPECT_EQ(pixel & 0xFFFFFFu, 0x123456u);
+  EXPECT_EQ(shot->GetRefCount(), 1);
+  shot->Release();
+}
+
+TEST_F(Screen, HiddenScreenDrawsBlack) {
+  Sprite(screen, Picture(10, 10, 0xFFFFFF), 0, 0);
+  Frame();
+  screen->Hide();
+  EXPECT_EQ(Frame(), (std::vector<PresentRect>{{0, 0, 10, 10}}));
+  EXPECT_EQ(window.PixelAt(5, 5), 0u);
+}
+
+TEST(ScreenCursor, OwnCursorImageHidesTheSystemCursor) {
+  DxSurface* cursor = SolidSurface(16, 16, 0xFFFFFF);
+  auto* own = new DxScreenSurface32(cursor, nullptr);
+  EXPECT_FALSE(ShowSystemCursor());
+  own->Release();
+  auto* plain = new DxScreenSurface32;
+  EXPECT_TRUE(ShowSystemCursor());
+  plain->Release();
+  cursor->Release();
+}
+
+TEST(ScreenWithoutBuffer, PresentsNothingBeforeResize) {
+  platform::HeadlessPresenter window(800, 600);
+  auto* screen = new DxScreenSurface32;
+  DRAWINFO info;
+  info.presenter = &window;
+  screen->Draw(&info);
+  EXPECT_TRUE(window.Rects().empty());
+  EXPECT_EQ(screen->Resize(0, 600), -1);
+  EXPECT_EQ(screen->GetBackBuffer(), nullptr);
+  screen->Release();
+}
+
+}  // namespace
+}  // namespace DxDraw
