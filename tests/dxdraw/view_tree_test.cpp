@@ -301,7 +301,7 @@ TEST_F(Tree, DestroyedChildLeavesTheRing) {
 }
 
 // A walk over the ring survives a callback that closes any view of it.
-TEST_F(Tree, UpdateSurvivesCallbacksClosingViews) {
+TEST(TreeWalk, UpdateSurvivesCallbacksClosingViews) {
   struct Case {
     const char* name;
     int closer;                    // index of the view whose update closes
