@@ -14,6 +14,7 @@
 #include "dxdraw/dxview.h"
 #include "dxdraw/image.h"
 #include "dxdraw/pixel.h"
+#include "dxdraw/raster.h"
 #include "dxdraw/rect.h"
 
 struct IArchive;
@@ -53,6 +54,24 @@ class DxSurface : public DxImage {
   virtual int FillRect(const RECT* rect, uint32_t rgb, int alpha) = 0;
   // ORs the transparency 255 - alpha into every pixel of the rectangle (null: all).
   virtual int SetAlpha(const RECT* rect, int alpha) = 0;
+  // Maps a quadrilateral (corners in order round a convex polygon) or a triangle
+  // of a 32-bit source image onto this surface through the single-family routine
+  // of the parameters' operation; 0 when it has none. Clip null: the bounds.
+  virtual int DrawQuad(const POINTS* dest, const DxImage* source, const POINTS* sourcePoints, const RECT* clip,
+                       const BLTPARAM* param) {
+    (void)dest, (void)source, (void)sourcePoints, (void)clip, (void)param;
+    return 0;
+  }
+  virtual int DrawTriangle(const POINTS* dest, const DxImage* source, const POINTS* sourcePoints,
+                           const RECT* clip, const BLTPARAM* param) {
+    (void)dest, (void)source, (void)sourcePoints, (void)clip, (void)param;
+    return 0;
+  }
+  // Scales `sourceRect` of `source` (its bounds for null) to `dest` and copies it.
+  virtual int StretchBlt(const RECT* dest, DxSurface* source, const RECT* sourceRect) {
+    (void)dest, (void)source, (void)sourceRect;
+    return 0;
+  }
   // Lays out and draws one character of text (32-bit surfaces).
   virtual int DrawChar(TEXTDATA* text, uint32_t ch) {
     (void)text, (void)ch;
@@ -88,6 +107,12 @@ class DxSurface32 : public DxSurface {
   int FillRect(int x, int y, int w, int h, uint32_t rgb, int alpha) override;
   int FillRect(const RECT* rect, uint32_t rgb, int alpha) override;
   int SetAlpha(const RECT* rect, int alpha) override;
+  // Defined with the rasterisers (raster.cpp).
+  int DrawQuad(const POINTS* dest, const DxImage* source, const POINTS* sourcePoints, const RECT* clip,
+               const BLTPARAM* param) override;
+  int DrawTriangle(const POINTS* dest, const DxImage* source, const POINTS* sourcePoints, const RECT* clip,
+                   const BLTPARAM* param) override;
+  int StretchBlt(const RECT* dest, DxSurface* source, const RECT* sourceRect) override;
   // Defined with the text code (text.cpp).
   int DrawChar(TEXTDATA* text, uint32_t ch) override;
 

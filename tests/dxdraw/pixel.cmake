@@ -2,6 +2,7 @@
 engine_test(dxdraw_pixel_tests
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/pixel_ops_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/pixel_raster_test.cpp
   DEPS
     dxdraw
 )
