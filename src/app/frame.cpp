@@ -1,0 +1,304 @@
+#include "app/frame.h"
+
+#include "app/input.h"
+#include "core/act.h"
+#include "dxdraw/dxscreen.h"
+#include "dxdraw/view.h"
+#include "platform/clock.h"
+#include "platform/file.h"
+#include "platform/message_box.h"
+
+namespace App {
+
+namespace {
+
+// Draw milliseconds per skipped present under the automatic draw speed.
+constexpr uint32_t kAutoSkipUnitMs = 16;
+
+struct DrawSpeed {
+  int32_t counter;
+  int32_t reload;
+  uint32_t skip_frame;
+};
+
+// Commands 40004-40009 in order.
+constexpr DrawSpeed kDrawSpeeds[] = {
+    {0, 0, 1}, {1, 1, 2}, {3, 3, 4}, {7, 7, 8}, {15, 15, 16}, {0, 0, 0},
+};
+
+bool ConfirmClose() {
+  return platform::ShowMessageBox(nullptr, u"終了してもよろしいですか？", u"終了",
+                                  platform::MB_YESNO | platform::MB_ICONQUESTION |
+                                      platform::MB_DEFBUTTON2) == platform::IDYES;
+}
+
+}  // namespace
+
+ExceptionHandle MakeQuitRecord(int line) {
+  return MakeError(u"main", line, kErrorTypeQuit, nullptr, u"Quit");
+}
+
+Frame::Frame() = default;
+
+uint32_t Frame::HeldInput() const { return Input().held; }
+
+void Frame::RunFrame() {
+  ++m_Frames;
+  platform::EventSource().BeginFrame();
+  PumpMessages();
+
+  // Only one request is thrown per frame; the word is cleared before the throw.
+  switch (m_Request) {
+    case kRequestTitle:
+      m_Request = kRequestNone;
+      throw ScriptException{ScriptException::kBackToTitle};
+    case kRequestLoad:
+      m_Request = kRequestNone;
+      throw ScriptException{ScriptException::kLoad};
+    case kRequestStepBack:
+      m_Request = kRequestNone;
+      throw ScriptException{ScriptException::kStepBack};
+    default:
+      break;
+  }
+
+  InputState& input = Input();
+  PollInput(&input);
+  if (input.held & kButtonQuit) throw MakeQuitRecord(kQuitLineKey);
+
+  RunACTLevels(0, 0);
+  RunACTLevels(1, 1);
+  if (m_pRoot != nullptr) m_pRoot->Update();
+  RunACTLevels(2, 2);
+
+  if (m_pRoot != nullptr) {
+    uint32_t t0 = platform::TimeGetTime();
+    m_pRoot->Draw(&m_DrawInfo);
+    // A present happened in this pass when the counter was just reloaded: the
+    // time it took sets how many of the next frames skip presenting.
+    if (m_SkipFrame == 0 && m_pScreen != nullptr &&
+        m_pScreen->GetSkipCounter() == m_pScreen->GetSkipReload()) {
+      uint32_t elapsed = platform::TimeGetTime() - t0;
+      int32_t skip = static_cast<int32_t>(elapsed / kAutoSkipUnitMs);
+      m_pScreen->SetSkip(skip, skip);
+    }
+  }
+
+  RunACTLevels(3, 3);
+  RunACTLevels(4, 4);
+  RunACTLevels(5, 14);
+  RunACTLevels(15, 15);
+}
+
+void Frame::PumpMessages() {
+  platform::IEventSource& source = platform::EventSource();
+  for (;;) {
+    platform::WindowEvent event;
+    bool any = false;
+    while (source.PeekEvent(event)) {
+      any = true;
+      if (m_pWindowProc != nullptr) {
+        m_pWindowProc->OnWindowMessage(event);
+      } else {
+        DefaultWindowProc(event);
+      }
+      if (m_Quit) throw MakeQuitRecord(kQuitLinePump);
+    }
+    // A confirmed close ends every later frame too, even one without messages.
+    if (m_Quit) throw MakeQuitRecord(kQuitLinePump);
+    if (m_Active) return;
+    // Inactive: nothing else runs until the program is activated again; give
+    // the processor back between looks at the queue.
+    if (!any) platform::Clock().SleepMs(1);
+  }
+}
+
+void Frame::DefaultWindowProc(const platform::WindowEvent& event) {
+  switch (event.message) {
+    case platform::WindowMessage::kClose:
+      if (ConfirmClose()) SetQuit();
+      break;
+    case platform::WindowMessage::kActivate:
+      SetActive(event.value != 0);
+      AcquireInput();
+      break;
+    case platform::WindowMessage::kCharacter:
+      OnCharacter(event.value, event.data);
+      break;
+    case platform::WindowMessage::kCommand:
+      if (event.value == kCommandExit) {
+        if (ConfirmClose()) SetQuit();
+      } else if (event.value == kCommandBackToTitle) {
+        m_Request = kRequestTitle;
+      } else if (event.value >= kCommandDrawSpeedFirst && event.value <= kCommandDrawSpeedLast) {
+        ApplyDrawSpeed(event.value);
+      } else if (event.value == kCommandStepBack) {
+        if (platform::ShowMessageBox(nullptr, u"シナリオを少し戻ります。よろしいですか？", u"確認",
+                                     platform::MB_YESNO) == platform::IDYES) {
+          m_Request = kRequestStepBack;
+        }
+      }
+      break;
+    case platform::WindowMessage::kMouseMove:
+      break;
+    case platform::WindowMessage::kPaint:
+      if (m_pScreen != nullptr) {
+        DxDraw::RECT rect{event.left, event.top, event.right, event.bottom};
+        m_pScreen->OnMessage(DxDraw::kMsgRepaint, reinterpret_cast<DxDraw::MessageArg>(&rect),
+                             reinterpret_cast<DxDraw::MessageArg>(m_DrawInfo.presenter));
+      }
+      break;
+  }
+}
+
+void Frame::ApplyDrawSpeed(uint32_t command) {
+  if (m_pScreen == nullptr) return;
+  const DrawSpeed& speed = kDrawSpeeds[command - kCommandDrawSpeedFirst];
+  m_pScreen->SetSkip(speed.reload, speed.counter);
+  m_SkipFrame = speed.skip_frame;
+}
+
+namespace {
+Frame* g_current = nullptr;
+}  // namespace
+
+Frame& GetFrame() {
+  static Frame frame;
+  return g_current != nullptr ? *g_current : frame;
+}
+
+Frame* SetCurrentFrame(Frame* frame) {
+  Frame* previous = g_current;
+  g_current = frame;
+  return previous;
+}
+
+void InstallScriptFrame() { TextScript::SetScriptFrame(&GetFrame()); }
+
+void WaitNextFrame() { GetFrame().RunFrame(); }
+
+uint32_t WaitInput(int n, uint32_t flags) {
+  InputState& in = Input();
+  uint32_t acc = 0;
+  uint32_t result = 0;
+  if (n <= 0) {
+    for (;;) {
+      WaitNextFrame();
+      acc |= in.pressed;
+      if ((flags == 0 || (flags & 1)) && (in.pressed & kDecideMask)) {
+        result = in.pressed;
+        break;
+      }
+      if ((flags & 2) && (in.held & kSkipMask)) {
+        result = in.held;
+        break;
+      }
+    }
+    if (flags & 1) {
+      // The wait ends only once the button is let go.
+      while (in.held & kDecideMask) {
+        WaitNextFrame();
+        acc |= in.pressed;
+      }
+    }
+  } else {
+    for (;;) {
+      WaitNextFrame();
+      acc |= in.pressed;
+      if ((flags & 1) && (in.pressed & kDecideMask)) {
+        result = in.pressed;
+        break;
+      }
+      if ((flags & 2) && (in.held & kSkipMask)) {
+        result = in.held;
+        break;
+      }
+      if (--n == 0) {
+        result = 0;
+        break;
+      }
+    }
+  }
+  in.pressed = acc;
+  return result;
+}
+
+uint32_t WaitTime(uint32_t ms, uint32_t flags) {
+  if (ms == 0) return WaitInput(0, flags);
+  InputState& in = Input();
+  uint32_t start = platform::TimeGetTime();
+  uint32_t acc = 0;
+  uint32_t result = 0;
+  for (;;) {
+    WaitNextFrame();
+    acc |= in.pressed;
+    if ((flags & 1) && (in.pressed & kDecideMask)) {
+      result = in.pressed;
+      break;
+    }
+    if ((flags & 2) && (in.held & kSkipMask)) {
+      result = in.held;
+      break;
+    }
+    // Elapsed time modulo 2^32, so the clock's wrap neither shortens nor lengthens the wait.
+    if (platform::TimeGetTime() - start >= ms) {
+      result = 0;
+      break;
+    }
+  }
+  in.pressed = acc;
+  return result;
+}
+
+uint32_t WaitClick() {
+  InputState& in = Input();
+  uint32_t acc = 0;
+  uint32_t click = 0;
+  do {
+    WaitNextFrame();
+    acc |= in.pressed;
+    click = in.pressed;
+  } while (!(click & kDecideMask));
+  while (in.held & kDecideMask) {
+    WaitNextFrame();
+    acc |= in.pressed;
+  }
+  in.pressed = acc;
+  while (in.held != 0) WaitNextFrame();
+  return click;
+}
+
+uint32_t Timer::Start() {
+  m_Start = platform::TimeGetTime();
+  return m_Start;
+}
+
+bool Timer::IsElapsed(uint32_t ms) const { return platform::TimeGetTime() - m_Start >= ms; }
+
+int FileExists(std::u16string_view path) {
+  return platform::File::OpenRead(platform::WidePath(path)).IsOpen() ? 1 : 0;
+}
+
+void SetRectOrigin(DxDraw::RECT* rect, int32_t x, int32_t y) {
+  int32_t width = rect->right - rect->left;
+  int32_t height = rect->bottom - rect->top;
+  *rect = DxDraw::RECT{x, y, x + width, y + height};
+}
+
+FrameCounters& GetFrameCounters() {
+  static FrameCounters counters;
+  return counters;
+}
+
+void FrameCounterProc(ACT* task, uint32_t message, intptr_t a, intptr_t b) {
+  (void)task, (void)a, (void)b;
+  FrameCounters& counters = GetFrameCounters();
+  if (message == ACT_CREATE) {
+    counters.started_ms = platform::TimeGetTime();
+  } else if (message == ACT_RUN) {
+    ++counters.frames;
+    ++counters.frames_total;
+  }
+}
+
+}  // namespace App

@@ -1,0 +1,441 @@
+#include "app/frame.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/input.h"
+#include "core/act.h"
+#include "core/exception.h"
+#include "dxdraw/dxscreen.h"
+#include "dxdraw/dxsurface.h"
+#include "dxdraw/dxview.h"
+#include "platform/clock.h"
+#include "platform/event_source.h"
+#include "platform/message_box.h"
+#include "platform/presenter.h"
+#include "textscript/script_host.h"
+
+namespace App {
+namespace {
+
+using DxDraw::RECT;
+
+std::vector<std::string>* g_order = nullptr;
+
+// A view that notes its update pass and, when armed, makes the draw pass slow.
+class ProbeView : public DxDraw::DxDrawView {
+ public:
+  explicit ProbeView(platform::FakeClock* clock) : clock_(clock) {}
+  void Update() override {
+    if (g_order != nullptr) g_order->push_back("update");
+  }
+  void Draw(DxDraw::DRAWINFO* info) override {
+    (void)info;
+    if (g_order != nullptr) g_order->push_back("draw");
+    clock_->Advance(draw_ms);
+  }
+  uint32_t draw_ms = 0;
+
+ private:
+  platform::FakeClock* clock_;
+};
+
+void RecordLevel(ACT* task, uint32_t message, intptr_t, intptr_t) {
+  if (message == ACT_RUN && g_order != nullptr) g_order->push_back("L" + std::to_string(task->user));
+}
+
+// A headless program: the root group holding the 800x600 screen surface and a
+// probe, a scripted event source, a fake clock, a headless presenter and
+// message boxes, and a fresh frame.
+class FrameTest : public ::testing::Test {
+ protected:
+  FrameTest() : clock_guard_(&clock_), presenter_(800, 600) {
+    previous_source_ = platform::SetEventSource(&source_);
+    previous_box_ = platform::SetMessageBoxService(&boxes_);
+    boxes_.SetEcho(false);
+    previous_frame_ = SetCurrentFrame(&frame_);
+    InitACT();
+    InitInput(nullptr);
+    Input() = InputState{};
+    source_.SetCursor(400, 300);
+
+    root_ = new DxDraw::DxDrawGroup;
+    screen_ = new DxDraw::DxScreenSurface32;
+    screen_->Resize(800, 600);
+    root_->AddChild(screen_);
+    probe_ = new ProbeView(&clock_);
+    root_->AddChild(probe_);
+    frame_.SetRoot(root_);
+    frame_.SetScreen(screen_);
+    frame_.SetPresenter(&presenter_);
+  }
+
+  ~FrameTest() override {
+    root_->Release();
+    TermACT();
+    SetCurrentFrame(previous_frame_);
+    platform::SetMessageBoxService(previous_box_);
+    platform::SetEventSource(previous_source_);
+    g_order = nullptr;
+  }
+
+  // A red w x h sprite under the screen at (x, y).
+  DxDraw::DxSurfaceSprite32* AddSprite(int x, int y, int w, int h, uint32_t rgb) {
+    auto* sprite = new DxDraw::DxSurfaceSprite32(w, h);
+    sprite->FillRect(nullptr, rgb, 255);
+    sprite->SetPosition(x, y);
+    screen_->AddChild(sprite);
+    return sprite;
+  }
+
+  // Frames that advance the clock by ms each.
+  void AddTimedFrames(int count, uint32_t ms) {
+    for (int i = 0; i < count; ++i) source_.AddFrame([this, ms](platform::HeadlessEventSource&) { clock_.Advance(ms); });
+  }
+
+  platform::FakeClock clock_{5000};
+  platform::ScopedClock clock_guard_;
+  platform::HeadlessEventSource source_;
+  platform::HeadlessMessageBox boxes_;
+  platform::HeadlessPresenter presenter_;
+  platform::IEventSource* previous_source_ = nullptr;
+  platform::IMessageBox* previous_box_ = nullptr;
+  Frame* previous_frame_ = nullptr;
+  Frame frame_;
+  DxDraw::DxDrawGroup* root_ = nullptr;
+  DxDraw::DxScreenSurface32* screen_ = nullptr;
+  ProbeView* probe_ = nullptr;
+};
+
+TEST_F(FrameTest, OneFrameRunsLevelsUpdateAndDrawInOrder) {
+  std::vector<std::string> order;
+  g_order = &order;
+  for (int level : {15, 5, 14, 4, 3, 2, 1, 0}) LinkACT(level, MakeACT(RecordLevel, level));
+  WaitNextFrame();
+  EXPECT_EQ(order, (std::vector<std::string>{"L0", "L1", "update", "L2", "draw", "L3", "L4", "L5",
+                                             "L14", "L15"}));
+}
+
+TEST_F(FrameTest, RequestsAreThrownAtTheNextFrameOneAtATime) {
+  struct Case {
+    uint32_t command;
+    int answer;
+    int expected;  // -1: nothing thrown
+  };
+  const Case cases[] = {
+      {kCommandBackToTitle, 0, ScriptException::kBackToTitle},
+      {kCommandStepBack, platform::IDYES, ScriptException::kStepBack},
+      {kCommandStepBack, platform::IDNO, -1},
+      {40002, 0, -1},  // F10: nothing here answers it
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.command);
+    boxes_.SetAnswer(c.answer);
+    source_.AddIdleFrames(1);
+    source_.AddFrame([&](platform::HeadlessEventSource& s) { s.PostCommand(c.command); });
+    source_.AddIdleFrames(3);
+    int thrown = -1;
+    uint64_t before = frame_.FrameCount();
+    try {
+      WaitInput(5, 0);
+    } catch (const ScriptException& e) {
+      thrown = e.code;
+    }
+    EXPECT_EQ(thrown, c.expected);
+    if (c.expected >= 0) {
+      EXPECT_EQ(frame_.FrameCount() - before, 2u);
+    }
+    EXPECT_EQ(frame_.GetRequest(), kRequestNone);
+    while (source_.pending_frames() > 0) WaitNextFrame();
+  }
+  // The load request comes from the game layer's word, not a command.
+  frame_.SetRequest(kRequestLoad);
+  EXPECT_THROW(
+      try { WaitNextFrame(); } catch (const ScriptException& e) {
+        EXPECT_EQ(e.code, ScriptException::kLoad);
+        throw;
+      },
+      ScriptException);
+  EXPECT_NO_THROW(WaitNextFrame());
+}
+
+TEST_F(FrameTest, ARequestLeavesBeforeInputIsPolled) {
+  source_.SetKey(DIK_RETURN, true);
+  frame_.SetRequest(kRequestTitle);
+  EXPECT_THROW(WaitNextFrame(), ScriptException);
+  EXPECT_EQ(Input().held, 0u);
+  WaitNextFrame();
+  EXPECT_EQ(Input().held, kButtonEnter);
+}
+
+TEST_F(FrameTest, TheQuitKeyThrowsTheQuitRecord) {
+  source_.AddIdleFrames(2);
+  source_.AddFrame([](platform::HeadlessEventSource& s) { s.SetKey(DIK_F12, true); });
+  ExceptionHandle record{};
+  try {
+    WaitInput(0, 0);
+    FAIL() << "no quit";
+  } catch (const ExceptionHandle& e) {
+    record = e;
+  }
+  EXPECT_EQ(record.Type, kErrorTypeQuit);
+  EXPECT_EQ(record.Line, kQuitLineKey);
+  EXPECT_EQ(std::u16string(record.Source), u"main");
+  EXPECT_EQ(std::u16string(record.Message), u"Quit");
+  EXPECT_EQ(record.Ptr, nullptr);
+  EXPECT_EQ(frame_.FrameCount(), 3u);
+}
+
+TEST_F(FrameTest, AConfirmedCloseQuitsFromThePumpAndARefusedOneDoesNot) {
+  source_.AddFrame([](platform::HeadlessEventSource& s) { s.PostClose(); });
+  EXPECT_NO_THROW(WaitNextFrame());  // the default answer is No
+  ASSERT_EQ(boxes_.shown().size(), 1u);
+  EXPECT_EQ(boxes_.shown()[0].text, u"終了してもよろしいですか？");
+  EXPECT_EQ(boxes_.shown()[0].caption, u"終了");
+  EXPECT_EQ(boxes_.shown()[0].flags, platform::MB_YESNO | platform::MB_ICONQUESTION | platform::MB_DEFBUTTON2);
+  boxes_.SetAnswer(platform::IDYES);
+  source_.AddFrame([](platform::HeadlessEventSource& s) { s.PostCommand(kCommandExit); });
+  try {
+    WaitNextFrame();
+    FAIL() << "no quit";
+  } catch (const ExceptionHandle& e) {
+    EXPECT_EQ(e.Type, kErrorTypeQuit);
+    EXPECT_EQ(e.Line, kQuitLinePump);
+  }
+  // The flag is never cleared: every later frame ends the same way.
+  EXPECT_THROW(WaitNextFrame(), ExceptionHandle);
+}
+
+TEST_F(FrameTest, WaitTimeAcrossTheClockWrapWaitsItsFullTime) {
+  clock_.Set(0xFFFFFF00u);
+  AddTimedFrames(10, 100);
+  EXPECT_EQ(WaitTime(500, 0), 0u);
+  EXPECT_EQ(frame_.FrameCount(), 5u);
+  Timer timer;
+  clock_.Set(0xFFFFFFF0u);
+  timer.Start();
+  clock_.Advance(0x20);
+  EXPECT_TRUE(timer.IsElapsed(0x20));
+  EXPECT_FALSE(timer.IsElapsed(0x21));
+}
+
+TEST_F(FrameTest, WaitTimeEndsOnADecidePressOnlyWithFlagOne) {
+  AddTimedFrames(2, 10);
+  source_.AddFrame([this](platform::HeadlessEventSource& s) {
+    clock_.Advance(10);
+    s.SetKey(DIK_RETURN, true);
+  });
+  EXPECT_EQ(WaitTime(1000, 1), kButtonEnter);
+  EXPECT_EQ(frame_.FrameCount(), 3u);
+  // Without flag 1 the press is remembered but does not end the wait.
+  source_.SetKey(DIK_RETURN, false);
+  source_.AddFrame([this](platform::HeadlessEventSource& s) {
+    clock_.Advance(10);
+    s.SetKey(DIK_ESCAPE, true);
+  });
+  AddTimedFrames(10, 10);
+  EXPECT_EQ(WaitTime(50, 0), 0u);
+  EXPECT_EQ(frame_.FrameCount(), 8u);
+  EXPECT_EQ(Input().pressed & kButtonEscape, kButtonEscape);
+}
+
+TEST_F(FrameTest, WaitTimeZeroWaitsForDecideOrWithFlagTwoForAHeldSkipButton) {
+  source_.AddFrame([](platform::HeadlessEventSource& s) { s.SetKey(DIK_NUMPAD1, true); });
+  source_.AddFrame([](platform::HeadlessEventSource& s) { s.SetMouseButton(0, true); });
+  // The word of the frame that ended the wait; every press stays in the pressed word.
+  EXPECT_EQ(WaitTime(0, 0), kButtonClick);
+  EXPECT_EQ(Input().pressed, kButtonClick | kButtonNumpad1);
+  EXPECT_EQ(frame_.FrameCount(), 2u);
+  source_.ReleaseAll();
+  WaitNextFrame();
+
+  // Flag 2: Enter and a click do not end it, a held Ctrl does.
+  source_.AddFrame([](platform::HeadlessEventSource& s) { s.SetKey(DIK_RETURN, true); });
+  source_.AddFrame([](platform::HeadlessEventSource& s) { s.SetMouseButton(0, true); });
+  source_.AddFrame([](platform::HeadlessEventSource& s) { s.SetKey(DIK_RCONTROL, true); });
+  uint64_t before = frame_.FrameCount();
+  EXPECT_EQ(WaitTime(0, 2), kButtonEnter | kButtonClick | kButtonSkip2);
+  EXPECT_EQ(frame_.FrameCount() - before, 3u);
+  EXPECT_EQ(Input().pressed, kButtonEnter | kButtonClick | kButtonSkip2);
+}
+
+TEST_F(FrameTest, WaitInputCountsFramesAndKeepsThePresses) {
+  source_.AddFrame([](platform::HeadlessEventSource& s) { s.SetKey(DIK_RETURN, true); });
+  source_.AddFrame([](platform::HeadlessEventSource& s) { s.SetMouseButton(1, true); });
+  source_.AddIdleFrames(5);
+  EXPECT_EQ(WaitInput(3, 0), 0u);
+  EXPECT_EQ(frame_.FrameCount(), 3u);
+  EXPECT_EQ(Input().pressed, kButtonEnter | kButtonRightClick);
+}
+
+TEST_F(FrameTest, WaitInputWithFlagOneEndsOnlyAfterTheRelease) {
+  source_.AddIdleFrames(1);
+  source_.AddFrame([](platform::HeadlessEventSource& s) { s.SetMouseButton(0, true); });
+  source_.AddIdleFrames(3);
+  source_.AddFrame([](platform::HeadlessEventSource& s) {
+    s.SetMouseButton(0, false);
+    s.SetKey(DIK_UP, true);
+  });
+  source_.AddIdleFrames(3);
+  EXPECT_EQ(WaitInput(0, 1), kButtonClick);
+  EXPECT_EQ(frame_.FrameCount(), 6u);
+  EXPECT_EQ(Input().pressed, kButtonClick | kButtonUp);
+}
+
+TEST_F(FrameTest, WaitClickWaitsForTheReleaseAndForEveryKeyToBeUp) {
+  source_.AddFrame([](platform::HeadlessEventSource& s) { s.SetKey(DIK_LEFT, true); });
+  source_.AddFrame([](platform::HeadlessEventSource& s) { s.SetKey(DIK_RETURN, true); });
+  source_.AddIdleFrames(1);
+  source_.AddFrame([](platform::HeadlessEventSource& s) { s.SetKey(DIK_RETURN, false); });
+  source_.AddIdleFrames(2);
+  source_.AddFrame([](platform::HeadlessEventSource& s) { s.SetKey(DIK_LEFT, false); });
+  source_.AddIdleFrames(3);
+  EXPECT_EQ(WaitClick(), kButtonEnter);
+  EXPECT_EQ(frame_.FrameCount(), 7u);
+  EXPECT_EQ(Input().held, 0u);
+}
+
+TEST_F(FrameTest, TheAutomaticDrawSpeedSkipsPresentsByDrawTime) {
+  auto* sprite = AddSprite(0, 0, 10, 10, 0xFF0000);
+  frame_.SetSkipFrame(0);
+  std::vector<int> presented;
+  for (int f = 1; f <= 7; ++f) {
+    probe_->draw_ms = f == 1 ? 40 : (f == 5 ? 17 : 0);
+    sprite->SetPosition(f * 10, 0);  // something changes every frame
+    size_t before = presenter_.Rects().size();
+    WaitNextFrame();
+    if (presenter_.Rects().size() > before) presented.push_back(f);
+  }
+  // 40 ms: the next two frames skip; 17 ms: the next one does.
+  EXPECT_EQ(presented, (std::vector<int>{1, 4, 5, 7}));
+}
+
+TEST_F(FrameTest, AFixedDrawSpeedIgnoresDrawTime) {
+  AddSprite(0, 0, 10, 10, 0xFF0000);
+  frame_.SetSkipFrame(1);
+  probe_->draw_ms = 100;
+  WaitNextFrame();
+  EXPECT_EQ(screen_->GetSkipReload(), 0);
+  EXPECT_EQ(screen_->GetSkipCounter(), 0);
+}
+
+TEST_F(FrameTest, DrawSpeedCommandsSetTheScreensCounters) {
+  struct Case {
+    uint32_t command;
+    int32_t reload;
+    uint32_t skip_frame;
+  };
+  const Case cases[] = {{40004, 0, 1}, {40005, 1, 2}, {40006, 3, 4},
+                        {40007, 7, 8}, {40008, 15, 16}, {40009, 0, 0}};
+  for (const Case& c : cases) {
+    source_.AddFrame([&](platform::HeadlessEventSource& s) { s.PostCommand(c.command); });
+    frame_.RunFrame();
+    EXPECT_EQ(screen_->GetSkipReload(), c.reload) << c.command;
+    EXPECT_EQ(frame_.GetSkipFrame(), c.skip_frame) << c.command;
+  }
+}
+
+TEST_F(FrameTest, OnlyWhatChangedIsPresented) {
+  auto* sprite = AddSprite(0, 0, 10, 10, 0xFF0000);
+  WaitNextFrame();
+  ASSERT_FALSE(presenter_.Rects().empty());
+  EXPECT_EQ(presenter_.PixelAt(5, 5), 0xFF0000u);
+  presenter_.ClearRects();
+
+  WaitNextFrame();  // nothing changed
+  EXPECT_TRUE(presenter_.Rects().empty());
+  EXPECT_EQ(presenter_.PixelsCopied(), 0u);
+
+  sprite->SetPosition(100, 100);
+  WaitNextFrame();
+  ASSERT_EQ(presenter_.Rects().size(), 1u);
+  EXPECT_EQ(presenter_.Rects()[0], (platform::PresentRect{0, 0, 110, 110}));
+  EXPECT_EQ(presenter_.PixelAt(105, 105), 0xFF0000u);
+  EXPECT_EQ(presenter_.PixelAt(5, 5), 0u);
+}
+
+TEST_F(FrameTest, PaintRepaintsAtOnceWhateverTheSkipCounter) {
+  AddSprite(0, 0, 50, 50, 0x00FF00);
+  WaitNextFrame();
+  presenter_.ClearRects();
+  screen_->SetSkip(15, 15);
+  platform::WindowEvent paint;
+  paint.message = platform::WindowMessage::kPaint;
+  paint.left = 10;
+  paint.top = 10;
+  paint.right = 20;
+  paint.bottom = 30;
+  source_.AddFrame([&](platform::HeadlessEventSource& s) { s.PostMessage(paint); });
+  WaitNextFrame();
+  ASSERT_EQ(presenter_.Rects().size(), 1u);
+  EXPECT_EQ(presenter_.Rects()[0], (platform::PresentRect{10, 10, 20, 30}));
+}
+
+TEST_F(FrameTest, NothingAdvancesWhileInactiveAndAnExpiredWaitEndsOnTheFirstFrame) {
+  std::vector<std::string> order;
+  LinkACT(0, MakeACT(RecordLevel, 0));
+  source_.AddFrame([&](platform::HeadlessEventSource& s) {
+    s.PostActivate(false);
+    s.PostActivate(true, [&] {
+      // Time passed while inactive, and no task ran meanwhile.
+      clock_.Advance(1000);
+      EXPECT_TRUE(order.empty());
+    });
+  });
+  g_order = &order;
+  EXPECT_EQ(WaitTime(500, 0), 0u);
+  EXPECT_EQ(frame_.FrameCount(), 1u);
+  EXPECT_EQ(order, (std::vector<std::string>{"L0", "update", "draw"}));
+  EXPECT_TRUE(frame_.IsActive());
+  EXPECT_GE(source_.acquire_count(), 2);
+}
+
+TEST_F(FrameTest, ATypedCharacterReachesTheInputRecord) {
+  source_.AddFrame([](platform::HeadlessEventSource& s) { s.PostCharacter(u'ア', 7); });
+  WaitNextFrame();
+  EXPECT_EQ(Input().held, kButtonCharacter);
+  EXPECT_EQ(Input().character, static_cast<uint32_t>(u'ア'));
+  EXPECT_EQ(Input().character_data, 7u);
+  WaitNextFrame();
+  EXPECT_EQ(Input().held, 0u);
+}
+
+TEST_F(FrameTest, TheScriptRunLoopCallsThisFrame) {
+  InstallScriptFrame();
+  source_.AddFrame([](platform::HeadlessEventSource& s) { s.SetKey(DIK_LCONTROL, true); });
+  TextScript::WaitNextFrame();
+  EXPECT_EQ(frame_.FrameCount(), 1u);
+  EXPECT_EQ(TextScript::HeldInput(), kButtonSkip1);
+  TextScript::SetScriptFrame(nullptr);
+}
+
+TEST_F(FrameTest, TheFrameCounterTaskCountsFrames) {
+  clock_.Set(777);
+  LinkACT(15, MakeACT(FrameCounterProc, 0));
+  EXPECT_EQ(GetFrameCounters().started_ms, 777u);
+  uint32_t before = GetFrameCounters().frames;
+  for (int i = 0; i < 3; ++i) WaitNextFrame();
+  EXPECT_EQ(GetFrameCounters().frames - before, 3u);
+}
+
+TEST(FrameHelpers, FileExistsAndRectOrigin) {
+  std::filesystem::path path = std::filesystem::temp_directory_path() / "frame_test_exists.bin";
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  std::fclose(f);
+  std::u16string wide(path.u16string());
+  EXPECT_EQ(FileExists(wide), 1);
+  std::filesystem::remove(path);
+  EXPECT_EQ(FileExists(wide), 0);
+
+  RECT r{10, 20, 40, 70};
+  SetRectOrigin(&r, -5, 3);
+  EXPECT_EQ(r, (RECT{-5, 3, 25, 53}));
+}
+
+}  // namespace
+}  // namespace App
