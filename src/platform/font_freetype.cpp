@@ -57,10 +57,16 @@ namespace {
 
 class FreeTypeFace : public IFontFace {
  public:
-  FreeTypeFace(std::shared_ptr<FreeTypeRasterizer::Library> library, FT_Face face)
+  // The cell is exactly `height` pixels, split between ascent and descent in
+  // the design's proportion (the size's own metrics are rounded outwards, which
+  // would make the cell a pixel taller).
+  FreeTypeFace(std::shared_ptr<FreeTypeRasterizer::Library> library, FT_Face face, int height)
       : library_(std::move(library)), face_(face) {
-    ascent_ = static_cast<int>((face_->size->metrics.ascender + 32) >> 6);
-    descent_ = static_cast<int>((-face_->size->metrics.descender + 32) >> 6);
+    long design = static_cast<long>(face_->ascender) - face_->descender;
+    ascent_ = design > 0 ? static_cast<int>((2L * height * face_->ascender + design) / (2 * design))
+                         : height;
+    ascent_ = std::clamp(ascent_, 0, height);
+    descent_ = height - ascent_;
   }
   ~FreeTypeFace() override {
     std::lock_guard lock(library_->mutex);
@@ -185,7 +191,7 @@ std::unique_ptr<IFontFace> FreeTypeRasterizer::OpenFace(const FontRequest& reque
     FT_Done_Face(face);
     return nullptr;
   }
-  return std::make_unique<FreeTypeFace>(library_, face);
+  return std::make_unique<FreeTypeFace>(library_, face, request.height);
 }
 
 std::vector<std::u16string> FreeTypeRasterizer::ListFontFamilies() {

@@ -115,6 +115,19 @@ TEST_F(FreeTypeTextTest, WindowsFacesStandForInstalledJapaneseFaces) {
   EXPECT_GT(face->TextWidth(u"あ"), 0);
 }
 
+TEST_F(FreeTypeTextTest, CellsAreExactlyTheAskedHeight) {
+  for (const char16_t* family : {u"ＭＳ 明朝", u"ＭＳ ゴシック", u"ＭＳ Ｐゴシック"}) {
+    for (int height : {12, 16, 17, 24, 33, 64, 96}) {
+      platform::FontRequest request;
+      request.family = family;
+      request.height = height;
+      auto face = rasterizer_.OpenFace(request);
+      ASSERT_NE(face, nullptr);
+      EXPECT_EQ(face->CellHeight(), height);
+    }
+  }
+}
+
 TEST_F(FreeTypeTextTest, TheFontListHoldsFixedJapaneseFacesOnly) {
   std::vector<std::u16string> families = rasterizer_.ListFontFamilies();
   EXPECT_NE(std::find(families.begin(), families.end(), u"IPAGothic"), families.end());
