@@ -13,6 +13,7 @@
 #include "dxdraw/dxscreen.h"
 #include "dxdraw/dxsurface.h"
 #include "dxdraw/dxview.h"
+#include "dxdraw/text.h"
 #include "platform/clock.h"
 #include "platform/event_source.h"
 #include "platform/message_box.h"
@@ -356,6 +357,51 @@ TEST_F(FrameTest, OnlyWhatChangedIsPresented) {
   EXPECT_EQ(presenter_.Rects()[0], (platform::PresentRect{0, 0, 110, 110}));
   EXPECT_EQ(presenter_.PixelAt(105, 105), 0xFF0000u);
   EXPECT_EQ(presenter_.PixelAt(5, 5), 0u);
+}
+
+TEST_F(FrameTest, EveryFourthFramePresentsEverythingThatMovedMeanwhile) {
+  auto* sprite = AddSprite(0, 0, 10, 10, 0xFF0000);
+  WaitNextFrame();
+  presenter_.ClearRects();
+  source_.AddFrame([](platform::HeadlessEventSource& s) { s.PostCommand(40006); });
+  std::vector<int> presented;
+  for (int f = 1; f <= 9; ++f) {
+    sprite->SetPosition(20 * f, 0);
+    size_t before = presenter_.Rects().size();
+    WaitNextFrame();
+    if (presenter_.Rects().size() > before) presented.push_back(f);
+  }
+  EXPECT_EQ(presented, (std::vector<int>{4, 8}));
+  // The second present covers the place shown at the first and the newest one.
+  ASSERT_EQ(presenter_.Rects().size(), 2u);
+  EXPECT_EQ(presenter_.Rects()[1], (platform::PresentRect{80, 0, 170, 10}));
+  EXPECT_EQ(presenter_.PixelAt(165, 5), 0xFF0000u);
+  EXPECT_EQ(presenter_.PixelAt(85, 5), 0u);
+}
+
+TEST_F(FrameTest, TextDrawnIntoASpritePresentsOnlyTheGlyph) {
+  auto* view = new DxDraw::DxSurfaceSprite32(100, 50);
+  view->FillRect(nullptr, 0, 0);
+  view->SetPosition(200, 300);
+  screen_->AddChild(view);
+  WaitNextFrame();
+  presenter_.ClearRects();
+
+  DxDraw::DxFont* font = new DxDraw::DxFont();  // the headless rasterizer's boxes
+  font->Create(nullptr, 16);
+  DxDraw::TEXTDATA td;
+  DxDraw::InitTextData(&td);
+  td.pFont = font;
+  td.area = RECT{5, 5, 100, 50};
+  view->DrawChar(&td, u'A');
+  WaitNextFrame();
+  ASSERT_EQ(presenter_.Rects().size(), 1u);
+  EXPECT_EQ(presenter_.Rects()[0], (platform::PresentRect{205, 305, 213, 321}));
+  // The headless 'A' is a 7 x 15 box of full coverage, white.
+  EXPECT_EQ(presenter_.PixelAt(205, 305), 0xF0F0F0u);
+  EXPECT_EQ(presenter_.PixelAt(211, 319), 0xF0F0F0u);
+  EXPECT_EQ(presenter_.PixelAt(212, 305), 0u);
+  font->Release();
 }
 
 TEST_F(FrameTest, PaintRepaintsAtOnceWhateverTheSkipCounter) {
