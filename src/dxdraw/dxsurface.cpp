@@ -6,7 +6,6 @@
 #include <memory>
 #include <string>
 
-#include "archive/archive.h"
 #include "core/exception.h"
 
 namespace DxDraw {
@@ -162,15 +161,14 @@ DxSurface* CreateSurface(int bits) {
 void InitDxDraw() { InitSimdFlags(); }
 
 DxSurface* LoadSurfaceArchive_Dx(IArchive* archive, std::u16string_view name) {
+  // Released on every way out but success, a damaged entry's throw included.
   struct SurfaceRef {
     DxSurface* surface;
     ~SurfaceRef() {
       if (surface != nullptr) surface->Release();
     }
   } held{CreateSurface(32)};
-  uint32_t size = 0;
-  std::unique_ptr<void, decltype(&std::free)> data(LoadArchiveFile(archive, name, nullptr, &size), &std::free);
-  if (data == nullptr || held.surface->LoadFromMemory({static_cast<const uint8_t*>(data.get()), size}) == 0) {
+  if (held.surface->LoadFile(archive, name) == 0) {
     const std::u16string text(name);
     ThrowError(u"dxdraw/dxdraw", 431, u"LoadSurfaceArchive_Dx: file not found '%s'.\n", text.c_str());
   }

@@ -5,6 +5,7 @@ engine_test(dxdraw_view_tests
     ${CMAKE_CURRENT_LIST_DIR}/view_transform_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/view_sprite_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/surface_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/surface_load_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/screen_test.cpp
   DEPS
     dxdraw
