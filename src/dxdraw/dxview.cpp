@@ -153,6 +153,7 @@ DxSprite::DxSprite(OwnImage) : m_Frame{}, m_Param{}, m_HoldsImage(false) {
 void DxSprite::ShowOwnPixels(DxSurface* self) {
   if (m_pImage != nullptr && m_HoldsImage) m_pImage->Release();
   m_pImage = self;
+  m_pOwnPixels = self;
   m_HoldsImage = false;
 }
 
@@ -163,10 +164,12 @@ DxSprite::~DxSprite() {
 void DxSprite::SetImage(DxSurface* image) {
   if (image != m_pImage) {
     // Take the new reference before dropping the old one: they may share an owner.
-    if (image != nullptr) image->AddRef();
+    // A sprite showing its own pixels again holds no reference on itself.
+    const bool hold = image != nullptr && image != m_pOwnPixels;
+    if (hold) image->AddRef();
     if (m_pImage != nullptr && m_HoldsImage) m_pImage->Release();
     m_pImage = image;
-    m_HoldsImage = true;
+    m_HoldsImage = hold;
   }
   SetChanged(kChangedShown);
 }

@@ -103,7 +103,8 @@ class DxSprite : public DxDrawView {
   void AddChangedArea(DirtyRectList* list, const RECT& placed) const;
 
   DxSurface* m_pImage = nullptr;
-  bool m_HoldsImage = true;  // whether m_pImage carries a reference of this sprite's
+  DxSurface* m_pOwnPixels = nullptr;  // the sprite's own surface part, if it has one
+  bool m_HoldsImage = true;           // whether m_pImage carries a reference of this sprite's
 };
 
 }  // namespace DxDraw

@@ -180,6 +180,19 @@ TEST(Surface, MaskedTransitionNeedsAMaskCoveringTheSource) {
   EXPECT_EQ(PixelAt(target.p, 15, 15), 0x00FFFFFFu);
 }
 
+TEST(Surface, BltFramePlacesTheFrameOriginOnThePoint) {
+  Surface target(100, 100);
+  Surface source = Gradient(30, 30);
+  SPRITEFRAME frame = SPRITEFRAME::Default(10, 10);
+  frame.originX = 4;
+  frame.originY = 6;
+  frame.source = RECT{5, 5, 15, 15};
+  target->ClearDirty();
+  EXPECT_EQ(target->BltFrame(50, 50, source.p, &frame, nullptr, nullptr), 1);
+  EXPECT_EQ(target->GetDirty(), (RECT{46, 44, 56, 54}));
+  EXPECT_EQ(PixelAt(target.p, 46, 44), PixelAt(source.p, 5, 5));
+}
+
 TEST(Surface, FillRectIsCutToTheSurface) {
   Surface s(50, 40);
   s->FillRect(nullptr, 0, 0);

@@ -207,7 +207,21 @@ TEST_F(Changes, SurfaceSpriteStartsTransparentAndWhollyDirty) {
   EXPECT_EQ(pixel, 0xFF000000u);
   EXPECT_EQ(text->GetImage(), static_cast<DxSurface*>(text));
   EXPECT_EQ(text->GetRefCount(), 1);
+  // Showing another image and then its own pixels again takes no reference on itself.
+  text->SetImage(image);
+  EXPECT_EQ(image->GetRefCount(), 2);
+  text->SetImage(text);
+  EXPECT_EQ(image->GetRefCount(), 1);
+  EXPECT_EQ(text->GetRefCount(), 1);
   text->Release();
+}
+
+TEST_F(Changes, PositionRectIsTheTruncatedPosition) {
+  DxSprite* sprite = AddSprite(0, 0);
+  sprite->SetPosition(12.9f, -3.7f);
+  RECT r{1, 1, 1, 1};
+  sprite->GetPositionRect(&r);
+  EXPECT_EQ(r, (RECT{12, -3, 12, -3}));
 }
 
 TEST(SpriteHitTest, AnswersTheTopmostSpriteUnderThePoint) {
