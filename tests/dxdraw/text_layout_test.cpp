@@ -415,6 +415,35 @@ TEST_F(TextTest, GlyphsAreCutToThePicture) {
   EXPECT_EQ(PixelAt(*image, 12, 0), kTransparent);
 }
 
+TEST_F(TextTest, AreasReachingPastThePictureScrollAndClearOnlyInside) {
+  struct Case {
+    RECT area;
+    int32_t line_spacing;
+  };
+  const Case cases[] = {
+      {{-10, -10, 80, 50}, 0},   {{10, 10, 30, 20}, 0},    {{0, 0, 64, 32}, -20},
+      {{0, 0, 64, 32}, 500},     {{40, 20, 200, 300}, 3},  {{0, 0, 0, 0}, 0},
+      {{30, 30, 10, 10}, 0},     {{-500, -500, -400, -400}, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.area.left << "," << c.area.top << "," << c.area.right
+                                      << "," << c.area.bottom << " spacing " << c.line_spacing);
+    auto image = MakePicture(64, 32);
+    td_.area = c.area;
+    td_.line_spacing = c.line_spacing;
+    td_.x = td_.y = 0;
+    for (int i = 0; i < 40; ++i) {
+      RECT dirty{};
+      Draw(*image, i % 3 ? u'あ' : u'A', &dirty);
+      RECT inside;
+      if (!IsRectEmpty(dirty)) {
+        ASSERT_TRUE(IntersectRect(inside, dirty, RECT{0, 0, 64, 32}));
+        EXPECT_EQ(inside, dirty);
+      }
+    }
+  }
+}
+
 std::vector<std::u16string>* g_assertions = nullptr;
 void CaptureAssertion(const char16_t*, int, const char16_t* expression) {
   if (g_assertions != nullptr) g_assertions->push_back(expression);
