@@ -25,6 +25,7 @@ struct PairedContext {
   __m128i complement;   // 256 - L (fade) or 256 - k (brightness above 256)
   __m128i brightAdd;    // 255 * k
   __m128i colourMask;   // word 4 widened to 16-bit fields
+  __m128i colourMask32; // word 4 in each 32-bit pixel
 };
 
 inline __m128i Broadcast(__m128i v, int lane) {
@@ -136,6 +137,27 @@ void PairedRows(const PairedContext& c, uint8_t* dst, const uint8_t* src, const 
     int x = 0;
     for (; x + 4 <= width; x += 4) {
       __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 4 * x));
+      if constexpr (Op == BLT_COPY && Rule == 0) {
+        // Sprites are mostly wholly opaque or wholly invisible pixels: a copy of
+        // an opaque pixel is the (masked) source, and a weighted copy of an
+        // invisible one keeps the destination colour with T 255.
+        if constexpr (!Weighted) {
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 4 * x), _mm_and_si128(s, c.colourMask32));
+          continue;
+        } else {
+          const int invisible = _mm_movemask_epi8(_mm_cmpeq_epi8(s, _mm_set1_epi8(-1))) & 0x8888;
+          if (invisible == 0x8888) {
+            const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + 4 * x));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 4 * x), _mm_or_si128(d, _mm_set1_epi32(static_cast<int>(0xFF000000u))));
+            continue;
+          }
+          const int opaque = _mm_movemask_epi8(_mm_cmpeq_epi8(s, zero)) & 0x8888;
+          if (opaque == 0x8888) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 4 * x), _mm_and_si128(s, c.colourMask32));
+            continue;
+          }
+        }
+      }
       __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + 4 * x));
       __m128i m = zero;
       if constexpr (Op == BLT_MASK) m = _mm_loadu_si128(reinterpret_cast<const __m128i*>(mask + 4 * x));
@@ -174,6 +196,7 @@ void PairedRoutine(uint8_t* dst, const uint8_t* src, const uint8_t* mask, int wi
   c.complement = _mm_set1_epi16(static_cast<int16_t>(high ? 512 - level : 256 - level));
   c.brightAdd = _mm_set1_epi16(static_cast<int16_t>(high ? 255 * (level - 256) : 0));
   c.colourMask = _mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int>(param->ColorMask)), _mm_setzero_si128());
+  c.colourMask32 = _mm_set1_epi32(static_cast<int>(param->ColorMask));
   auto run = [&]<bool W, bool H>() {
     PairedRows<Op, Rule, W, H>(c, dst, src, mask, width, dstPitch, srcPitch, maskPitch, height);
   };
