@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 #include "core/exception.h"
@@ -191,6 +192,55 @@ TEST(Surface, BltFramePlacesTheFrameOriginOnThePoint) {
   EXPECT_EQ(target->BltFrame(50, 50, source.p, &frame, nullptr, nullptr), 1);
   EXPECT_EQ(target->GetDirty(), (RECT{46, 44, 56, 54}));
   EXPECT_EQ(PixelAt(target.p, 46, 44), PixelAt(source.p, 5, 5));
+}
+
+// Runs with the two-pixel routines on, restoring the switch after.
+struct SimdOn {
+  bool was = IsSimdEnabled();
+  SimdOn() {
+    InitSimdFlags();
+    SetSimdEnabled(1);
+  }
+  ~SimdOn() { SetSimdEnabled(was ? 1 : 0); }
+};
+
+TEST(Surface, CopiesOfWhollyOpaqueOrInvisiblePixelsAreExactOnBothPaths) {
+  // Runs of four opaque, four invisible and mixed pixels, as sprites hold them.
+  const uint32_t pattern[] = {0x00102030u, 0x00405060u, 0x00708090u, 0x00A0B0C0u, 0xFF112233u, 0xFF445566u,
+                              0xFF778899u, 0xFFAABBCCu, 0x00010203u, 0xFF040506u, 0x00070809u, 0xFF0A0B0Cu,
+                              0x00FFFFFFu, 0x00EEEEEEu, 0x00DDDDDDu, 0xFFCCCCCCu, 0x00ABCDEFu};
+  const int width = static_cast<int>(std::size(pattern));
+  struct Case {
+    uint32_t flags;
+    uint32_t colourMask;
+  };
+  const Case cases[] = {{0, 0}, {BLT_WEIGHTED, 0}, {BLT_COLORMASK, 0x00FF0000u}, {BLT_WEIGHTED | BLT_COLORMASK, 0x0000FF00u}};
+  for (const Case& c : cases) {
+    for (bool simd : {false, true}) {
+      SCOPED_TRACE(testing::Message() << std::hex << c.flags << (simd ? " two-pixel" : " one-pixel"));
+      SimdOn on;
+      SetSimdEnabled(simd ? 1 : 0);
+      Surface source(width, 2);
+      Surface target(width, 2);
+      for (int x = 0; x < width; ++x) {
+        for (int y = 0; y < 2; ++y) {
+          SetPixel(source.p, x, y, pattern[x]);
+          SetPixel(target.p, x, y, 0x00336699u);
+        }
+      }
+      BLTPARAM param{};
+      param.Flags = c.flags;
+      param.ColorMask = c.colourMask;
+      ASSERT_EQ(target->Blt(0, 0, source.p, nullptr, nullptr, &param), 1);
+      const uint32_t mask = (c.flags & BLT_COLORMASK) ? (c.colourMask | 0xFF000000u) : 0xFFFFFFFFu;
+      for (int x = 0; x < width; ++x) {
+        const uint32_t s = pattern[x];
+        const bool invisible = (c.flags & BLT_WEIGHTED) && (s >> 24) == 0xFF;
+        const uint32_t expected = invisible ? 0xFF336699u : (s & mask);
+        EXPECT_EQ(PixelAt(target.p, x, 1), expected) << x;
+      }
+    }
+  }
 }
 
 TEST(Surface, FillRectIsCutToTheSurface) {
