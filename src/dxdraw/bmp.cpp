@@ -146,7 +146,7 @@ bool DecodeBmpToDib(std::span<const uint8_t> data, DibBlock& out, std::u16string
   const size_t pixelStart = offBits != 0 ? offBits : tableStart;
   const uint64_t stride = DibStride(hdr.biWidth, bits);
   const uint64_t rows = static_cast<uint64_t>(std::abs(static_cast<int64_t>(hdr.biHeight)));
-  if (stride == 0 || stride * rows > (1ull << 30)) {
+  if (stride == 0 || stride * rows > kMaxPictureBytes) {
     error = u"BMP picture is too large";
     return false;
   }

@@ -35,6 +35,10 @@ struct RGBQUAD {
   uint8_t rgbReserved = 0;
 };
 
+// Largest pixel memory one picture may take (8192 x 8192 at 32 bits); larger
+// pictures are refused before anything is allocated.
+inline constexpr uint64_t kMaxPictureBytes = 256ull << 20;
+
 // Bytes of one row of `bits`-bit pixels padded to 4 bytes, as the DIB rows are
 // laid out; 0 when it would not fit in 32 bits.
 inline uint32_t DibStride(int64_t width, int bits) {

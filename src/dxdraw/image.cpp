@@ -8,10 +8,6 @@
 namespace DxDraw {
 namespace {
 
-// Largest pixel memory an image may take; pictures beyond it are refused rather
-// than half-allocated.
-constexpr uint64_t kMaxImageBytes = 1ull << 30;
-
 // x555 field f (0..31) widened to 8 bits.
 inline uint8_t Expand5(unsigned f) { return static_cast<uint8_t>((f << 3) | (f & 7)); }
 
@@ -33,7 +29,7 @@ int DxImage::Create(int width, int height) {
   if (width <= 0 || height == 0 || height == INT32_MIN) return 0;
   const uint64_t stride = DibStride(width, m_Depth);
   const uint64_t rows = static_cast<uint64_t>(std::abs(static_cast<int64_t>(height)));
-  if (stride == 0 || stride * rows > kMaxImageBytes) return 0;
+  if (stride == 0 || stride * rows > kMaxPictureBytes) return 0;
 
   m_pBits.reset(new (std::nothrow) uint8_t[stride * rows]());
   if (!m_pBits) return 0;
@@ -96,7 +92,7 @@ bool DibIsConsistent(const DibBlock& dib, std::u16string& why) {
   }
   const uint64_t stride = dib.stride();
   const uint64_t rows = static_cast<uint64_t>(std::abs(static_cast<int64_t>(h.biHeight)));
-  if (stride == 0 || stride * rows > kMaxImageBytes) {
+  if (stride == 0 || stride * rows > kMaxPictureBytes) {
     why = u"picture is too large";
     return false;
   }

@@ -67,7 +67,7 @@ int DxImage::LoadHbm(std::span<const uint8_t> data) {
   const uint32_t height = Get32(data.data() + 8);
   const uint32_t flags = Get32(data.data() + 12);
   const uint64_t rowBytes = DibStride(width, 16);
-  if (width <= 0 || height == 0 || height > 32768 || rowBytes == 0 || rowBytes * height > (1ull << 30)) {
+  if (width <= 0 || height == 0 || height > 32768 || rowBytes == 0 || rowBytes * height > kMaxPictureBytes) {
     SetError(u"HBM picture size is invalid");
     return 0;
   }
@@ -82,6 +82,12 @@ int DxImage::LoadHbm(std::span<const uint8_t> data) {
     const uint32_t length = Get32(data.data() + kHbmHeaderSize);
     if (length > data.size() - kHbmHeaderSize - 4) {
       SetError(u"HBM compressed pixels are truncated");
+      return 0;
+    }
+    // Deflate expands at most about 1032 to 1: a stream too short for the
+    // picture is refused before its rows are allocated.
+    if (total / 1032 > length + 64) {
+      SetError(u"HBM compressed pixels are shorter than the picture");
       return 0;
     }
     rows.resize(total);

@@ -174,7 +174,7 @@ bool DecodeJpegToDib(std::span<const uint8_t> data, DibBlock& out, std::u16strin
 
   const uint32_t stride = DibStride(cinfo->output_width, 24);
   const uint64_t total = static_cast<uint64_t>(stride) * cinfo->output_height;
-  if (stride == 0 || cinfo->output_height == 0 || total > (1ull << 30) ||
+  if (stride == 0 || cinfo->output_height == 0 || total > kMaxPictureBytes ||
       (cinfo->output_components != 1 && cinfo->output_components != 3))
     return fail(u"JPEG picture is too large or of an unknown layout");
   out.header = BITMAPINFOHEADER{};

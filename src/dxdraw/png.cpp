@@ -165,8 +165,14 @@ bool DecodePngToDib(std::span<const uint8_t> data, DibBlock& out, std::u16string
 
   const uint32_t stride = DibStride(layout->width, layout->dibBits);
   const uint64_t total = static_cast<uint64_t>(stride) * layout->height;
-  if (stride == 0 || layout->rowBytes > stride || total > (1ull << 30)) {
+  if (stride == 0 || layout->rowBytes > stride || total > kMaxPictureBytes) {
     std::snprintf(state.message, sizeof state.message, "picture is too large");
+    return fail();
+  }
+  // Deflate expands at most about 1032 to 1, so the file bounds what its rows can
+  // hold; a header claiming more is refused before the rows are allocated.
+  if ((static_cast<uint64_t>(layout->rowBytes) + 1) * layout->height / 1032 > data.size()) {
+    std::snprintf(state.message, sizeof state.message, "PNG data is too short for its size");
     return fail();
   }
   out.header = BITMAPINFOHEADER{};

@@ -118,8 +118,8 @@ bool LoadTiffToDib(std::span<const uint8_t> data, DibBlock& out, std::u16string&
   const uint64_t expected = (static_cast<uint64_t>(width) * bits + 7) / 8;
   const uint32_t stride = DibStride(width, bits);
   const uint64_t stripBytes = static_cast<uint64_t>(rowsPerStrip) * scanline;
-  if (scanline != expected || scanline > stride || static_cast<uint64_t>(stride) * height > (1ull << 30) ||
-      stripBytes > (1ull << 30)) {
+  if (scanline != expected || scanline > stride || static_cast<uint64_t>(stride) * height > kMaxPictureBytes ||
+      stripBytes > kMaxPictureBytes) {
     error = u"TIFF picture size is invalid";
     return false;
   }

@@ -1,0 +1,52 @@
+// Feeds arbitrary bytes to the picture loaders. The first byte picks the decoder
+// when the data carries no known signature, so each decoder sees every input.
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "dxdraw/decoders.h"
+#include "dxdraw/image.h"
+#include "platform/debug_output.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const bool quiet = [] {
+    platform::SetDebugSink([](std::u16string_view) {});
+    return true;
+  }();
+  (void)quiet;
+  if (size < 1) return 0;
+  const std::span<const uint8_t> bytes(data + 1, size - 1);
+  DxDraw::DibBlock dib;
+  std::u16string why;
+  bool decoded = false;
+  switch (data[0] % 6) {
+    case 0: {
+      DxDraw::DxImage image(32);
+      image.LoadFromMemory(bytes);  // BMP, PNG by signature
+      return 0;
+    }
+    case 1: {
+      DxDraw::DxImage image(16);
+      image.LoadFromMemory(bytes);  // BMP, PNG and HBM by signature
+      return 0;
+    }
+    case 2:
+      decoded = DxDraw::DecodeJpegToDib(bytes, dib, why);
+      break;
+    case 3:
+      decoded = DxDraw::LoadTiffToDib(bytes, dib, why);
+      break;
+    case 4:
+      decoded = DxDraw::DecodePngToDib(bytes, dib, why);
+      break;
+    default:
+      decoded = DxDraw::DecodeBmpToDib(bytes, dib, why);
+      break;
+  }
+  if (decoded) {
+    DxDraw::DxImage image(32);
+    image.LoadFromDib(dib);
+  }
+  return 0;
+}
