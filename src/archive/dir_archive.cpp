@@ -78,7 +78,10 @@ std::optional<fs::path> CDirArchive::Resolve(std::u16string_view name) const {
 IArchiveFile* CDirArchive::OpenFile(std::u16string_view name) {
   std::optional<fs::path> path = Resolve(name);
   if (!path) return nullptr;
-  // Only regular files open: folders and devices give null.
+  // Only regular files open: folders, pipes and devices give null. The type is
+  // tested before opening, since opening a pipe waits for a writer.
+  std::error_code ec;
+  if (!fs::is_regular_file(*path, ec)) return nullptr;
   platform::File file = platform::File::OpenRead(*path);
   if (!file.IsOpen()) return nullptr;
   const int64_t size = file.Size();
