@@ -1,0 +1,167 @@
+// Loading "iv.txt" and evaluating its judge records.
+//
+// The text: 20 jump lines ("KEY rest of line"), then judge records:
+//   #<id>            the rest of the line is ignored
+//   <label>          the next non-blank line; the rest of it is ignored
+//   <lhs> <op> <rhs> zero or more condition lines, each on one line, up to the
+//                    next '#' line or the end
+// Blank lines and "//" comments may stand between records and conditions.
+#include <memory>
+
+#include "textscript/iv_table.h"
+#include "textscript/script_state.h"
+#include "textscript/script_vars.h"
+
+namespace TextScript {
+
+namespace {
+
+void UpperCase(std::u16string& s) {
+  for (char16_t& c : s) {
+    if (c >= u'a' && c <= u'z') c -= u'a' - u'A';
+  }
+}
+
+std::u16string ReadUpperWord(ScriptReader& reader) {
+  std::u16string word;
+  reader.ReadWordToken(word);
+  UpperCase(word);
+  return word;
+}
+
+// Past blanks, line ends and comment lines; the first other byte is pushed back.
+void SkipBlankAndCommentLines(ScriptReader& reader) {
+  int c;
+  do c = reader.NextLineStart();
+  while (c == ' ' || c == '\t' || c == '\n');
+  reader.UngetChar(c);
+}
+
+[[noreturn]] void ThrowBadFormat(const ScriptReader& reader) {
+  ThrowScriptError2(reader.Line(), u"書式が違います");
+}
+
+// The operator of a condition. A character that would end the line is left for
+// the line's end, so an operand is never looked for on the next line.
+uint8_t ReadJudgeOperator(ScriptReader& reader) {
+  int first = reader.GetChar();
+  if (first == '\n' || first == 0) {
+    reader.UngetChar(first);
+    ThrowBadFormat(reader);
+  }
+  if (first != '=' && first != '>' && first != '<') return kJudgeUnknown;
+  int second = reader.GetChar();
+  if (second == '\n' || second == 0) {
+    reader.UngetChar(second);
+    return first == '=' ? kJudgeEqual : kJudgeUnknown;
+  }
+  if (first == '=') return kJudgeEqual;  // "==", "= " or any other second character
+  if (first == '>') {
+    if (second == '>') return kJudgeGreater;
+    if (second == '=') return kJudgeGreaterEqual;
+    return kJudgeUnknown;
+  }
+  if (second == '<') return kJudgeLess;
+  if (second == '=') return kJudgeLessEqual;
+  if (second == '>') return kJudgeNotEqual;
+  return kJudgeUnknown;
+}
+
+uint32_t ParseDigits(const std::string& digits) {
+  uint32_t value = 0;
+  for (char c : digits) value = value * 10 + static_cast<uint32_t>(c - '0');
+  return value;
+}
+
+}  // namespace
+
+bool JudgeHolds(uint8_t op, int32_t a, int32_t b) {
+  switch (op) {
+    case kJudgeEqual: return a == b;
+    case kJudgeGreater: return a > b;
+    case kJudgeGreaterEqual: return a >= b;
+    case kJudgeLess: return a < b;
+    case kJudgeLessEqual: return a <= b;
+    case kJudgeNotEqual: return a != b;
+    default: return false;
+  }
+}
+
+int ScriptStateGroup::LoadTables(std::string_view text) {
+  ScriptReader& reader = m_Reader;
+  reader.Init(text);
+  while (m_JumpTable.GetHead() != nullptr) delete m_JumpTable.GetHead();
+  while (m_JudgeTable.GetHead() != nullptr) delete m_JudgeTable.GetHead();
+
+  for (int i = 0; i < kJumpTableSize; ++i) {
+    auto entry = std::make_unique<IVJUMPTABLENODE>();
+    reader.SkipBlanks();
+    entry->m_Key = ReadUpperWord(reader);
+    reader.SkipBlanks();
+    for (int c = reader.NextLineStart(); c != '\n' && c != 0; c = reader.NextLineStart()) {
+      entry->m_Text.push_back(static_cast<char16_t>(c));
+    }
+    m_JumpTable.Append(entry.release());
+  }
+
+  for (;;) {
+    SkipBlankAndCommentLines(reader);
+    int c = reader.GetChar();
+    if (c == 0) break;
+    if (c != '#') ThrowBadFormat(reader);
+    auto record = std::make_unique<IVJUDGETABLENODE>();
+    std::string digits;
+    reader.ReadDigits(digits);
+    record->m_Id = static_cast<int32_t>(ParseDigits(digits));
+    reader.SkipLine();
+    SkipBlankAndCommentLines(reader);
+    record->m_Name = ReadUpperWord(reader);
+    if (record->m_Name.empty()) ThrowBadFormat(reader);
+    reader.SkipLine();
+
+    for (;;) {
+      SkipBlankAndCommentLines(reader);
+      int next = reader.GetChar();
+      reader.UngetChar(next);
+      if (next == 0 || next == '#') break;
+      if (record->m_Count == IVJUDGETABLENODE::kMaxConditions) ThrowBadFormat(reader);
+      IVJUDGECONDITION& condition = record->m_Conditions[record->m_Count];
+      condition.lhs = ReadUpperWord(reader);
+      if (condition.lhs.empty()) ThrowBadFormat(reader);
+      reader.SkipBlanks();
+      condition.op = ReadJudgeOperator(reader);
+      reader.SkipBlanks();
+      condition.rhs = ReadUpperWord(reader);
+      if (condition.rhs.empty()) ThrowBadFormat(reader);
+      reader.SkipLine();
+      ++record->m_Count;
+    }
+    m_JudgeTable.Append(record.release());
+  }
+  return 0;
+}
+
+ScriptStateNode* ScriptStateGroup::EvaluateJudgeTable(int n) {
+  const ScriptVarTable& vars = ScriptVars();
+  const std::u16string* label = nullptr;
+  for (IVJUDGETABLENODE* record = m_JudgeTable.GetHead(); record != nullptr && label == nullptr;
+       record = record->GetNext()) {
+    if (record->m_Id != n) continue;
+    bool holds = true;
+    for (int i = 0; i < record->m_Count && holds; ++i) {
+      const IVJUDGECONDITION& condition = record->m_Conditions[i];
+      holds = JudgeHolds(condition.op, vars.GetValue(condition.lhs, 0), vars.GetValue(condition.rhs, 0));
+    }
+    if (holds) label = &record->m_Name;
+  }
+  if (label == nullptr) {
+    IVJUMPTABLENODE* entry = m_JumpTable.GetAt(n);
+    if (entry == nullptr) ThrowScriptError2(0, u"ラベルが見つかりません。[%s]", u"");
+    label = &entry->m_Key;
+  }
+  ScriptStateNode* target = FindLabel(*label);
+  if (target == nullptr) ThrowScriptError2(0, u"ラベルが見つかりません。[%s]", label->c_str());
+  return target;
+}
+
+}  // namespace TextScript

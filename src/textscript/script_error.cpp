@@ -1,0 +1,62 @@
+#include "textscript/script_error.h"
+
+#include <cstdarg>
+
+#include "platform/wformat.h"
+
+namespace TextScript {
+
+ScriptError2& ScriptError2::Format(ScriptError2& record, int line, const char16_t* format, ...) {
+  record.line = line;
+  va_list args;
+  va_start(args, format);
+  platform::FormatTextV(record.text, kTextSize, format, args);
+  va_end(args);
+  return record;
+}
+
+void ThrowScriptError2(int line, const char16_t* format, ...) {
+  ScriptError2 record;
+  record.line = line;
+  va_list args;
+  va_start(args, format);
+  platform::FormatTextV(record.text, ScriptError2::kTextSize, format, args);
+  va_end(args);
+  throw record;
+}
+
+namespace {
+
+constexpr const char16_t* kCompileMessages[kCompileMessageCount] = {
+    u"0000: None",
+    u"0001: 不明なコマンドです",
+    u"0002: 文字列の書き方に間違いがあります",
+    u"0003: ラベルはすでに定義されています",
+    u"0004: ラベルが定義されていません",
+    u"0005: 使われている変数は存在しません",
+    u"0006: パラメータの指定に間違いがあります",
+    u"0007: 対応する IF コマンドがありません",
+    u"0008: 対応する WHILE / SWITCH コマンドがありません",
+    u"0009: 計算式に間違いがあります",
+    u"0010: 音楽番号が範囲を超えています",
+    u"0011: CG番号が範囲を超えています",
+    u"0012: CGデータがロードされていません",
+    u"0013: スプライトが作成されていません",
+    u"0014: メニューが見つかりません",
+    u"0015: 文字列以外で全角文字が使われています",
+};
+
+}  // namespace
+
+const char16_t* CompileMessage(int code) {
+  if (code < 0 || code >= kCompileMessageCount) code = 0;
+  return kCompileMessages[code];
+}
+
+void ThrowScriptReport(const char16_t* fileName, int line, const char16_t* kind,
+                       const char16_t* text) {
+  DebugPrintf(u"%s(%d): %s: %s\n", fileName, line, kind, text);
+  throw MakeError(fileName, line, kErrorTypeError, nullptr, u"%s", text);
+}
+
+}  // namespace TextScript
