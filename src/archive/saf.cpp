@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "archive/archive_impl.h"
 #include "core/exception.h"
@@ -23,6 +25,14 @@ uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8)
 uint32_t Le32(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
          static_cast<uint32_t>(p[3]) << 24;
+}
+
+// Opens a regular file only: opening a pipe would wait for a writer.
+platform::File OpenArchiveFile(std::u16string_view path) {
+  const std::filesystem::path native = platform::WidePath(path);
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(native, ec)) return platform::File();
+  return platform::File::OpenRead(native);
 }
 
 // Deflate turns at most about 1032 bytes into one; LZSS at most 144 into 17.
@@ -70,7 +80,7 @@ void CSafArchive::Fail(int line, const char16_t* format, ...) const {
 bool CSafArchive::Open(std::u16string_view path, uint64_t base, uint64_t limit) {
   m_Path.assign(path);
   m_Base = base;
-  platform::File file = platform::File::OpenRead(platform::WidePath(path));
+  platform::File file = OpenArchiveFile(path);
   if (!file.IsOpen()) return false;
   const int64_t file_size = file.Size();
   if (file_size < 0) return false;
@@ -240,7 +250,7 @@ IArchiveFile* CSafArchive::OpenFile(std::u16string_view name) {
   uint64_t offset = 0;
   uint64_t size = 0;
   EntryWindow(i, &offset, &size);
-  platform::File file = platform::File::OpenRead(platform::WidePath(m_Path));
+  platform::File file = OpenArchiveFile(m_Path);
   if (!file.IsOpen()) return nullptr;
   return new CArchiveFile(name, this, std::move(file), offset, size);
 }
@@ -326,7 +336,7 @@ IArchive* OpenArchive5(std::u16string_view path) { return OpenVersion<CArchive5>
 IArchive* OpenArchive6(std::u16string_view path) { return OpenVersion<CArchive6>(path); }
 
 IArchive* OpenSafArchive(std::u16string_view path) {
-  platform::File file = platform::File::OpenRead(platform::WidePath(path));
+  platform::File file = OpenArchiveFile(path);
   if (!file.IsOpen()) return nullptr;
   uint8_t header[2] = {0, 0};
   const int64_t got = file.ReadAt(header, sizeof header, 0);
