@@ -110,6 +110,7 @@ TEST(ScriptGrammar, PageBreaksBetweenStatements) {
   };
   const std::vector<Case> cases = {
       {"empty text", "", {kOpReturn}},
+      {"one NUL byte", std::string(1, '\0'), {kOpReturn}},
       {"consecutive lines", Sjis(u"あ\n") + ".DOF\n.TOF\n", {kOpMessage, kOpDOF, kOpTOF, kOpReturn}},
       {"two blank lines", Sjis(u"あ\n\n\nい\n"), {kOpMessage, kOpPageBreak, kOpMessage, kOpReturn}},
       {"comment lines count as blank", Sjis(u"あ\n＃見出し\n////x\n// y\nい\n"),
