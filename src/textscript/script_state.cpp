@@ -124,8 +124,9 @@ void ScriptStateGroup::DeleteNodes() {
   while (GetHead() != nullptr) delete GetHead();  // each node leaves the list as it dies
 }
 
-ScriptStateNode* ScriptStateGroup::NewNode() {
-  auto* node = new ScriptStateNode;
+ScriptStateNode* ScriptStateGroup::NewNode() { return AdoptNode(new ScriptStateNode); }
+
+ScriptStateNode* ScriptStateGroup::AdoptNode(ScriptStateNode* node) {
   node->m_pGroup = this;
   node->m_Line = static_cast<uint16_t>(m_Reader.Line());
   return node;

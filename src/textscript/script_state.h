@@ -178,6 +178,11 @@ class ScriptStateGroup : public CDoubleListGroup<ScriptStateGroup, ScriptStateNo
   int32_t m_nLastErrorCode = 0;  // its code
   ScriptError2 m_LastError{};    // the last ScriptError2 Compile caught
 
+ protected:
+  // Makes a node of a derived class this group's, with the reader's line, as
+  // NewNode does for its own nodes. Returns the node.
+  ScriptStateNode* AdoptNode(ScriptStateNode* node);
+
  private:
   void DeleteWaitTask();
   ScriptStateNode* RunNodes(ScriptStateNode* node);

@@ -84,12 +84,7 @@ class TestNode : public ScriptStateNode {
 
 class TestGroup : public ScriptStateGroup {
  public:
-  ScriptStateNode* NewNode() override {
-    auto* node = new TestNode;
-    node->m_pGroup = this;
-    node->m_Line = static_cast<uint16_t>(Reader().Line());
-    return node;
-  }
+  ScriptStateNode* NewNode() override { return AdoptNode(new TestNode); }
   void OnRunEnd() override { ++runEnds; }
   int runEnds = 0;
 };
@@ -363,7 +358,8 @@ TEST_F(ScriptRun, PrepareDeclaresJudgeOperandsAndRecordsTheScript) {
   group->Compile(".DOF\n", u"data\\Chapter_1.txt");
   std::string iv(kJumpTableSize, '\n');
   group->LoadTables(iv + "#1\nx\nFLAG == 1\n3 <= Count\n");
-  EXPECT_EQ(group->Prepare(), ScriptRunHistory().Contains(u"chapter_1") ? 1 : 0);
+  const int seenBefore = ScriptRunHistory().Contains(u"chapter_1") ? 1 : 0;
+  EXPECT_EQ(group->Prepare(), seenBefore);
   EXPECT_EQ(group->Prepare(), 1);
   EXPECT_TRUE(ScriptRunHistory().Contains(u"CHAPTER_1"));
   EXPECT_NE(ScriptVars().Find(SCRIPTVARENTRY::kInteger, u"FLAG"), nullptr);
