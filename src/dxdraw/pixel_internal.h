@@ -41,3 +41,13 @@ inline constexpr int RuleT(int sT, int dT) {
 }
 
 }  // namespace DxDraw::pixel_detail
+
+namespace DxDraw {
+
+// Whether the paired routines may run eight pixels a step (the processor has
+// 256-bit integer registers). They are used whenever available; tests turn them
+// off to check the four-pixel rows too. The results are identical.
+bool WidePairedRowsAvailable();
+void SetWidePairedRows(bool on);
+
+}  // namespace DxDraw

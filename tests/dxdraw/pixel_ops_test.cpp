@@ -8,6 +8,7 @@
 
 #include "dxdraw/image.h"
 #include "dxdraw/pixel.h"
+#include "dxdraw/pixel_internal.h"
 #include "dxdraw/pixel_reference.h"
 
 namespace {
@@ -116,56 +117,62 @@ TEST_F(PixelOps, LevelsOutsideTheRangeAreClampedNotIndexedPastTheTables) {
 }
 
 // Every routine of both families against the plain reference, over boundary and
-// random pixels, every variant and the levels at the edges of each range.
+// random pixels, every variant and the levels at the edges of each range; the
+// paired routines with eight-pixel rows (where the processor has them) and with
+// four-pixel rows.
 TEST_F(PixelOps, EveryRoutineEqualsTheReferenceOfItsFamily) {
-  std::mt19937 rng(1234);
-  const uint8_t edges[] = {0, 1, 2, 127, 128, 129, 254, 255};
-  const int width = 38;  // four-pixel steps, a pair tail
-  const int height = 3;
-  std::vector<Px> src(width * height), dst(width * height), mask(width * height);
-  auto fill = [&](std::vector<Px>& v) {
-    for (Px& p : v)
-      for (uint8_t& b : p) b = (rng() & 1) ? edges[rng() % 8] : static_cast<uint8_t>(rng());
-  };
-  const uint32_t variants[] = {0, BLT_WEIGHTED, BLT_COLORMASK, BLT_WEIGHTED | BLT_COLORMASK, BLT_PLAIN,
-                               BLT_WEIGHTED | BLT_PLAIN, 0x800000};
-  const int levels[] = {0, 1, 127, 128, 255, 256, 257, 300, 384, 511, 512};
-  int checked = 0;
-  for (int index = 0; index < kPixelOpCount; ++index) {
-    ASSERT_EQ(PixelOpTable[index] == nullptr, PixelOpTableMmx[index] == nullptr);
-    if (PixelOpTable[index] == nullptr) continue;
-    const int op = index & 15;
-    const int top = (op == 1 || op == 2 || op == 5) ? 512 : 256;
-    for (uint32_t variant : variants) {
-      for (int level : levels) {
-        if (level > top) continue;
-        for (Family f : {Family::kSingle, Family::kPaired}) {
-          fill(src);
-          fill(dst);
-          fill(mask);
-          const uint32_t colourMask = (rng() & 1) ? 0xFFFFFFFFu : (rng() | 0xFF000000u);
-          BLTPARAM p;
-          p.Flags = index | variant;
-          p.Level = level;
-          p.ColorMask = colourMask;
-          std::vector<Px> out = dst;
-          const ptrdiff_t pitch = 4 * width;
-          if (f == Family::kPaired)
-            PixelOpTableMmx[index](out[0].data(), src[0].data(), mask[0].data(), width, &p, pitch, pitch, pitch, height);
-          else
-            PixelOpTable[index](out[0].data(), src[0].data(), mask[0].data(), width, &p, pitch, pitch, pitch, height);
-          for (int i = 0; i < width * height; ++i) {
-            Px want = Reference(f, p.Flags, level, colourMask, src[i], dst[i], mask[i][0]);
-            ASSERT_EQ(out[i], want) << (f == Family::kPaired ? "paired" : "single") << " index " << index
-                                    << " variant " << std::hex << variant << std::dec << " level " << level
-                                    << " pixel " << i;
-            ++checked;
+  for (bool wide : {true, false}) {
+    SetWidePairedRows(wide);
+    std::mt19937 rng(1234);
+    const uint8_t edges[] = {0, 1, 2, 127, 128, 129, 254, 255};
+    const int width = 38;  // eight-pixel steps, a four-pixel step, a pair
+    const int height = 3;
+    std::vector<Px> src(width * height), dst(width * height), mask(width * height);
+    auto fill = [&](std::vector<Px>& v) {
+      for (Px& p : v)
+        for (uint8_t& b : p) b = (rng() & 1) ? edges[rng() % 8] : static_cast<uint8_t>(rng());
+    };
+    const uint32_t variants[] = {0, BLT_WEIGHTED, BLT_COLORMASK, BLT_WEIGHTED | BLT_COLORMASK, BLT_PLAIN,
+                                 BLT_WEIGHTED | BLT_PLAIN, 0x800000};
+    const int levels[] = {0, 1, 127, 128, 255, 256, 257, 300, 384, 511, 512};
+    int checked = 0;
+    for (int index = 0; index < kPixelOpCount; ++index) {
+      ASSERT_EQ(PixelOpTable[index] == nullptr, PixelOpTableMmx[index] == nullptr);
+      if (PixelOpTable[index] == nullptr) continue;
+      const int op = index & 15;
+      const int top = (op == 1 || op == 2 || op == 5) ? 512 : 256;
+      for (uint32_t variant : variants) {
+        for (int level : levels) {
+          if (level > top) continue;
+          for (Family f : {Family::kSingle, Family::kPaired}) {
+            fill(src);
+            fill(dst);
+            fill(mask);
+            const uint32_t colourMask = (rng() & 1) ? 0xFFFFFFFFu : (rng() | 0xFF000000u);
+            BLTPARAM p;
+            p.Flags = index | variant;
+            p.Level = level;
+            p.ColorMask = colourMask;
+            std::vector<Px> out = dst;
+            const ptrdiff_t pitch = 4 * width;
+            if (f == Family::kPaired)
+              PixelOpTableMmx[index](out[0].data(), src[0].data(), mask[0].data(), width, &p, pitch, pitch, pitch, height);
+            else
+              PixelOpTable[index](out[0].data(), src[0].data(), mask[0].data(), width, &p, pitch, pitch, pitch, height);
+            for (int i = 0; i < width * height; ++i) {
+              Px want = Reference(f, p.Flags, level, colourMask, src[i], dst[i], mask[i][0]);
+              ASSERT_EQ(out[i], want) << (f == Family::kPaired ? "paired" : "single") << " index " << index
+                                      << " variant " << std::hex << variant << std::dec << " level " << level
+                                      << " pixel " << i << " wide " << wide;
+              ++checked;
+            }
           }
         }
       }
     }
+    EXPECT_GT(checked, 100000);
   }
-  EXPECT_GT(checked, 100000);
+  SetWidePairedRows(true);
 }
 
 // A surface-like block of pixels, bottom-up like the engine's images.
