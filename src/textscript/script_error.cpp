@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 
+#include "platform/debug_output.h"
 #include "platform/wformat.h"
 
 namespace TextScript {
@@ -55,7 +56,8 @@ const char16_t* CompileMessage(int code) {
 
 void ThrowScriptReport(const char16_t* fileName, int line, const char16_t* kind,
                        const char16_t* text) {
-  DebugPrintf(u"%s(%d): %s: %s\n", fileName, line, kind, text);
+  // Not through DebugPrintf: its 128 units would cut a long label or file name.
+  platform::OutputDebugText(platform::FormatString(u"%s(%d): %s: %s\n", fileName, line, kind, text));
   throw MakeError(fileName, line, kErrorTypeError, nullptr, u"%s", text);
 }
 

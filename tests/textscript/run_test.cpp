@@ -301,6 +301,8 @@ TEST_F(ScriptRun, RuntimeErrorsCarryTheNodesLine) {
       {"error by code", ".DOF\n.DOF\n.S1A 4\n", 4, u"0004: ラベルが定義されていません"},
       {"error by unknown code", ".S1A 99\n", 2, u"0000: None"},
       {"missing jump entry", ".IVG 3\n", 2, u"ラベルが見つかりません。[]"},
+      {"long label, reported whole", ".JMP " + std::string(200, 'x') + "\n", 2,
+       u"ラベルが見つかりません。[" + std::u16string(200, u'X') + u"]"},
   };
   for (const Case& c : cases) {
     DebugCapture capture;
