@@ -1,9 +1,11 @@
 // Whole-entry loading, the existence test and the three global archives.
 #include "archive/archive.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <memory>
 
 #include "core/exception.h"
 
@@ -28,9 +30,13 @@ char* LoadEntry(IArchive* archive, std::u16string_view name, char* buffer, std::
                     u"%s: entry %s is too large to load (%llu bytes)", archive->GetPath().c_str(),
                     entry.c_str(), static_cast<unsigned long long>(size));
   }
+  // A block of our own is freed again on every failure, thrown or returned.
+  std::unique_ptr<char, decltype(&std::free)> owned(nullptr, &std::free);
   char* out = buffer;
   if (out == nullptr) {
-    out = static_cast<char*>(std::malloc(static_cast<std::size_t>(size) + extra + 1));
+    // An empty entry still gets a block of its own.
+    owned.reset(static_cast<char*>(std::malloc(std::max<std::size_t>(static_cast<std::size_t>(size) + extra, 1))));
+    out = owned.get();
     if (out == nullptr) {
       throw MakeError(u"archive", __LINE__, kErrorTypeError, nullptr,
                       u"%s: no memory to load entry %s (%llu bytes)", archive->GetPath().c_str(),
@@ -39,7 +45,6 @@ char* LoadEntry(IArchive* archive, std::u16string_view name, char* buffer, std::
   }
   const uint64_t got = decoder->Decode(out);
   if (got != size) {
-    if (buffer == nullptr) std::free(out);
     if (got == ICompressedFile::kDecodeFailed) {
       throw MakeError(u"archive", __LINE__, kErrorTypeError, nullptr, u"%s: entry %s is damaged",
                       archive->GetPath().c_str(), entry.c_str());
@@ -49,6 +54,7 @@ char* LoadEntry(IArchive* archive, std::u16string_view name, char* buffer, std::
                     entry.c_str(), static_cast<unsigned long long>(got),
                     static_cast<unsigned long long>(size));
   }
+  owned.release();
   *produced = static_cast<uint32_t>(size);
   return out;
 }

@@ -196,9 +196,8 @@ class CSafArchive : public CComImpl<IArchive> {
   explicit CSafArchive(int version) : m_Version(version) {}
   ~CSafArchive() override = default;
 
-  // Reads the records after the 4-byte common header; `index_end` receives the
-  // file offset where the index ends.
-  virtual void ReadIndex(const platform::File& file, uint16_t count, uint64_t* index_end) = 0;
+  // Reads the `count` records (and names) that follow the 4-byte common header.
+  virtual void ReadIndex(const platform::File& file, uint16_t count) = 0;
   // A new, unopened archive of the same version.
   virtual CSafArchive* CreateSibling() const = 0;
   // A directory component of "." names the current directory (version 6 only).
@@ -226,7 +225,7 @@ class CArchive5 final : public CSafArchive {
   CArchive5() : CSafArchive(5) {}
 
  private:
-  void ReadIndex(const platform::File& file, uint16_t count, uint64_t* index_end) override;
+  void ReadIndex(const platform::File& file, uint16_t count) override;
   CSafArchive* CreateSibling() const override { return new CArchive5; }
   bool SkipsDotComponents() const override { return false; }
 };
@@ -238,7 +237,7 @@ class CArchive6 final : public CSafArchive {
   CArchive6() : CSafArchive(6) {}
 
  private:
-  void ReadIndex(const platform::File& file, uint16_t count, uint64_t* index_end) override;
+  void ReadIndex(const platform::File& file, uint16_t count) override;
   CSafArchive* CreateSibling() const override { return new CArchive6; }
   bool SkipsDotComponents() const override { return true; }
 };

@@ -100,13 +100,12 @@ bool CSafArchive::Open(std::u16string_view path, uint64_t base, uint64_t limit) 
   const uint16_t count = Le16(header + 2);
   if (count == 0) Fail(__LINE__, u"the index holds no entries");
 
-  uint64_t index_end = 0;
-  ReadIndex(file, count, &index_end);
+  ReadIndex(file, count);
   CheckTree();
   return true;
 }
 
-void CArchive5::ReadIndex(const platform::File& file, uint16_t count, uint64_t* index_end) {
+void CArchive5::ReadIndex(const platform::File& file, uint16_t count) {
   const uint64_t at = m_Base + 4;
   const uint64_t bytes = uint64_t{count} * kRecordSize;
   if (bytes > m_Limit - at) Fail(__LINE__, u"the index of %u entries runs past the end of the file", count);
@@ -132,10 +131,9 @@ void CArchive5::ReadIndex(const platform::File& file, uint16_t count, uint64_t* 
     e.b = Le32(r + 24);
     e.c = Le32(r + 28);
   }
-  *index_end = at + bytes;
 }
 
-void CArchive6::ReadIndex(const platform::File& file, uint16_t count, uint64_t* index_end) {
+void CArchive6::ReadIndex(const platform::File& file, uint16_t count) {
   uint8_t size_field[4];
   if (m_Limit - m_Base < 8 || file.ReadAt(size_field, 4, static_cast<int64_t>(m_Base + 4)) != 4) {
     Fail(__LINE__, u"the header is cut short");
@@ -172,7 +170,6 @@ void CArchive6::ReadIndex(const platform::File& file, uint16_t count, uint64_t* 
     e.b = Le32(r + 8);
     e.c = Le32(r + 12);
   }
-  *index_end = at + bytes + names_size;
 }
 
 // Every directory reachable from the root must list children inside the table, and
