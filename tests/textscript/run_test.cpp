@@ -1,3 +1,4 @@
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <string>
@@ -206,6 +207,29 @@ TEST_F(ScriptRun, RandomJumpReachesEachTarget) {
   }
   ASSERT_EQ(counts.size(), 3u);
   for (const auto& [label, n] : counts) EXPECT_GT(n, 60) << platform::Utf16ToUtf8(label);
+}
+
+// The random source is never reseeded, so a fresh program draws 41, 18467 and
+// 6334 first: the third, third and second targets. Run in a new process, where
+// nothing has drawn before.
+TEST(ScriptRunFixedSeed, FirstRandomJumpsOfAProgram) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        VarsReset vars;
+        ScriptStateGroup group;
+        group.Compile(".RJP a\n.RJP b\n.RJP c\n\n.LAB a\n.PST r = 1\n.JMP z\n\n.LAB b\n.PST r = 2\n"
+                      ".JMP z\n\n.LAB c\n.PST r = 3\n\n.LAB z\n",
+                      u"rjp.txt");
+        int code = 0;
+        for (int i = 0; i < 3; ++i) {
+          ScriptVars().Insert(u"R", 0);
+          group.Run(-1);
+          code = code * 4 + ScriptVars().GetValue(u"R", 0);
+        }
+        std::_Exit(code);
+      },
+      ::testing::ExitedWithCode(3 * 16 + 3 * 4 + 2), "");
 }
 
 TEST_F(ScriptRun, JudgeStatementJumps) {
