@@ -3,6 +3,7 @@
 // and LZSS.
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "archive/archive_impl.h"
 #include "archive_test_util.h"
@@ -245,6 +246,27 @@ TEST_P(SafFormatTest, EntriesOutliveTheirArchive) {
   const void* p = m->Map(0, 0);
   ASSERT_NE(p, nullptr);
   EXPECT_EQ(std::memcmp(p, noise_.data(), noise_.size()), 0);
+}
+
+TEST_P(SafFormatTest, WindowsReadOnTwoThreadsAtOnce) {
+  // The sound thread reads its own windows while the game thread loads entries.
+  ComPtr<IArchiveFile> sound = ComPtr<IArchiveFile>::Adopt(archive_->OpenFile(u"bg/b.jpg"));
+  ASSERT_TRUE(sound);
+  std::atomic<int> bad{0};
+  std::thread reader([&] {
+    std::vector<uint8_t> chunk(noise_.size());
+    for (int i = 0; i < 200; ++i) {
+      sound->Seek(0, IArchiveFile::kSeekBegin);
+      std::size_t got = 0;
+      while (got < chunk.size()) got += static_cast<std::size_t>(sound->Read(chunk.data() + got, 257));
+      if (chunk != noise_) ++bad;
+    }
+  });
+  for (int i = 0; i < 50; ++i) {
+    if (Load(archive_.get(), u"bg/a.jpg") != picture_) ++bad;
+  }
+  reader.join();
+  EXPECT_EQ(bad.load(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, SafFormatTest, ::testing::ValuesIn(kFormats), FormatName);
