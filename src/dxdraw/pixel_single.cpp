@@ -14,7 +14,7 @@ using namespace pixel_detail;
 struct SingleContext {
   int level;      // clamped level L
   int k;          // L - 256 when L > 256
-  uint8_t mask[3];  // colour mask bytes for B, G, R
+  uint32_t mask[3];  // colour mask bytes for B, G, R
 };
 
 // bright1(x) for L > 256.
@@ -64,23 +64,63 @@ inline int Channel(const SingleContext& c, int s, int d, int sT, int dT, int m) 
   }
 }
 
+// One pixel, as four bytes in a word (B lowest).
 template <int Op, int Rule, bool Weighted, bool High>
-void SingleRows(const SingleContext& c, uint8_t* dst, const uint8_t* src, const uint8_t* mask,
+inline uint32_t Pixel(const SingleContext& c, uint32_t s, uint32_t d, uint32_t maskPixel) {
+  const int sT = static_cast<int>(s >> 24);
+  const int dT = static_cast<int>(d >> 24);
+  const int m = static_cast<int>(maskPixel & 0xFF);
+  uint32_t out = 0;
+  for (int ch = 0; ch < 3; ++ch) {
+    const int sc = static_cast<int>((s >> (8 * ch)) & c.mask[ch]);
+    const int dc = static_cast<int>((d >> (8 * ch)) & 0xFF);
+    out |= static_cast<uint32_t>(Channel<Op, Weighted, High>(c, sc, dc, sT, dT, m)) << (8 * ch);
+  }
+  const int t = Op == BLT_BLEND2 ? dT : RuleT<Rule>(sT, dT);
+  return out | (static_cast<uint32_t>(t) << 24);
+}
+
+// Up to kChunk pixels of a row, read into locals first: the loop over the locals
+// cannot alias the pixels, so the compiler may vectorise it.
+constexpr int kChunk = 16;
+
+template <int Op, int Rule, bool Weighted, bool High, bool Whole>
+inline void Chunk(const SingleContext& c, uint8_t* dst, const uint8_t* src, const uint8_t* mask, int count) {
+  if constexpr (Whole) count = kChunk;
+  uint32_t s[kChunk], d[kChunk], m[kChunk] = {};
+  std::memcpy(s, src, 4 * static_cast<size_t>(count));
+  std::memcpy(d, dst, 4 * static_cast<size_t>(count));
+  if constexpr (Op == BLT_MASK) std::memcpy(m, mask, 4 * static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i) d[i] = Pixel<Op, Rule, Weighted, High>(c, s[i], d[i], m[i]);
+  std::memcpy(dst, d, 4 * static_cast<size_t>(count));
+}
+
+template <int Op, int Rule, bool Weighted, bool High>
+void SingleRows(const SingleContext& context, uint8_t* dst, const uint8_t* src, const uint8_t* mask,
                 int width, ptrdiff_t dstPitch, ptrdiff_t srcPitch, ptrdiff_t maskPitch, int height) {
-  for (int row = 0; row < height; ++row) {
-    for (int x = 0; x < width; ++x) {
-      uint8_t* d = dst + 4 * x;
-      const uint8_t* s = src + 4 * x;
-      const int m = (Op == BLT_MASK) ? mask[4 * x] : 0;
-      const int sT = s[3];
-      const int dT = d[3];
-      uint8_t out[4];
-      for (int ch = 0; ch < 3; ++ch)
-        out[ch] = static_cast<uint8_t>(Channel<Op, Weighted, High>(c, s[ch] & c.mask[ch], d[ch], sT, dT, m));
-      if constexpr (Op == BLT_BLEND2) out[3] = static_cast<uint8_t>(dT);
-      else out[3] = static_cast<uint8_t>(RuleT<Rule>(sT, dT));
-      std::memcpy(d, out, 4);
+  const SingleContext c = context;  // a local copy no pixel store can alias
+  if (width == 1) {
+    // The rasterisers' case: one pixel a call.
+    for (int row = 0; row < height; ++row, dst += dstPitch, src += srcPitch) {
+      uint32_t s, d, m = 0;
+      std::memcpy(&s, src, 4);
+      std::memcpy(&d, dst, 4);
+      if constexpr (Op == BLT_MASK) {
+        std::memcpy(&m, mask, 4);
+        mask += maskPitch;
+      }
+      d = Pixel<Op, Rule, Weighted, High>(c, s, d, m);
+      std::memcpy(dst, &d, 4);
     }
+    return;
+  }
+  for (int row = 0; row < height; ++row) {
+    int x = 0;
+    for (; x + kChunk <= width; x += kChunk)
+      Chunk<Op, Rule, Weighted, High, true>(c, dst + 4 * x, src + 4 * x, mask + (Op == BLT_MASK ? 4 * x : 0), kChunk);
+    if (x < width)
+      Chunk<Op, Rule, Weighted, High, false>(c, dst + 4 * x, src + 4 * x, mask + (Op == BLT_MASK ? 4 * x : 0),
+                                             width - x);
     dst += dstPitch;
     src += srcPitch;
     if constexpr (Op == BLT_MASK) mask += maskPitch;

@@ -42,6 +42,13 @@ struct SpanContext {
   const DxImage* source;
   int sourceWidth, sourceHeight;
   const DxImage* mask;     // operation 5 only, at least as large as the source
+  // Pixel (0, 0) and the row pitch of each image, so a pixel costs one multiply-add.
+  uint8_t* destOrigin;
+  ptrdiff_t destPitch;
+  const uint8_t* sourceOrigin;
+  ptrdiff_t sourcePitch;
+  const uint8_t* maskOrigin;
+  ptrdiff_t maskPitch;
   PixelOpProc routine;
   BLTPARAM param;
 };
@@ -85,16 +92,16 @@ void Span(const SpanContext& c, int y, const EdgeStepper& a, const EdgeStepper& 
     first = std::max<int64_t>(first, int64_t{xa} - (c.clip.right - 1));
     last = std::min<int64_t>(last, int64_t{xa} - c.clip.left);
   }
+  uint8_t* row = c.destOrigin + static_cast<ptrdiff_t>(y + c.originY) * c.destPitch + 4 * ptrdiff_t{c.originX};
   for (int64_t i = first; i <= last; ++i) {
-    const int x = static_cast<int>(xa + direction * i);
+    const int64_t x = xa + direction * i;
     const int64_t u = (u0 + i * du) >> 16;
     const int64_t v = (v0 + i * dv) >> 16;
-    const int sx = static_cast<int>(std::clamp<int64_t>(u, 0, c.sourceWidth - 1));
-    const int sy = static_cast<int>(std::clamp<int64_t>(v, 0, c.sourceHeight - 1));
-    uint8_t* d = c.dest->GetPixelAddress(x + c.originX, y + c.originY);
-    const uint8_t* s = c.source->GetPixelAddress(sx, sy);
-    const uint8_t* m = c.mask ? c.mask->GetPixelAddress(sx, sy) : nullptr;
-    c.routine(d, s, m, 1, &c.param, 0, 0, 0, 1);
+    const ptrdiff_t sx = static_cast<ptrdiff_t>(std::clamp<int64_t>(u, 0, c.sourceWidth - 1));
+    const ptrdiff_t sy = static_cast<ptrdiff_t>(std::clamp<int64_t>(v, 0, c.sourceHeight - 1));
+    const uint8_t* s = c.sourceOrigin + sy * c.sourcePitch + 4 * sx;
+    const uint8_t* m = c.maskOrigin ? c.maskOrigin + sy * c.maskPitch + 4 * sx : nullptr;
+    c.routine(row + 4 * x, s, m, 1, &c.param, 0, 0, 0, 1);
   }
 }
 
@@ -123,6 +130,12 @@ bool Prepare(DxSurface32* dest, const DxImage* source, const RECT* clip, const B
       return false;
     c.mask = mask;
   }
+  c.destOrigin = dest->GetPixelAddress(0, 0);
+  c.destPitch = dest->GetPitch();
+  c.sourceOrigin = source->GetPixelAddress(0, 0);
+  c.sourcePitch = source->GetPitch();
+  c.maskOrigin = c.mask ? c.mask->GetPixelAddress(0, 0) : nullptr;
+  c.maskPitch = c.mask ? c.mask->GetPitch() : 0;
   const RECT& bounds = dest->GetBounds();
   c.originX = bounds.left;
   c.originY = bounds.top;
