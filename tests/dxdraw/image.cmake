@@ -8,6 +8,7 @@ engine_test(dxdraw_image_tests
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/image_decoders_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/image_fixtures.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/image_object_test.cpp
   DEPS
     dxdraw
     PNG::PNG
