@@ -440,6 +440,26 @@ TEST_F(FrameTest, NothingAdvancesWhileInactiveAndAnExpiredWaitEndsOnTheFirstFram
   EXPECT_GE(source_.acquire_count(), 2);
 }
 
+TEST_F(FrameTest, AnInstalledWindowProcedureTakesEveryMessage) {
+  struct Recorder : IWindowProc {
+    void OnWindowMessage(const platform::WindowEvent& event) override { seen.push_back(event.message); }
+    std::vector<platform::WindowMessage> seen;
+  } recorder;
+  frame_.SetWindowProc(&recorder);
+  source_.AddFrame([](platform::HeadlessEventSource& s) {
+    s.PostCommand(kCommandBackToTitle);
+    s.PostClose();
+    s.PostCharacter(u'a');
+  });
+  EXPECT_NO_THROW(WaitNextFrame());
+  EXPECT_EQ(recorder.seen, (std::vector<platform::WindowMessage>{platform::WindowMessage::kCommand,
+                                                                 platform::WindowMessage::kClose,
+                                                                 platform::WindowMessage::kCharacter}));
+  EXPECT_EQ(frame_.GetRequest(), kRequestNone);
+  EXPECT_TRUE(boxes_.shown().empty());
+  frame_.SetWindowProc(nullptr);
+}
+
 TEST_F(FrameTest, ATypedCharacterReachesTheInputRecord) {
   source_.AddFrame([](platform::HeadlessEventSource& s) { s.PostCharacter(u'ア', 7); });
   WaitNextFrame();

@@ -374,6 +374,35 @@ TEST_F(TextTest, RecordsSharingAFontNeverDrawEachOthersGlyph) {
   EXPECT_EQ(font_.font->BeginCount(), 0);
 }
 
+TEST_F(TextTest, NormalAndSmoothedRecordsOnOneFontKeepTheirOwnGlyphs) {
+  platform::HeadlessGlyphRasterizer headless;
+  RasterizerScope scope(&headless);
+  FontHolder font(16);
+  TEXTDATA normal, smooth;
+  InitTextData(&normal);
+  InitTextData(&smooth);
+  normal.pFont = smooth.pFont = font.font;
+  normal.area = smooth.area = RECT{0, 0, 16, 16};
+  smooth.flags = TEXT_LARGE;
+  // What a smoothed 'A' looks like when drawn alone.
+  auto alone = MakePicture(16, 16);
+  RECT dirty{};
+  DrawTextChar(nullptr, *alone, &smooth, u'A', &dirty);
+
+  auto shared = MakePicture(16, 16);
+  auto other = MakePicture(16, 16);
+  TextBegin(&normal, nullptr);
+  TextBegin(&smooth, nullptr);
+  smooth.x = 0;
+  DrawTextChar(nullptr, *other, &normal, u'A', &dirty);  // the same character, normal size
+  DrawTextChar(nullptr, *shared, &smooth, u'A', &dirty);
+  TextEnd(&smooth);
+  TextEnd(&normal);
+  for (int y = 0; y < 16; ++y) {
+    for (int x = 0; x < 16; ++x) ASSERT_EQ(PixelAt(*shared, x, y), PixelAt(*alone, x, y)) << x << "," << y;
+  }
+}
+
 TEST_F(TextTest, GlyphsWiderThanTheImageAreDrawnWhole) {
   // An em dash three heights wide: 48 pixels at 16, 192 at 64, wider than the
   // glyph image's (16 + 8) x 4 = 96 columns.
