@@ -9,6 +9,10 @@
 // a compressed entry that does not decode to its size) raises an ExceptionHandle
 // naming the archive file, the entry and what is wrong; the other archives and
 // entries keep working.
+//
+// Threads: an archive's lookups and opens only read its index, so the sound service
+// thread may open and read its own windows while the game thread loads entries; each
+// window, decoder and mapping is used by one thread at a time.
 #pragma once
 
 #include <cstddef>
