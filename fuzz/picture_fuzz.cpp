@@ -8,10 +8,25 @@
 #include "dxdraw/decoders.h"
 #include "dxdraw/image.h"
 #include "platform/debug_output.h"
+#include "platform/message_box.h"
+
+namespace {
+
+// Answers every box at once and keeps nothing.
+class NoBoxes : public platform::IMessageBox {
+ public:
+  int Show(platform::WindowHandle, std::u16string_view, std::u16string_view, uint32_t flags) override {
+    return platform::DefaultAnswer(flags);
+  }
+};
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const bool quiet = [] {
     platform::SetDebugSink([](std::u16string_view) {});
+    static NoBoxes boxes;
+    platform::SetMessageBoxService(&boxes);
     return true;
   }();
   (void)quiet;

@@ -12,6 +12,7 @@
 
 #include "dxdraw/decoders.h"
 #include "platform/debug_output.h"
+#include "platform/message_box.h"
 #include "platform/text.h"
 
 namespace DxDraw {
@@ -155,25 +156,30 @@ bool DecodePngToDib(std::span<const uint8_t> data, DibBlock& out, std::u16string
   }
   png_set_read_fn(png, &state, OnPngRead);
 
-  auto fail = [&]() {
+  // Errors libpng raised are shown as the decoder always showed them; the caller
+  // gets the reason as well.
+  auto fail = [&](bool fromLibrary) {
     png_destroy_read_struct(&png, &info, nullptr);
-    error = u"libpng error: " + platform::Utf8ToUtf16(state.message);
+    const std::u16string message = platform::Utf8ToUtf16(state.message);
+    if (fromLibrary)
+      platform::ShowMessageBox(nullptr, message + u"\n\nOnMemory:\n", u"libpng error", platform::MB_ICONERROR);
+    error = u"libpng error: " + message;
     return false;
   };
   auto layout = std::make_unique<PngLayout>();
-  if (!ReadPngHeader(png, info, layout.get())) return fail();
+  if (!ReadPngHeader(png, info, layout.get())) return fail(true);
 
   const uint32_t stride = DibStride(layout->width, layout->dibBits);
   const uint64_t total = static_cast<uint64_t>(stride) * layout->height;
   if (stride == 0 || layout->rowBytes > stride || total > kMaxPictureBytes) {
     std::snprintf(state.message, sizeof state.message, "picture is too large");
-    return fail();
+    return fail(false);
   }
   // Deflate expands at most about 1032 to 1, so the file bounds what its rows can
   // hold; a header claiming more is refused before the rows are allocated.
   if ((static_cast<uint64_t>(layout->rowBytes) + 1) * layout->height / 1032 > data.size()) {
     std::snprintf(state.message, sizeof state.message, "PNG data is too short for its size");
-    return fail();
+    return fail(false);
   }
   out.header = BITMAPINFOHEADER{};
   out.header.biWidth = static_cast<int32_t>(layout->width);
@@ -194,7 +200,7 @@ bool DecodePngToDib(std::span<const uint8_t> data, DibBlock& out, std::u16string
   std::vector<png_bytep> rows(layout->height);
   for (uint32_t i = 0; i < layout->height; ++i)
     rows[i] = out.bits.data() + static_cast<size_t>(layout->height - 1 - i) * stride;
-  if (!ReadPngRows(png, info, rows.data())) return fail();
+  if (!ReadPngRows(png, info, rows.data())) return fail(true);
   png_destroy_read_struct(&png, &info, nullptr);
   return true;
 }

@@ -16,6 +16,7 @@
 #include "dxdraw/image.h"
 #include "dxdraw/image_fixtures.h"
 #include "platform/debug_output.h"
+#include "platform/message_box.h"
 
 namespace {
 
@@ -27,14 +28,24 @@ Px PixelAt(const DxImage& image, int x, int y) {
   return Px{p[0], p[1], p[2], p[3]};
 }
 
-// Silences the decoders' debugger lines for the test's life.
+// Silences the decoders' debugger lines and keeps their boxes for the test's life.
 class QuietDebugOutput {
  public:
-  QuietDebugOutput() { previous_ = platform::SetDebugSink([](std::u16string_view) {}); }
-  ~QuietDebugOutput() { platform::SetDebugSink(previous_); }
+  QuietDebugOutput() {
+    previous_ = platform::SetDebugSink([](std::u16string_view) {});
+    boxes_.SetEcho(false);
+    previousBoxes_ = platform::SetMessageBoxService(&boxes_);
+  }
+  ~QuietDebugOutput() {
+    platform::SetDebugSink(previous_);
+    platform::SetMessageBoxService(previousBoxes_);
+  }
+  std::vector<platform::HeadlessMessageBox::Shown> boxes() const { return boxes_.shown(); }
 
  private:
   platform::DebugSink previous_;
+  platform::HeadlessMessageBox boxes_;
+  platform::IMessageBox* previousBoxes_;
 };
 
 // Packs samples of `depth` bits, MSB first, rows padded to whole bytes.
@@ -151,7 +162,7 @@ TEST(PngDecoder, EveryLayoutLoadsInItsColours) {
   }
 }
 
-TEST(PngDecoder, ErrorsAreReportedNotBoxed) {
+TEST(PngDecoder, LibraryErrorsAreBoxedAndReported) {
   QuietDebugOutput quiet;
   PngSpec spec{4, 2, PNG_COLOR_TYPE_RGB, 8, Bytes(24, 9), {}, {}, -1, {}, false};
   Bytes png = EncodePng(spec);
@@ -160,6 +171,10 @@ TEST(PngDecoder, ErrorsAreReportedNotBoxed) {
   std::u16string why;
   EXPECT_FALSE(DecodePngToDib(png, dib, why));
   EXPECT_NE(why.find(u"libpng error"), std::u16string::npos);
+  ASSERT_EQ(quiet.boxes().size(), 1u);
+  EXPECT_EQ(quiet.boxes()[0].caption, u"libpng error");
+  EXPECT_EQ(quiet.boxes()[0].flags, platform::MB_ICONERROR);
+  EXPECT_NE(quiet.boxes()[0].text.find(u"\n\nOnMemory:\n"), std::u16string::npos);
 }
 
 TEST(JpegDecoder, ColourAndGreyPicturesLoadUpright) {

@@ -10,6 +10,7 @@
 #include "archive/archive.h"
 #include "dxdraw/image.h"
 #include "dxdraw/image_fixtures.h"
+#include "platform/message_box.h"
 
 namespace {
 
@@ -79,6 +80,9 @@ TEST(DxImage, LoadsFilesFromDiskAndFromAFolderArchiveNamingTheFileOnFailure) {
   std::ofstream(folder / "cg" / "broken.png", std::ios::binary)
       .write(reinterpret_cast<const char*>(broken.data()), broken.size());
 
+  platform::HeadlessMessageBox boxes;
+  boxes.SetEcho(false);
+  platform::IMessageBox* previous = platform::SetMessageBoxService(&boxes);
   DxImage image(32);
   const std::u16string onDisk = (folder / "cg" / "a.png").u16string();
   ASSERT_EQ(image.LoadFile(nullptr, onDisk), 1);
@@ -93,6 +97,7 @@ TEST(DxImage, LoadsFilesFromDiskAndFromAFolderArchiveNamingTheFileOnFailure) {
   EXPECT_EQ(image.LoadFile(archive, u"cg/broken.png"), 0);
   EXPECT_EQ(image.LastError().rfind(u"cg/broken.png: libpng error: ", 0), 0u);
   archive->Release();
+  platform::SetMessageBoxService(previous);
   std::filesystem::remove_all(folder);
 }
 
