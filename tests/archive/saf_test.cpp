@@ -287,6 +287,25 @@ TEST(SafArchive, RefusesAnotherVersionWithAnAssertionReport) {
   SetAssertionHandler(previous);
 }
 
+TEST(ZlibEntries, WindowsAroundTheStreamingLineDecodeAlike) {
+  // Windows of 0x20000 bytes and more stream through the input buffer; bytes after
+  // the stream's end (here zeros) are left alone either way.
+  const std::vector<uint8_t> data = NoiseBytes(0x1FF00, 11);
+  const std::vector<uint8_t> stream = safpack::ZlibCompress(data);
+  ASSERT_LT(stream.size(), 0x1FFFFu);
+  for (uint32_t window : {0x1FFFFu, 0x20000u, 0x20001u}) {
+    SCOPED_TRACE(window);
+    std::vector<safpack::RawRecord> records = {{"", true, 1, 0, 1}, {"z", false, 1, window, 0x1FF00}};
+    std::vector<uint8_t> bytes = safpack::EncodeIndex6(0, records);
+    bytes.resize(2048 + window, 0);
+    std::copy(stream.begin(), stream.end(), bytes.begin() + 2048);
+    ScratchDir dir;
+    ArchivePtr a = OpenSaf(dir.Write("z.saf", bytes));
+    ASSERT_TRUE(a);
+    EXPECT_EQ(Load(a.get(), u"z"), data);
+  }
+}
+
 TEST(SafArchive, FileExistsInArchiveCopiesTheNameUnchanged) {
   ScratchDir dir;
   safpack::SafWriter w;
