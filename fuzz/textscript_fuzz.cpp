@@ -12,6 +12,8 @@
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   platform::SetDebugSink([](std::u16string_view) {});
+  // An internal assertion (a full pushback stack, a damaged pool) is a finding.
+  SetAssertionHandler([](const char16_t*, int, const char16_t*) { __builtin_trap(); });
   return 0;
 }
 
