@@ -16,6 +16,7 @@ class DirArchiveTest : public ::testing::Test {
     dir_.Write("script/data/BG/A.jpg", std::string("picture"));
     dir_.Write("script/data/_start.txt", std::string("start"));
     dir_.Write("script/data/Voice/Ch1/v001.OGG", std::string("voice"));
+    dir_.Write("script/data/a表/Ｂ.txt", std::string("wide"));
     dir_.Write("outside.txt", std::string("outside"));
     archive_ = ArchivePtr::Adopt(OpenDirArchive(U16(dir_ / "script/data")));
     ASSERT_TRUE(archive_);
@@ -51,6 +52,7 @@ TEST_F(DirArchiveTest, MatchesEveryPartWithoutRegardToCase) {
       {u"bg/a.jpg", "picture"},          {u"BG\\A.JPG", "picture"},   {u"./bg/a.jpg", "picture"},
       {u"voice/ch1/V001.ogg", "voice"},  {u"VOICE\\CH1\\v001.ogg", "voice"}, {u"_START.TXT", "start"},
       {u"bg/b.jpg", "<missing>"},        {u"../outside.txt", "<missing>"}, {u"bg/../_start.txt", "<missing>"},
+      {u"A表\\ｂ.TXT", "wide"},          {u"a表/Ｂ.txt", "wide"},
       {u"bg", "<missing>"},              {std::u16string_view(u"bg/a.jpg\0x", 10), "<missing>"},
   };
   for (const Row& r : rows) EXPECT_EQ(Text(r.name), r.text) << platform::Utf16ToUtf8(r.name);
