@@ -133,6 +133,7 @@ TEST(ScriptGrammar, PageBreakIsMadeAfterTheNextTokenIsRead) {
   auto group = CompileScript(".DOF\n\n\n" + Sjis(u"あ\n"));
   std::vector<ScriptStateNode*> nodes = Nodes(*group);
   ASSERT_EQ(nodes.size(), 4u);
+  EXPECT_EQ(nodes[0]->m_Line, 2);  // made at its own line end, before the blank lines were read
   EXPECT_EQ(nodes[1]->m_Opcode, kOpPageBreak);
   EXPECT_EQ(nodes[1]->m_Line, 4);
   EXPECT_EQ(nodes[2]->m_Line, 5);
