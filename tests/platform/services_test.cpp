@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
@@ -67,6 +68,8 @@ TEST(File, ReadsAtOffsetsWritesAndRefusesFolders) {
   EXPECT_EQ(f.Read(buf, 2), 2);
   EXPECT_EQ(std::string(buf, 2), "34");
   EXPECT_FALSE(File::OpenRead(dir).IsOpen());
+  ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+  EXPECT_FALSE(File::OpenRead(dir / "pipe").IsOpen());  // refused, without waiting for a writer
   EXPECT_FALSE(File::OpenRead(dir / "missing").IsOpen());
   EXPECT_EQ(WidePath(u"a\\b/c.txt"), std::filesystem::path("a/b/c.txt"));
   std::filesystem::remove_all(dir);
