@@ -46,8 +46,10 @@ struct Sse2Ops {
   static R UnpackLo8(R a, R b) { return _mm_unpacklo_epi8(a, b); }
   static R UnpackHi8(R a, R b) { return _mm_unpackhi_epi8(a, b); }
   static R PackU16(R a, R b) { return _mm_packus_epi16(a, b); }
-  static R BroadcastT(R a) { return _mm_shufflehi_epi16(_mm_shufflelo_epi16(a, 0xFF), 0xFF); }
-  static R BroadcastB(R a) { return _mm_shufflehi_epi16(_mm_shufflelo_epi16(a, 0x00), 0x00); }
+  static R UnpackLo32(R a, R b) { return _mm_unpacklo_epi32(a, b); }
+  static R UnpackHi32(R a, R b) { return _mm_unpackhi_epi32(a, b); }
+  static R Shr24In32(R a) { return _mm_srli_epi32(a, 24); }
+  static R Shl16In32(R a) { return _mm_slli_epi32(a, 16); }
   static R Load(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
   static void Store(uint8_t* p, R v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
 };
@@ -87,8 +89,10 @@ struct Avx2Ops {
   static R UnpackLo8(R a, R b) { return _mm256_unpacklo_epi8(a, b); }
   static R UnpackHi8(R a, R b) { return _mm256_unpackhi_epi8(a, b); }
   static R PackU16(R a, R b) { return _mm256_packus_epi16(a, b); }
-  static R BroadcastT(R a) { return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(a, 0xFF), 0xFF); }
-  static R BroadcastB(R a) { return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(a, 0x00), 0x00); }
+  static R UnpackLo32(R a, R b) { return _mm256_unpacklo_epi32(a, b); }
+  static R UnpackHi32(R a, R b) { return _mm256_unpackhi_epi32(a, b); }
+  static R Shr24In32(R a) { return _mm256_srli_epi32(a, 24); }
+  static R Shl16In32(R a) { return _mm256_slli_epi32(a, 16); }
   static R Load(const uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
   static void Store(uint8_t* p, R v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
 };
@@ -98,17 +102,19 @@ struct Avx2Ops {
 template <class V>
 struct Constants {
   typename V::R level;       // L
-  typename V::R levelMinus;  // L - 256 (masked transition)
   typename V::R complement;  // 256 - L (fade) or 256 - k (brightness above 256)
   typename V::R brightAdd;   // 255 * k
   typename V::R colourMask;  // word 4 with its T byte set, so the masked source keeps the raw sT
+  typename V::R level32;       // L in the low half of each 32-bit field
+  typename V::R levelMinus32;  // L - 256 in the low half of each 32-bit field
 
   explicit Constants(const PairedCall& s)
       : level(V::Set16(s.level)),
-        levelMinus(V::Set16(s.level - 256)),
         complement(V::Set16(s.high ? 512 - s.level : 256 - s.level)),
         brightAdd(V::Set16(s.high ? 255 * (s.level - 256) : 0)),
-        colourMask(V::Set32(static_cast<int>(s.colourMask | 0xFF000000u))) {}
+        colourMask(V::Set32(static_cast<int>(s.colourMask | 0xFF000000u))),
+        level32(V::Set32(s.level)),
+        levelMinus32(V::Set32((s.level - 256) & 0xFFFF)) {}
 };
 
 // W(v) = 0 for 0, else v + 1 (the compare gives -1 where v > 0).
@@ -117,73 +123,81 @@ inline typename V::R WeightOf(typename V::R v) {
   return V::Sub16(v, V::CmpGt16(v, V::Zero()));
 }
 
-// (x * (256 - W(t)) + y * W(t)) >> 8, as (256 x + (y - x) W(t)) >> 8: the product
-// wraps in 16 bits but the sum it lands on is the exact value, 0..65280.
-template <class V>
-inline typename V::R MixT(typename V::R t, typename V::R x, typename V::R y) {
-  return V::Shr8(V::Add16(V::Shl8(x), V::Mul16(V::Sub16(y, x), WeightOf<V>(t))));
-}
-
-// (x * W(a) + y * (256 - W(a))) >> 8, as (256 y + (x - y) W(a)) >> 8.
-template <class V>
-inline typename V::R MixO(typename V::R a, typename V::R x, typename V::R y) {
-  return V::Shr8(V::Add16(V::Shl8(y), V::Mul16(V::Sub16(x, y), WeightOf<V>(a))));
-}
-
 // ((256 - k) * x + 255 * k) >> 8, for L > 256.
 template <class V>
 inline typename V::R Bright2(const Constants<V>& c, typename V::R x) {
   return V::Shr8(V::Add16(V::Mul16(c.complement, x), c.brightAdd));
 }
 
-// The colour fields of one half: sm is the masked source (its T field the raw sT),
-// d the destination, m the mask pixels, all widened to 16 bits.
+// Whether an operation mixes with a per-pixel weight.
+constexpr bool NeedsWeight(int op, bool weighted) { return weighted || op == 5 || op == 11; }
+
+// The per-pixel weight w (0..256) of the mixes, worked out once per pixel in the
+// low half of each 32-bit field and then copied into the high half. Every field
+// operation below keeps the high halves 0 until then.
 template <class V, int Op, bool Weighted, bool High>
-inline typename V::R Colour(const Constants<V>& c, typename V::R sm, typename V::R d, typename V::R m) {
+inline typename V::R PixelWeights(const Constants<V>& c, typename V::R s, typename V::R d, typename V::R m) {
   using R = typename V::R;
-  const R sT = V::BroadcastT(sm);
-  const R k255 = V::Set16(255);
-  if constexpr (Op == 0) {  // copy
-    return Weighted ? MixT<V>(sT, sm, d) : sm;
+  const R k255 = V::Set32(255);
+  const R sT = V::Shr24In32(s);
+  R w;
+  if constexpr (Op == 5) {
+    R a = V::Add16(V::And(m, k255), c.levelMinus32);
+    a = V::Min16(V::Max16(a, V::Zero()), k255);
+    if constexpr (Weighted) a = V::Shr8(V::Mul16(a, WeightOf<V>(V::Sub16(k255, sT))));
+    w = WeightOf<V>(a);
+  } else if constexpr (Op == 11) {
+    const R dT = V::Shr24In32(d);
+    R a;
+    if constexpr (Weighted) {
+      a = V::Shr8(V::Mul16(c.level32, V::Sub16(k255, sT)));
+      a = V::Shr8(V::Mul16(a, V::Sub16(V::Set32(256), WeightOf<V>(dT))));
+    } else {
+      a = V::Shr8(V::Mul16(c.level32, V::Sub16(k255, dT)));
+    }
+    w = WeightOf<V>(a);
+  } else if constexpr (Op == 0 || Op == 1 || (Op == 2 && High)) {
+    w = WeightOf<V>(sT);  // mixed by transparency
+  } else {
+    w = WeightOf<V>(V::Shr8(V::Mul16(c.level32, V::Sub16(k255, sT))));  // a = mul256(L, so)
+  }
+  return V::Or(w, V::Shl16In32(w));
+}
+
+// (256 x + (y - x) w) >> 8: x weighted 256 - w, y weighted w. The product wraps in
+// 16 bits but the sum it lands on is the exact value, 0..65280.
+template <class V>
+inline typename V::R Mix(typename V::R x, typename V::R y, typename V::R w) {
+  return V::Shr8(V::Add16(V::Shl8(x), V::Mul16(V::Sub16(y, x), w)));
+}
+
+// The colour fields of one half: sm is the masked source, d the destination, w the
+// pixel weights spread over each pixel's fields, all 16-bit.
+template <class V, int Op, bool Weighted, bool High>
+inline typename V::R Colour(const Constants<V>& c, typename V::R sm, typename V::R d, typename V::R w) {
+  using R = typename V::R;
+  if constexpr (Op == 0) {  // copy: mixT(sT, s, d)
+    return Weighted ? Mix<V>(sm, d, w) : sm;
   } else if constexpr (Op == 1) {  // brightness
     R b = High ? Bright2<V>(c, sm) : V::Shr8(V::Mul16(sm, c.level));
-    return Weighted ? MixT<V>(sT, b, d) : b;
+    return Weighted ? Mix<V>(b, d, w) : b;
   } else if constexpr (Op == 2) {  // fade
     if constexpr (High) {
       R b = Bright2<V>(c, sm);
-      return Weighted ? MixT<V>(sT, b, d) : b;
+      return Weighted ? Mix<V>(b, d, w) : b;
     } else if constexpr (Weighted) {
-      return MixO<V>(V::Shr8(V::Mul16(c.level, V::Sub16(k255, sT))), sm, d);
+      return Mix<V>(d, sm, w);  // mixO(a, s, d)
     } else {
       // (s L + d (256 - L)) >> 8 as (256 d + (s - d) L) >> 8.
-      return V::Shr8(V::Add16(V::Shl8(d), V::Mul16(V::Sub16(sm, d), c.level)));
+      return Mix<V>(d, sm, c.level);
     }
   } else if constexpr (Op == 3 || Op == 4 || Op == 10) {  // add, subtract, xor
-    R amount;
-    if constexpr (Weighted) {
-      R a = V::Shr8(V::Mul16(c.level, V::Sub16(k255, sT)));
-      amount = V::Mul16(sm, WeightOf<V>(a));
-    } else {
-      amount = V::Mul16(sm, c.level);
-    }
+    const R amount = V::Mul16(sm, Weighted ? w : c.level);
     if constexpr (Op == 3) return V::Shr8(V::AddsU16(V::Shl8(d), amount));
     else if constexpr (Op == 4) return V::Shr8(V::SubsU16(V::Shl8(d), amount));
     else return V::Xor(d, V::Shr8(amount));
-  } else if constexpr (Op == 5) {  // masked transition
-    R a = V::Add16(V::BroadcastB(m), c.levelMinus);
-    a = V::Min16(V::Max16(a, V::Zero()), k255);
-    if constexpr (Weighted) a = V::Shr8(V::Mul16(a, WeightOf<V>(V::Sub16(k255, sT))));
-    return MixO<V>(a, sm, d);
-  } else {  // 11, destination-weighted blend
-    const R dT = V::BroadcastT(d);
-    R a;
-    if constexpr (Weighted) {
-      a = V::Shr8(V::Mul16(c.level, V::Sub16(k255, sT)));
-      a = V::Shr8(V::Mul16(a, V::Sub16(V::Set16(256), WeightOf<V>(dT))));
-    } else {
-      a = V::Shr8(V::Mul16(c.level, V::Sub16(k255, dT)));
-    }
-    return MixO<V>(a, sm, d);
+  } else {  // 5 masked transition, 11 destination-weighted blend: mixO(a, s, d)
+    return Mix<V>(d, sm, w);
   }
 }
 
@@ -207,8 +221,14 @@ inline typename V::R Combine(const Constants<V>& c, typename V::R s, typename V:
     colour = sm;
   } else {
     const R zero = V::Zero();
-    R lo = Colour<V, Op, Weighted, High>(c, V::UnpackLo8(sm, zero), V::UnpackLo8(d, zero), V::UnpackLo8(m, zero));
-    R hi = Colour<V, Op, Weighted, High>(c, V::UnpackHi8(sm, zero), V::UnpackHi8(d, zero), V::UnpackHi8(m, zero));
+    R wLo = zero, wHi = zero;
+    if constexpr (NeedsWeight(Op, Weighted)) {
+      const R w = PixelWeights<V, Op, Weighted, High>(c, s, d, m);
+      wLo = V::UnpackLo32(w, w);
+      wHi = V::UnpackHi32(w, w);
+    }
+    R lo = Colour<V, Op, Weighted, High>(c, V::UnpackLo8(sm, zero), V::UnpackLo8(d, zero), wLo);
+    R hi = Colour<V, Op, Weighted, High>(c, V::UnpackHi8(sm, zero), V::UnpackHi8(d, zero), wHi);
     colour = V::PackU16(lo, hi);
   }
   return V::Or(V::AndNot(tBytes, colour), V::And(tBytes, RuleT<V, Op, Rule>(s, d)));
