@@ -149,7 +149,11 @@ ssGroup::~ssGroup() {
   }
   m_pTail = nullptr;
   m_pActive = nullptr;
-  for (RingWalk* walk = m_pWalks; walk != nullptr; walk = walk->outer) walk->next = nullptr;
+  // A callback destroyed this group during a walk over it: the walk ends there.
+  for (RingWalk* walk = m_pWalks; walk != nullptr; walk = walk->outer) {
+    walk->next = nullptr;
+    walk->owner = nullptr;
+  }
 }
 
 void ssGroup::Close() {

@@ -123,6 +123,7 @@ class ssGroup : public virtual ssView {
   struct RingWalk {
     ssView* next;
     RingWalk* outer;
+    ssGroup* owner;  // cleared when the group is destroyed by a callback during the walk
   };
 
   void Unlink(ssView* view);
@@ -137,10 +138,11 @@ void ssGroup::ForEachChild(Fn&& fn) {
   if (m_pTail == nullptr) return;
   // Unregisters the walk however the callback leaves (update callbacks may throw).
   struct WalkGuard {
-    ssGroup* group;
     RingWalk walk;
-    ~WalkGuard() { group->m_pWalks = walk.outer; }
-  } guard{this, RingWalk{GetFirstChild(), m_pWalks}};
+    ~WalkGuard() {
+      if (walk.owner != nullptr) walk.owner->m_pWalks = walk.outer;
+    }
+  } guard{RingWalk{GetFirstChild(), m_pWalks, this}};
   // The guard takes the walk out of the list before it goes out of scope.
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push

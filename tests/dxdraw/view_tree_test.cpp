@@ -335,6 +335,23 @@ TEST(TreeWalk, UpdateSurvivesCallbacksClosingViews) {
   }
 }
 
+TEST(TreeWalk, ACallbackMayCloseTheGroupBeingWalked) {
+  std::vector<std::string> events;
+  auto* outer = new ssGroup;
+  auto* g = new ssGroup;
+  outer->AddChild(g);
+  auto* a = new LogView("A", &events);
+  auto* b = new LogView("B", &events);
+  g->AddChild(a);
+  g->AddChild(b);
+  a->onUpdate = [g] { g->Release(); };  // takes a and b with it
+  events.clear();
+  outer->Update();
+  EXPECT_EQ(events, (std::vector<std::string>{"A.update", "B-1", "A-1", "B:3", "~B", "A:3", "~A"}));
+  EXPECT_EQ(outer->GetFirstChild(), nullptr);
+  outer->Release();
+}
+
 TEST_F(Tree, WalkStateIsRestoredWhenACallbackThrows) {
   AddAll();
   a->onUpdate = [] { throw 5; };
