@@ -19,6 +19,7 @@
 #include "dxdraw/dxsurface.h"
 #include "dxdraw/image_fixtures.h"
 #include "dxdraw/pixel.h"
+#include "dxdraw/pixel_internal.h"
 
 namespace {
 
@@ -89,7 +90,10 @@ constexpr Operation kOperations[] = {
     {"sub", BLT_SUB, 200},  {"mask", BLT_MASK, 300},     {"xor", BLT_XOR, 256},   {"blend2", BLT_BLEND2, 200},
 };
 
-void BM_PixelOp(benchmark::State& state, Size s, Operation operation, bool weighted, bool paired) {
+// family: 0 paired (widest rows the processor has), 1 paired with 128-bit rows only,
+// 2 single.
+void BM_PixelOp(benchmark::State& state, Size s, Operation operation, bool weighted, int family) {
+  const bool paired = family != 2;
   std::vector<uint8_t> src = RandomPixels(s.w, s.h, 4), dst = RandomPixels(s.w, s.h, 5);
   DxImage mask(32);
   mask.Create(s.w, s.h);
@@ -99,11 +103,13 @@ void BM_PixelOp(benchmark::State& state, Size s, Operation operation, bool weigh
   p.MaskSurface = &mask;
   InitSimdFlags();
   SetSimdEnabled(paired ? 1 : 0);
+  SetWidePairedRows(family == 0);
   const ptrdiff_t pitch = 4 * s.w;
   for (auto _ : state) {
     BltPixels(PixelBlock{dst.data(), pitch}, src.data(), pitch, 0, 0, s.w, s.h, &p);
     benchmark::ClobberMemory();
   }
+  SetWidePairedRows(true);
   InitSimdFlags();
   SetPixels(state, int64_t{s.w} * s.h);
 }
@@ -210,11 +216,13 @@ void RegisterAll() {
     benchmark::RegisterBenchmark(("pixman_over/" + size).c_str(), BM_Pixman, s, PIXMAN_OP_OVER);
     for (const Operation& op : kOperations)
       for (bool weighted : {false, true})
-        for (bool paired : {true, false})
+        for (int family : {0, 1, 2}) {
+          if (family == 1 && !WidePairedRowsAvailable()) continue;  // the same rows as family 0
+          static const char* const kFamilies[] = {"/paired/", "/paired_sse2/", "/single/"};
           benchmark::RegisterBenchmark(
-              (std::string(op.name) + (weighted ? "_weighted" : "_plain") + (paired ? "/paired/" : "/single/") + size)
-                  .c_str(),
-              BM_PixelOp, s, op, weighted, paired);
+              (std::string(op.name) + (weighted ? "_weighted" : "_plain") + kFamilies[family] + size).c_str(),
+              BM_PixelOp, s, op, weighted, family);
+        }
     for (bool paired : {true, false})
       benchmark::RegisterBenchmark(("fillrect" + std::string(paired ? "/paired/" : "/single/") + size).c_str(),
                                    BM_FillRect, s, paired);
