@@ -713,14 +713,16 @@ TEST(PictureLoading, EveryFixtureCutAtEveryLengthFailsCleanly) {
   fixtures.emplace_back("hbm", MakeHbm(3, {Bytes(8, 1), Bytes(8, 2)}, 0, false));
   fixtures.emplace_back("hbm zlib", MakeHbm(3, {Bytes(8, 1), Bytes(8, 2)}, 32, true));
 
-  for (const auto& [name, data] : fixtures) {
-    const bool hbm = name[0] == 'h';
-    auto decode = [&](std::span<const uint8_t> bytes) {
+  for (const auto& fixture : fixtures) {
+    const char* name = fixture.first;
+    const Bytes& data = fixture.second;
+    const char kind = name[0];
+    auto decode = [kind](std::span<const uint8_t> bytes) {
       DibBlock dib;
       std::u16string why;
-      if (name[0] == 'j') return DecodeJpegToDib(bytes, dib, why);
-      if (name[0] == 't') return LoadTiffToDib(bytes, dib, why);
-      DxImage image(hbm ? 16 : 32);
+      if (kind == 'j') return DecodeJpegToDib(bytes, dib, why);
+      if (kind == 't') return LoadTiffToDib(bytes, dib, why);
+      DxImage image(kind == 'h' ? 16 : 32);
       return image.LoadFromMemory(bytes) == 1;
     };
     ASSERT_TRUE(decode(data)) << name << " whole";
