@@ -92,12 +92,14 @@ int CreateJpeg(jpeg_decompress_struct* cinfo) {
 }
 
 // Reads the header and starts decompression. 1 on success, -1 for an unsupported
-// colour space, 0 on a library error.
+// colour space, -2 for a picture too large to hold, 0 on a library error.
 int StartJpeg(jpeg_decompress_struct* cinfo) {
   auto* error = reinterpret_cast<JpegError*>(cinfo->err);
   if (setjmp(error->back)) return 0;
   jpeg_read_header(cinfo, TRUE);
   if (cinfo->jpeg_color_space == JCS_CMYK || cinfo->jpeg_color_space == JCS_YCCK) return -1;
+  // Refused before the library sizes its own buffers by the header.
+  if (static_cast<uint64_t>(cinfo->image_width) * cinfo->image_height * 4 > kMaxPictureBytes) return -2;
   cinfo->out_color_space = cinfo->num_components == 1 ? JCS_GRAYSCALE : JCS_RGB;
   jpeg_start_decompress(cinfo);
   return 1;
@@ -168,7 +170,8 @@ bool DecodeJpegToDib(std::span<const uint8_t> data, DibBlock& out, std::u16strin
     return false;
   };
   const int started = StartJpeg(cinfo.get());
-  if (started < 0) return fail(u"CMYK JPEG pictures are not supported");
+  if (started == -1) return fail(u"CMYK JPEG pictures are not supported");
+  if (started == -2) return fail(u"JPEG picture is too large");
   if (started == 0) return fail(u"libjpeg error: " + platform::Utf8ToUtf16(err->message));
   if (source->ranOut) return fail(u"JPEG data is truncated");
 

@@ -1,6 +1,7 @@
 // Dispatch of the pixel routines, the processor switch, and the fill routines.
 #include "dxdraw/pixel.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "dxdraw/image.h"
