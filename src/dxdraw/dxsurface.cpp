@@ -119,8 +119,22 @@ int DxSurface32::Blt(int x, int y, DxSurface* source, const RECT* sourceRect, co
   if (GetBitCount() != 32 || source->GetBitCount() != 32) return 0;
   const int srcX = cut.left + (drawn.left - dest.left);
   const int srcY = cut.top + (drawn.top - dest.top);
-  const BltResult result = BltPixels(BlockAt(drawn.left, drawn.top), source->GetPixelAddress(srcX, srcY),
-                                     source->GetPitch(), srcX, srcY, RectWidth(drawn), RectHeight(drawn), param);
+  const int width = RectWidth(drawn);
+  const int height = RectHeight(drawn);
+  BltResult result;
+  if (source != this && (param == nullptr || (param->Flags & BLT_OPMASK) != BLT_MASK)) {
+    // Rows in ascending memory order (the engine's images are bottom-up), so the
+    // processor streams them; rows of two different images may go in any order.
+    const bool upward = GetPitch() < 0;
+    const int first = upward ? height - 1 : 0;
+    const ptrdiff_t step = upward ? -1 : 1;
+    result = BltPixels(PixelBlock{GetPixelAddress(drawn.left, drawn.top + first), GetPitch() * step},
+                       source->GetPixelAddress(srcX, srcY + first), source->GetPitch() * step, srcX, srcY, width,
+                       height, param);
+  } else {
+    result = BltPixels(BlockAt(drawn.left, drawn.top), source->GetPixelAddress(srcX, srcY), source->GetPitch(), srcX,
+                       srcY, width, height, param);
+  }
   if (result == BltResult::kFailed) return 0;
   if (result == BltResult::kDrawn) AddDirtyRect(&drawn);
   return 1;
@@ -135,7 +149,7 @@ int DxSurface32::FillRect(const RECT* rect, uint32_t rgb, int alpha) {
   RECT r = m_Bounds;
   if (rect != nullptr && !IntersectRect(r, *rect, m_Bounds)) return 1;
   if (IsRectEmpty(r) || GetBitCount() != 32) return 1;
-  FillPixels(BlockAt(r.left, r.top), RectWidth(r), RectHeight(r), FillValue(rgb, alpha));
+  FillPixels(AscendingBlock(r), RectWidth(r), RectHeight(r), FillValue(rgb, alpha));
   AddDirtyRect(rect != nullptr ? &r : nullptr);
   return 1;
 }
@@ -145,7 +159,7 @@ int DxSurface32::SetAlpha(const RECT* rect, int alpha) {
   if (rect != nullptr && !IntersectRect(r, *rect, m_Bounds)) return 1;
   if (IsRectEmpty(r) || GetBitCount() != 32) return 1;
   const uint8_t value = static_cast<uint8_t>(255 - std::clamp(alpha, 0, 255));
-  SetTransparencyPixels(BlockAt(r.left, r.top), RectWidth(r), RectHeight(r), value);
+  SetTransparencyPixels(AscendingBlock(r), RectWidth(r), RectHeight(r), value);
   AddDirtyRect(&r);
   return 1;
 }

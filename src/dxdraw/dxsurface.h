@@ -87,6 +87,12 @@ class DxSurface : public DxImage {
   int GetRefCount() const { return m_RefCount; }
   // The pixels of this surface as the pixel routines address them, from (x, y).
   PixelBlock BlockAt(int x, int y) const { return PixelBlock{GetPixelAddress(x, y), GetPitch()}; }
+  // The rows of `rect` (inside the bounds) from the lowest address up, for
+  // operations where row order does not matter.
+  PixelBlock AscendingBlock(const RECT& rect) const {
+    if (GetPitch() >= 0) return BlockAt(rect.left, rect.top);
+    return PixelBlock{GetPixelAddress(rect.left, rect.bottom - 1), -GetPitch()};
+  }
 
  protected:
   ~DxSurface() override = default;

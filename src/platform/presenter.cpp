@@ -19,7 +19,10 @@ void HeadlessPresenter::Present(const PixelBuffer& source, const PresentRect& re
   const int32_t bottom = std::min({rect.bottom, height_, source.height});
   if (source.topRow == nullptr || left >= right || top >= bottom) return;
   const size_t rowBytes = static_cast<size_t>(right - left) * 4;
-  for (int32_t y = top; y < bottom; ++y) {
+  // Rows in ascending source memory, so that bottom-up buffers stream too.
+  const bool upward = source.pitch < 0;
+  for (int32_t i = 0; i < bottom - top; ++i) {
+    const int32_t y = upward ? bottom - 1 - i : top + i;
     const uint8_t* row = source.topRow + source.pitch * y + static_cast<ptrdiff_t>(left) * 4;
     std::memcpy(pixels_.data() + static_cast<size_t>(y) * static_cast<size_t>(width_) + left, row, rowBytes);
   }
