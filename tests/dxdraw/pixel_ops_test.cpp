@@ -101,6 +101,20 @@ TEST_F(PixelOps, ColourMaskKeepsOnlyTheMaskedChannels) {
   EXPECT_EQ(RunOne(Family::kPaired, BLT_COLORMASK, 0, 0xFFFF0000u, s, Grey(99, 0)), want);
   // The single family ignores the mask in its plain variant (any other bits 16-23).
   EXPECT_EQ(RunOne(Family::kSingle, BLT_COLORMASK | BLT_PLAIN, 0, 0xFFFF0000u, s, Grey(99, 0)), s);
+  // Through the dispatch the mask's high byte is set for the caller, and without
+  // the bit the mask is all ones whatever the word holds.
+  for (bool simd : {true, false}) {
+    SetSimdEnabled(simd);
+    Px src[3] = {s, s, s}, dst[3] = {};
+    BLTPARAM p;
+    p.Flags = BLT_COLORMASK;
+    p.ColorMask = 0x00FF0000u;
+    ASSERT_EQ(BltPixels(PixelBlock{dst[0].data(), 12}, src[0].data(), 12, 0, 0, 3, 1, &p), BltResult::kDrawn);
+    for (const Px& px : dst) EXPECT_EQ(px, want);
+    p.Flags = BLT_COPY;
+    ASSERT_EQ(BltPixels(PixelBlock{dst[0].data(), 12}, src[0].data(), 12, 0, 0, 3, 1, &p), BltResult::kDrawn);
+    for (const Px& px : dst) EXPECT_EQ(px, s);
+  }
 }
 
 TEST_F(PixelOps, LevelsOutsideTheRangeAreClampedNotIndexedPastTheTables) {
