@@ -210,6 +210,11 @@ int DxSurfaceSprite32::Release() {
   return --m_RefCount;
 }
 
+int DxSurfaceSprite32::DropReference() {
+  if (m_RefCount < 2) return Release();
+  return --m_RefCount;
+}
+
 // ---- DibSection ----
 
 bool DibSection::Create(int width, int height, int bits) {

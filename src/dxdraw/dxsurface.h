@@ -35,6 +35,10 @@ class DxSurface : public DxImage {
   // The object is deleted when the count reaches 0; a count already at 0 is left
   // alone. Returns the new count.
   virtual int Release();
+  // Drops a reference held by a sprite showing this surface. The same as
+  // Release, but a surface that is itself a view stays where it is in the tree
+  // while others still hold it.
+  virtual int DropReference() { return Release(); }
   // 0: this surface with one more reference; 1: a new surface of the same size,
   // black and opaque; 2: a new surface holding a copy of `rect` (the whole
   // surface for null); other modes null. New surfaces carry one reference.
@@ -148,6 +152,8 @@ class DxSurfaceSprite32 : public DxSprite, public DxSurface32 {
   // Below two references: leaves the tree and is destroyed (0). Otherwise it
   // only leaves the tree and drops one reference.
   int Release() override;
+  // Below two references: as Release. Otherwise only drops one reference.
+  int DropReference() override;
 
  protected:
   ~DxSurfaceSprite32() override = default;

@@ -151,14 +151,14 @@ DxSprite::DxSprite(OwnImage) : m_Frame{}, m_Param{}, m_HoldsImage(false) {
 }
 
 void DxSprite::ShowOwnPixels(DxSurface* self) {
-  if (m_pImage != nullptr && m_HoldsImage) m_pImage->Release();
+  if (m_pImage != nullptr && m_HoldsImage) m_pImage->DropReference();
   m_pImage = self;
   m_pOwnPixels = self;
   m_HoldsImage = false;
 }
 
 DxSprite::~DxSprite() {
-  if (m_pImage != nullptr && m_HoldsImage) m_pImage->Release();
+  if (m_pImage != nullptr && m_HoldsImage) m_pImage->DropReference();
 }
 
 void DxSprite::SetImage(DxSurface* image) {
@@ -167,7 +167,7 @@ void DxSprite::SetImage(DxSurface* image) {
     // A sprite showing its own pixels again holds no reference on itself.
     const bool hold = image != nullptr && image != m_pOwnPixels;
     if (hold) image->AddRef();
-    if (m_pImage != nullptr && m_HoldsImage) m_pImage->Release();
+    if (m_pImage != nullptr && m_HoldsImage) m_pImage->DropReference();
     m_pImage = image;
     m_HoldsImage = hold;
   }

@@ -216,6 +216,24 @@ TEST_F(Changes, SurfaceSpriteStartsTransparentAndWhollyDirty) {
   text->Release();
 }
 
+TEST_F(Changes, SpriteShowingASurfaceSpriteLeavesItInTheTree) {
+  auto* text = new DxSurfaceSprite32(20, 10);
+  root->AddChild(text);
+  auto* mirror = new DxSprite(text, nullptr, 0);
+  root->AddChild(mirror);
+  EXPECT_EQ(text->GetRefCount(), 2);
+  mirror->Release();
+  EXPECT_EQ(text->GetRefCount(), 1);
+  EXPECT_EQ(text->GetParent(), root);
+  // The other way round: the surface sprite closes, the mirror keeps it alive.
+  mirror = new DxSprite(text, nullptr, 0);
+  root->AddChild(mirror);
+  EXPECT_EQ(text->Release(), 1);
+  EXPECT_EQ(text->GetParent(), nullptr);
+  EXPECT_EQ(Present(), (std::vector<RECT>{{0, 0, 20, 10}}));
+  mirror->Release();  // the last reference: the surface sprite goes too
+}
+
 TEST_F(Changes, PositionRectIsTheTruncatedPosition) {
   DxSprite* sprite = AddSprite(0, 0);
   sprite->SetPosition(12.9f, -3.7f);
