@@ -1,7 +1,7 @@
 // 4x4 float matrices for the view transforms, used with row vectors: a point
 // (x, y, z, 1) times the matrix, translation in elements 12, 13 and 14. Each
-// operation changes the matrix in place and is put in front of it, so it acts
-// on a point before what the matrix already held.
+// operation changes the matrix in place; translations and rotations are put in
+// front of it, so they act on a point before what the matrix already held.
 #pragma once
 
 #include <cstdint>
