@@ -126,7 +126,7 @@ void DrawGroup::GetScreenRect(RECT* out) {
   const POINT at = Matrix::TransformPoint(m, m_Position);
   const int32_t width = SaturateCoordinate(static_cast<float>(m_Width) * m_Scale[0] * state.scale[0]);
   const int32_t height = SaturateCoordinate(static_cast<float>(m_Height) * m_Scale[1] * state.scale[1]);
-  *out = RECT{at.x, at.y, at.x + width, at.y + height};
+  *out = RECT{at.x, at.y, ClampCoordinate(int64_t{at.x} + width), ClampCoordinate(int64_t{at.y} + height)};
 }
 
 MessageResult DrawGroup::OnMessage(uint32_t msg, MessageArg a, MessageArg b) {

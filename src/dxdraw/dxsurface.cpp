@@ -14,12 +14,6 @@ namespace {
 
 constexpr const char16_t* kSurfaceModule = u"dxdraw/dxsurface";
 
-// A coordinate computed in 64 bits, brought back into the range where rectangle
-// arithmetic cannot overflow.
-int32_t ClampCoordinate(int64_t v) {
-  return static_cast<int32_t>(std::clamp<int64_t>(v, -int64_t{kCoordinateLimit}, int64_t{kCoordinateLimit}));
-}
-
 uint32_t FillValue(uint32_t rgb, int alpha) {
   const uint32_t transparency = 255u - static_cast<uint32_t>(std::clamp(alpha, 0, 255));
   return transparency << 24 | (rgb & 0xFFFFFFu);
@@ -67,9 +61,12 @@ DxSurface* DxSurface::Clone(int mode, const RECT* rect) {
     }
     case 2: {
       const RECT area = rect != nullptr ? *rect : m_Bounds;
+      const int64_t width = int64_t{area.right} - area.left;
+      const int64_t height = int64_t{area.bottom} - area.top;
+      if (width <= 0 || height <= 0 || width > kCoordinateLimit || height > kCoordinateLimit) return nullptr;
       DxSurface* copy = CreateSurface(GetDepth());
       if (copy == nullptr) return nullptr;
-      if (copy->Create(RectWidth(area), RectHeight(area)) == 0) {
+      if (copy->Create(static_cast<int>(width), static_cast<int>(height)) == 0) {
         copy->Release();
         return nullptr;
       }

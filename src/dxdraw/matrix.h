@@ -51,6 +51,11 @@ void SetIdentity(float* m);
 // Truncates toward zero and saturates to +-kCoordinateLimit; NaN gives 0.
 int32_t SaturateCoordinate(float v);
 
+// A coordinate computed in 64 bits, brought back within +-kCoordinateLimit.
+inline int32_t ClampCoordinate(int64_t v) {
+  return static_cast<int32_t>(v < -kCoordinateLimit ? -kCoordinateLimit : v > kCoordinateLimit ? kCoordinateLimit : v);
+}
+
 // The saved matrices of the draw pass: each positioned group pushes the current
 // matrix before applying its transform and pops it after its children.
 class MatrixStack {

@@ -318,6 +318,8 @@ TEST(Surface, CloneModes) {
   EXPECT_EQ(s->Clone(3, nullptr), nullptr);
   const RECT empty{5, 5, 5, 9};
   EXPECT_EQ(s->Clone(2, &empty), nullptr);
+  const RECT huge{INT_MIN, INT_MIN, INT_MAX, INT_MAX};
+  EXPECT_EQ(s->Clone(2, &huge), nullptr);
 }
 
 TEST(Surface, FailedCreateReportsFailureAndLeavesNoBounds) {
