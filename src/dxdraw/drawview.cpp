@@ -71,8 +71,8 @@ void DrawView::LocalToScreen(POINT* points, int count) {
   }
   const POINT origin = Matrix::TransformPoint(m, m_Position);
   for (int i = 0; i < count; ++i) {
-    points[i].x += origin.x;
-    points[i].y += origin.y;
+    points[i].x = ClampCoordinate(int64_t{points[i].x} + origin.x);
+    points[i].y = ClampCoordinate(int64_t{points[i].y} + origin.y);
   }
 }
 
@@ -87,8 +87,8 @@ void DrawView::ScreenToLocal(POINT* points, int count) {
   POINT origin{0, 0};
   LocalToScreen(&origin, 1);
   for (int i = 0; i < count; ++i) {
-    points[i].x -= origin.x;
-    points[i].y -= origin.y;
+    points[i].x = ClampCoordinate(int64_t{points[i].x} - origin.x);
+    points[i].y = ClampCoordinate(int64_t{points[i].y} - origin.y);
   }
 }
 
@@ -149,16 +149,16 @@ MessageResult DrawGroup::OnMessage(uint32_t msg, MessageArg a, MessageArg b) {
       auto* out = reinterpret_cast<ssView**>(b);
       const int32_t dx = SaturateCoordinate(m_Position[0]);
       const int32_t dy = SaturateCoordinate(m_Position[1]);
-      point->x -= dx;
-      point->y -= dy;
+      const POINT given = *point;
+      point->x = ClampCoordinate(int64_t{given.x} - dx);
+      point->y = ClampCoordinate(int64_t{given.y} - dy);
       *out = nullptr;
       // Children later in the ring lie on top: ask them first.
       for (ssView* child = GetLastChild(); child != nullptr; child = child->GetPrevSibling()) {
         child->OnMessage(msg, a, b);
         if (*out != nullptr) return 1;
       }
-      point->x += dx;
-      point->y += dy;
+      *point = given;
       return 0;
     }
     default:
@@ -198,7 +198,7 @@ int32_t HoverTracker::Update(std::span<const RECT> rects, int32_t x, int32_t y, 
   hit = -1;
   for (size_t i = 0; i < rects.size(); ++i) {
     const RECT& r = rects[i];
-    if (r.left <= x && x <= r.right - 1 && r.top <= y && y <= r.bottom - 1) {
+    if (r.left <= x && x < r.right && r.top <= y && y < r.bottom) {
       hit = static_cast<int32_t>(i);
       break;
     }

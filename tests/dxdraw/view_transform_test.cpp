@@ -148,6 +148,16 @@ TEST_F(Positioned, LocalToScreenAddsTheComposedOrigin) {
   EXPECT_EQ(r, (RECT{1, 2, 3, 4}));
 }
 
+TEST_F(Positioned, ConversionsSaturateInsteadOfWrapping) {
+  group->SetPosition(1000, -1000);
+  POINT p[2] = {{INT32_MAX, INT32_MIN}, {-5, 5}};
+  view->LocalToScreen(p, 2);
+  EXPECT_EQ(p[0], (POINT{kCoordinateLimit, -kCoordinateLimit}));
+  EXPECT_EQ(p[1], (POINT{995, -995}));
+  view->ScreenToLocal(p, 2);
+  EXPECT_EQ(p[1], (POINT{-5, 5}));
+}
+
 TEST_F(Positioned, NestedGroupsComposeScaleAndTurns) {
   outer->SetPosition(200, 100);
   outer->m_Scale[0] = outer->m_Scale[1] = 2;
@@ -283,6 +293,8 @@ TEST(HoverTracker, FollowsTheCursorAcrossButtons) {
     EXPECT_EQ(tracker.changed, s.changed);
   }
   EXPECT_EQ(tracker.Update(std::span<const RECT>(), 5, 5), -1);
+  const RECT degenerate[] = {{INT32_MIN, INT32_MIN, INT32_MIN, INT32_MIN}};
+  EXPECT_EQ(tracker.Update(degenerate, INT32_MIN, INT32_MIN), -1);
 }
 
 TEST(HoverTracker, MakesThePointLocalToAView) {
