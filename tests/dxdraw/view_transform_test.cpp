@@ -252,13 +252,12 @@ TEST(DrawPass, GroupsComposeTheCurrentMatrixAndRestoreIt) {
   root->Release();
 }
 
-TEST(HitTest, GroupsMoveThePointAndAskTheTopmostChildFirst) {
+TEST(HitTest, MissPutsThePointBack) {
   auto* root = new DxDrawGroup;
   auto* group = new DxDrawGroup;
   root->AddChild(group);
   group->SetPosition(100, 100);
-  // Two sprites without images never hit; the test uses sprites made by the
-  // surface tests for real hits. Here: nothing under the point.
+  // An empty group: nothing under the point (hits on sprites are tested with them).
   POINT p{150, 150};
   ssView* out = nullptr;
   EXPECT_EQ(root->Dispatch(kDispatchHitTest, kMsgHitTest, reinterpret_cast<MessageArg>(&p),
