@@ -179,6 +179,12 @@ TEST(Surface, MaskedTransitionNeedsAMaskCoveringTheSource) {
   param.MaskSurface = mask.p;
   EXPECT_EQ(target->Blt(0, 0, source.p, nullptr, nullptr, &param), 1);
   EXPECT_EQ(PixelAt(target.p, 15, 15), 0x00FFFFFFu);
+  // A small mask is enough when it covers the part drawn, read at source coordinates.
+  const RECT inside{1, 1, 4, 4};
+  const RECT beyond{2, 2, 6, 6};
+  param.MaskSurface = smallMask.p;
+  EXPECT_EQ(target->Blt(0, 0, source.p, &inside, nullptr, &param), 1);
+  EXPECT_EQ(target->Blt(0, 0, source.p, &beyond, nullptr, &param), 0);
 }
 
 TEST(Surface, BltFramePlacesTheFrameOriginOnThePoint) {
