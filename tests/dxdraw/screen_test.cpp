@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/exception.h"
 #include "dxdraw/dxscreen.h"
 #include "dxdraw/dxsurface.h"
 #include "platform/presenter.h"
@@ -97,6 +98,37 @@ TEST_F(Screen, RectanglesPastTheScreenAreCut) {
   sprite->SetPosition(-100, -100);  // from (-30, -30, 10, 10) to wholly off screen
   EXPECT_EQ(Frame(), (std::vector<PresentRect>{{0, 0, 10, 10}}));
   EXPECT_TRUE(Frame().empty());
+}
+
+TEST_F(Screen, FarAwaySpritesDoNotWrapBackOntoTheScreen) {
+  DxSurface* picture = Picture(50, 40, 0xFFFFFF);
+  Sprite(screen, picture, 70000, 10);  // 70000 would wrap to 4464 in 16 bits
+  EXPECT_TRUE(Frame().empty());
+  Sprite(screen, picture, 10, -65000);  // and -65000 to 536
+  EXPECT_TRUE(Frame().empty());
+  EXPECT_EQ(window.PixelAt(20, 540), 0u);
+}
+
+TEST_F(Screen, GroupsNestedPastTheMatrixStackStillDrawAndRestoreTheMatrix) {
+  static int reports;
+  reports = 0;
+  const AssertionHandler previous = SetAssertionHandler([](const char16_t*, int, const char16_t*) { ++reports; });
+  const int depth = MatrixStack::Global().Depth();
+  ssGroup* parent = screen;
+  for (int i = 0; i < kMatrixStackCapacity + 10; ++i) {
+    auto* group = new DxDrawGroup;
+    group->SetPosition(i % 2, 0);  // 69 to the right at the bottom
+    parent->AddChild(group);
+    parent = group;
+  }
+  Sprite(parent, Picture(10, 10, 0x00FF00), 0, 0);
+  Sprite(screen, Picture(10, 10, 0xFF0000), 0, 100);  // drawn after the deep chain
+  EXPECT_EQ(Frame(), (std::vector<PresentRect>{{0, 0, 79, 110}}));
+  EXPECT_GT(reports, 0);
+  EXPECT_EQ(MatrixStack::Global().Depth(), depth);
+  EXPECT_EQ(CurrentMatrix()[12], 0);
+  EXPECT_EQ(window.PixelAt(0, 100), 0xFF0000u);  // the sibling after the chain is in place
+  SetAssertionHandler(previous);
 }
 
 TEST_F(Screen, SkipCounterPresentsEveryFourthFrameWithEverythingInBetween) {
