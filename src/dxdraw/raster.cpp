@@ -27,9 +27,15 @@ void EdgeStepper::Set(int ax, int ay, int bx, int by) {
   else flags |= 2;
 }
 
-int EdgeStepper::XAt(int y) const {
+int64_t EdgeStepper::XAt64(int y) const {
   if (dydx == 0.0) return x0;
-  return static_cast<int>(std::trunc((y - y0) * dxdy + x0));
+  // |y - y0| and |dxdy| stay below 2^32 each, so the product fits an int64.
+  return static_cast<int64_t>(std::trunc((static_cast<double>(y) - y0) * dxdy + x0));
+}
+
+int EdgeStepper::XAt(int y) const {
+  return static_cast<int>(
+      std::clamp<int64_t>(XAt64(y), std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
 namespace {
@@ -68,12 +74,12 @@ int64_t Fixed(double value) {
 
 void Span(const SpanContext& c, int y, const EdgeStepper& a, const EdgeStepper& b, const EdgeStepper& cEdge,
           const EdgeStepper& dEdge) {
-  const int xa = a.XAt(y);
-  const int xb = b.XAt(y);
+  const int64_t xa = a.XAt64(y);
+  const int64_t xb = b.XAt64(y);
   float uP, vP, uQ, vQ;
   SourcePoint(a, cEdge, y, uP, vP);
   SourcePoint(b, dEdge, y, uQ, vQ);
-  const int64_t length = std::abs(int64_t{xb} - xa);
+  const int64_t length = std::abs(xb - xa);
   const int direction = xa <= xb ? 1 : -1;
   int64_t du = 0, dv = 0;
   if (length != 0) {
@@ -89,8 +95,8 @@ void Span(const SpanContext& c, int y, const EdgeStepper& a, const EdgeStepper& 
     first = std::max<int64_t>(first, int64_t{c.clip.left} - xa);
     last = std::min<int64_t>(last, int64_t{c.clip.right} - 1 - xa);
   } else {
-    first = std::max<int64_t>(first, int64_t{xa} - (c.clip.right - 1));
-    last = std::min<int64_t>(last, int64_t{xa} - c.clip.left);
+    first = std::max<int64_t>(first, xa - (c.clip.right - 1));
+    last = std::min<int64_t>(last, xa - c.clip.left);
   }
   uint8_t* row = c.destOrigin + static_cast<ptrdiff_t>(y + c.originY) * c.destPitch + 4 * ptrdiff_t{c.originX};
   for (int64_t i = first; i <= last; ++i) {

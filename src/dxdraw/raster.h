@@ -27,7 +27,10 @@ struct EdgeStepper {
   int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
 
   void Set(int ax, int ay, int bx, int by);
-  // The edge's x on row y, truncated toward zero; x0 while dydx is 0.
+  // The edge's x on row y, truncated toward zero; x0 while dydx is 0. Long steep
+  // edges reach far past the int range: XAt64 gives the exact value, XAt cuts it
+  // to the int range.
+  int64_t XAt64(int y) const;
   int XAt(int y) const;
 };
 

@@ -214,6 +214,11 @@ TEST(EdgeStepper, VerticalAndHorizontalEdges) {
   EXPECT_EQ(e.XAt(1), 3);   // 1 * 10/3 = 3.33
   e.Set(10, 0, 0, 3);
   EXPECT_EQ(e.XAt(1), 6);   // 10 - 3.33, truncated
+  // Extrapolated past its end (as a quad's segment may ask), a steep edge leaves
+  // the int range: 32778 rows down at 65535 pixels a row.
+  e.Set(-32768, -32768, 32767, -32767);
+  EXPECT_EQ(e.XAt64(10), int64_t{32778} * 65535 - 32768);
+  EXPECT_EQ(e.XAt(10), INT32_MAX);
 }
 
 // ---- StretchBlt ----
