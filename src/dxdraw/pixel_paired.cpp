@@ -35,6 +35,9 @@ void PairedRoutine(uint8_t* dst, const uint8_t* src, const uint8_t* mask, int wi
                    const BLTPARAM* param, ptrdiff_t dstPitch, ptrdiff_t srcPitch,
                    ptrdiff_t maskPitch, int height) {
   if (width < 2 || height < 1) return;
+  if constexpr (Op == BLT_MASK) {
+    if (mask == nullptr) return;  // the transition reads nothing without its mask
+  }
   width &= ~1;
   PairedCall call;
   call.level = ReadLevel(param, Op);

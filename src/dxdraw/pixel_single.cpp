@@ -132,6 +132,9 @@ void SingleRoutine(uint8_t* dst, const uint8_t* src, const uint8_t* mask, int wi
                    const BLTPARAM* param, ptrdiff_t dstPitch, ptrdiff_t srcPitch,
                    ptrdiff_t maskPitch, int height) {
   if (width < 1 || height < 1) return;
+  if constexpr (Op == BLT_MASK) {
+    if (mask == nullptr) return;  // the transition reads nothing without its mask
+  }
   // Every operation but the masked transition picks its variant from bits 16-23 as
   // a whole; anything but the three known values is the plain, unmasked variant.
   bool weighted;
