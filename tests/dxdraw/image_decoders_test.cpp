@@ -544,6 +544,15 @@ TEST(BmpDecoder, DamagedHeadersAreRefused) {
   c = b;
   c.headerSize = 12;
   refused(c, "core header");
+  {
+    // A pixel offset inside the headers, or past the end of the file.
+    for (uint32_t offBits : {20u, 5000u}) {
+      Bytes file = b.Build();
+      for (int i = 0; i < 4; ++i) file[10 + i] = uint8_t(offBits >> (8 * i));
+      DxImage image(32);
+      EXPECT_EQ(image.LoadFromMemory(file), 0) << offBits;
+    }
+  }
 
   // A palette count past 256 is cut to what 8 bits can index, not read beyond.
   BmpBuild big;
