@@ -91,6 +91,9 @@ constinit const std::array<PixelOpProc, kPixelOpCount> PixelOpTableMmx = {};
 
 bool WidePairedRowsAvailable() {
 #if defined(__x86_64__) && defined(__SSE2__)
+  // Also runs while static objects are made, possibly before the library has
+  // looked at the processor: ask it to look first.
+  __builtin_cpu_init();
   return __builtin_cpu_supports("avx2") && WidePairedRows(0, 0, false, false) != nullptr;
 #else
   return false;
