@@ -3,6 +3,8 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/service.h"
+
 namespace platform {
 
 uint32_t SteadyClock::NowMs() {
@@ -17,22 +19,12 @@ void SteadyClock::SleepMs(uint32_t ms) {
 
 namespace {
 
-SteadyClock& Steady() {
-  static SteadyClock clock;
-  return clock;
-}
-
-std::atomic<IClock*> g_clock{nullptr};
+ServiceSlot<IClock, SteadyClock> g_clock;
 
 }  // namespace
 
-IClock& Clock() {
-  IClock* c = g_clock.load();
-  return c != nullptr ? *c : Steady();
-}
+IClock& Clock() { return g_clock.Get(); }
 
-IClock* SetClock(IClock* clock) {
-  return g_clock.exchange(clock);
-}
+IClock* SetClock(IClock* clock) { return g_clock.Install(clock); }
 
 }  // namespace platform

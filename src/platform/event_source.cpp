@@ -1,9 +1,10 @@
 #include "platform/event_source.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <utility>
+
+#include "platform/service.h"
 
 namespace platform {
 
@@ -97,20 +98,12 @@ void HeadlessEventSource::ReleaseAll() {
 
 namespace {
 
-HeadlessEventSource& BuiltInSource() {
-  static HeadlessEventSource source;
-  return source;
-}
-
-std::atomic<IEventSource*> g_source{nullptr};
+ServiceSlot<IEventSource, HeadlessEventSource> g_source;
 
 }  // namespace
 
-IEventSource& EventSource() {
-  IEventSource* source = g_source.load();
-  return source ? *source : BuiltInSource();
-}
+IEventSource& EventSource() { return g_source.Get(); }
 
-IEventSource* SetEventSource(IEventSource* source) { return g_source.exchange(source); }
+IEventSource* SetEventSource(IEventSource* source) { return g_source.Install(source); }
 
 }  // namespace platform

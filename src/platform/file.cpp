@@ -59,12 +59,16 @@ int64_t File::Size() const {
   return static_cast<int64_t>(st.st_size);
 }
 
-int64_t File::ReadAt(void* buffer, std::size_t n, int64_t offset) const {
-  if (fd_ < 0 || offset < 0) return -1;
+namespace {
+
+// Reads until `n` bytes, the end of the file or an error, retrying short reads.
+// A negative offset reads at the file position and advances it.
+int64_t ReadFully(int fd, void* buffer, std::size_t n, int64_t offset) {
   std::size_t done = 0;
   while (done < n) {
-    ssize_t r = ::pread(fd_, static_cast<char*>(buffer) + done, n - done,
-                        static_cast<off_t>(offset + static_cast<int64_t>(done)));
+    char* at = static_cast<char*>(buffer) + done;
+    ssize_t r = offset < 0 ? ::read(fd, at, n - done)
+                           : ::pread(fd, at, n - done, static_cast<off_t>(offset + static_cast<int64_t>(done)));
     if (r < 0) {
       if (errno == EINTR) continue;
       return -1;
@@ -75,19 +79,16 @@ int64_t File::ReadAt(void* buffer, std::size_t n, int64_t offset) const {
   return static_cast<int64_t>(done);
 }
 
+}  // namespace
+
+int64_t File::ReadAt(void* buffer, std::size_t n, int64_t offset) const {
+  if (fd_ < 0 || offset < 0) return -1;
+  return ReadFully(fd_, buffer, n, offset);
+}
+
 int64_t File::Read(void* buffer, std::size_t n) {
   if (fd_ < 0) return -1;
-  std::size_t done = 0;
-  while (done < n) {
-    ssize_t r = ::read(fd_, static_cast<char*>(buffer) + done, n - done);
-    if (r < 0) {
-      if (errno == EINTR) continue;
-      return -1;
-    }
-    if (r == 0) break;
-    done += static_cast<std::size_t>(r);
-  }
-  return static_cast<int64_t>(done);
+  return ReadFully(fd_, buffer, n, -1);
 }
 
 bool File::Write(const void* buffer, std::size_t n) {

@@ -1,7 +1,8 @@
 #include "platform/glyph_rasterizer.h"
 
 #include <algorithm>
-#include <atomic>
+
+#include "platform/service.h"
 
 namespace platform {
 
@@ -73,22 +74,14 @@ std::vector<std::u16string> HeadlessGlyphRasterizer::ListFontFamilies() {
 
 namespace {
 
-HeadlessGlyphRasterizer& BuiltInRasterizer() {
-  static HeadlessGlyphRasterizer rasterizer;
-  return rasterizer;
-}
-
-std::atomic<IGlyphRasterizer*> g_rasterizer{nullptr};
+ServiceSlot<IGlyphRasterizer, HeadlessGlyphRasterizer> g_rasterizer;
 
 }  // namespace
 
-IGlyphRasterizer& GlyphRasterizer() {
-  IGlyphRasterizer* r = g_rasterizer.load();
-  return r ? *r : BuiltInRasterizer();
-}
+IGlyphRasterizer& GlyphRasterizer() { return g_rasterizer.Get(); }
 
 IGlyphRasterizer* SetGlyphRasterizer(IGlyphRasterizer* rasterizer) {
-  return g_rasterizer.exchange(rasterizer);
+  return g_rasterizer.Install(rasterizer);
 }
 
 }  // namespace platform

@@ -1,8 +1,8 @@
 #include "platform/message_box.h"
 
-#include <atomic>
 #include <cstdio>
 
+#include "platform/service.h"
 #include "platform/text.h"
 
 namespace platform {
@@ -45,22 +45,12 @@ std::vector<HeadlessMessageBox::Shown> HeadlessMessageBox::shown() const {
 
 namespace {
 
-HeadlessMessageBox& Headless() {
-  static HeadlessMessageBox box;
-  return box;
-}
-
-std::atomic<IMessageBox*> g_service{nullptr};
+ServiceSlot<IMessageBox, HeadlessMessageBox> g_service;
 
 }  // namespace
 
-IMessageBox& MessageBoxService() {
-  IMessageBox* s = g_service.load();
-  return s != nullptr ? *s : Headless();
-}
+IMessageBox& MessageBoxService() { return g_service.Get(); }
 
-IMessageBox* SetMessageBoxService(IMessageBox* service) {
-  return g_service.exchange(service);
-}
+IMessageBox* SetMessageBoxService(IMessageBox* service) { return g_service.Install(service); }
 
 }  // namespace platform
