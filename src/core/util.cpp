@@ -61,6 +61,13 @@ int AnsiToWide(char16_t* out, int capacity, const char* in, int length) {
   return units;
 }
 
+std::unique_ptr<char16_t[]> DuplicateText(std::u16string_view text) {
+  auto copy = std::make_unique<char16_t[]>(text.size() + 1);
+  text.copy(copy.get(), text.size());
+  copy[text.size()] = 0;
+  return copy;
+}
+
 // --- Files and paths ------------------------------------------------------------
 
 namespace {

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,9 @@ int CountDisplayCells(const char16_t* text);
 // returns 0. Otherwise returns the units written (no terminator added beyond the
 // input's own).
 int AnsiToWide(char16_t* out, int capacity, const char* in, int length);
+
+// A NUL-terminated heap copy of `text`.
+std::unique_ptr<char16_t[]> DuplicateText(std::u16string_view text);
 
 // --- Files and paths ------------------------------------------------------------
 

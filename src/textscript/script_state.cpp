@@ -5,6 +5,7 @@
 
 #include "core/act.h"
 #include "core/fixheap.h"
+#include "core/util.h"
 #include "textscript/script_parse.h"
 #include "textscript/script_vars.h"
 
@@ -24,12 +25,6 @@ int32_t ReplayMode = 0;
 
 namespace {
 
-std::unique_ptr<char16_t[]> CopyText(std::u16string_view text) {
-  auto copy = std::make_unique<char16_t[]>(text.size() + 1);
-  text.copy(copy.get(), text.size());
-  copy[text.size()] = 0;
-  return copy;
-}
 
 SCRIPTARGNODE* MakeArgNode(std::unique_ptr<char16_t[]> text) {
   void* block = ArgNodePool().Alloc(sizeof(SCRIPTARGNODE));
@@ -47,7 +42,7 @@ void FreeArgItem(SCRIPTARGITEM* item) {
 
 }  // namespace
 
-SCRIPTARGNODE* SCRIPTARGNODE::MakeText(std::u16string_view text) { return MakeArgNode(CopyText(text)); }
+SCRIPTARGNODE* SCRIPTARGNODE::MakeText(std::u16string_view text) { return MakeArgNode(DuplicateText(text)); }
 
 void SCRIPTARGNODE::Free(SCRIPTARGNODE* node) {
   while (node != nullptr) {
@@ -183,7 +178,7 @@ ScriptStateNode* ScriptStateGroup::FindLabel(std::u16string_view name) {
 
 // --- Parser actions -------------------------------------------------------------
 
-char16_t* NewToken(const std::u16string& text) { return CopyText(text).release(); }
+char16_t* NewToken(const std::u16string& text) { return DuplicateText(text).release(); }
 
 void FreeToken(char16_t* token) { std::unique_ptr<char16_t[]> owned(token); }
 

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "core/fixheap.h"
+#include "core/util.h"
 #include "platform/text.h"
 
 namespace TextScript {
@@ -43,23 +44,12 @@ bool ScriptNameEqual(std::u16string_view a, std::u16string_view b) {
   return true;
 }
 
-namespace {
-
-std::unique_ptr<char16_t[]> CopyText(std::u16string_view text) {
-  auto copy = std::make_unique<char16_t[]>(text.size() + 1);
-  text.copy(copy.get(), text.size());
-  copy[text.size()] = 0;
-  return copy;
-}
-
-}  // namespace
-
 SCRIPTVARENTRY* SCRIPTVARENTRY::Make(uint32_t kind, std::u16string_view name, uint32_t hash) {
   void* block = VarEntryPool().Alloc(sizeof(SCRIPTVARENTRY));
   if (block == nullptr) throw std::bad_alloc();
   auto* entry = new (block) SCRIPTVARENTRY{kind, hash, nullptr, 0, nullptr};
   try {
-    entry->name = CopyText(name);
+    entry->name = DuplicateText(name);
   } catch (...) {
     FreeVarEntry(entry);
     throw;
@@ -72,7 +62,7 @@ SCRIPTVARENTRY* SCRIPTVARENTRY::Clone(const SCRIPTVARENTRY& source) {
   entry->value = source.value;
   if (source.text) {
     try {
-      entry->text = CopyText(source.text.get());
+      entry->text = DuplicateText(source.text.get());
     } catch (...) {
       FreeVarEntry(entry);
       throw;
