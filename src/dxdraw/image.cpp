@@ -117,19 +117,25 @@ inline unsigned IndexAt(const uint8_t* row, int x, int bits) {
 
 }  // namespace
 
-int DxImage::ConvertTo32(const DibBlock& dib) {
+bool DxImage::CreateForDib(const DibBlock& dib) {
   std::u16string why;
   if (!DibIsConsistent(dib, why)) {
     SetError(why);
-    return 0;
+    return false;
   }
+  const int rows = static_cast<int>(std::abs(static_cast<int64_t>(dib.header.biHeight)));
+  if (!Create(dib.header.biWidth, rows)) {
+    SetError(u"picture is too large");
+    return false;
+  }
+  return true;
+}
+
+int DxImage::ConvertTo32(const DibBlock& dib) {
+  if (!CreateForDib(dib)) return 0;
   const auto& h = dib.header;
   const int width = h.biWidth;
   const int rows = static_cast<int>(std::abs(static_cast<int64_t>(h.biHeight)));
-  if (!Create(width, rows)) {
-    SetError(u"picture is too large");
-    return 0;
-  }
   const int bits = h.biBitCount;
   const uint32_t stride = dib.stride();
   for (int y = 0; y < rows; ++y) {
@@ -178,18 +184,10 @@ int DxImage::ConvertTo32(const DibBlock& dib) {
 }
 
 int DxImage::ConvertTo16(const DibBlock& dib) {
-  std::u16string why;
-  if (!DibIsConsistent(dib, why)) {
-    SetError(why);
-    return 0;
-  }
+  if (!CreateForDib(dib)) return 0;
   const auto& h = dib.header;
   const int width = h.biWidth;
   const int rows = static_cast<int>(std::abs(static_cast<int64_t>(h.biHeight)));
-  if (!Create(width, rows)) {
-    SetError(u"picture is too large");
-    return 0;
-  }
   const int bits = h.biBitCount;
   const uint32_t stride = dib.stride();
   auto pack = [](unsigned r, unsigned g, unsigned b) { return ((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3); };

@@ -85,6 +85,9 @@ class DxImage {
 
  private:
   void Destroy();
+  // Checks the block and creates the picture of its size; false (with the
+  // reason kept) when the block is damaged or too large.
+  bool CreateForDib(const DibBlock& dib);
 
   BITMAPINFOHEADER m_Header;             // valid while m_HasInfo
   std::vector<RGBQUAD> m_Palette;        // 1-, 4- and 8-bit images
