@@ -10,18 +10,10 @@
 
 #include "core/exception.h"
 #include "dxdraw/dxsurface.h"
+#include "support/assertion_counter.h"
 
 namespace DxDraw {
 namespace {
-
-struct AssertionCounter {
-  static inline int count = 0;
-  AssertionHandler previous;
-  AssertionCounter() : previous(SetAssertionHandler([](const char16_t*, int, const char16_t*) { ++count; })) {
-    count = 0;
-  }
-  ~AssertionCounter() { SetAssertionHandler(previous); }
-};
 
 // One reference, released at the end of the scope.
 struct Surface {

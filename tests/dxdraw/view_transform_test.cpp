@@ -10,18 +10,10 @@
 #include "dxdraw/drawview.h"
 #include "dxdraw/dxview.h"
 #include "dxdraw/matrix.h"
+#include "support/assertion_counter.h"
 
 namespace DxDraw {
 namespace {
-
-struct AssertionCounter {
-  static inline int count = 0;
-  AssertionHandler previous;
-  AssertionCounter() : previous(SetAssertionHandler([](const char16_t*, int, const char16_t*) { ++count; })) {
-    count = 0;
-  }
-  ~AssertionCounter() { SetAssertionHandler(previous); }
-};
 
 POINT Transform(const float* m, float x, float y) {
   const float p[3] = {x, y, 0};

@@ -9,6 +9,7 @@
 #include "core/exception.h"
 #include "dxdraw/rect.h"
 #include "dxdraw/view.h"
+#include "support/assertion_counter.h"
 
 namespace DxDraw {
 namespace {
@@ -63,16 +64,6 @@ std::vector<ssView*> RingOf(const ssGroup& g) {
   for (ssView* v = g.GetFirstChild(); v != nullptr; v = v->GetNextSibling()) out.push_back(v);
   return out;
 }
-
-// Counts assertion reports of the engine while alive.
-struct AssertionCounter {
-  static inline int count = 0;
-  AssertionHandler previous;
-  AssertionCounter() : previous(SetAssertionHandler([](const char16_t*, int, const char16_t*) { ++count; })) {
-    count = 0;
-  }
-  ~AssertionCounter() { SetAssertionHandler(previous); }
-};
 
 struct Tree : ::testing::Test {
   std::vector<std::string> log;
