@@ -50,6 +50,9 @@ struct Sse2Ops {
   static R UnpackHi32(R a, R b) { return _mm_unpackhi_epi32(a, b); }
   static R Shr24In32(R a) { return _mm_srli_epi32(a, 24); }
   static R Shl16In32(R a) { return _mm_slli_epi32(a, 16); }
+  static R CmpEq8(R a, R b) { return _mm_cmpeq_epi8(a, b); }
+  static unsigned MoveMask8(R a) { return static_cast<unsigned>(_mm_movemask_epi8(a)); }
+  static constexpr unsigned kTBits = 0x8888;  // the T bytes' bits in MoveMask8
   static R Load(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
   static void Store(uint8_t* p, R v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
 };
@@ -57,6 +60,7 @@ struct Sse2Ops {
 // The last pair of a row: 64-bit loads and stores into the same registers.
 struct Sse2PairOps : Sse2Ops {
   static constexpr int kPixels = 2;
+  static constexpr unsigned kTBits = 0x88;  // the upper half is not loaded
   static R Load(const uint8_t* p) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)); }
   static void Store(uint8_t* p, R v) { _mm_storel_epi64(reinterpret_cast<__m128i*>(p), v); }
 };
@@ -93,6 +97,9 @@ struct Avx2Ops {
   static R UnpackHi32(R a, R b) { return _mm256_unpackhi_epi32(a, b); }
   static R Shr24In32(R a) { return _mm256_srli_epi32(a, 24); }
   static R Shl16In32(R a) { return _mm256_slli_epi32(a, 16); }
+  static R CmpEq8(R a, R b) { return _mm256_cmpeq_epi8(a, b); }
+  static unsigned MoveMask8(R a) { return static_cast<unsigned>(_mm256_movemask_epi8(a)); }
+  static constexpr unsigned kTBits = 0x88888888u;  // the T bytes' bits in MoveMask8
   static R Load(const uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
   static void Store(uint8_t* p, R v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
 };
@@ -210,7 +217,35 @@ inline typename V::R RuleT(typename V::R s, typename V::R d) {
   else return V::AddsU8(d, V::Not(s));                            // dT + (255 - sT), capped at 255
 }
 
-// One register of pixels.
+// The colours of one register worked out in 16-bit fields, half of it at a time.
+template <class V, int Op, bool Weighted, bool High>
+inline typename V::R MixedColour(const Constants<V>& c, typename V::R s, typename V::R d, typename V::R m,
+                                 typename V::R sm) {
+  using R = typename V::R;
+  const R zero = V::Zero();
+  R wLo = zero, wHi = zero;
+  if constexpr (NeedsWeight(Op, Weighted)) {
+    const R w = PixelWeights<V, Op, Weighted, High>(c, s, d, m);
+    wLo = V::UnpackLo32(w, w);
+    wHi = V::UnpackHi32(w, w);
+  }
+  R lo = Colour<V, Op, Weighted, High>(c, V::UnpackLo8(sm, zero), V::UnpackLo8(d, zero), wLo);
+  R hi = Colour<V, Op, Weighted, High>(c, V::UnpackHi8(sm, zero), V::UnpackHi8(d, zero), wHi);
+  return V::PackU16(lo, hi);
+}
+
+// Whether every pixel of the register has the transparency t.
+template <class V>
+inline bool AllTransparencies(typename V::R s, uint8_t t) {
+  const typename V::R tBytes = V::Set32(static_cast<int>(uint32_t{t} << 24));
+  return (V::MoveMask8(V::CmpEq8(s, tBytes)) & V::kTBits) == V::kTBits;
+}
+
+// One register of pixels. Sprites are mostly runs of wholly invisible and wholly
+// opaque pixels, which skip the mixing: weighted by its opacity, an invisible
+// source pixel leaves the destination colour in every operation (its weight is
+// 0), and a weighted copy of an opaque one is its masked source (the
+// destination's weight is 0). The new T comes from the rule as for any pixel.
 template <class V, int Op, int Rule, bool Weighted, bool High>
 inline typename V::R Combine(const Constants<V>& c, typename V::R s, typename V::R d, typename V::R m) {
   using R = typename V::R;
@@ -219,17 +254,12 @@ inline typename V::R Combine(const Constants<V>& c, typename V::R s, typename V:
   R colour;
   if constexpr (Op == 0 && !Weighted) {
     colour = sm;
+  } else if (Weighted && AllTransparencies<V>(s, 255)) {
+    colour = d;
+  } else if (Op == 0 && AllTransparencies<V>(s, 0)) {
+    colour = sm;
   } else {
-    const R zero = V::Zero();
-    R wLo = zero, wHi = zero;
-    if constexpr (NeedsWeight(Op, Weighted)) {
-      const R w = PixelWeights<V, Op, Weighted, High>(c, s, d, m);
-      wLo = V::UnpackLo32(w, w);
-      wHi = V::UnpackHi32(w, w);
-    }
-    R lo = Colour<V, Op, Weighted, High>(c, V::UnpackLo8(sm, zero), V::UnpackLo8(d, zero), wLo);
-    R hi = Colour<V, Op, Weighted, High>(c, V::UnpackHi8(sm, zero), V::UnpackHi8(d, zero), wHi);
-    colour = V::PackU16(lo, hi);
+    colour = MixedColour<V, Op, Weighted, High>(c, s, d, m, sm);
   }
   return V::Or(V::AndNot(tBytes, colour), V::And(tBytes, RuleT<V, Op, Rule>(s, d)));
 }
