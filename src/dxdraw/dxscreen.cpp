@@ -1,5 +1,7 @@
 #include "dxdraw/dxscreen.h"
 
+#include <algorithm>
+
 #include "dxdraw/dxsurface.h"
 #include "platform/presenter.h"
 
@@ -8,6 +10,9 @@ namespace DxDraw {
 namespace {
 
 bool g_ShowSystemCursor = true;
+
+// The size of one band of a dirty rectangle in the back buffer.
+constexpr int kBandBytes = 64 * 1024;
 
 }  // namespace
 
@@ -49,9 +54,16 @@ void DxScreenSurface::Present(platform::IPresenter* presenter, DRAWINFO* info) {
                                      m_pBackBuffer->GetWidth(), RectHeight(m_pBackBuffer->GetBounds())};
   for (RECT& rect : m_DirtyList.Rects()) {
     if (!IntersectRect(rect, rect, m_ScreenRect)) continue;
-    info->clip = rect;
-    m_pBackBuffer->FillRect(&rect, 0, 0);
-    DrawGroup::Draw(info);
+    // Drawn in bands of a few rows, so that the band of the back buffer stays in
+    // the cache while every layer is drawn over it. What a view draws into a
+    // pixel does not depend on the clip, as for any dirty rectangle.
+    const int bandRows = std::max(1, kBandBytes / (4 * RectWidth(rect)));
+    for (int top = rect.top; top < rect.bottom; top += bandRows) {
+      RECT band{rect.left, top, rect.right, std::min(rect.bottom, top + bandRows)};
+      info->clip = band;
+      m_pBackBuffer->FillRect(&band, 0, 0);
+      DrawGroup::Draw(info);
+    }
     if (presenter != nullptr) {
       presenter->Present(pixels, platform::PresentRect{rect.left, rect.top, rect.right, rect.bottom});
     }

@@ -205,6 +205,48 @@ TEST_F(Screen, WeightedSpriteShowsTheLayerBelowThroughTransparentPixels) {
   EXPECT_EQ(window.PixelAt(22, 15), 0xFF0000u);
 }
 
+// A large rectangle is drawn a band of rows at a time but presented whole; every
+// pixel is what one draw of each layer over the whole picture gives.
+TEST_F(Screen, LargeRectangleIsPresentedWholeWithThePixelsOfOneDraw) {
+  DxSurface* background = Picture(800, 600, 0);
+  DxSurface* character = Picture(797, 590, 0);
+  for (int y = 0; y < 600; ++y) {
+    for (int x = 0; x < 800; ++x) {
+      const uint32_t b = static_cast<uint32_t>(x * 7 + y) & 0xFF;
+      std::memcpy(background->GetPixelAddress(x, y), &b, 4);
+      if (x < 797 && y < 590) {
+        // Runs of invisible, opaque and partly transparent pixels, changing along rows and columns.
+        const uint32_t t = (x + 3 * y) % 50 < 20 ? 255 : (x + 3 * y) % 50 < 35 ? 0 : (x * y) & 0xFF;
+        const uint32_t c = t << 24 | static_cast<uint32_t>(x ^ y) << 8 | 0x40;
+        std::memcpy(character->GetPixelAddress(x, y), &c, 4);
+      }
+    }
+  }
+  Sprite(screen, background, 0, 0);
+  DxSprite* sprite = Sprite(screen, character, 3, 5, BLT_WEIGHTED);
+  DxSurface* expected = Picture(800, 600, 0);
+  auto expectPicture = [&](int x, int y) {
+    BLTPARAM weighted;
+    weighted.Flags = BLT_WEIGHTED;
+    weighted.Level = 32;
+    expected->FillRect(nullptr, 0, 0);
+    expected->Blt(0, 0, background, nullptr, nullptr, nullptr);
+    expected->Blt(x, y, character, nullptr, nullptr, &weighted);
+    for (int py = 0; py < 600; ++py) {
+      for (int px = 0; px < 800; ++px) {
+        uint32_t want;
+        std::memcpy(&want, expected->GetPixelAddress(px, py), 4);
+        ASSERT_EQ(window.PixelAt(px, py), want & 0xFFFFFFu) << px << "," << py;
+      }
+    }
+  };
+  EXPECT_EQ(Frame(), (std::vector<PresentRect>{{0, 0, 800, 600}}));
+  expectPicture(3, 5);
+  sprite->SetPosition(1, 2);
+  EXPECT_EQ(Frame(), (std::vector<PresentRect>{{1, 2, 800, 595}}));
+  expectPicture(1, 2);
+}
+
 TEST_F(Screen, SnapshotCopiesThePicture) {
   Sprite(screen, Picture(800, 600, 0x123456), 0, 0);
   Frame();
