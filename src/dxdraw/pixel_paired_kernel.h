@@ -50,9 +50,17 @@ struct Sse2Ops {
   static R UnpackHi32(R a, R b) { return _mm_unpackhi_epi32(a, b); }
   static R Shr24In32(R a) { return _mm_srli_epi32(a, 24); }
   static R Shl16In32(R a) { return _mm_slli_epi32(a, 16); }
-  static R CmpEq8(R a, R b) { return _mm_cmpeq_epi8(a, b); }
-  static unsigned MoveMask8(R a) { return static_cast<unsigned>(_mm_movemask_epi8(a)); }
-  static constexpr unsigned kTBits = 0x8888;  // the T bytes' bits in MoveMask8
+  // The T bytes of the pixels a step holds.
+  static R TBytes() { return _mm_set1_epi32(static_cast<int>(0xFF000000u)); }
+  // Whether every bit of mask is clear in a / set in a: one test where the file
+  // is compiled for SSE4.1 (the 256-bit rows' narrower steps), else a compare.
+#if defined(__SSE4_1__)
+  static bool NoneSet(R a, R mask) { return _mm_testz_si128(a, mask) != 0; }
+  static bool AllSet(R a, R mask) { return _mm_testc_si128(a, mask) != 0; }
+#else
+  static bool NoneSet(R a, R mask) { return _mm_movemask_epi8(_mm_cmpeq_epi8(And(a, mask), Zero())) == 0xFFFF; }
+  static bool AllSet(R a, R mask) { return _mm_movemask_epi8(_mm_cmpeq_epi8(And(a, mask), mask)) == 0xFFFF; }
+#endif
   static R Load(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
   static void Store(uint8_t* p, R v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
 };
@@ -60,7 +68,8 @@ struct Sse2Ops {
 // The last pair of a row: 64-bit loads and stores into the same registers.
 struct Sse2PairOps : Sse2Ops {
   static constexpr int kPixels = 2;
-  static constexpr unsigned kTBits = 0x88;  // the upper half is not loaded
+  // Only the lower half is loaded.
+  static R TBytes() { return _mm_set_epi32(0, 0, static_cast<int>(0xFF000000u), static_cast<int>(0xFF000000u)); }
   static R Load(const uint8_t* p) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)); }
   static void Store(uint8_t* p, R v) { _mm_storel_epi64(reinterpret_cast<__m128i*>(p), v); }
 };
@@ -97,9 +106,9 @@ struct Avx2Ops {
   static R UnpackHi32(R a, R b) { return _mm256_unpackhi_epi32(a, b); }
   static R Shr24In32(R a) { return _mm256_srli_epi32(a, 24); }
   static R Shl16In32(R a) { return _mm256_slli_epi32(a, 16); }
-  static R CmpEq8(R a, R b) { return _mm256_cmpeq_epi8(a, b); }
-  static unsigned MoveMask8(R a) { return static_cast<unsigned>(_mm256_movemask_epi8(a)); }
-  static constexpr unsigned kTBits = 0x88888888u;  // the T bytes' bits in MoveMask8
+  static R TBytes() { return _mm256_set1_epi32(static_cast<int>(0xFF000000u)); }
+  static bool NoneSet(R a, R mask) { return _mm256_testz_si256(a, mask) != 0; }
+  static bool AllSet(R a, R mask) { return _mm256_testc_si256(a, mask) != 0; }
   static R Load(const uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
   static void Store(uint8_t* p, R v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
 };
@@ -234,13 +243,6 @@ inline typename V::R MixedColour(const Constants<V>& c, typename V::R s, typenam
   return V::PackU16(lo, hi);
 }
 
-// Whether every pixel of the register has the transparency t.
-template <class V>
-inline bool AllTransparencies(typename V::R s, uint8_t t) {
-  const typename V::R tBytes = V::Set32(static_cast<int>(uint32_t{t} << 24));
-  return (V::MoveMask8(V::CmpEq8(s, tBytes)) & V::kTBits) == V::kTBits;
-}
-
 // One register of pixels. Sprites are mostly runs of wholly invisible and wholly
 // opaque pixels, which skip the mixing: weighted by its opacity, an invisible
 // source pixel leaves the destination colour in every operation (its weight is
@@ -254,9 +256,9 @@ inline typename V::R Combine(const Constants<V>& c, typename V::R s, typename V:
   R colour;
   if constexpr (Op == 0 && !Weighted) {
     colour = sm;
-  } else if (Weighted && AllTransparencies<V>(s, 255)) {
+  } else if (Weighted && V::AllSet(s, V::TBytes())) {  // every T 255
     colour = d;
-  } else if (Op == 0 && AllTransparencies<V>(s, 0)) {
+  } else if (Op == 0 && V::NoneSet(s, V::TBytes())) {  // every T 0
     colour = sm;
   } else {
     colour = MixedColour<V, Op, Weighted, High>(c, s, d, m, sm);
