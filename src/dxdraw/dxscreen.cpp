@@ -61,7 +61,11 @@ void DxScreenSurface::Present(platform::IPresenter* presenter, DRAWINFO* info) {
     for (int top = rect.top; top < rect.bottom; top += bandRows) {
       RECT band{rect.left, top, rect.right, std::min(rect.bottom, top + bandRows)};
       info->clip = band;
-      m_pBackBuffer->FillRect(&band, 0, 0);
+      // The clear is left out where the first view drawn replaces every pixel.
+      const auto* bottom = dynamic_cast<const DxSprite*>(GetFirstChild());
+      if (!IsVisible() || bottom == nullptr || !bottom->Replaces(m_pBackBuffer, band)) {
+        m_pBackBuffer->FillRect(&band, 0, 0);
+      }
       DrawGroup::Draw(info);
     }
     if (presenter != nullptr) {

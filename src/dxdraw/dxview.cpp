@@ -1,5 +1,6 @@
 #include "dxdraw/dxview.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "dxdraw/dxsurface.h"
@@ -243,6 +244,21 @@ MessageResult DxSprite::OnMessage(uint32_t msg, MessageArg a, MessageArg b) {
     default:
       return DxDrawView::OnMessage(msg, a, b);
   }
+}
+
+bool DxSprite::Replaces(const DxSurface* target, const RECT& area) const {
+  if (!IsVisible() || m_pImage == nullptr || m_pImage == target || m_pImage->GetBitCount() != 32) return false;
+  if ((m_Param.Flags & (BLT_INDEXMASK | BLT_WEIGHTED)) != 0) return false;
+  const RECT& source = m_Frame.source;
+  const RECT& image = m_pImage->GetBounds();
+  if (IsRectEmpty(source) || source.left < image.left || source.top < image.top || source.right > image.right ||
+      source.bottom > image.bottom) {
+    return false;
+  }
+  // Draw places the source's top-left on the current rectangle's and cuts to it.
+  const int64_t right = std::min<int64_t>(m_Current.right, int64_t{m_Current.left} + RectWidth(source));
+  const int64_t bottom = std::min<int64_t>(m_Current.bottom, int64_t{m_Current.top} + RectHeight(source));
+  return area.left >= m_Current.left && area.top >= m_Current.top && area.right <= right && area.bottom <= bottom;
 }
 
 void DxSprite::Draw(DRAWINFO* info) {

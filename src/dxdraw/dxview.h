@@ -86,6 +86,10 @@ class DxSprite : public DxDrawView {
   void GetBounds(DxScreenSurface* screen, RECT* out) override;
   MessageResult OnMessage(uint32_t msg, MessageArg a, MessageArg b) override;
   void Draw(DRAWINFO* info) override;
+  // Whether drawing into target writes every byte of area's pixels without
+  // reading them: shown, a plain copy under rule 0 of an image other than the
+  // target, its frame inside the image and covering the area.
+  bool Replaces(const DxSurface* target, const RECT& area) const;
 
   SPRITEFRAME m_Frame;
   BLTPARAM m_Param;  // how the sprite is drawn

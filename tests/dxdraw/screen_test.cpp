@@ -247,6 +247,66 @@ TEST_F(Screen, LargeRectangleIsPresentedWholeWithThePixelsOfOneDraw) {
   expectPicture(1, 2);
 }
 
+// The back buffer is cleared before drawing only where the first sprite would
+// not replace every byte anyway; the picture, T bytes included, is the same
+// either way. A white cover drawn at the first frame and hidden at the second
+// would show through wherever the clear were wrongly left out.
+TEST_F(Screen, ClearIsLeftOutOnlyUnderAPlainCopyThatCoversTheArea) {
+  struct Case {
+    const char* what;
+    uint32_t flags;
+    RECT source;
+    int x, y;
+    bool shown;
+  };
+  const Case cases[] = {
+      {"plain copy over the screen", 0, {0, 0, 800, 600}, 0, 0, true},
+      {"plain copy with the colour mask", BLT_COLORMASK, {0, 0, 800, 600}, 0, 0, true},
+      {"plain copy over part of the screen", 0, {0, 0, 800, 600}, 30, 7, true},
+      {"frame past the image", 0, {-10, 0, 790, 600}, 0, 0, true},
+      {"weighted copy", BLT_WEIGHTED, {0, 0, 800, 600}, 0, 0, true},
+      {"copy reading the destination T", BLT_DEST_ADD, {0, 0, 800, 600}, 0, 0, true},
+      {"hidden sprite", 0, {0, 0, 800, 600}, 0, 0, false},
+  };
+  DxSurface* image = Picture(800, 600, 0);
+  for (int y = 0; y < 600; ++y) {
+    for (int x = 0; x < 800; ++x) {
+      const uint32_t t = (x + y) % 9 < 3 ? 255 : (x + y) % 9 < 6 ? 0 : static_cast<uint32_t>(x * 3 + y) & 0xFF;
+      const uint32_t c = t << 24 | (static_cast<uint32_t>(x + 2 * y) & 0xFFFFFF);
+      std::memcpy(image->GetPixelAddress(x, y), &c, 4);
+    }
+  }
+  DxSurface* cover = Picture(800, 600, 0xFFFFFF);
+  DxSurface* expected = Picture(800, 600, 0);
+  for (const Case& c : cases) {
+    SPRITEFRAME frame = SPRITEFRAME::Default(RectWidth(c.source), RectHeight(c.source));
+    frame.source = c.source;
+    auto* bottom = new DxSprite(image, &frame, c.flags);
+    bottom->m_Param.ColorMask = 0x00F0F0F0;
+    bottom->SetPosition(c.x, c.y);
+    if (!c.shown) bottom->Hide();
+    screen->AddChild(bottom);
+    DxSprite* top = Sprite(screen, cover, 0, 0);
+    Frame();
+    top->Hide();
+    EXPECT_EQ(Frame(), (std::vector<PresentRect>{{0, 0, 800, 600}})) << c.what;
+
+    expected->FillRect(nullptr, 0, 0);
+    if (c.shown) expected->Blt(c.x, c.y, image, &c.source, nullptr, &bottom->m_Param);
+    DxSurface* shot = screen->Snapshot();
+    ASSERT_NE(shot, nullptr);
+    for (int y = 0; y < 600; ++y) {
+      ASSERT_EQ(std::memcmp(shot->GetPixelAddress(0, y), expected->GetPixelAddress(0, y), 800 * 4), 0)
+          << c.what << ", row " << y;
+    }
+    shot->Release();
+    bottom->Detach();
+    bottom->Release();
+    top->Detach();
+    top->Release();
+  }
+}
+
 TEST_F(Screen, SnapshotCopiesThePicture) {
   Sprite(screen, Picture(800, 600, 0x123456), 0, 0);
   Frame();
