@@ -2,7 +2,9 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
+#include <utility>
 
 #include "dxdraw/pixel.h"
 
@@ -38,6 +40,30 @@ inline constexpr int RuleT(int sT, int dT) {
   else if constexpr (Rule == 1) return std::max(0, sT + dT - 255);
   else if constexpr (Rule == 2) return std::min(255, dT + 255 - sT);
   else return dT;
+}
+
+// Entries 16 x rule + Op of a family's dispatch table: Family::Routine<Op, rule>.
+// The destination-weighted blend has one routine for every rule, as it keeps
+// the destination's T whatever the rule says.
+template <class Family, int Op, int... Rule>
+constexpr void FillRoutines(std::array<PixelOpProc, kPixelOpCount>& table,
+                            std::integer_sequence<int, Rule...>) {
+  ((table[16 * Rule + Op] = Family::template Routine<Op, Op == BLT_BLEND2 ? 0 : Rule>()), ...);
+}
+
+template <class Family>
+constexpr std::array<PixelOpProc, kPixelOpCount> MakeOpTable() {
+  std::array<PixelOpProc, kPixelOpCount> table{};
+  constexpr auto rules = std::make_integer_sequence<int, 4>{};
+  FillRoutines<Family, BLT_COPY>(table, rules);
+  FillRoutines<Family, BLT_BRIGHT>(table, rules);
+  FillRoutines<Family, BLT_FADE>(table, rules);
+  FillRoutines<Family, BLT_ADD>(table, rules);
+  FillRoutines<Family, BLT_SUB>(table, rules);
+  FillRoutines<Family, BLT_MASK>(table, rules);
+  FillRoutines<Family, BLT_XOR>(table, rules);
+  FillRoutines<Family, BLT_BLEND2>(table, rules);
+  return table;
 }
 
 }  // namespace DxDraw::pixel_detail

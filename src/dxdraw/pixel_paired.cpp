@@ -52,34 +52,15 @@ void PairedRoutine(uint8_t* dst, const uint8_t* src, const uint8_t* mask, int wi
   rows(call, dst, src, mask, width, dstPitch, srcPitch, maskPitch, height);
 }
 
-template <int Op>
-constexpr void FillOperation(std::array<PixelOpProc, kPixelOpCount>& table) {
-  if constexpr (Op == BLT_BLEND2) {
-    for (int rule = 0; rule < 4; ++rule) table[16 * rule + Op] = &PairedRoutine<Op, 0>;
-  } else {
-    table[Op] = &PairedRoutine<Op, 0>;
-    table[16 + Op] = &PairedRoutine<Op, 1>;
-    table[32 + Op] = &PairedRoutine<Op, 2>;
-    table[48 + Op] = &PairedRoutine<Op, 3>;
-  }
-}
-
-constexpr std::array<PixelOpProc, kPixelOpCount> MakePairedTable() {
-  std::array<PixelOpProc, kPixelOpCount> table{};
-  FillOperation<BLT_COPY>(table);
-  FillOperation<BLT_BRIGHT>(table);
-  FillOperation<BLT_FADE>(table);
-  FillOperation<BLT_ADD>(table);
-  FillOperation<BLT_SUB>(table);
-  FillOperation<BLT_MASK>(table);
-  FillOperation<BLT_XOR>(table);
-  FillOperation<BLT_BLEND2>(table);
-  return table;
-}
+struct PairedFamily {
+  template <int Op, int Rule>
+  static constexpr PixelOpProc Routine() { return &PairedRoutine<Op, Rule>; }
+};
 
 }  // namespace
 
-constinit const std::array<PixelOpProc, kPixelOpCount> PixelOpTableMmx = MakePairedTable();
+constinit const std::array<PixelOpProc, kPixelOpCount> PixelOpTableMmx =
+    pixel_detail::MakeOpTable<PairedFamily>();
 
 #else
 

@@ -167,33 +167,14 @@ void SingleRoutine(uint8_t* dst, const uint8_t* src, const uint8_t* mask, int wi
   }
 }
 
-template <int Op>
-constexpr void FillOperation(std::array<PixelOpProc, kPixelOpCount>& table) {
-  if constexpr (Op == BLT_BLEND2) {
-    for (int rule = 0; rule < 4; ++rule) table[16 * rule + Op] = &SingleRoutine<Op, 0>;
-  } else {
-    table[Op] = &SingleRoutine<Op, 0>;
-    table[16 + Op] = &SingleRoutine<Op, 1>;
-    table[32 + Op] = &SingleRoutine<Op, 2>;
-    table[48 + Op] = &SingleRoutine<Op, 3>;
-  }
-}
-
-constexpr std::array<PixelOpProc, kPixelOpCount> MakeSingleTable() {
-  std::array<PixelOpProc, kPixelOpCount> table{};
-  FillOperation<BLT_COPY>(table);
-  FillOperation<BLT_BRIGHT>(table);
-  FillOperation<BLT_FADE>(table);
-  FillOperation<BLT_ADD>(table);
-  FillOperation<BLT_SUB>(table);
-  FillOperation<BLT_MASK>(table);
-  FillOperation<BLT_XOR>(table);
-  FillOperation<BLT_BLEND2>(table);
-  return table;
-}
+struct SingleFamily {
+  template <int Op, int Rule>
+  static constexpr PixelOpProc Routine() { return &SingleRoutine<Op, Rule>; }
+};
 
 }  // namespace
 
-constinit const std::array<PixelOpProc, kPixelOpCount> PixelOpTable = MakeSingleTable();
+constinit const std::array<PixelOpProc, kPixelOpCount> PixelOpTable =
+    pixel_detail::MakeOpTable<SingleFamily>();
 
 }  // namespace DxDraw
