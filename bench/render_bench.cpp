@@ -15,25 +15,10 @@
 #include <string>
 #include <vector>
 
+#include "allocation_counter.h"
 #include "dxdraw/dxscreen.h"
 #include "dxdraw/dxsurface.h"
 #include "platform/presenter.h"
-
-// Allocations made by the frame being measured: the global allocator is
-// replaced by a counting one over malloc.
-static std::atomic<uint64_t> g_Allocations{0};
-
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-
-void* operator new(std::size_t size) {
-  ++g_Allocations;
-  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
