@@ -177,23 +177,31 @@ void InstallScriptFrame() { TextScript::SetScriptFrame(&GetFrame()); }
 
 void WaitNextFrame() { GetFrame().RunFrame(); }
 
+namespace {
+
+// Runs frames until a decide button is pressed (when `decide`), a skip key is
+// held (when `skip`) or `expired` says the wait is over; returns the pressed or
+// held word that ended it, or 0. Every press seen on the way is gathered in `acc`.
+template <class Expired>
+uint32_t RunFramesUntilInput(bool decide, bool skip, uint32_t& acc, Expired expired) {
+  InputState& in = Input();
+  for (;;) {
+    WaitNextFrame();
+    acc |= in.pressed;
+    if (decide && (in.pressed & kDecideMask)) return in.pressed;
+    if (skip && (in.held & kSkipMask)) return in.held;
+    if (expired()) return 0;
+  }
+}
+
+}  // namespace
+
 uint32_t WaitInput(int n, uint32_t flags) {
   InputState& in = Input();
   uint32_t acc = 0;
-  uint32_t result = 0;
+  uint32_t result;
   if (n <= 0) {
-    for (;;) {
-      WaitNextFrame();
-      acc |= in.pressed;
-      if ((flags == 0 || (flags & 1)) && (in.pressed & kDecideMask)) {
-        result = in.pressed;
-        break;
-      }
-      if ((flags & 2) && (in.held & kSkipMask)) {
-        result = in.held;
-        break;
-      }
-    }
+    result = RunFramesUntilInput(flags == 0 || (flags & 1), flags & 2, acc, [] { return false; });
     if (flags & 1) {
       // The wait ends only once the button is let go.
       while (in.held & kDecideMask) {
@@ -202,22 +210,7 @@ uint32_t WaitInput(int n, uint32_t flags) {
       }
     }
   } else {
-    for (;;) {
-      WaitNextFrame();
-      acc |= in.pressed;
-      if ((flags & 1) && (in.pressed & kDecideMask)) {
-        result = in.pressed;
-        break;
-      }
-      if ((flags & 2) && (in.held & kSkipMask)) {
-        result = in.held;
-        break;
-      }
-      if (--n == 0) {
-        result = 0;
-        break;
-      }
-    }
+    result = RunFramesUntilInput(flags & 1, flags & 2, acc, [&n] { return --n == 0; });
   }
   in.pressed = acc;
   return result;
@@ -225,28 +218,13 @@ uint32_t WaitInput(int n, uint32_t flags) {
 
 uint32_t WaitTime(uint32_t ms, uint32_t flags) {
   if (ms == 0) return WaitInput(0, flags);
-  InputState& in = Input();
   uint32_t start = platform::TimeGetTime();
   uint32_t acc = 0;
-  uint32_t result = 0;
-  for (;;) {
-    WaitNextFrame();
-    acc |= in.pressed;
-    if ((flags & 1) && (in.pressed & kDecideMask)) {
-      result = in.pressed;
-      break;
-    }
-    if ((flags & 2) && (in.held & kSkipMask)) {
-      result = in.held;
-      break;
-    }
-    // Elapsed time modulo 2^32, so the clock's wrap neither shortens nor lengthens the wait.
-    if (platform::TimeGetTime() - start >= ms) {
-      result = 0;
-      break;
-    }
-  }
-  in.pressed = acc;
+  // Elapsed time modulo 2^32, so the clock's wrap neither shortens nor lengthens the wait.
+  uint32_t result = RunFramesUntilInput(flags & 1, flags & 2, acc, [&] {
+    return platform::TimeGetTime() - start >= ms;
+  });
+  Input().pressed = acc;
   return result;
 }
 
