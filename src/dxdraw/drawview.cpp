@@ -173,14 +173,7 @@ void DrawGroup::Update() {
 
 void DrawGroup::Draw(DRAWINFO* info) {
   if (!IsVisible()) return;
-  UpdateTransform();
-  AccumulateTransform(&m_State);
-  float* current = CurrentMatrix();
-  MatrixStack& stack = MatrixStack::Global();
-  stack.Push(current);
-  ApplyTransform(current);
-  ssGroup::Draw(info);
-  stack.Pop(current);
+  WithComposedTransform([&] { ssGroup::Draw(info); });
 }
 
 // ---- HoverTracker ----

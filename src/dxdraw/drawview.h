@@ -85,6 +85,21 @@ class DrawGroup : public DrawView, public ssGroup {
 
   int16_t m_Width = 0;  // set by the owner
   int16_t m_Height = 0;
+
+ protected:
+  // Runs `walk` (over the children) with this group's transform composed onto
+  // the current matrix, and restores the matrix after it.
+  template <class Walk>
+  void WithComposedTransform(Walk walk) {
+    UpdateTransform();
+    AccumulateTransform(&m_State);
+    float* current = CurrentMatrix();
+    MatrixStack& stack = MatrixStack::Global();
+    stack.Push(current);
+    ApplyTransform(current);
+    walk();
+    stack.Pop(current);
+  }
 };
 
 // Which rectangle of an array holds the cursor, and whether that changed.

@@ -100,14 +100,7 @@ MessageResult DxDrawGroup::OnMessage(uint32_t msg, MessageArg a, MessageArg b) {
   switch (msg) {
     case kMsgCollectDirty: {
       // Children find their screen rectangles through the composed matrix.
-      UpdateTransform();
-      AccumulateTransform(&m_State);
-      float* current = CurrentMatrix();
-      MatrixStack& stack = MatrixStack::Global();
-      stack.Push(current);
-      ApplyTransform(current);
-      ForEachChild([&](ssView* child) { child->OnMessage(msg, a, b); });
-      stack.Pop(current);
+      WithComposedTransform([&] { ForEachChild([&](ssView* child) { child->OnMessage(msg, a, b); }); });
       return 1;
     }
     case kMsgCommitDrawn:
