@@ -16,16 +16,10 @@ namespace TextScript {
 
 namespace {
 
-void UpperCase(std::u16string& s) {
-  for (char16_t& c : s) {
-    if (c >= u'a' && c <= u'z') c -= u'a' - u'A';
-  }
-}
-
 std::u16string ReadUpperWord(ScriptReader& reader) {
   std::u16string word;
   reader.ReadWordToken(word);
-  UpperCase(word);
+  UpperCaseScriptName(word);
   return word;
 }
 

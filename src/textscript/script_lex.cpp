@@ -2,6 +2,7 @@
 
 #include "platform/text.h"
 #include "textscript/script_error.h"
+#include "textscript/script_vars.h"
 
 namespace TextScript {
 
@@ -21,20 +22,6 @@ namespace {
 
 constexpr int kFullWidthSharpLead = 0x81;   // '＃' in CP932 is 0x81 0x94
 constexpr int kFullWidthSharpTrail = 0x94;
-
-char16_t AsciiUpper(char16_t c) { return (c >= u'a' && c <= u'z') ? c - u'a' + u'A' : c; }
-
-bool EqualNoCase(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
-  }
-  return true;
-}
-
-void UpperCase(std::u16string& s) {
-  for (char16_t& c : s) c = AsciiUpper(c);
-}
 
 // The bytes up to, not including, the next LF (pushed back) or the end.
 std::string RestOfLine(ScriptReader& reader) {
@@ -134,7 +121,7 @@ int LexOne(ScriptReader& reader, std::u16string& value) {
         reader.UngetChar(next);
         std::u16string name;
         reader.ReadWordToken(name);
-        UpperCase(name);
+        UpperCaseScriptName(name);
         int token = FindScriptKeyword(name);
         if (token == 0) ThrowScriptError2(reader.Line(), u"コマンド名が違います。");
         return token;
@@ -150,7 +137,7 @@ int LexOne(ScriptReader& reader, std::u16string& value) {
     if (ScriptReader::IsLetter(c)) {
       reader.UngetChar(c);
       reader.ReadWordToken(value);
-      UpperCase(value);
+      UpperCaseScriptName(value);
       return kTokenV;
     }
     return c;
@@ -161,7 +148,7 @@ int LexOne(ScriptReader& reader, std::u16string& value) {
 
 int FindScriptKeyword(std::u16string_view name) {
   for (const ScriptKeyword* k = kScriptKeywords; k->name != nullptr; ++k) {
-    if (EqualNoCase(name, k->name)) return k->token;
+    if (ScriptNameEqual(name, k->name)) return k->token;
   }
   return 0;
 }

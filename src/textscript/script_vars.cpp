@@ -33,15 +33,22 @@ std::string ScriptNameKey(std::u16string_view name) {
   return bytes;
 }
 
+namespace {
+
+char16_t AsciiUpper(char16_t c) { return (c >= u'a' && c <= u'z') ? c - u'a' + u'A' : c; }
+
+}  // namespace
+
 bool ScriptNameEqual(std::u16string_view a, std::u16string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    char16_t x = a[i], y = b[i];
-    if (x >= u'a' && x <= u'z') x -= u'a' - u'A';
-    if (y >= u'a' && y <= u'z') y -= u'a' - u'A';
-    if (x != y) return false;
+    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
   }
   return true;
+}
+
+void UpperCaseScriptName(std::u16string& name) {
+  for (char16_t& c : name) c = AsciiUpper(c);
 }
 
 SCRIPTVARENTRY* SCRIPTVARENTRY::Make(uint32_t kind, std::u16string_view name, uint32_t hash) {

@@ -22,6 +22,9 @@ std::string ScriptNameKey(std::u16string_view name);
 // True when two names are equal without regard to ASCII case.
 bool ScriptNameEqual(std::u16string_view a, std::u16string_view b);
 
+// Upper-cases the ASCII letters of a name in place; other characters stay.
+void UpperCaseScriptName(std::u16string& name);
+
 struct SCRIPTVARENTRY {
   static constexpr uint32_t kInteger = 0;
   static constexpr uint32_t kString = 1;  // supported by the table; the engine makes only integers
