@@ -8,25 +8,14 @@
 
 // --- Text ---------------------------------------------------------------------
 
-namespace {
-
-constexpr bool IsHighSurrogate(char32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-constexpr bool IsLowSurrogate(char32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
-
-}  // namespace
-
 const char16_t* NextCodePoint(const char16_t* text, int available, char32_t* codePoint) {
   if (text == nullptr || available == 0 || available < -1) return nullptr;
-  char32_t c = text[0];
-  const bool hasSecond = available == -1 || available >= 2;
-  // Only a real low surrogate joins: a high one before anything else stands alone.
-  if (IsHighSurrogate(c) && hasSecond && IsLowSurrogate(text[1])) {
-    c = (c - 0xD800) * 0x400 + (text[1] - 0xDC00) + 0x10000;
-    if (codePoint != nullptr) *codePoint = c;
-    return text + 2;
-  }
+  // An unlimited text is NUL-terminated, so its second unit can always be read.
+  const std::size_t units = available == -1 || available >= 2 ? 2 : 1;
+  std::size_t index = 0;
+  char32_t c = platform::NextCodePoint(std::u16string_view(text, units), index);
   if (codePoint != nullptr) *codePoint = c;
-  return text + 1;
+  return text + index;
 }
 
 int EncodeUtf16(char16_t* out, char32_t codePoint) {

@@ -3,20 +3,9 @@
 #include <algorithm>
 
 #include "platform/service.h"
+#include "platform/text.h"
 
 namespace platform {
-
-char32_t NextCodePoint(std::u16string_view text, size_t& index) {
-  char16_t first = text[index++];
-  if (first >= 0xD800 && first <= 0xDBFF && index < text.size()) {
-    char16_t second = text[index];
-    if (second >= 0xDC00 && second <= 0xDFFF) {
-      ++index;
-      return 0x10000 + ((static_cast<char32_t>(first) - 0xD800) << 10) + (second - 0xDC00);
-    }
-  }
-  return first;
-}
 
 int HeadlessAdvance(char32_t ch, int height) {
   bool half = ch < 0x100 || (ch >= 0xFF61 && ch <= 0xFF9F);

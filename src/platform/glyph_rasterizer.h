@@ -74,7 +74,4 @@ IGlyphRasterizer& GlyphRasterizer();
 // Installs a rasterizer (not owned); null restores the headless one. Returns the previous.
 IGlyphRasterizer* SetGlyphRasterizer(IGlyphRasterizer* rasterizer);
 
-// Splits UTF-16 text into code points: a surrogate pair is one; a lone surrogate stands alone.
-char32_t NextCodePoint(std::u16string_view text, size_t& index);
-
 }  // namespace platform

@@ -116,18 +116,24 @@ std::string Utf16ToCp932(std::u16string_view in) {
   return out;
 }
 
+char32_t NextCodePoint(std::u16string_view text, std::size_t& index) {
+  char16_t first = text[index++];
+  if (first >= 0xD800 && first <= 0xDBFF && index < text.size()) {
+    char16_t second = text[index];
+    if (second >= 0xDC00 && second <= 0xDFFF) {
+      ++index;
+      return 0x10000 + ((static_cast<char32_t>(first) - 0xD800) << 10) + (second - 0xDC00);
+    }
+  }
+  return first;
+}
+
 std::string Utf16ToUtf8(std::u16string_view in) {
   std::string out;
   out.reserve(in.size());
-  for (std::size_t i = 0; i < in.size(); ++i) {
-    char32_t cp = in[i];
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < in.size() && in[i + 1] >= 0xDC00 &&
-        in[i + 1] <= 0xDFFF) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (in[i + 1] - 0xDC00);
-      ++i;
-    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-      cp = kReplacementChar;
-    }
+  for (std::size_t i = 0; i < in.size();) {
+    char32_t cp = NextCodePoint(in, i);
+    if (cp >= 0xD800 && cp <= 0xDFFF) cp = kReplacementChar;
     if (cp < 0x80) {
       out.push_back(static_cast<char>(cp));
     } else if (cp < 0x800) {

@@ -27,6 +27,11 @@ constexpr bool IsCp932LeadByte(unsigned char b) {
   return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
 }
 
+// The code point at `index` (which must be inside `text`), moving `index` past it:
+// a high surrogate followed by a low one is joined; any other unit, a lone
+// surrogate included, stands alone.
+char32_t NextCodePoint(std::u16string_view text, std::size_t& index);
+
 // Length of a NUL-terminated wide text.
 std::size_t WideLength(const char16_t* s);
 

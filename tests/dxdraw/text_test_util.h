@@ -10,6 +10,7 @@
 #include "dxdraw/image.h"
 #include "dxdraw/text.h"
 #include "platform/glyph_rasterizer.h"
+#include "platform/text.h"
 
 namespace DxDraw::testing {
 
