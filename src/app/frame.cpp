@@ -7,6 +7,7 @@
 #include "platform/clock.h"
 #include "platform/file.h"
 #include "platform/message_box.h"
+#include "platform/service.h"
 
 namespace App {
 
@@ -159,19 +160,12 @@ void Frame::ApplyDrawSpeed(uint32_t command) {
 }
 
 namespace {
-Frame* g_current = nullptr;
+platform::ServiceSlot<Frame, Frame> g_frame;
 }  // namespace
 
-Frame& GetFrame() {
-  static Frame frame;
-  return g_current != nullptr ? *g_current : frame;
-}
+Frame& GetFrame() { return g_frame.Get(); }
 
-Frame* SetCurrentFrame(Frame* frame) {
-  Frame* previous = g_current;
-  g_current = frame;
-  return previous;
-}
+Frame* SetCurrentFrame(Frame* frame) { return g_frame.Install(frame); }
 
 void InstallScriptFrame() { TextScript::SetScriptFrame(&GetFrame()); }
 

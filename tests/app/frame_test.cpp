@@ -216,12 +216,30 @@ TEST_F(FrameTest, WaitTimeAcrossTheClockWrapWaitsItsFullTime) {
   AddTimedFrames(10, 100);
   EXPECT_EQ(WaitTime(500, 0), 0u);
   EXPECT_EQ(frame_.FrameCount(), 5u);
-  Timer timer;
-  clock_.Set(0xFFFFFFF0u);
-  timer.Start();
-  clock_.Advance(0x20);
-  EXPECT_TRUE(timer.IsElapsed(0x20));
-  EXPECT_FALSE(timer.IsElapsed(0x21));
+}
+
+TEST_F(FrameTest, TimerMeasuresTheElapsedTimeWhereStartPlusWaitWraps) {
+  struct Case {
+    uint32_t start;
+    uint32_t advance;
+    uint32_t wait;
+    bool elapsed;
+  };
+  const Case cases[] = {
+      {0xFFFFFFF0u, 0x08, 0x20, false},  // the end wraps, the clock has not yet
+      {0xFFFFFFF0u, 0x1F, 0x20, false},
+      {0xFFFFFFF0u, 0x20, 0x20, true},
+      {0xFFFFFFF0u, 0x40, 0x20, true},
+      {0x7FFFFFFFu, 0x10, 0xFFFFFFF0u, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.advance);
+    Timer timer;
+    clock_.Set(c.start);
+    EXPECT_EQ(timer.Start(), c.start);
+    clock_.Advance(c.advance);
+    EXPECT_EQ(timer.IsElapsed(c.wait), c.elapsed);
+  }
 }
 
 TEST_F(FrameTest, WaitTimeEndsOnADecidePressOnlyWithFlagOne) {
@@ -438,6 +456,36 @@ TEST_F(FrameTest, NothingAdvancesWhileInactiveAndAnExpiredWaitEndsOnTheFirstFram
   EXPECT_EQ(order, (std::vector<std::string>{"L0", "update", "draw"}));
   EXPECT_TRUE(frame_.IsActive());
   EXPECT_GE(source_.acquire_count(), 2);
+}
+
+TEST_F(FrameTest, WhileInactiveThePumpSleepsUntilActivatedAndRunsNothingElse) {
+  // The activation arrives only after the pump has found the queue empty three
+  // times: once right after the deactivation, then in two passes of its own.
+  struct LateActivation : platform::HeadlessEventSource {
+    bool PeekEvent(platform::WindowEvent& out) override {
+      if (empty_looks >= 0 && !HeadlessEventSource::PeekEvent(out)) {
+        if (++empty_looks < 4) return false;
+        empty_looks = -1;
+        PostActivate(true);
+      }
+      return HeadlessEventSource::PeekEvent(out);
+    }
+    int empty_looks = -1;
+  } source;
+  platform::SetEventSource(&source);
+  std::vector<std::string> order;
+  g_order = &order;
+  LinkACT(0, MakeACT(RecordLevel, 0));
+  source.AddFrame([&](platform::HeadlessEventSource& s) {
+    s.PostActivate(false, [&] { source.empty_looks = 0; });
+  });
+  uint32_t before = clock_.NowMs();
+  WaitNextFrame();
+  EXPECT_EQ(source.empty_looks, -1);
+  EXPECT_TRUE(frame_.IsActive());
+  EXPECT_EQ(clock_.NowMs() - before, 2u);  // a millisecond's sleep per empty pass
+  EXPECT_EQ(order, (std::vector<std::string>{"L0", "update", "draw"}));
+  platform::SetEventSource(&source_);
 }
 
 TEST_F(FrameTest, AnInstalledWindowProcedureTakesEveryMessage) {
