@@ -181,7 +181,10 @@ DxSurface* LoadSurfaceArchive_Dx(IArchive* archive, std::u16string_view name) {
   } held{CreateSurface(32)};
   if (held.surface->LoadFile(archive, name) == 0) {
     const std::u16string text(name);
-    ThrowError(u"dxdraw/dxdraw", 431, u"LoadSurfaceArchive_Dx: file not found '%s'.\n", text.c_str());
+    if (held.surface->LastFileMissing())
+      ThrowError(u"dxdraw/dxdraw", 431, u"LoadSurfaceArchive_Dx: file not found '%s'.\n", text.c_str());
+    // A picture that was found but refused says what is wrong with it.
+    ThrowError(u"dxdraw/dxdraw", 431, u"LoadSurfaceArchive_Dx: cannot load %s.\n", held.surface->LastError().c_str());
   }
   DxSurface* surface = held.surface;
   held.surface = nullptr;

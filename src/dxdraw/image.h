@@ -77,6 +77,9 @@ class DxImage {
 
   // Why the last load failed ("which file, what is wrong" once the loader adds the name).
   const std::u16string& LastError() const { return m_LastError; }
+  // Whether the last LoadFile failed because the file was not there (rather than
+  // being found and refused).
+  bool LastFileMissing() const { return m_FileMissing; }
 
  protected:
   int ConvertTo32(const DibBlock& dib);
@@ -97,6 +100,7 @@ class DxImage {
   unsigned m_DCCount = 0;
   const int m_Depth;
   std::u16string m_LastError;
+  bool m_FileMissing = false;  // set by LoadFile
 };
 
 }  // namespace DxDraw

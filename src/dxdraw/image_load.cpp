@@ -150,6 +150,7 @@ int DxImage::LoadFile(IArchive* archive, std::u16string_view name) {
   } else {
     block.reset(::LoadFile(name, &size));
   }
+  m_FileMissing = !block;
   if (!block) {
     SetError(std::u16string(name) + u": file not found");
     return 0;

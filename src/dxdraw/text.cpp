@@ -1,6 +1,7 @@
 #include "dxdraw/text.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -34,7 +35,8 @@ void Unite(RECT* dirty, const RECT& r) {
   if (dirty != nullptr) UnionRect(*dirty, *dirty, r);
 }
 
-RECT Bounds(const DxImage& image) { return RECT{0, 0, image.GetWidth(), image.GetHeight()}; }
+// The picture's rectangle; a top-down image stores its height negative.
+RECT Bounds(const DxImage& image) { return RECT{0, 0, image.GetWidth(), std::abs(image.GetHeight())}; }
 
 // Pixels of the 32-bit image: B, G, R, T.
 uint8_t* Pixel(DxImage& image, int x, int y) { return image.GetPixelAddress(x, y); }

@@ -218,6 +218,13 @@ std::vector<std::u16string> FreeTypeRasterizer::ListFontFamilies() {
     if (seen.insert(family).second) families.push_back(family);
   }
   FcFontSetDestroy(fonts);
+  // The faces that stand in for the Windows ones are listed under the Windows
+  // names too, which the settings and the game data use ("ＭＳ 明朝" by default).
+  for (const FaceSubstitute& s : kSubstitutes) {
+    if (s.windows_name.front() < 0x80) continue;  // the Latin spellings would list each face twice
+    if (seen.count(std::u16string(s.family)) != 0 && seen.insert(std::u16string(s.windows_name)).second)
+      families.emplace_back(s.windows_name);
+  }
   std::sort(families.begin(), families.end());
   return families;
 }

@@ -128,12 +128,52 @@ TEST_F(FreeTypeTextTest, CellsAreExactlyTheAskedHeight) {
   }
 }
 
-TEST_F(FreeTypeTextTest, TheFontListHoldsFixedJapaneseFacesOnly) {
+TEST_F(FreeTypeTextTest, TheFontListHoldsFixedJapaneseFacesUnderTheirOwnAndTheWindowsNames) {
   std::vector<std::u16string> families = rasterizer_.ListFontFamilies();
-  EXPECT_NE(std::find(families.begin(), families.end(), u"IPAGothic"), families.end());
-  EXPECT_NE(std::find(families.begin(), families.end(), u"IPAMincho"), families.end());
-  EXPECT_EQ(std::find(families.begin(), families.end(), u"IPAPGothic"), families.end());
+  auto listed = [&](std::u16string_view f) { return std::find(families.begin(), families.end(), f) != families.end(); };
+  const struct {
+    std::u16string_view family;
+    bool expected;
+  } cases[] = {
+      {u"IPAGothic", true},   {u"IPAMincho", true},      {u"ＭＳ 明朝", true},
+      {u"ＭＳ ゴシック", true}, {u"IPAPGothic", false},    {u"ＭＳ Ｐゴシック", false},  // proportional
+      {u"MS Mincho", false},  // the Latin spelling would list the face twice
+  };
+  for (const auto& c : cases) EXPECT_EQ(listed(c.family), c.expected) << platform::Utf16ToUtf8(c.family);
   for (const std::u16string& f : families) EXPECT_NE(f.front(), u'@');
+  EXPECT_TRUE(std::is_sorted(families.begin(), families.end()));
+}
+
+// Glyphs stand on one baseline: letters without descenders end on the same row,
+// a descender goes below it and a capital rises above a small letter.
+TEST_F(FreeTypeTextTest, GlyphsStandOnTheBaselineOfTheCell) {
+  platform::FontRequest request;
+  request.family = u"ＭＳ ゴシック";
+  request.height = 32;
+  auto face = rasterizer_.OpenFace(request);
+  ASSERT_NE(face, nullptr);
+  struct Ink {
+    int top = 99, bottom = -1;
+  };
+  auto ink = [&](char16_t ch) {
+    std::vector<uint8_t> pixels(48 * 32, 0);
+    face->Render(std::u16string(1, ch), pixels, 48, 32, 48);
+    Ink r;
+    for (int y = 0; y < 32; ++y) {
+      for (int x = 0; x < 48; ++x) {
+        if (pixels[y * 48 + x] == 0) continue;
+        r.top = std::min(r.top, y);
+        r.bottom = std::max(r.bottom, y);
+      }
+    }
+    return r;
+  };
+  const Ink x = ink(u'x'), h = ink(u'H'), g = ink(u'g');
+  EXPECT_EQ(x.bottom, h.bottom);
+  EXPECT_GT(g.bottom, x.bottom + 2);
+  EXPECT_LT(h.top, x.top - 2);
+  EXPECT_GT(x.bottom, 16);  // the baseline lies in the lower part of the cell
+  EXPECT_LT(g.bottom, 32);
 }
 
 }  // namespace

@@ -157,6 +157,34 @@ TEST_F(TextTest, ACharacterPastTheRightEdgeWrapsFirst) {
   EXPECT_EQ(events_[5].y, 19);
 }
 
+// Where the pen lands for a glyph 8 wide and 16 high, lines 16 + 4 apart, in an
+// area 24 x 40: a glyph that just fits stays on its line; one that just fits
+// below stays too, however far the line spacing reaches past the area.
+TEST_F(TextTest, WrapAndScrollStartOnlyPastAnExactFit) {
+  const struct {
+    int x, y;
+    int endX, endY;
+  } cases[] = {
+      {16, 0, 24, 0},    // 16 + 8 == 24: fits, no wrap
+      {17, 0, 8, 20},    // one past: wraps down one line of 20
+      {0, 24, 8, 24},    // 24 + 16 == 40: fits, no scroll (24 + 20 would not)
+      {0, 25, 8, 5},     // one past: scrolls up by a line of 20
+      {17, 5, 8, 5},     // wraps to 25 + 16 > 40 and scrolls back to 5
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.x << "," << c.y);
+    auto image = MakePicture(32, 48);
+    td_.area = RECT{0, 0, 24, 40};
+    td_.line_spacing = 4;
+    td_.x = c.x;
+    td_.y = c.y;
+    Draw(*image, u'A');
+    EXPECT_EQ(td_.x, c.endX);
+    EXPECT_EQ(td_.y, c.endY);
+    EXPECT_NE(PixelAt(*image, c.endX - 8, c.endY), kTransparent);
+  }
+}
+
 TEST_F(TextTest, ALineFeedMovesByTheFontHeightAloneAndDrawsNothing) {
   auto image = MakePicture(64, 64);
   td_.area = RECT{0, 0, 64, 64};
@@ -513,23 +541,27 @@ TEST_F(TextTest, FontFaceNamesAreCutToThirtyOneUnits) {
 namespace DxDraw {
 namespace {
 
-TEST(SurfaceTextTest, DrawCharMarksTheChangedPixelsDirty) {
+TEST(SurfaceTextTest, DrawCharMarksTheChangedPixelsDirtyOnBottomUpAndTopDownSurfaces) {
   BoxRasterizer boxes;
   RasterizerScope scope(&boxes);
   FontHolder font(16);
-  DxSurface* surface = CreateSurface(32);
-  ASSERT_NE(surface, nullptr);
-  surface->Create(64, 32);
-  surface->FillRect(nullptr, 0, 0);
-  surface->ClearDirty();
-  TEXTDATA td;
-  InitTextData(&td);
-  td.pFont = font.font;
-  td.area = RECT{4, 4, 64, 32};
-  EXPECT_EQ(surface->DrawChar(&td, u'あ'), 1);
-  EXPECT_EQ(surface->GetDirty(), (RECT{4, 4, 20, 20}));
-  EXPECT_NE(PixelAt(*surface, 4, 4), kTransparent);
-  surface->Release();
+  for (int height : {32, -32}) {
+    SCOPED_TRACE(height);
+    DxSurface* surface = CreateSurface(32);
+    ASSERT_NE(surface, nullptr);
+    surface->Create(64, height);
+    surface->FillRect(nullptr, 0, 0);
+    surface->ClearDirty();
+    TEXTDATA td;
+    InitTextData(&td);
+    td.pFont = font.font;
+    td.area = RECT{4, 4, 64, 32};
+    EXPECT_EQ(surface->DrawChar(&td, u'あ'), 1);
+    EXPECT_EQ(surface->GetDirty(), (RECT{4, 4, 20, 20}));
+    EXPECT_NE(PixelAt(*surface, 4, 4), kTransparent);
+    EXPECT_EQ(PixelAt(*surface, 3, 3), kTransparent);
+    surface->Release();
+  }
 }
 
 }  // namespace
