@@ -14,14 +14,31 @@ ExceptionHandle& ExceptionHandleT<char16_t>::SetSource(const char16_t* source, i
   return *this;
 }
 
+namespace {
+
+// Type, pointer and the formatted message: what Format and MakeError both fill.
+void FillRecord(ExceptionHandle& record, int type, void* ptr, const char16_t* format, va_list args) {
+  record.Type = type;
+  record.Ptr = ptr;
+  platform::FormatTextV(record.Message, ExceptionHandle::kTextSize, format, args);
+}
+
+ExceptionHandle MakeErrorV(const char16_t* source, int line, int type, void* ptr,
+                           const char16_t* format, va_list args) {
+  ExceptionHandle record{};
+  record.SetSource(source, line);
+  FillRecord(record, type, ptr, format, args);
+  return record;
+}
+
+}  // namespace
+
 ExceptionHandle& ExceptionHandleT<char16_t>::Format(ExceptionHandle& record, ExceptionHandle& out,
                                                     int type, void* ptr, const char16_t* format,
                                                     ...) {
-  record.Type = type;
-  record.Ptr = ptr;
   va_list args;
   va_start(args, format);
-  platform::FormatTextV(record.Message, kTextSize, format, args);
+  FillRecord(record, type, ptr, format, args);
   va_end(args);
   if (&out != &record) out = record;
   return out;
@@ -31,20 +48,6 @@ void ExceptionHandleT<char16_t>::Clear() {
   Source[0] = 0;
   Message[0] = 0;
 }
-
-namespace {
-
-ExceptionHandle MakeErrorV(const char16_t* source, int line, int type, void* ptr,
-                           const char16_t* format, va_list args) {
-  ExceptionHandle record{};
-  record.SetSource(source, line);
-  record.Type = type;
-  record.Ptr = ptr;
-  platform::FormatTextV(record.Message, ExceptionHandle::kTextSize, format, args);
-  return record;
-}
-
-}  // namespace
 
 ExceptionHandle MakeError(const char16_t* source, int line, int type, void* ptr,
                           const char16_t* format, ...) {

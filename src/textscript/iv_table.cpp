@@ -3,8 +3,9 @@
 // The text: 20 jump lines ("KEY rest of line"), then judge records:
 //   #<id>            the rest of the line is ignored
 //   <label>          the next non-blank line; the rest of it is ignored
-//   <lhs> <op> <rhs> zero or more condition lines, each on one line, up to the
-//                    next '#' line or the end
+//   <lhs> <op> <rhs> zero or more conditions up to the next '#' line or the
+//                    end; blanks, line ends and comments may separate the three
+//                    parts, and the rest of the line after rhs is ignored
 // Blank lines and "//" comments may stand between records and conditions.
 #include <memory>
 
@@ -23,33 +24,35 @@ std::u16string ReadUpperWord(ScriptReader& reader) {
   return word;
 }
 
-// Past blanks, line ends and comment lines; the first other byte is pushed back.
-void SkipBlankAndCommentLines(ScriptReader& reader) {
-  int c;
-  do c = reader.NextLineStart();
-  while (c == ' ' || c == '\t' || c == '\n');
+int PeekChar(ScriptReader& reader) {
+  int c = reader.GetChar();
   reader.UngetChar(c);
+  return c;
 }
 
 [[noreturn]] void ThrowBadFormat(const ScriptReader& reader) {
   ThrowScriptError2(reader.Line(), u"書式が違います");
 }
 
-// The operator of a condition. A character that would end the line is left for
-// the line's end, so an operand is never looked for on the next line.
+// Past what separates two parts of a condition. False when the condition ends
+// there instead, at the end of the text or at a line opening the next record:
+// no part is ever read out of another record.
+bool SkipToConditionPart(ScriptReader& reader) {
+  bool new_line = reader.SkipBlankLines();
+  int c = PeekChar(reader);
+  return c != 0 && !(new_line && c == '#');
+}
+
+// The operator of a condition: '=' and any one character after it, or two
+// characters when it begins with '>' or '<', else one. A line end or the end of
+// the text is never taken as the second character, so a record line after it
+// still opens its record.
 uint8_t ReadJudgeOperator(ScriptReader& reader) {
   int first = reader.GetChar();
-  if (first == '\n' || first == 0) {
-    reader.UngetChar(first);
-    ThrowBadFormat(reader);
-  }
   if (first != '=' && first != '>' && first != '<') return kJudgeUnknown;
   int second = reader.GetChar();
-  if (second == '\n' || second == 0) {
-    reader.UngetChar(second);
-    return first == '=' ? kJudgeEqual : kJudgeUnknown;
-  }
-  if (first == '=') return kJudgeEqual;  // "==", "= " or any other second character
+  if (second == '\n' || second == 0) reader.UngetChar(second);
+  if (first == '=') return kJudgeEqual;
   if (first == '>') {
     if (second == '>') return kJudgeGreater;
     if (second == '=') return kJudgeGreaterEqual;
@@ -59,12 +62,6 @@ uint8_t ReadJudgeOperator(ScriptReader& reader) {
   if (second == '=') return kJudgeLessEqual;
   if (second == '>') return kJudgeNotEqual;
   return kJudgeUnknown;
-}
-
-uint32_t ParseDigits(const std::string& digits) {
-  uint32_t value = 0;
-  for (char c : digits) value = value * 10 + static_cast<uint32_t>(c - '0');
-  return value;
 }
 
 }  // namespace
@@ -99,36 +96,34 @@ int ScriptStateGroup::LoadTables(std::string_view text) {
   }
 
   for (;;) {
-    SkipBlankAndCommentLines(reader);
+    reader.SkipBlankLines();
     int c = reader.GetChar();
     if (c == 0) break;
     if (c != '#') ThrowBadFormat(reader);
     auto record = std::make_unique<IVJUDGETABLENODE>();
-    std::string digits;
-    reader.ReadDigits(digits);
-    record->m_Id = static_cast<int32_t>(ParseDigits(digits));
+    std::u16string digits;
+    reader.ReadNumberToken(digits);
+    record->m_Id = static_cast<int32_t>(ParseScriptNumber(digits));
     reader.SkipLine();
-    SkipBlankAndCommentLines(reader);
+    reader.SkipBlankLines();
     record->m_Name = ReadUpperWord(reader);
     if (record->m_Name.empty()) ThrowBadFormat(reader);
     reader.SkipLine();
 
     for (;;) {
-      SkipBlankAndCommentLines(reader);
-      int next = reader.GetChar();
-      reader.UngetChar(next);
+      reader.SkipBlankLines();
+      int next = PeekChar(reader);
       if (next == 0 || next == '#') break;
       if (record->m_Count == IVJUDGETABLENODE::kMaxConditions) ThrowBadFormat(reader);
-      IVJUDGECONDITION& condition = record->m_Conditions[record->m_Count];
+      // A part that is missing stays empty (an operand then reads as 0) or
+      // unknown (the condition never holds).
+      IVJUDGECONDITION& condition = record->m_Conditions[record->m_Count++];
       condition.lhs = ReadUpperWord(reader);
-      if (condition.lhs.empty()) ThrowBadFormat(reader);
-      reader.SkipBlanks();
+      if (!SkipToConditionPart(reader)) continue;
       condition.op = ReadJudgeOperator(reader);
-      reader.SkipBlanks();
+      if (!SkipToConditionPart(reader)) continue;
       condition.rhs = ReadUpperWord(reader);
-      if (condition.rhs.empty()) ThrowBadFormat(reader);
       reader.SkipLine();
-      ++record->m_Count;
     }
     m_JudgeTable.Append(record.release());
   }

@@ -7,21 +7,28 @@
 
 namespace TextScript {
 
-ScriptError2& ScriptError2::Format(ScriptError2& record, int line, const char16_t* format, ...) {
+namespace {
+
+void FormatScriptError2(ScriptError2& record, int line, const char16_t* format, va_list args) {
   record.line = line;
+  platform::FormatTextV(record.text, ScriptError2::kTextSize, format, args);
+}
+
+}  // namespace
+
+ScriptError2& ScriptError2::Format(ScriptError2& record, int line, const char16_t* format, ...) {
   va_list args;
   va_start(args, format);
-  platform::FormatTextV(record.text, kTextSize, format, args);
+  FormatScriptError2(record, line, format, args);
   va_end(args);
   return record;
 }
 
 void ThrowScriptError2(int line, const char16_t* format, ...) {
   ScriptError2 record;
-  record.line = line;
   va_list args;
   va_start(args, format);
-  platform::FormatTextV(record.text, ScriptError2::kTextSize, format, args);
+  FormatScriptError2(record, line, format, args);
   va_end(args);
   throw record;
 }

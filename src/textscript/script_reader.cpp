@@ -48,11 +48,19 @@ void ScriptReader::SkipBlanks() {
   UngetChar(c);
 }
 
-void ScriptReader::SkipBlankLines() {
+bool ScriptReader::SkipBlankLines() {
+  bool passed_line_end = false;
   int c;
-  do c = GetChar();
-  while (c == ' ' || c == '\t' || c == '\n');
+  for (;;) {
+    c = NextLineStart();
+    if (c == '\n') {
+      passed_line_end = true;
+    } else if (c != ' ' && c != '\t') {
+      break;
+    }
+  }
   UngetChar(c);
+  return passed_line_end;
 }
 
 void ScriptReader::SkipLine() {

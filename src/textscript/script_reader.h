@@ -29,8 +29,9 @@ class ScriptReader {
 
   // Past spaces and tabs; the first other byte is pushed back.
   void SkipBlanks();
-  // Past spaces, tabs and line ends; the first other byte is pushed back.
-  void SkipBlankLines();
+  // Past spaces, tabs, line ends and "//" comments; the first other byte is
+  // pushed back. Returns whether a line end was passed.
+  bool SkipBlankLines();
   // Up to and including the next LF (or to the end of the text).
   void SkipLine();
 

@@ -14,8 +14,6 @@ constexpr int32_t kTaskFinished = -1;
 
 bool BeginsWithDigit(std::u16string_view s) { return !s.empty() && s[0] >= u'0' && s[0] <= u'9'; }
 
-char16_t Upper(char16_t c) { return (c >= u'a' && c <= u'z') ? c - u'a' + u'A' : c; }
-
 ScriptStateNode* JumpTo(ScriptStateGroup* group, const char16_t* label) {
   ScriptStateNode* target = group->FindLabel(label);
   if (target == nullptr) ThrowScriptError2(0, u"ラベルが見つかりません。[%s]", label);
@@ -25,11 +23,11 @@ ScriptStateNode* JumpTo(ScriptStateGroup* group, const char16_t* label) {
 // Sets to 0 every integer variable whose first letter is (or, with `match`
 // false, is not) the first letter of `operand`.
 void ResetByInitial(std::u16string_view operand, bool match) {
-  char16_t initial = operand.empty() ? 0 : Upper(operand[0]);
+  char16_t initial = operand.empty() ? 0 : UpperCaseScriptChar(operand[0]);
   for (const auto& [hash, entry] : ScriptVars().Entries()) {
     if (entry->kind != SCRIPTVARENTRY::kInteger) continue;
     std::u16string_view name = entry->Name();
-    bool same = !name.empty() && Upper(name[0]) == initial;
+    bool same = !name.empty() && UpperCaseScriptChar(name[0]) == initial;
     if (same == match) entry->value = 0;
   }
 }

@@ -33,22 +33,25 @@ std::string ScriptNameKey(std::u16string_view name) {
   return bytes;
 }
 
-namespace {
-
-char16_t AsciiUpper(char16_t c) { return (c >= u'a' && c <= u'z') ? c - u'a' + u'A' : c; }
-
-}  // namespace
-
 bool ScriptNameEqual(std::u16string_view a, std::u16string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
+    if (UpperCaseScriptChar(a[i]) != UpperCaseScriptChar(b[i])) return false;
   }
   return true;
 }
 
 void UpperCaseScriptName(std::u16string& name) {
-  for (char16_t& c : name) c = AsciiUpper(c);
+  for (char16_t& c : name) c = UpperCaseScriptChar(c);
+}
+
+uint32_t ParseScriptNumber(std::u16string_view text) {
+  uint32_t value = 0;
+  for (char16_t c : text) {
+    if (c < u'0' || c > u'9') break;
+    value = value * 10 + (c - u'0');
+  }
+  return value;
 }
 
 SCRIPTVARENTRY* SCRIPTVARENTRY::Make(uint32_t kind, std::u16string_view name, uint32_t hash) {
@@ -123,14 +126,7 @@ void ScriptVarTable::Declare(std::u16string_view name, int32_t value) {
 }
 
 int32_t ScriptVarTable::GetValue(std::u16string_view text, int32_t fallback) const {
-  if (!text.empty() && text[0] >= u'0' && text[0] <= u'9') {
-    uint32_t value = 0;
-    for (char16_t c : text) {
-      if (c < u'0' || c > u'9') break;
-      value = value * 10 + (c - u'0');
-    }
-    return static_cast<int32_t>(value);
-  }
+  if (!text.empty() && text[0] >= u'0' && text[0] <= u'9') return static_cast<int32_t>(ParseScriptNumber(text));
   SCRIPTVARENTRY* entry = Find(SCRIPTVARENTRY::kInteger, text);
   return entry != nullptr ? entry->value : fallback;
 }

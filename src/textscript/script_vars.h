@@ -24,6 +24,12 @@ bool ScriptNameEqual(std::u16string_view a, std::u16string_view b);
 
 // Upper-cases the ASCII letters of a name in place; other characters stay.
 void UpperCaseScriptName(std::u16string& name);
+// One character as names are upper-cased.
+inline char16_t UpperCaseScriptChar(char16_t c) { return (c >= u'a' && c <= u'z') ? c - u'a' + u'A' : c; }
+
+// The decimal value of the digits `text` begins with, wrapping as unsigned
+// 32-bit; 0 when it begins with none.
+uint32_t ParseScriptNumber(std::u16string_view text);
 
 struct SCRIPTVARENTRY {
   static constexpr uint32_t kInteger = 0;

@@ -96,6 +96,47 @@ TEST_F(JudgeTable, BlanksAroundOperatorsDoNotMatter) {
   for (int n = 1; n <= 4; ++n) EXPECT_EQ(Choose(*group, n), u"J" + platform::Utf8ToUtf16(std::to_string(n)));
 }
 
+TEST_F(JudgeTable, ConditionPartsMaySpanLinesButNeverReachIntoTheNextRecord) {
+  struct Case {
+    const char* records;
+    const char16_t* lhs;
+    uint8_t op;
+    const char16_t* rhs;  // empty: reads as 0
+    int records_loaded;
+  };
+  const std::vector<Case> cases = {
+      {"#1\nyes\nX\n==\n5\n#2\nno\n", u"X", kJudgeEqual, u"5", 2},
+      {"#1\nyes\nA =\n1\n", u"A", kJudgeEqual, u"1", 1},
+      {"#1\nyes\nA == // first\n\n  7\n", u"A", kJudgeEqual, u"7", 1},
+      {"#1\nyes\nA=3\n#2\nno\n", u"A", kJudgeEqual, u"", 2},  // the 3 is the operator's
+      {"#1\nyes\nA != 1\n", u"A", kJudgeUnknown, u"", 1},
+      {"#1\nyes\nA > = 1\n", u"A", kJudgeUnknown, u"", 1},
+      {"#1\nyes\nA ==\n#2\nno\n", u"A", kJudgeEqual, u"", 2},
+      {"#1\nyes\nA >\n  #2\nno\n", u"A", kJudgeUnknown, u"", 2},
+      {"#1\nyes\nA\n#2\nno\n", u"A", kJudgeUnknown, u"", 2},
+      {"#1\nyes\nA <=", u"A", kJudgeLessEqual, u"", 1},
+      {"#1\nyes\nA", u"A", kJudgeUnknown, u"", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.records);
+    Load(c.records);
+    ASSERT_EQ(group->JudgeTable().GetCount(), c.records_loaded);
+    IVJUDGETABLENODE* record = group->JudgeTable().GetHead();
+    ASSERT_EQ(record->m_Count, 1);
+    EXPECT_EQ(record->m_Conditions[0].lhs, c.lhs);
+    EXPECT_EQ(record->m_Conditions[0].op, c.op);
+    EXPECT_EQ(record->m_Conditions[0].rhs, c.rhs);
+    if (c.records_loaded == 2) {
+      EXPECT_EQ(record->GetNext()->m_Name, u"NO");
+    }
+  }
+  // An empty operand compares as 0.
+  Load("#1\nyes\nA=3\n");
+  EXPECT_EQ(Choose(*group, 1), u"YES");
+  ScriptVars().Insert(u"A", 3);
+  EXPECT_EQ(Choose(*group, 1), u"J1");
+}
+
 TEST_F(JudgeTable, AllConditionsMustHoldAndTheFirstRecordWins) {
   Load("// routes\n#2\nyes\nA == 1\nB == 2\n\n#2\nno\nA == 1\n#2 the rest is ignored\nother\n");
   ScriptVars().Insert(u"A", 1);
@@ -156,9 +197,6 @@ TEST(JudgeTableFormat, Errors) {
   };
   const std::vector<Case> cases = {
       {"record not opened by '#'", "\nyes\n", 22},
-      {"operand glued to '='", "#1\nyes\nA=3\n#2\nno\n", 23},
-      {"operand on the next line", "#1\nyes\nA ==\n3\n", 23},
-      {"operator missing", "#1\nyes\nA\n", 23},
       {"record without a label", "#1\n#2\nyes\n", 22},
       {"ninth condition",
        "#1\nyes\nA==1\nA==1\nA==1\nA==1\nA==1\nA==1\nA==1\nA==1\nA==1\n", 31},
