@@ -15,14 +15,20 @@ IArchive* SoundArchive = nullptr;
 
 namespace {
 
-// Decodes `name` into `buffer` (or a new block of size + `extra` bytes) and checks
-// that the whole entry came out; `*produced` gets the decoded size.
+// Decodes `name` into `buffer` (or a new block with `extra` bytes behind the entry)
+// and checks that the whole entry came out; `*produced` gets the decoded size.
 char* LoadEntry(IArchive* archive, std::u16string_view name, char* buffer, std::size_t extra,
                 uint32_t* produced) {
   if (archive == nullptr) return nullptr;
   ComPtr<ICompressedFile> decoder = ComPtr<ICompressedFile>::Adopt(archive->OpenCompressedFile(name));
-  if (!decoder) return nullptr;
   const std::u16string entry(name);
+  if (!decoder) {
+    // A record that is there but cannot be opened is damage, not a missing entry.
+    const std::u16string fault = archive->EntryFault(name);
+    if (fault.empty()) return nullptr;
+    throw MakeError(u"archive", __LINE__, kErrorTypeError, nullptr, u"%s: %s", archive->GetPath().c_str(),
+                    fault.c_str());
+  }
   const uint64_t size = decoder->GetSize();
   // Sizes are handed out as 32-bit counts, and the text loader adds its NUL behind.
   if (size >= std::numeric_limits<uint32_t>::max()) {
@@ -30,20 +36,22 @@ char* LoadEntry(IArchive* archive, std::u16string_view name, char* buffer, std::
                     u"%s: entry %s is too large to load (%llu bytes)", archive->GetPath().c_str(),
                     entry.c_str(), static_cast<unsigned long long>(size));
   }
-  // A block of our own is freed again on every failure, thrown or returned.
+  // A block of our own grows as the entry decodes, and is freed again on every
+  // failure, thrown or returned.
   std::unique_ptr<char, decltype(&std::free)> owned(nullptr, &std::free);
   char* out = buffer;
+  uint64_t got = 0;
   if (out == nullptr) {
-    // An empty entry still gets a block of its own.
-    owned.reset(static_cast<char*>(std::malloc(std::max<std::size_t>(static_cast<std::size_t>(size) + extra, 1))));
+    owned.reset(static_cast<char*>(decoder->DecodeToNewBlock(extra, &got)));
     out = owned.get();
     if (out == nullptr) {
       throw MakeError(u"archive", __LINE__, kErrorTypeError, nullptr,
                       u"%s: no memory to load entry %s (%llu bytes)", archive->GetPath().c_str(),
                       entry.c_str(), static_cast<unsigned long long>(size));
     }
+  } else {
+    got = decoder->Decode(out);
   }
-  const uint64_t got = decoder->Decode(out);
   if (got != size) {
     if (got == ICompressedFile::kDecodeFailed) {
       throw MakeError(u"archive", __LINE__, kErrorTypeError, nullptr, u"%s: entry %s is damaged",

@@ -4,11 +4,15 @@
 // Names are UTF-16 paths relative to the archive root with "/" or "\" between
 // parts, compared without regard to case; the first matching record wins.
 //
-// Failures: a missing entry gives null (or false). A damaged archive or entry (an
-// index that does not fit the file, an entry whose data lies outside the archive,
-// a compressed entry that does not decode to its size) raises an ExceptionHandle
-// naming the archive file, the entry and what is wrong; the other archives and
-// entries keep working.
+// Failures: a missing entry gives null (or false). A bad record is a missing
+// entry to every opening call: a child range or a name that does not fit the
+// index, an entry whose data lies outside the archive, a nested archive whose own
+// index is damaged. Those calls return null and never throw for what lies in one
+// record; the rest of the archive works. Loading such an entry whole, or one whose
+// data does not decode to its size, raises an ExceptionHandle naming the archive
+// file, the entry and what is wrong; nothing claimed by a record is allocated
+// before the data shows it. Only opening an archive file raises one, when its
+// header or its index as a whole does not fit the file.
 //
 // Threads: an archive's lookups and opens only read its index, so the sound service
 // thread may open and read its own windows while the game thread loads entries; each
@@ -58,6 +62,9 @@ struct IArchive : IUnknown {
 
   // The archive file or folder, for messages.
   virtual const std::u16string& GetPath() const = 0;
+  // Why the file entry `name` cannot be opened although its record is there (its
+  // data lies outside the archive); empty when it opens or is missing.
+  virtual std::u16string EntryFault(std::u16string_view name) = 0;
 };
 
 // A seekable window [base, base + size) of one file, with its own position.
@@ -106,6 +113,11 @@ struct ICompressedFile : IUnknown {
   // Returns the bytes produced: GetSize() when the entry is whole, fewer when its
   // data ends early, kDecodeFailed when it is damaged.
   virtual uint64_t Decode(void* output) = 0;
+  // Decodes into a new malloc'ed block that grows as output arrives, up to
+  // GetSize() bytes with `extra` bytes free behind them, so a size claimed by a
+  // damaged record costs no more memory than its data produces. `*produced` gets
+  // what Decode would return. Null only when memory ran out.
+  virtual void* DecodeToNewBlock(std::size_t extra, uint64_t* produced) = 0;
 };
 
 // A memory view of a window. One view per object: a new Map ends the previous one.
@@ -125,7 +137,7 @@ struct IMappingFile : IUnknown {
 
 // Opens a SAF archive file of version 5 or 6 (the second byte of the file).
 // Null when the file cannot be opened or its version is neither; raises an
-// ExceptionHandle when the file is a SAF archive whose index is damaged.
+// ExceptionHandle when its header or index runs past the end of the file.
 IArchive* OpenSafArchive(std::u16string_view path);
 // The same for one version: null when the file is missing or of another version.
 IArchive* OpenArchive5(std::u16string_view path);
@@ -137,7 +149,8 @@ IArchive* OpenDirArchive(std::u16string_view folder);
 // Loads a whole entry, decoded, into `buffer` (which must hold the decoded size) or,
 // when `buffer` is null, into a new malloc'ed block the caller frees. Stores the size
 // in `*size` when given. Null when the entry is missing; raises an ExceptionHandle
-// naming the archive and entry when the entry does not decode to its full size.
+// naming the archive and entry when its record is damaged or the entry does not
+// decode to its full size.
 void* LoadArchiveFile(IArchive* archive, std::u16string_view name, void* buffer = nullptr,
                       uint32_t* size = nullptr);
 // As LoadArchiveFile, with a NUL byte behind the text: `buffer` must hold the decoded

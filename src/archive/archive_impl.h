@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <span>
@@ -87,6 +88,42 @@ class CArchiveFile final : public CComImpl<IArchiveFile> {
   uint64_t m_Pos = 0;     // position in the window, 0..m_Size
 };
 
+// Where a decoder writes: a caller's buffer of the decoded size, or a malloc'ed
+// block that grows as output arrives, never past the decoded size.
+class DecodeOutput {
+ public:
+  // The caller's buffer of `size` bytes.
+  DecodeOutput(void* buffer, uint64_t size) : m_pData(static_cast<uint8_t*>(buffer)), m_Size(size), m_Capacity(size) {}
+  // A block of its own, with `extra` bytes kept free behind the output.
+  DecodeOutput(uint64_t size, std::size_t extra) : m_Size(size), m_Extra(extra), m_Growing(true) {}
+  ~DecodeOutput() {
+    if (m_Growing) std::free(m_pData);
+  }
+  DecodeOutput(const DecodeOutput&) = delete;
+  DecodeOutput& operator=(const DecodeOutput&) = delete;
+
+  // Room for up to `want` more bytes behind the output so far, fewer near the
+  // decoded size; a growing block is grown first. Empty when the decoded size is
+  // reached or memory ran out. The room stays valid until the next call.
+  std::span<uint8_t> Room(uint64_t want);
+  // `n` bytes of the room were written.
+  void Commit(uint64_t n) { m_Produced += n; }
+
+  uint64_t Produced() const { return m_Produced; }
+  bool OutOfMemory() const { return m_OutOfMemory; }
+  // Hands the block over (a growing one, of at least one byte); null when memory ran out.
+  void* Release();
+
+ private:
+  uint8_t* m_pData = nullptr;
+  uint64_t m_Size;             // the decoded size: the output never passes it
+  uint64_t m_Capacity = 0;     // bytes the block holds for output
+  uint64_t m_Produced = 0;
+  std::size_t m_Extra = 0;     // bytes allocated behind the capacity
+  bool m_Growing = false;      // the block is ours, malloc'ed and grown with realloc
+  bool m_OutOfMemory = false;
+};
+
 // Common part of the three decoders: the source window and the decoded size.
 class CDecoderBase : public CComImpl<ICompressedFile> {
  public:
@@ -95,9 +132,13 @@ class CDecoderBase : public CComImpl<ICompressedFile> {
   HRESULT QueryInterface(const IID& iid, void** out) override;
   uint64_t GetSize() override { return m_DecodedSize; }
   uint64_t GetCompressedSize() override { return m_pSource->GetSize(); }
+  uint64_t Decode(void* output) final;
+  void* DecodeToNewBlock(std::size_t extra, uint64_t* produced) final;
 
  protected:
   ~CDecoderBase() override;
+  // Decodes the whole entry into `out`; returns what Decode returns.
+  virtual uint64_t DecodeTo(DecodeOutput& out) = 0;
   // Reads the whole window from its start; false when it ends early.
   bool ReadWindow(std::vector<uint8_t>& in);
 
@@ -109,7 +150,9 @@ class CDecoderBase : public CComImpl<ICompressedFile> {
 class CFlatFile final : public CDecoderBase {
  public:
   using CDecoderBase::CDecoderBase;
-  uint64_t Decode(void* output) override;
+
+ private:
+  uint64_t DecodeTo(DecodeOutput& out) override;
 };
 
 // A zlib stream. Windows under 128 KiB are read in one piece; larger ones stream
@@ -118,14 +161,18 @@ class CZipFile final : public CDecoderBase {
  public:
   static constexpr uint64_t kStreamChunk = 0x20000;
   using CDecoderBase::CDecoderBase;
-  uint64_t Decode(void* output) override;
+
+ private:
+  uint64_t DecodeTo(DecodeOutput& out) override;
 };
 
 // An LZSS stream (LzssDecode), read whole.
 class CEggFile final : public CDecoderBase {
  public:
   using CDecoderBase::CDecoderBase;
-  uint64_t Decode(void* output) override;
+
+ private:
+  uint64_t DecodeTo(DecodeOutput& out) override;
 };
 
 // A read-only memory mapping of a window, page-aligned underneath.
@@ -163,13 +210,16 @@ class CSafArchive : public CComImpl<IArchive> {
     uint32_t b;      // file: stored byte size
     uint32_t c;      // directory: child count; file: decoded size, 0 when stored
     bool directory;
+    bool named = true;         // false when the name lay outside the names block: never found
+    uint32_t child_count = 0;  // children [a, a + child_count) in use, set at open (see ListChildren)
   };
   static constexpr uint64_t kSectorSize = 2048;
 
   // Reads the index of the archive at `base` of the file, whose data must end by
   // `limit` (the end of the enclosing entry, or of the file). False when the file
   // cannot be opened or holds another version; raises an ExceptionHandle when the
-  // index is damaged.
+  // header or the index as a whole does not fit the file. A bad record only
+  // makes entries missing.
   bool Open(std::u16string_view path, uint64_t base, uint64_t limit = UINT64_MAX);
 
   // Entry index, or -1.
@@ -187,6 +237,7 @@ class CSafArchive : public CComImpl<IArchive> {
   bool IsCompressed(std::u16string_view name) override;
   ICompressedFile* OpenCompressedFile(std::u16string_view name) override;
   const std::u16string& GetPath() const override { return m_Path; }
+  std::u16string EntryFault(std::u16string_view name) override;
 
   int Version() const { return m_Version; }
   uint8_t Flags() const { return m_Flags; }
@@ -204,9 +255,9 @@ class CSafArchive : public CComImpl<IArchive> {
   virtual bool SkipsDotComponents() const = 0;
 
   [[noreturn]] void Fail(int line, const char16_t* format, ...) const;
-  void CheckTree() const;
-  // The entry's file window, checked against the archive's end.
-  void EntryWindow(int index, uint64_t* offset, uint64_t* size) const;
+  void ListChildren();
+  // The entry's file window; false when it does not lie inside the archive.
+  bool EntryWindow(int index, uint64_t* offset, uint64_t* size) const;
   // The file entry by name, or -1 for a missing entry or a directory.
   int FindFile(std::u16string_view name) const;
 
@@ -264,6 +315,7 @@ class CDirArchive final : public CComImpl<IArchive> {
   bool IsCompressed(std::u16string_view) override { return false; }
   ICompressedFile* OpenCompressedFile(std::u16string_view name) override;
   const std::u16string& GetPath() const override { return m_Path; }
+  std::u16string EntryFault(std::u16string_view) override { return {}; }
 
   // The file or folder an entry name names, or nothing.
   std::optional<std::filesystem::path> Resolve(std::u16string_view name) const;

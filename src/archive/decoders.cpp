@@ -55,7 +55,55 @@ uint64_t LzssDecode(std::span<uint8_t> output, std::span<const uint8_t> input) {
   return static_cast<uint64_t>(out - output.data());
 }
 
+// --- Output ------------------------------------------------------------------
+
+namespace {
+
+// The first block of a growing output; later ones double it.
+constexpr uint64_t kFirstBlock = 0x10000;
+
+}  // namespace
+
+std::span<uint8_t> DecodeOutput::Room(uint64_t want) {
+  want = std::min(want, m_Size - m_Produced);
+  if (m_Growing && m_Capacity - m_Produced < want) {
+    const uint64_t capacity = std::min(m_Size, std::max({m_Produced + want, m_Capacity * 2, kFirstBlock}));
+    void* grown = capacity + m_Extra > SIZE_MAX ? nullptr
+                                                : std::realloc(m_pData, static_cast<std::size_t>(capacity + m_Extra));
+    if (grown == nullptr) {
+      m_OutOfMemory = true;
+      return {};
+    }
+    m_pData = static_cast<uint8_t*>(grown);
+    m_Capacity = capacity;
+  }
+  want = std::min(want, m_Capacity - m_Produced);
+  return {m_pData + m_Produced, static_cast<std::size_t>(want)};
+}
+
+void* DecodeOutput::Release() {
+  if (m_OutOfMemory) return nullptr;
+  if (m_Growing && m_pData == nullptr) {
+    // An empty entry still gets a block of its own.
+    m_pData = static_cast<uint8_t*>(std::malloc(std::max<std::size_t>(m_Extra, 1)));
+  }
+  void* block = m_pData;
+  m_pData = nullptr;
+  return block;
+}
+
 // --- Common decoder part -------------------------------------------------------
+
+uint64_t CDecoderBase::Decode(void* output) {
+  DecodeOutput out(output, m_DecodedSize);
+  return DecodeTo(out);
+}
+
+void* CDecoderBase::DecodeToNewBlock(std::size_t extra, uint64_t* produced) {
+  DecodeOutput out(m_DecodedSize, extra);
+  *produced = DecodeTo(out);
+  return out.Release();
+}
 
 CDecoderBase::CDecoderBase(IArchiveFile* source, uint64_t decoded_size)
     : m_pSource(source), m_DecodedSize(decoded_size) {
@@ -83,16 +131,19 @@ bool CDecoderBase::ReadWindow(std::vector<uint8_t>& in) {
 
 // --- Stored ------------------------------------------------------------------
 
-uint64_t CFlatFile::Decode(void* output) {
+uint64_t CFlatFile::DecodeTo(DecodeOutput& out) {
+  // The window lies inside the file, so its size is data that is there.
   const uint64_t n = std::min(m_pSource->GetSize(), m_DecodedSize);
   if (n == 0) return 0;
   if (m_pSource->Seek(0, IArchiveFile::kSeekBegin) != 0) return 0;
-  return m_pSource->Read(output, n);
+  std::span<uint8_t> room = out.Room(n);
+  if (room.size() < n) return ICompressedFile::kDecodeFailed;
+  return m_pSource->Read(room.data(), n);
 }
 
 // --- zlib --------------------------------------------------------------------
 
-uint64_t CZipFile::Decode(void* output) {
+uint64_t CZipFile::DecodeTo(DecodeOutput& out) {
   const uint64_t window = m_pSource->GetSize();
   const std::size_t chunk = static_cast<std::size_t>(std::min(window, kStreamChunk));
   if (chunk == 0) return 0;
@@ -107,8 +158,8 @@ uint64_t CZipFile::Decode(void* output) {
     ~End() { inflateEnd(z); }
   } end{&z};
 
-  // zlib counts in 32-bit units: the output is handed over in steps it can hold.
-  auto* out = static_cast<uint8_t*>(output);
+  // zlib counts in 32-bit units: the output is handed over in steps it can hold,
+  // each as large as what came out so far, so a growing block doubles.
   uint64_t out_left = m_DecodedSize;
   uint64_t produced = 0;
   uint64_t in_left = window;
@@ -123,15 +174,17 @@ uint64_t CZipFile::Decode(void* output) {
       z.avail_in = static_cast<uInt>(got);
     }
     if (z.avail_out == 0 && out_left > 0) {
-      const uint64_t step = std::min<uint64_t>(out_left, 1u << 30);
-      z.next_out = out + produced;
-      z.avail_out = static_cast<uInt>(step);
-      out_left -= step;
+      const std::span<uint8_t> room = out.Room(std::clamp<uint64_t>(produced, kFirstBlock, 1u << 30));
+      if (room.empty()) return ICompressedFile::kDecodeFailed;
+      z.next_out = room.data();
+      z.avail_out = static_cast<uInt>(room.size());
+      out_left -= room.size();
     }
     const uInt before_out = z.avail_out;
     const uInt before_in = z.avail_in;
     const int r = inflate(&z, Z_NO_FLUSH);
     produced += before_out - z.avail_out;
+    out.Commit(before_out - z.avail_out);
     if (r == Z_STREAM_END) return produced;
     if (r == Z_BUF_ERROR || (r == Z_OK && z.avail_out == before_out && z.avail_in == before_in)) {
       // No progress: go on when either side can be refilled; otherwise the output is
@@ -149,9 +202,13 @@ uint64_t CZipFile::Decode(void* output) {
 
 // --- LZSS entries --------------------------------------------------------------
 
-uint64_t CEggFile::Decode(void* output) {
+uint64_t CEggFile::DecodeTo(DecodeOutput& out) {
   std::vector<uint8_t> in;
   if (!ReadWindow(in)) return 0;
-  return LzssDecode(std::span<uint8_t>(static_cast<uint8_t*>(output), static_cast<std::size_t>(m_DecodedSize)),
-                    in);
+  // Nine bytes out per byte in is more than any stream makes (144 from 17), so the
+  // room never needs to pass what the stored bytes can produce.
+  const uint64_t most = std::min<uint64_t>(m_DecodedSize, uint64_t{in.size()} * 9);
+  std::span<uint8_t> room = out.Room(most);
+  if (room.size() < most) return ICompressedFile::kDecodeFailed;
+  return LzssDecode(room, in);
 }

@@ -12,6 +12,7 @@
 #include <cstdarg>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <system_error>
 
 #include "archive/archive_impl.h"
@@ -34,10 +35,6 @@ platform::File OpenArchiveFile(std::u16string_view path) {
   if (!std::filesystem::is_regular_file(native, ec)) return platform::File();
   return platform::File::OpenRead(native);
 }
-
-// Deflate turns at most about 1032 bytes into one; LZSS at most 144 into 17.
-constexpr uint64_t kMaxZlibRatio = 1032;
-constexpr uint64_t kMaxLzssRatio = 9;
 
 }  // namespace
 
@@ -101,7 +98,7 @@ bool CSafArchive::Open(std::u16string_view path, uint64_t base, uint64_t limit) 
   if (count == 0) Fail(__LINE__, u"the index holds no entries");
 
   ReadIndex(file, count);
-  CheckTree();
+  ListChildren();
   return true;
 }
 
@@ -163,35 +160,39 @@ void CArchive6::ReadIndex(const platform::File& file, uint16_t count) {
     e.directory = (name_field & 0x80000000u) != 0;
     const uint32_t offset = name_field & 0x7FFFFFFFu;
     const void* nul = offset < names.size() ? std::memchr(names.data() + offset, 0, names.size() - offset) : nullptr;
-    if (nul == nullptr) Fail(__LINE__, u"the name of record %u lies outside the names block", static_cast<unsigned>(i));
-    const auto* begin = reinterpret_cast<const char*>(names.data() + offset);
-    e.name = platform::Cp932ToUtf16(std::string_view(begin, static_cast<const char*>(nul) - begin));
     e.a = Le32(r + 4);
     e.b = Le32(r + 8);
     e.c = Le32(r + 12);
+    // A name outside the block, or without its NUL, leaves a record nobody can find.
+    e.named = nul != nullptr;
+    if (!e.named) continue;
+    const auto* begin = reinterpret_cast<const char*>(names.data() + offset);
+    e.name = platform::Cp932ToUtf16(std::string_view(begin, static_cast<const char*>(nul) - begin));
   }
 }
 
-// Every directory reachable from the root must list children inside the table, and
-// every record may be listed by one directory only: that rules out cycles, and bounds
-// every walk of the tree by the record count.
-void CSafArchive::CheckTree() const {
-  const std::size_t n = m_Entries.size();
-  std::vector<bool> listed(n, false);
-  listed[0] = true;
+// Gives each directory reachable from the root the children it may use. A range
+// that leaves the table, or that shares a record with a range already given (the
+// root's own record counts as given), gives none: its entries are missing, the
+// rest of the archive works. The ranges in use are then disjoint and hold no
+// ancestor, so every walk of the tree ends and visits each record at most once.
+void CSafArchive::ListChildren() {
+  const uint64_t n = m_Entries.size();
+  std::map<uint64_t, uint64_t> given{{0, 1}};  // start -> end of every range in use
+  // Breadth first in record order: of two directories sharing records, the one
+  // listed first keeps them.
   std::vector<std::size_t> pending{0};
-  while (!pending.empty()) {
-    const std::size_t d = pending.back();
-    pending.pop_back();
-    const Entry& dir = m_Entries[d];
-    if (uint64_t{dir.a} + dir.c > n) {
-      Fail(__LINE__, u"directory record %u lists children %u-%u of %u records", static_cast<unsigned>(d), dir.a,
-           static_cast<unsigned>(uint64_t{dir.a} + dir.c - 1), static_cast<unsigned>(n));
-    }
-    for (std::size_t i = dir.a; i < uint64_t{dir.a} + dir.c; ++i) {
-      if (listed[i]) Fail(__LINE__, u"record %u is listed twice in the directory tree", static_cast<unsigned>(i));
-      listed[i] = true;
-      if (m_Entries[i].directory) pending.push_back(i);
+  for (std::size_t next_dir = 0; next_dir < pending.size(); ++next_dir) {
+    Entry& dir = m_Entries[pending[next_dir]];
+    const uint64_t first = dir.a;
+    const uint64_t end = first + dir.c;
+    if (dir.c == 0 || end > n) continue;
+    auto next = given.lower_bound(end);
+    if (next != given.begin() && std::prev(next)->second > first) continue;
+    given.emplace(first, end);
+    dir.child_count = dir.c;
+    for (uint64_t i = first; i < end; ++i) {
+      if (m_Entries[i].directory && m_Entries[i].named) pending.push_back(static_cast<std::size_t>(i));
     }
   }
 }
@@ -201,10 +202,11 @@ void CSafArchive::CheckTree() const {
 int CSafArchive::FindEntry(std::u16string_view path) const {
   const archive_detail::EntryPath parts = archive_detail::SplitEntryPath(path);
   uint64_t first = m_Entries[0].a;
-  uint64_t count = m_Entries[0].c;
+  uint64_t count = m_Entries[0].child_count;
   auto find = [&](std::u16string_view name) -> int {
     for (uint64_t i = first; i < first + count; ++i) {
-      if (archive_detail::NamesEqual(m_Entries[i].name, name)) return static_cast<int>(i);
+      const Entry& e = m_Entries[i];
+      if (e.named && archive_detail::NamesEqual(e.name, name)) return static_cast<int>(i);
     }
     return -1;
   };
@@ -214,7 +216,7 @@ int CSafArchive::FindEntry(std::u16string_view path) const {
     // Only directories are entered: a file's a and c are a block and a size.
     if (r < 0 || !m_Entries[r].directory) return -1;
     first = m_Entries[r].a;
-    count = m_Entries[r].c;
+    count = m_Entries[r].child_count;
   }
   return find(parts.name);
 }
@@ -224,14 +226,23 @@ int CSafArchive::FindFile(std::u16string_view name) const {
   return (i >= 0 && !m_Entries[i].directory) ? i : -1;
 }
 
-void CSafArchive::EntryWindow(int index, uint64_t* offset, uint64_t* size) const {
+bool CSafArchive::EntryWindow(int index, uint64_t* offset, uint64_t* size) const {
   const Entry& e = m_Entries[index];
   const uint64_t at = m_Base + uint64_t{e.a} * kSectorSize;
-  if (at > m_Limit || e.b > m_Limit - at) {
-    Fail(__LINE__, u"entry %s (block %u, %u bytes) lies past the end of the archive", e.name.c_str(), e.a, e.b);
-  }
+  if (at > m_Limit || e.b > m_Limit - at) return false;
   *offset = at;
   *size = e.b;
+  return true;
+}
+
+std::u16string CSafArchive::EntryFault(std::u16string_view name) {
+  const int i = FindFile(name);
+  uint64_t offset = 0;
+  uint64_t size = 0;
+  if (i < 0 || EntryWindow(i, &offset, &size)) return {};
+  const Entry& e = m_Entries[i];
+  return platform::FormatString(u"entry %s (block %u, %u bytes) lies past the end of the archive", e.name.c_str(),
+                                e.a, e.b);
 }
 
 // --- IArchive --------------------------------------------------------------------
@@ -246,7 +257,7 @@ IArchiveFile* CSafArchive::OpenFile(std::u16string_view name) {
   if (i < 0) return nullptr;
   uint64_t offset = 0;
   uint64_t size = 0;
-  EntryWindow(i, &offset, &size);
+  if (!EntryWindow(i, &offset, &size)) return nullptr;
   platform::File file = OpenArchiveFile(m_Path);
   if (!file.IsOpen()) return nullptr;
   return new CArchiveFile(name, this, std::move(file), offset, size);
@@ -257,14 +268,6 @@ ICompressedFile* CSafArchive::OpenCompressedFile(std::u16string_view name) {
   if (i < 0) return nullptr;
   const Entry& e = m_Entries[i];
   const bool lzss = m_Version == 6 && (m_Flags & CArchive6::kFlagLzss) != 0;
-  if (e.c != 0) {
-    // A decoded size no stream of b bytes can reach is damage, found before a buffer
-    // of that size is allocated.
-    const uint64_t most = uint64_t{e.b} * (lzss ? kMaxLzssRatio : kMaxZlibRatio);
-    if (e.c > most) {
-      Fail(__LINE__, u"entry %s claims %u bytes from %u compressed bytes", e.name.c_str(), e.c, e.b);
-    }
-  }
   ComPtr<IArchiveFile> file = ComPtr<IArchiveFile>::Adopt(OpenFile(name));
   if (!file) return nullptr;
   if (e.c == 0) return new CFlatFile(file.get(), file->GetSize());
@@ -277,22 +280,27 @@ IArchive* CSafArchive::OpenArchive(std::u16string_view name) {
   if (i < 0) return nullptr;
   uint64_t offset = 0;
   uint64_t size = 0;
-  EntryWindow(i, &offset, &size);
+  if (!EntryWindow(i, &offset, &size)) return nullptr;
   ComPtr<CSafArchive> nested = ComPtr<CSafArchive>::Adopt(CreateSibling());
-  if (!nested->Open(m_Path, offset, offset + size)) return nullptr;
+  try {
+    if (!nested->Open(m_Path, offset, offset + size)) return nullptr;
+  } catch (const ExceptionHandle&) {
+    return nullptr;  // a damaged nested index is one damaged record of this archive
+  }
   return nested.detach();
 }
 
 void CSafArchive::GetFileList(std::vector<SAFFILEINFO>& list) {
   list.clear();
-  // Depth first in record order; the tree was checked at open, so the walk ends.
+  // Depth first in record order over the children in use (ListChildren), so the
+  // walk ends.
   struct Level {
     uint64_t next;
     uint64_t end;
     std::size_t prefix_length;
   };
   std::u16string prefix;
-  std::vector<Level> stack{{m_Entries[0].a, uint64_t{m_Entries[0].a} + m_Entries[0].c, 0}};
+  std::vector<Level> stack{{m_Entries[0].a, uint64_t{m_Entries[0].a} + m_Entries[0].child_count, 0}};
   while (!stack.empty()) {
     Level& level = stack.back();
     if (level.next == level.end) {
@@ -301,10 +309,11 @@ void CSafArchive::GetFileList(std::vector<SAFFILEINFO>& list) {
       continue;
     }
     const Entry& e = m_Entries[level.next++];
+    if (!e.named) continue;
     if (e.directory) {
       prefix += e.name;
       prefix += u'/';
-      stack.push_back({e.a, uint64_t{e.a} + e.c, prefix.size()});
+      stack.push_back({e.a, uint64_t{e.a} + e.child_count, prefix.size()});
       continue;
     }
     SAFFILEINFO info{};
