@@ -57,7 +57,7 @@ struct Devices {
   int32_t dy = 0;
   int32_t wheel = 0;
   float repeat_interval = 0.016666668f;
-  uint32_t last_repeat_ms = 0;  // clock value of the last repeat step
+  uint64_t last_repeat_us = 0;  // the clock's microseconds at the last repeat step
   bool character_arrived = false;
 };
 
@@ -145,19 +145,20 @@ void ResetInput() {
   d.released.fill(0);
   d.repeat.fill(0);
   d.counters.fill(RepeatCounter{});
-  d.last_repeat_ms = platform::TimeGetTime();
+  d.last_repeat_us = platform::Clock().NowUs();
   d.character_arrived = false;
 }
 
 void UpdateInput() {
   Devices& d = State();
   PollDevices(d);
-  uint32_t now = platform::TimeGetTime();
-  // Milliseconds elapsed, modulo 2^32, so the clock's wrap does not stall repeats.
-  uint32_t elapsed = now - d.last_repeat_ms;
-  if (static_cast<double>(elapsed) >= static_cast<double>(d.repeat_interval) * 1000.0) {
+  // Measured in microseconds: frames paced at 60 Hz come 16.7 ms apart, which a
+  // millisecond reading sees as 16 or 17 and so would drop every other step.
+  uint64_t now = platform::Clock().NowUs();
+  uint64_t elapsed = now - d.last_repeat_us;
+  if (static_cast<double>(elapsed) >= static_cast<double>(d.repeat_interval) * 1e6) {
     StepRepeat(d);
-    d.last_repeat_ms = now;
+    d.last_repeat_us = now;
   } else {
     d.repeat.fill(0);
   }

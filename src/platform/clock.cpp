@@ -7,10 +7,10 @@
 
 namespace platform {
 
-uint32_t SteadyClock::NowMs() {
-  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+uint64_t SteadyClock::NowUs() {
+  auto us = std::chrono::duration_cast<std::chrono::microseconds>(
       std::chrono::steady_clock::now().time_since_epoch());
-  return static_cast<uint32_t>(ms.count());
+  return static_cast<uint64_t>(us.count());
 }
 
 void SteadyClock::SleepMs(uint32_t ms) {

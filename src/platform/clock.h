@@ -1,5 +1,7 @@
 // The millisecond clock behind every wait, fade and text speed. It counts in
-// 32 bits and wraps, as the engine's arithmetic expects; tests install a FakeClock.
+// 32 bits and wraps, as the engine's arithmetic expects; a finer reading in
+// microseconds serves intervals near a frame's length, such as the key repeat.
+// Tests install a FakeClock.
 #pragma once
 
 #include <atomic>
@@ -12,28 +14,34 @@ class IClock {
   virtual ~IClock() = default;
   // Milliseconds since some fixed start, modulo 2^32.
   virtual uint32_t NowMs() = 0;
+  // Microseconds since the same start, in 64 bits: NowMs is this / 1000, cut to 32 bits.
+  virtual uint64_t NowUs() = 0;
   // Gives up the processor for about `ms` milliseconds.
   virtual void SleepMs(uint32_t ms) = 0;
 };
 
-// The real clock: a monotonic clock in milliseconds.
+// The real clock: a monotonic clock.
 class SteadyClock : public IClock {
  public:
-  uint32_t NowMs() override;
+  uint32_t NowMs() override { return static_cast<uint32_t>(NowUs() / 1000); }
+  uint64_t NowUs() override;
   void SleepMs(uint32_t ms) override;
 };
 
 // A clock that moves only when told to; sleeping advances it.
 class FakeClock : public IClock {
  public:
-  explicit FakeClock(uint32_t start = 0) : now_(start) {}
-  uint32_t NowMs() override { return now_.load(); }
-  void SleepMs(uint32_t ms) override { now_ += ms; }
-  void Advance(uint32_t ms) { now_ += ms; }
-  void Set(uint32_t ms) { now_ = ms; }
+  explicit FakeClock(uint32_t start_ms = 0) : now_us_(uint64_t{start_ms} * 1000) {}
+  uint32_t NowMs() override { return static_cast<uint32_t>(now_us_.load() / 1000); }
+  uint64_t NowUs() override { return now_us_.load(); }
+  void SleepMs(uint32_t ms) override { Advance(ms); }
+  void Advance(uint32_t ms) { now_us_ += uint64_t{ms} * 1000; }
+  void AdvanceUs(uint64_t us) { now_us_ += us; }
+  // Sets the millisecond reading; the microseconds below it start at 0.
+  void Set(uint32_t ms) { now_us_ = uint64_t{ms} * 1000; }
 
  private:
-  std::atomic<uint32_t> now_;
+  std::atomic<uint64_t> now_us_;
 };
 
 // The clock in use (the steady clock unless one was installed).

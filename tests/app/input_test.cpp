@@ -22,8 +22,9 @@ class InputTest : public ::testing::Test {
   ~InputTest() override { platform::SetEventSource(previous_); }
 
   // One poll, 17 ms after the previous one (a repeat step every poll).
-  void Poll(uint32_t ms = 17) {
-    clock_.Advance(ms);
+  void Poll(uint32_t ms = 17) { PollAfterUs(uint64_t{ms} * 1000); }
+  void PollAfterUs(uint64_t us) {
+    clock_.AdvanceUs(us);
     PollInput(&state_);
   }
 
@@ -83,23 +84,55 @@ TEST_F(InputTest, TwinKeysShareABitUntilBothAreUp) {
   Poll();
   EXPECT_EQ(state_.held, kButtonEnter);
   EXPECT_EQ(state_.pressed, kButtonEnter);  // the second key went down this poll
-  source_.SetKey(DIK_RETURN, false);
+  source_.SetKey(DIK_NUMPADENTER, false);
   Poll();
   EXPECT_EQ(state_.held, kButtonEnter);
-  EXPECT_EQ(state_.released, kButtonEnter);  // the first key went up
-  source_.SetKey(DIK_NUMPADENTER, false);
+  EXPECT_EQ(state_.released, kButtonEnter);  // the second key went up
+  source_.SetKey(DIK_RETURN, false);
   Poll();
   EXPECT_EQ(state_.held, 0u);
 }
 
-TEST_F(InputTest, HeldEnterRepeatsOnFirstStepThenAfterSixteenThenEveryFour) {
-  source_.SetKey(DIK_RETURN, true);
-  std::vector<int> pulses;
-  for (int frame = 1; frame <= 33; ++frame) {
+TEST_F(InputTest, AReleasePollGivesNoPress) {
+  struct Case {
+    std::vector<int> down;  // keys held, then the first one let go
+    uint32_t held_after;
+  };
+  const Case cases[] = {
+      {{DIK_RETURN}, 0},
+      {{DIK_RETURN, DIK_NUMPADENTER}, kButtonEnter},
+      {{kMouseButton0}, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.down.size());
+    for (int key : c.down) Press(source_, static_cast<uint32_t>(key), true);
     Poll();
-    if (state_.repeat & kButtonEnter) pulses.push_back(frame);
+    Poll();
+    Press(source_, static_cast<uint32_t>(c.down[0]), false);
+    Poll();
+    EXPECT_EQ(state_.held, c.held_after);
+    EXPECT_EQ(state_.pressed, 0u);
+    EXPECT_NE(state_.released, 0u);
+    source_.ReleaseAll();
+    Poll();
   }
-  EXPECT_EQ(pulses, (std::vector<int>{1, 17, 21, 25, 29, 33}));
+}
+
+TEST_F(InputTest, HeldEnterRepeatsOnFirstStepThenAfterSixteenThenEveryFour) {
+  // Frames 17 ms apart, and paced at 60 Hz (16.667 ms, which a millisecond clock
+  // reads as 16 or 17).
+  for (uint64_t frame_us : {17000u, 16667u}) {
+    SCOPED_TRACE(frame_us);
+    ResetInput();
+    source_.SetKey(DIK_RETURN, true);
+    std::vector<int> pulses;
+    for (int frame = 1; frame <= 33; ++frame) {
+      PollAfterUs(frame_us);
+      if (state_.repeat & kButtonEnter) pulses.push_back(frame);
+    }
+    EXPECT_EQ(pulses, (std::vector<int>{1, 17, 21, 25, 29, 33}));
+    source_.SetKey(DIK_RETURN, false);
+  }
 }
 
 TEST_F(InputTest, PollsWithinASixtiethOfASecondHaveNoRepeat) {
@@ -132,10 +165,12 @@ TEST_F(InputTest, ReleasingAKeyRestartsItsDelay) {
   source_.SetKey(DIK_RETURN, false);
   Poll();
   source_.SetKey(DIK_RETURN, true);
-  Poll();
-  EXPECT_EQ(state_.repeat, kButtonEnter);
-  Poll();
-  EXPECT_EQ(state_.repeat, 0u);
+  std::vector<int> pulses;
+  for (int frame = 1; frame <= 20; ++frame) {
+    Poll();
+    if (state_.repeat & kButtonEnter) pulses.push_back(frame);
+  }
+  EXPECT_EQ(pulses, (std::vector<int>{1, 17}));
 }
 
 TEST_F(InputTest, MouseButtonsOutsideThePictureGiveNoClickButTheirReleaseShows) {
