@@ -1,0 +1,185 @@
+#include "game/stage.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "app/settings.h"
+#include "app/frame.h"
+#include "dxdraw/dxsurface.h"
+#include "dxdraw/dxview.h"
+#include "game/game_env.h"
+#include "game/game_state.h"
+#include "game/holders.h"
+#include "textscript/script_host.h"
+
+DxDraw::DxDrawGroup* StageGroup = nullptr;
+std::array<DxDraw::DxDrawGroup*, Game::kStageLayerCount> StageLayers{};
+DxDraw::DxSprite* StageSprite = nullptr;
+DxDraw::DxSurface* StageWorkSurface = nullptr;
+int32_t StageFlags = 0;
+
+namespace Game {
+
+namespace {
+
+constexpr uint32_t kBlendLevel = 2;  // BLTPARAM flags: blend by the level
+constexpr int kFullLevel = 255;
+
+DxDraw::DxSurface* NewStageSurface() {
+  DxDraw::DxSurface* surface = DxDraw::CreateSurface(32);
+  surface->Create(kStageWidth, kStageHeight);
+  surface->FillRect(nullptr, kBlack, 255);
+  return surface;
+}
+
+void SetBlend(DxDraw::DxSprite* sprite, uint32_t flags, int level) {
+  sprite->m_Param.Flags = flags;
+  sprite->m_Param.Level = level;
+  sprite->SetChanged(DxDraw::kChangedShown);
+}
+
+using SpriteHolder = ViewHolder<DxDraw::DxSprite>;
+
+// A sprite showing the work surface above the StageSprite, level 0.
+SpriteHolder OverlayWorkSurface() {
+  SpriteHolder sprite(new DxDraw::DxSprite(StageWorkSurface, nullptr, kBlendLevel));
+  sprite->m_Param.Level = 0;
+  StageLayers[0]->AddChild(sprite.get());
+  return sprite;
+}
+
+// Raises the overlay's level from 0 by `step` a frame, ending after the frame at 255.
+void RiseLevel(DxDraw::DxSprite* sprite, int step) {
+  for (int level = 0;; level = std::min(level + step, kFullLevel)) {
+    SetBlend(sprite, kBlendLevel, level);
+    App::WaitNextFrame();
+    if (level == kFullLevel) break;
+  }
+}
+
+// The work surface becomes the shown picture, drawn as a plain copy.
+void PresentWork() {
+  CopyWorkToStage();
+  SetBlend(StageSprite, 0, StageSprite->m_Param.Level);
+  StageSprite->Show();
+}
+
+}  // namespace
+
+void BuildStage() {
+  TearDownStage();
+  StageGroup = new DxDraw::DxDrawGroup;
+  if (StageParent() != nullptr) StageParent()->AddChild(StageGroup);
+  for (auto& layer : StageLayers) {
+    layer = new DxDraw::DxDrawGroup;
+    StageGroup->AddChild(layer);
+  }
+  DxDraw::DxSurface* image = NewStageSurface();
+  StageSprite = new DxDraw::DxSprite(image, nullptr, 0);
+  image->Release();  // the sprite holds it
+  StageLayers[0]->AddChild(StageSprite);
+  StageWorkSurface = NewStageSurface();
+  StageFlags = kStageShowsFill;
+}
+
+void TearDownStage() {
+  if (StageWorkSurface != nullptr) StageWorkSurface->Release();
+  StageWorkSurface = nullptr;
+  if (StageSprite != nullptr) StageSprite->SetImage(nullptr);
+  StageSprite = nullptr;  // released with its layer
+  if (StageGroup != nullptr) StageGroup->Release();
+  StageGroup = nullptr;
+  StageLayers.fill(nullptr);
+}
+
+bool StageBuilt() { return StageGroup != nullptr; }
+
+void CopyWorkToStage() {
+  DxDraw::BLTPARAM copy{};
+  StageSprite->GetImage()->Blt(0, 0, StageWorkSurface, nullptr, nullptr, &copy);
+  StageSprite->SetChanged(DxDraw::kChangedShown);
+}
+
+void FillStageNow(uint32_t rgb) {
+  StageWorkSurface->FillRect(nullptr, rgb, 255);
+  SetBlend(StageSprite, 0, StageSprite->m_Param.Level);
+  CopyWorkToStage();
+  StageSprite->SetChanged(DxDraw::kChangedShown);
+  App::WaitNextFrame();
+  StageFlags |= kStageShowsFill;
+}
+
+void FadeOutStage() {
+  StageFlags |= kStageShowsFill;
+  int level = kFullLevel;
+  SetBlend(StageSprite, kBlendLevel, level);
+  App::WaitNextFrame();
+  while (level > 0) {
+    level = std::max(level - 2, 0);
+    SetBlend(StageSprite, kBlendLevel, level);
+    App::WaitNextFrame();
+  }
+  StageWorkSurface->FillRect(nullptr, kBlack, 255);
+  SetBlend(StageSprite, 0, level);
+  CopyWorkToStage();
+  App::WaitNextFrame();
+}
+
+void FadeToWhite() {
+  StageFlags |= kStageShowsFill;
+  StageWorkSurface->FillRect(nullptr, kWhite, 255);
+  {
+    SpriteHolder overlay = OverlayWorkSurface();
+    RiseLevel(overlay.get(), 2);
+  }
+  CopyWorkToStage();
+  SetBlend(StageSprite, 0, StageSprite->m_Param.Level);
+  App::WaitNextFrame();
+}
+
+void ShowPendingPicture() {
+  if ((StageFlags & kStagePending) == 0) return;
+  if (App::Settings().game.display_speed == 1 || SkipMode != 0) {
+    PresentWork();
+  } else {
+    // The picture lands on the stage however the fade ends.
+    struct Land {
+      ~Land() { PresentWork(); }
+    } land;
+    SpriteHolder overlay = OverlayWorkSurface();
+    RiseLevel(overlay.get(), (StageFlags & kStageShowsFill) != 0 ? 2 : 16);
+  }
+  App::WaitNextFrame();
+  StageFlags = 0;
+}
+
+void FlashStage(int count) {
+  DxDraw::DxSurface* white = NewStageSurface();
+  white->FillRect(nullptr, kWhite, 255);
+  {
+    SpriteHolder flash(new DxDraw::DxSprite(white, nullptr, 0));
+    white->Release();
+    flash->Hide();
+    if (StageParent() != nullptr) StageParent()->AddChild(flash.get());
+    for (int i = 0; i < count; ++i) {
+      flash->Show();
+      App::WaitTime(100, 0);
+      if (i + 1 < count) {
+        flash->Hide();
+        App::WaitTime(100, 0);
+      }
+    }
+    StageFlags |= kStageShowsFill;
+    if ((StageFlags & kStagePending) != 0) {
+      // The composed picture keeps waiting; only the shown image turns white.
+      StageSprite->GetImage()->FillRect(nullptr, kWhite, 255);
+    } else {
+      StageWorkSurface->FillRect(nullptr, kWhite, 255);
+      CopyWorkToStage();
+    }
+    SetBlend(StageSprite, 0, StageSprite->m_Param.Level);
+  }
+  App::WaitNextFrame();
+}
+
+}  // namespace Game

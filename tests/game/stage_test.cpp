@@ -1,0 +1,122 @@
+// The stage and its transitions on the headless screen: how many frames each
+// takes and what the player sees at its end.
+#include <gtest/gtest.h>
+
+#include "app/settings.h"
+#include "dxdraw/dxsurface.h"
+#include "game/game_state.h"
+#include "game/stage.h"
+#include "game_test_util.h"
+
+namespace {
+
+constexpr uint32_t kPicture = 0x3366CC;
+
+class StageTest : public game_test::GameHarness {
+ protected:
+  StageTest() {
+    Game::BuildStage();
+    Game::SkipMode = 0;
+    App::Settings().game.display_speed = 0;
+  }
+  ~StageTest() override {
+    Game::SkipMode = 0;
+    App::Settings().game.display_speed = 0;
+  }
+  // A picture composed into the work surface, waiting.
+  void ComposePicture(uint32_t rgb) {
+    StageWorkSurface->FillRect(nullptr, rgb, 255);
+    StageFlags |= Game::kStagePending;
+  }
+  // Frames that `step` runs.
+  template <class Step>
+  uint64_t FramesOf(Step step) {
+    uint64_t before = Frames();
+    step();
+    return Frames() - before;
+  }
+};
+
+TEST_F(StageTest, PendingPictureCrossFadesByWhatTheStageShowed) {
+  struct Case {
+    const char* what;
+    int32_t flagsBefore;  // besides the pending bit
+    uint8_t displaySpeed;
+    int32_t skipMode;
+    uint64_t frames;
+  };
+  const Case cases[] = {
+      {"after a fill: steps of 2, then the landing frame", Game::kStageShowsFill, 0, 0, 129 + 1},
+      {"after a picture: steps of 16", 0, 0, 0, 17 + 1},
+      {"fast display: at once", Game::kStageShowsFill, 1, 0, 1},
+      {"skipping: at once", 0, 0, 1, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Game::BuildStage();
+    StageFlags = c.flagsBefore;
+    ComposePicture(kPicture);
+    App::Settings().game.display_speed = c.displaySpeed;
+    Game::SkipMode = c.skipMode;
+    EXPECT_EQ(FramesOf(Game::ShowPendingPicture), c.frames);
+    EXPECT_EQ(StageFlags, 0);
+    EXPECT_EQ(Shown(400, 300), kPicture);
+  }
+}
+
+TEST_F(StageTest, NothingPendingShowsNothingAndWaitsNoFrame) {
+  StageFlags = Game::kStageShowsFill;
+  EXPECT_EQ(FramesOf(Game::ShowPendingPicture), 0u);
+  EXPECT_EQ(StageFlags, Game::kStageShowsFill);
+}
+
+TEST_F(StageTest, FadesEndOnTheirFillAfter129FramesAndALandingFrame) {
+  struct Case {
+    const char* what;
+    void (*fade)();
+    uint32_t colour;
+  };
+  const Case cases[] = {
+      {"to black", Game::FadeOutStage, Game::kBlack},
+      {"to white", Game::FadeToWhite, Game::kWhite},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Game::BuildStage();
+    StageFlags = 0;
+    ComposePicture(kPicture);
+    Game::ShowPendingPicture();
+    EXPECT_EQ(FramesOf(c.fade), 129u + 1);
+    EXPECT_EQ(Shown(10, 590), c.colour);
+    EXPECT_NE(StageFlags & Game::kStageShowsFill, 0);
+  }
+}
+
+TEST_F(StageTest, FlashKeepsAPictureWaitingAndLeavesTheStageWhite) {
+  for (int pending : {0, 1}) {
+    SCOPED_TRACE(pending);
+    Game::BuildStage();
+    if (pending != 0) ComposePicture(kPicture);
+    Game::FlashStage(2);
+    EXPECT_EQ(Shown(400, 300), Game::kWhite);
+    EXPECT_EQ((StageFlags & Game::kStagePending) != 0, pending != 0);
+    Game::ShowPendingPicture();
+    EXPECT_EQ(Shown(400, 300), pending != 0 ? kPicture : Game::kWhite);
+  }
+}
+
+TEST_F(StageTest, FlashOfZeroStillTurnsTheStageWhite) {
+  EXPECT_EQ(FramesOf([] { Game::FlashStage(0); }), 1u);
+  EXPECT_EQ(Shown(0, 0), Game::kWhite);
+}
+
+TEST_F(StageTest, TearDownLeavesNothingOnTheScreen) {
+  Game::TearDownStage();
+  EXPECT_FALSE(Game::StageBuilt());
+  EXPECT_EQ(StageSprite, nullptr);
+  EXPECT_EQ(StageWorkSurface, nullptr);
+  EXPECT_EQ(screen_->GetFirstChild(), nullptr);
+  Game::TearDownStage();  // twice is harmless
+}
+
+}  // namespace
