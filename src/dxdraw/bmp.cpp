@@ -1,12 +1,17 @@
-// BMP files: the reader (every header size, bit-field masks, the pixel offset,
-// top-down rows) and the 24- and 32-bit writers of DxImage.
+// BMP files: the reader (OS/2 and Windows headers of every size, bit-field masks,
+// run-length rows, the pixel offset, top-down rows) and the 24- and 32-bit writers
+// of DxImage.
+#include <algorithm>
 #include <bit>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 #include "dxdraw/decoders.h"
 #include "dxdraw/image.h"
+#include "dxdraw/picture_bytes.h"
 #include "platform/file.h"
 
 namespace DxDraw {
@@ -17,23 +22,17 @@ namespace {
 // height i32 +8, planes u16 +12, bit count u16 +14, compression u32 +16, image size
 // u32 +20, pixels per metre i32 +24 and +28, colours used u32 +32, important u32
 // +36; headers of 52 bytes and more carry the R, G, B masks at +40, +44, +48 and
-// from 56 bytes the alpha mask at +52.
+// from 56 bytes the alpha mask at +52. The OS/2 header of 12 bytes holds size u32
+// +0, width u16 +4, height u16 +6, planes u16 +8 and bit count u16 +10, and its
+// palette entries are 3 bytes (B, G, R).
 constexpr size_t kFileHeaderSize = 14;
+constexpr size_t kCoreHeaderSize = 12;
 constexpr size_t kInfoHeaderSize = 40;
 
-uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
-void Put16(std::vector<uint8_t>& out, uint32_t v) {
-  out.push_back(static_cast<uint8_t>(v));
-  out.push_back(static_cast<uint8_t>(v >> 8));
-}
-void Put32(std::vector<uint8_t>& out, uint32_t v) {
-  Put16(out, v & 0xFFFF);
-  Put16(out, v >> 16);
-}
+constexpr uint32_t kRle8 = 1;
+constexpr uint32_t kRle4 = 2;
+constexpr uint32_t kBitFields = 3;
+constexpr uint32_t kAlphaBitFields = 6;
 
 // One channel of a bit-field mask: where it sits and how many bits it has.
 struct MaskField {
@@ -61,33 +60,90 @@ struct MaskField {
   }
 };
 
+// Run-length pixels (RLE8: a byte a pixel, RLE4: a nibble) into 8-bit index rows,
+// bottom row first. Pixels that no run reaches stay index 0; runs past the right
+// edge or the top row are cut. The data may end without its end marker once
+// every row has been reached.
+bool DecodeRle(std::span<const uint8_t> in, bool nibbles, int width, int rows, DibBlock& out,
+               std::u16string& error) {
+  const uint32_t stride = out.stride();
+  int64_t x = 0, y = 0;
+  auto put = [&](unsigned index) {
+    if (x < width && y < rows) out.bits[static_cast<size_t>(y) * stride + static_cast<size_t>(x)] = static_cast<uint8_t>(index);
+    ++x;
+  };
+  size_t i = 0;
+  while (y < rows) {
+    if (in.size() - i < 2) {
+      error = u"BMP run-length data is truncated";
+      return false;
+    }
+    const unsigned count = in[i], value = in[i + 1];
+    i += 2;
+    if (count > 0) {  // a run of one value (RLE4: two alternating nibbles)
+      for (unsigned k = 0; k < count; ++k) put(nibbles ? ((k & 1) ? value & 15 : value >> 4) : value);
+    } else if (value == 0) {  // end of line
+      x = 0;
+      ++y;
+    } else if (value == 1) {  // end of picture
+      return true;
+    } else if (value == 2) {  // move right and up
+      if (in.size() - i < 2) {
+        error = u"BMP run-length data is truncated";
+        return false;
+      }
+      x += in[i];
+      y += in[i + 1];
+      i += 2;
+    } else {  // `value` pixels stored as they are, padded to an even byte count
+      const size_t bytes = nibbles ? (value + 1) / 2 : value;
+      if (in.size() - i < bytes) {
+        error = u"BMP run-length data is truncated";
+        return false;
+      }
+      for (unsigned k = 0; k < value; ++k) put(nibbles ? ((k & 1) ? in[i + k / 2] & 15 : in[i + k / 2] >> 4) : in[i + k]);
+      i = std::min(in.size(), i + ((bytes + 1) & ~size_t{1}));
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 bool DecodeBmpToDib(std::span<const uint8_t> data, DibBlock& out, std::u16string& error) {
   const size_t size = data.size();
   const uint8_t* p = data.data();
-  if (size < kFileHeaderSize + kInfoHeaderSize || p[0] != 'B' || p[1] != 'M') {
+  if (size < kFileHeaderSize + kCoreHeaderSize || p[0] != 'B' || p[1] != 'M') {
     error = u"BMP data is truncated or not a BMP";
     return false;
   }
   const uint32_t offBits = Get32(p + 10);
   const uint8_t* h = p + kFileHeaderSize;
   const uint32_t headerSize = Get32(h);
-  if (headerSize < kInfoHeaderSize || headerSize > size - kFileHeaderSize) {
+  const bool core = headerSize == kCoreHeaderSize;
+  if ((!core && headerSize < kInfoHeaderSize) || headerSize > size - kFileHeaderSize) {
     error = u"BMP info header size is invalid";
     return false;
   }
   BITMAPINFOHEADER& hdr = out.header;
   hdr = BITMAPINFOHEADER{};
-  hdr.biWidth = static_cast<int32_t>(Get32(h + 4));
-  hdr.biHeight = static_cast<int32_t>(Get32(h + 8));
   hdr.biPlanes = 1;
-  const int bits = Get16(h + 14);
-  const uint32_t compression = Get32(h + 16);
-  hdr.biSizeImage = Get32(h + 20);
-  hdr.biXPelsPerMeter = static_cast<int32_t>(Get32(h + 24));
-  hdr.biYPelsPerMeter = static_cast<int32_t>(Get32(h + 28));
-  uint32_t clrUsed = Get32(h + 32);
+  int bits;
+  uint32_t compression = 0, clrUsed = 0;
+  if (core) {
+    hdr.biWidth = Get16(h + 4);
+    hdr.biHeight = Get16(h + 6);
+    bits = Get16(h + 10);
+  } else {
+    hdr.biWidth = static_cast<int32_t>(Get32(h + 4));
+    hdr.biHeight = static_cast<int32_t>(Get32(h + 8));
+    bits = Get16(h + 14);
+    compression = Get32(h + 16);
+    hdr.biSizeImage = Get32(h + 20);
+    hdr.biXPelsPerMeter = static_cast<int32_t>(Get32(h + 24));
+    hdr.biYPelsPerMeter = static_cast<int32_t>(Get32(h + 28));
+    clrUsed = Get32(h + 32);
+  }
 
   if (hdr.biWidth <= 0 || hdr.biHeight == 0 || hdr.biHeight == INT32_MIN) {
     error = u"BMP picture size is invalid";
@@ -97,64 +153,87 @@ bool DecodeBmpToDib(std::span<const uint8_t> data, DibBlock& out, std::u16string
     error = u"BMP bit count is not supported";
     return false;
   }
-  const bool bitFields = compression == 3 || compression == 6;
-  if (compression != 0 && !(bitFields && (bits == 16 || bits == 32))) {
+  const bool bitFields = compression == kBitFields || compression == kAlphaBitFields;
+  // Run-length rows are bottom-up only.
+  const bool rle = hdr.biHeight > 0 && ((compression == kRle8 && bits == 8) || (compression == kRle4 && bits == 4));
+  if (compression != 0 && !rle && !(bitFields && (bits == 16 || bits == 32))) {
     error = u"BMP compression is not supported";
     return false;
   }
 
   // Bit-field masks lie inside headers of 52 bytes or more, else right after the
-  // 40-byte header (three masks, four for the alpha form).
+  // 40-byte header (three masks, four for the alpha form). Some tools leave the
+  // table out and start the pixels right after the header: a table that would
+  // reach past the pixel offset is not there, and the default masks apply.
   size_t tableStart = kFileHeaderSize + headerSize;
   uint32_t masks[4] = {0, 0, 0, 0};
   if (bitFields) {
-    const int count = compression == 6 ? 4 : 3;
+    const int count = compression == kAlphaBitFields ? 4 : 3;
     const uint8_t* m = h + 40;
     if (headerSize < 40u + 4u * count) {
-      if (size < tableStart + 4u * count) {
-        error = u"BMP colour masks are truncated";
-        return false;
+      m = nullptr;
+      if (offBits == 0 || offBits >= tableStart + 4u * count) {
+        if (size < tableStart + 4u * count) {
+          error = u"BMP colour masks are truncated";
+          return false;
+        }
+        m = p + tableStart;
+        tableStart += 4u * count;
       }
-      m = p + tableStart;
-      tableStart += 4u * count;
     }
-    for (int i = 0; i < count; ++i) masks[i] = Get32(m + 4 * i);
-    if (headerSize >= 56) masks[3] = Get32(h + 52);
+    if (m != nullptr) {
+      for (int i = 0; i < count; ++i) masks[i] = Get32(m + 4 * i);
+      if (headerSize >= 56) masks[3] = Get32(h + 52);
+    } else if (bits == 16) {
+      masks[0] = 0x7C00, masks[1] = 0x3E0, masks[2] = 0x1F;
+    } else {
+      masks[0] = 0xFF0000, masks[1] = 0xFF00, masks[2] = 0xFF;
+    }
   }
 
   // The palette of 1-, 4- and 8-bit pictures: biClrUsed entries (0: all), never more
-  // than the bit count can index.
+  // than the bit count can index. The OS/2 header has no count: its palette fills
+  // the room before the pixel offset, up to all entries.
   out.palette.clear();
   if (bits <= 8) {
     const uint32_t most = 1u << bits;
+    const size_t entrySize = core ? 3 : 4;
+    if (core && offBits > tableStart) clrUsed = static_cast<uint32_t>(std::min<size_t>(most, (offBits - tableStart) / 3));
     if (clrUsed == 0 || clrUsed > most) clrUsed = most;
-    if (size - tableStart < 4u * clrUsed) {
+    if (size - tableStart < entrySize * clrUsed) {
       error = u"BMP palette is truncated";
       return false;
     }
     out.palette.resize(clrUsed);
     for (uint32_t i = 0; i < clrUsed; ++i) {
-      const uint8_t* e = p + tableStart + 4 * i;
+      const uint8_t* e = p + tableStart + entrySize * i;
       out.palette[i] = RGBQUAD{e[0], e[1], e[2], 0};
     }
-    tableStart += 4u * clrUsed;
+    tableStart += entrySize * clrUsed;
     hdr.biClrUsed = clrUsed;
   }
 
   // The pixels start at the file's pixel offset; files that leave it 0 have them
   // right after the header and palette.
   const size_t pixelStart = offBits != 0 ? offBits : tableStart;
-  const uint64_t stride = DibStride(hdr.biWidth, bits);
   const uint64_t rows = static_cast<uint64_t>(std::abs(static_cast<int64_t>(hdr.biHeight)));
+  const uint64_t stride = DibStride(hdr.biWidth, rle ? 8 : bits);
   if (stride == 0 || stride * rows > kMaxPictureBytes) {
     error = u"BMP picture is too large";
     return false;
   }
-  if (pixelStart < kFileHeaderSize + headerSize || pixelStart > size || size - pixelStart < stride * rows) {
+  if (pixelStart < kFileHeaderSize + headerSize || pixelStart > size ||
+      (!rle && size - pixelStart < stride * rows)) {
     error = u"BMP pixel data is truncated";
     return false;
   }
   const uint8_t* pixels = p + pixelStart;
+
+  if (rle) {
+    hdr.biBitCount = 8;
+    out.bits.assign(stride * rows, 0);
+    return DecodeRle(data.subspan(pixelStart), compression == kRle4, hdr.biWidth, static_cast<int>(rows), out, error);
+  }
 
   const bool x555 = !bitFields || (bits == 16 && masks[0] == 0x7C00 && masks[1] == 0x3E0 && masks[2] == 0x1F);
   const bool plain32 = bits == 32 && masks[0] == 0xFF0000 && masks[1] == 0xFF00 && masks[2] == 0xFF &&
@@ -187,16 +266,17 @@ bool DecodeBmpToDib(std::span<const uint8_t> data, DibBlock& out, std::u16string
 
 namespace {
 
-// Writes a BMP of `bits` (24 or 32) bits per pixel from a 32- or 16-bit image.
-int WriteBmp(const DxImage& image, int bits, const std::u16string& name) {
+// The whole file a BMP writer makes: `bits` (24 or 32) bits per pixel from a 32-,
+// 16- or 8-bit image, rows in memory order, which is the order the stored height
+// names. Empty for an image without pixels.
+std::vector<uint8_t> EncodeBmp(const DxImage& image, int bits) {
+  std::vector<uint8_t> out;
   const BITMAPINFOHEADER* info = image.GetInfoHeader();
-  platform::File file = platform::File::CreateForWrite(platform::WidePath(name));
-  if (!file.IsOpen() || info == nullptr) return 0;
+  if (info == nullptr || image.GetBits() == nullptr) return out;
   const int width = info->biWidth;
   const int64_t rows = std::abs(static_cast<int64_t>(info->biHeight));
   const uint32_t stride = DibStride(width, bits);
 
-  std::vector<uint8_t> out;
   out.reserve(54 + static_cast<size_t>(stride) * rows);
   out.push_back('B');
   out.push_back('M');
@@ -211,10 +291,10 @@ int WriteBmp(const DxImage& image, int bits, const std::u16string& name) {
   Put16(out, static_cast<uint32_t>(bits));
   for (int i = 0; i < 6; ++i) Put32(out, 0);
 
-  // Rows go out in memory order, which is the order the stored height names.
   const uint8_t* row = image.GetBits();
   const int srcStride = image.GetStride();
   const int depth = info->biBitCount;
+  const RGBQUAD* palette = const_cast<DxImage&>(image).GetPalette();
   for (int64_t y = 0; y < rows; ++y, row += srcStride) {
     const size_t start = out.size();
     for (int x = 0; x < width; ++x) {
@@ -223,24 +303,45 @@ int WriteBmp(const DxImage& image, int bits, const std::u16string& name) {
         std::memcpy(px, row + 4 * x, 4);
         px[3] = static_cast<uint8_t>(255 - px[3]);  // transparency back to opacity
       } else if (depth == 16) {
-        const unsigned v = row[2 * x] | (row[2 * x + 1] << 8);
-        auto expand = [](unsigned f) { return static_cast<uint8_t>((f << 3) | (f & 7)); };
-        px[0] = expand(v & 31);
-        px[1] = expand((v >> 5) & 31);
-        px[2] = expand((v >> 10) & 31);
+        const unsigned v = Get16(row + 2 * x);
+        px[0] = Expand5(v & 31);
+        px[1] = Expand5((v >> 5) & 31);
+        px[2] = Expand5((v >> 10) & 31);
         px[3] = (v & 0x8000) ? 0 : 255;
-      } else if (depth == 8) {
-        const RGBQUAD q = const_cast<DxImage&>(image).GetPalette()[row[x]];
-        px[0] = q.rgbBlue;
-        px[1] = q.rgbGreen;
-        px[2] = q.rgbRed;
+      } else if (depth == 8 && palette != nullptr) {
+        px[0] = palette[row[x]].rgbBlue;
+        px[1] = palette[row[x]].rgbGreen;
+        px[2] = palette[row[x]].rgbRed;
       }
       out.insert(out.end(), px, px + bits / 8);
     }
     out.resize(start + stride, 0);
   }
-  file.Write(out.data(), out.size());
-  return 1;
+  return out;
+}
+
+// Writes the file beside its final name and renames it into place, so a failed
+// write never leaves a cut file nor touches one already there. 1 on success.
+int WriteBmp(const DxImage& image, int bits, const std::u16string& name) {
+  const std::vector<uint8_t> bytes = EncodeBmp(image, bits);
+  if (bytes.empty()) return 0;
+  const std::filesystem::path target = platform::WidePath(name);
+  std::filesystem::path temporary = target;
+  temporary += ".tmp";
+  bool written;
+  {
+    platform::File file = platform::File::CreateForWrite(temporary);
+    if (!file.IsOpen()) return 0;
+    written = file.Write(bytes.data(), bytes.size());
+  }
+  std::error_code ignored;
+  if (written) {
+    std::error_code renamed;
+    std::filesystem::rename(temporary, target, renamed);
+    if (!renamed) return 1;
+  }
+  std::filesystem::remove(temporary, ignored);
+  return 0;
 }
 
 }  // namespace

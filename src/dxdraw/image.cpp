@@ -5,13 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "dxdraw/picture_bytes.h"
+
 namespace DxDraw {
-namespace {
-
-// x555 field f (0..31) widened to 8 bits.
-inline uint8_t Expand5(unsigned f) { return static_cast<uint8_t>((f << 3) | (f & 7)); }
-
-}  // namespace
 
 DxImage::DxImage(int depth) : m_Depth(depth) {}
 

@@ -11,6 +11,7 @@
 #include "core/util.h"
 #include "dxdraw/decoders.h"
 #include "dxdraw/image.h"
+#include "dxdraw/picture_bytes.h"
 
 namespace DxDraw {
 namespace {
@@ -21,11 +22,6 @@ namespace {
 constexpr size_t kHbmHeaderSize = 16;
 constexpr uint32_t kHbmCompressed = 16;
 constexpr uint32_t kHbmBottomUp = 32;
-
-uint32_t Get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
 
 struct InflateGuard {
   z_stream* stream;

@@ -128,9 +128,15 @@ int ReadPngHeader(png_structp png, png_infop info, PngLayout* layout) {
 }
 
 // Reads every row into the given row pointers. 1 on success.
-int ReadPngRows(png_structp png, png_infop info, png_bytepp rows) {
+int ReadPngRows(png_structp png, png_bytepp rows) {
   if (setjmp(png_jmpbuf(png))) return 0;
   png_read_image(png, rows);
+  return 1;
+}
+
+// Reads the chunks after the rows up to IEND. 1 on success.
+int ReadPngEnd(png_structp png, png_infop info) {
+  if (setjmp(png_jmpbuf(png))) return 0;
   png_read_end(png, info);
   return 1;
 }
@@ -200,7 +206,10 @@ bool DecodePngToDib(std::span<const uint8_t> data, DibBlock& out, std::u16string
   std::vector<png_bytep> rows(layout->height);
   for (uint32_t i = 0; i < layout->height; ++i)
     rows[i] = out.bits.data() + static_cast<size_t>(layout->height - 1 - i) * stride;
-  if (!ReadPngRows(png, info, rows.data())) return fail(true);
+  if (!ReadPngRows(png, rows.data())) return fail(true);
+  // Every row is in: damage after them (a missing IEND, a cut last chunk) costs
+  // nothing of the picture.
+  if (!ReadPngEnd(png, info)) OnPngWarning(png, state.message);
   png_destroy_read_struct(&png, &info, nullptr);
   return true;
 }

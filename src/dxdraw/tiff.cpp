@@ -1,6 +1,6 @@
 // TIFF pictures through libtiff over a memory stream. Only layouts the engine can
-// show are read: 8-bit RGB and RGBA, and 1-, 4- and 8-bit palette pictures, in
-// strips; everything else is refused with its reason.
+// show are read: 8-bit RGB and RGBA, and 1-, 4- and 8-bit palette and grey
+// pictures, in strips; everything else is refused with its reason.
 #include <tiffio.h>
 
 #include <cstdarg>
@@ -101,9 +101,13 @@ bool LoadTiffToDib(std::span<const uint8_t> data, DibBlock& out, std::u16string&
     return false;
   }
   const bool rgb = photometric == PHOTOMETRIC_RGB && bitsPerSample == 8 && (samples == 3 || samples == 4);
-  const bool palette = photometric == PHOTOMETRIC_PALETTE && samples == 1 &&
-                       (bitsPerSample == 1 || bitsPerSample == 4 || bitsPerSample == 8);
-  if (!(rgb || palette) || planar != PLANARCONFIG_CONTIG || TIFFIsTiled(tif.get())) {
+  const bool indexed = samples == 1 && (bitsPerSample == 1 || bitsPerSample == 4 || bitsPerSample == 8);
+  const bool palette = indexed && photometric == PHOTOMETRIC_PALETTE;
+  // Grey pictures become palette pictures over a ramp, dark to light for
+  // min-is-black and light to dark for min-is-white.
+  const bool grey =
+      indexed && (photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE);
+  if (!(rgb || palette || grey) || planar != PLANARCONFIG_CONTIG || TIFFIsTiled(tif.get())) {
     char why[160];
     std::snprintf(why, sizeof why,
                   "unsupported TIFF layout: photometric %u, %u bits x %u samples%s%s", photometric, bitsPerSample,
@@ -144,6 +148,14 @@ bool LoadTiffToDib(std::span<const uint8_t> data, DibBlock& out, std::u16string&
     auto level = [wide](uint16_t v) { return static_cast<uint8_t>(wide ? v * 255u / 65535u : v); };
     out.palette.resize(entries);
     for (int i = 0; i < entries; ++i) out.palette[i] = RGBQUAD{level(blue[i]), level(green[i]), level(red[i]), 0};
+  } else if (grey) {
+    const int entries = 1 << bitsPerSample;
+    out.palette.resize(entries);
+    for (int i = 0; i < entries; ++i) {
+      const int step = photometric == PHOTOMETRIC_MINISWHITE ? entries - 1 - i : i;
+      const auto g = static_cast<uint8_t>(step * 255 / (entries - 1));
+      out.palette[i] = RGBQUAD{g, g, g, 0};
+    }
   }
   out.bits.assign(static_cast<size_t>(stride) * height, 0);
 

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <random>
 
@@ -17,6 +18,7 @@
 #include "dxdraw/image_fixtures.h"
 #include "platform/debug_output.h"
 #include "platform/message_box.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -255,6 +257,10 @@ TEST(TiffDecoder, WhitelistedLayoutsLoadInTheirColours) {
       {"rgb8 one strip", PHOTOMETRIC_RGB, 8, 3, 0, false}, {"palette1", PHOTOMETRIC_PALETTE, 1, 1, 2, true},
       {"palette4", PHOTOMETRIC_PALETTE, 4, 1, 2, true},   {"palette8", PHOTOMETRIC_PALETTE, 8, 1, 4, true},
       {"palette8 narrow map", PHOTOMETRIC_PALETTE, 8, 1, 4, false},
+      {"grey8 min-is-black", PHOTOMETRIC_MINISBLACK, 8, 1, 2, false},
+      {"grey8 min-is-white", PHOTOMETRIC_MINISWHITE, 8, 1, 2, false},
+      {"grey1 min-is-black", PHOTOMETRIC_MINISBLACK, 1, 1, 2, false},
+      {"grey1 min-is-white", PHOTOMETRIC_MINISWHITE, 1, 1, 0, false},
   };
   const int width = 9, height = 7;
   std::mt19937 rng(11);
@@ -290,6 +296,10 @@ TEST(TiffDecoder, WhitelistedLayoutsLoadInTheirColours) {
         Px want;
         if (c.photometric == PHOTOMETRIC_RGB) {
           want = Px{uint8_t(s[2]), uint8_t(s[1]), uint8_t(s[0]), uint8_t(c.samples == 4 ? 255 - s[3] : 0)};
+        } else if (c.photometric != PHOTOMETRIC_PALETTE) {
+          const int v = c.photometric == PHOTOMETRIC_MINISWHITE ? top - s[0] : s[0];
+          const auto g = uint8_t(v * 255 / top);
+          want = Px{g, g, g, 0};
         } else {
           auto level = [&](uint16_t v) { return uint8_t(c.wideMap ? v * 255u / 65535u : v); };
           want = Px{level(spec.blue[s[0]]), level(spec.green[s[0]]), level(spec.red[s[0]]), 0};
@@ -348,7 +358,7 @@ TEST(TiffDecoder, OtherLayoutsAreRefusedWithTheirReason) {
     int photometric, bits, samples;
     bool tiled;
   } cases[] = {
-      {"grey8", PHOTOMETRIC_MINISBLACK, 8, 1, false}, {"rgb16", PHOTOMETRIC_RGB, 16, 3, false},
+      {"grey16", PHOTOMETRIC_MINISBLACK, 16, 1, false}, {"rgb16", PHOTOMETRIC_RGB, 16, 3, false},
       {"five samples", PHOTOMETRIC_RGB, 8, 5, false}, {"palette2", PHOTOMETRIC_PALETTE, 2, 1, false},
       {"tiled rgb8", PHOTOMETRIC_RGB, 8, 3, true},
   };
@@ -513,6 +523,67 @@ TEST(BmpDecoder, SixteenBitPixelsFollowTheirMasks) {
   }
 }
 
+// Layouts common tools write: bit fields without their mask table (the pixels
+// right after the 40-byte header), run-length rows, and the OS/2 header with
+// 3-byte palette entries.
+TEST(BmpDecoder, MasklessBitFieldsRunLengthAndOs2HeadersLoad) {
+  std::vector<Px> palette16;
+  for (uint8_t i = 0; i < 16; ++i) palette16.push_back(Px{i, uint8_t(2 * i), uint8_t(3 * i), 0});
+  struct Case {
+    const char* what;
+    int bits;
+    uint32_t compression;
+    Bytes rows;
+    std::vector<Px> top, bottom;  // the expected rows, 4 pixels wide
+  } cases[] = {
+      {"x555 without masks", 16, 3, {0x1F, 0x80, 0, 0x7C, 0, 0, 0, 0, 0xE0, 0x03, 0, 0, 0, 0, 0, 0},
+       {{0, 255, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}},
+       {{255, 0, 0, 255}, {0, 0, 255, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}}},
+      {"32 bits without masks", 32, 3, Bytes(32, 0x40), {4, {0x40, 0x40, 0x40, 0xBF}},
+       {4, {0x40, 0x40, 0x40, 0xBF}}},
+      // bottom: a run of 3 of index 5, end of line; top: 3 pixels as they are, end.
+      {"RLE8", 8, 1, {3, 5, 0, 0, 0, 3, 7, 8, 9, 0, 0, 1},
+       {palette16[7], palette16[8], palette16[9], palette16[0]},
+       {palette16[5], palette16[5], palette16[5], palette16[0]}},
+      // bottom: 1 2 1 2; top: move right by 2, then C D; no end marker.
+      {"RLE4", 4, 2, {4, 0x12, 0, 0, 0, 2, 2, 0, 2, 0xCD, 0, 0},
+       {palette16[0], palette16[0], palette16[12], palette16[13]},
+       {palette16[1], palette16[2], palette16[1], palette16[2]}},
+  };
+  for (const Case& c : cases) {
+    BmpBuild b;
+    b.width = 4;
+    b.height = 2;
+    b.bits = c.bits;
+    b.compression = c.compression;
+    if (c.bits <= 8) b.palette = palette16, b.clrUsed = 16;
+    b.rows = c.rows;
+    DxImage image(32);
+    ASSERT_EQ(image.LoadFromMemory(b.Build()), 1) << c.what << ": " << platform::Utf16ToUtf8(image.LastError());
+    for (int x = 0; x < 4; ++x) {
+      EXPECT_EQ(PixelAt(image, x, 0), c.top[x]) << c.what << " top " << x;
+      EXPECT_EQ(PixelAt(image, x, 1), c.bottom[x]) << c.what << " bottom " << x;
+    }
+  }
+
+  // OS/2: 12-byte header, 16 palette entries of B, G, R, one row of 3 four-bit pixels.
+  Bytes os2{'B', 'M'};
+  Put32(os2, 14 + 12 + 48 + 4);
+  Put32(os2, 0);
+  Put32(os2, 14 + 12 + 48);
+  Put32(os2, 12);
+  Put16(os2, 3);
+  Put16(os2, 1);
+  Put16(os2, 1);
+  Put16(os2, 4);
+  for (const Px& e : palette16) os2.insert(os2.end(), e.begin(), e.begin() + 3);
+  os2.insert(os2.end(), {0x12, 0x30, 0, 0});
+  DxImage image(32);
+  ASSERT_EQ(image.LoadFromMemory(os2), 1) << platform::Utf16ToUtf8(image.LastError());
+  EXPECT_EQ(image.GetWidth(), 3);
+  for (int x = 0; x < 3; ++x) EXPECT_EQ(PixelAt(image, x, 0), palette16[x + 1]) << "OS/2 " << x;
+}
+
 TEST(BmpDecoder, DamagedHeadersAreRefused) {
   auto refused = [](const BmpBuild& b, const char* what) {
     DxImage image(32);
@@ -539,11 +610,22 @@ TEST(BmpDecoder, DamagedHeadersAreRefused) {
   refused(c, "bit count 7");
   c = b;
   c.compression = 1;
-  c.bits = 8;
-  refused(c, "RLE");
+  c.bits = 24;
+  refused(c, "RLE8 of 24 bits");
   c = b;
-  c.headerSize = 12;
-  refused(c, "core header");
+  c.compression = 1;
+  c.bits = 8;
+  c.height = -2;
+  refused(c, "top-down RLE8");
+  c = b;
+  c.compression = 1;
+  c.bits = 8;
+  c.palette = std::vector<Px>(256);
+  c.rows = {3, 1, 0, 0, 3};
+  refused(c, "RLE8 ending inside the picture");
+  c = b;
+  c.headerSize = 20;
+  refused(c, "header between the OS/2 and the Windows sizes");
   {
     // A pixel offset inside the headers, or past the end of the file.
     for (uint32_t offBits : {20u, 5000u}) {
@@ -613,10 +695,66 @@ TEST(BmpWriters, RoundTripThroughTheWriters) {
   }
 }
 
-TEST(BmpWriters, UnwritableFileGivesZero) {
+TEST(BmpWriters, HeaderFieldsAndSixteenBitPixels) {
+  // A 16-bit image of 3 x 2: white, x555 1-1-1 with bit 15 (transparent), blue.
+  DxImage sixteen(16);
+  ASSERT_EQ(sixteen.Create(3, 2), 1);
+  const uint16_t values[3] = {0x7FFF, 0x8421, 0x001F};
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 3; ++x) std::memcpy(sixteen.GetPixelAddress(x, y), &values[x], 2);
+  for (int bits : {24, 32}) {
+    const std::string path = TempPath("sixteen.bmp");
+    const std::u16string wide(path.begin(), path.end());
+    ASSERT_EQ(bits == 24 ? sixteen.SaveBMP24(wide) : sixteen.SaveBMP32(wide), 1);
+    const Bytes file = ReadFileBytes(path);
+    std::remove(path.c_str());
+    const uint32_t stride = 12;  // 3 x 3 bytes padded to 12, or 3 x 4
+    ASSERT_EQ(file.size(), 54u + stride * 2) << bits;
+    auto u32 = [&](size_t at) { return uint32_t(file[at] | file[at + 1] << 8 | file[at + 2] << 16 | file[at + 3] << 24); };
+    auto u16 = [&](size_t at) { return uint32_t(file[at] | file[at + 1] << 8); };
+    const struct {
+      size_t at;
+      uint32_t value;
+      int size;
+    } fields[] = {{0, 'B' | 'M' << 8, 2}, {2, 54 + stride * 2, 4}, {6, 0, 4}, {10, 54, 4}, {14, 40, 4},
+                  {18, 3, 4}, {22, 2, 4}, {26, 1, 2}, {28, uint32_t(bits), 2}, {30, 0, 4}, {34, 0, 4},
+                  {38, 0, 4}, {42, 0, 4}, {46, 0, 4}, {50, 0, 4}};
+    for (const auto& f : fields) EXPECT_EQ(f.size == 2 ? u16(f.at) : u32(f.at), f.value) << bits << " at " << f.at;
+    // Each channel widened as 31 -> 255 and 1 -> 9; opacity 0 where bit 15 is set.
+    const int n = bits / 8;
+    const Bytes want = bits == 24 ? Bytes{255, 255, 255, 9, 9, 9, 255, 0, 0}
+                                  : Bytes{255, 255, 255, 255, 9, 9, 9, 0, 255, 0, 0, 255};
+    EXPECT_EQ(Bytes(file.begin() + 54, file.begin() + 54 + 3 * n), want) << bits;
+  }
+}
+
+TEST(BmpWriters, FailedSavesGiveZeroAndLeaveTheOldFile) {
+  const std::string existing = TempPath("kept.bmp");
+  { std::FILE* f = std::fopen(existing.c_str(), "wb"); std::fputs("old", f); std::fclose(f); }
+  const std::string folder = TempPath("folder.bmp");
+  std::filesystem::create_directory(folder);
+  DxImage empty(32);
   DxImage image(32);
-  image.Create(1, 1);
-  EXPECT_EQ(image.SaveBMP32(u"/nonexistent-folder/x.bmp"), 0);
+  ASSERT_EQ(image.Create(2, 2), 1);
+  const struct {
+    const char* what;
+    DxImage* image;
+    std::string path;
+  } cases[] = {
+      {"no pixels over an existing file", &empty, existing},
+      {"a folder that does not exist", &image, "/nonexistent-folder/x.bmp"},
+      {"a name taken by a folder", &image, folder},
+  };
+  for (const auto& c : cases) {
+    const std::u16string wide(c.path.begin(), c.path.end());
+    EXPECT_EQ(c.image->SaveBMP24(wide), 0) << c.what;
+    EXPECT_EQ(c.image->SaveBMP32(wide), 0) << c.what;
+    EXPECT_FALSE(std::filesystem::exists(c.path + ".tmp")) << c.what;
+  }
+  EXPECT_EQ(ReadFileBytes(existing), (Bytes{'o', 'l', 'd'}));
+  EXPECT_TRUE(std::filesystem::is_directory(folder));
+  std::filesystem::remove(existing);
+  std::filesystem::remove(folder);
 }
 
 // ---- HBM --------------------------------------------------------------------
@@ -677,7 +815,7 @@ TEST(HbmLoader, StreamsThatEndEarlyOrRunLongAreErrors) {
 
 // ---- every fixture cut at every length ---------------------------------------
 
-TEST(PictureLoading, EveryFixtureCutAtEveryLengthFailsCleanly) {
+TEST(PictureLoading, EveryFixtureCutAtEveryLengthFailsCleanlyButAPngWithoutIend) {
   QuietDebugOutput quiet;
   std::vector<std::pair<const char*, Bytes>> fixtures;
   {
@@ -718,6 +856,13 @@ TEST(PictureLoading, EveryFixtureCutAtEveryLengthFailsCleanly) {
     p.palette = std::vector<Px>(16, Px{9, 9, 9, 0});
     p.rows = Bytes(8, 0x31);
     fixtures.emplace_back("bmp palette4", p.Build());
+    BmpBuild rle;
+    rle.bits = 8;
+    rle.compression = 1;
+    rle.palette = std::vector<Px>(8, Px{9, 9, 9, 0});
+    rle.clrUsed = 8;
+    rle.rows = {3, 5, 0, 0, 2, 7, 0, 1};  // the end marker closes the top row
+    fixtures.emplace_back("bmp rle8", rle.Build());
   }
   fixtures.emplace_back("hbm", MakeHbm(3, {Bytes(8, 1), Bytes(8, 2)}, 0, false));
   fixtures.emplace_back("hbm zlib", MakeHbm(3, {Bytes(8, 1), Bytes(8, 2)}, 32, true));
@@ -738,7 +883,9 @@ TEST(PictureLoading, EveryFixtureCutAtEveryLengthFailsCleanly) {
     for (size_t n = 0; n < data.size(); ++n) {
       // A copy of exactly n bytes, so reading past it is caught by the sanitizer.
       std::vector<uint8_t> cut(data.begin(), data.begin() + n);
-      EXPECT_FALSE(decode(cut)) << name << " cut to " << n << " of " << data.size();
+      // A PNG that lost only its 12-byte IEND chunk still has every row.
+      const bool whole = kind == 'p' && n >= data.size() - 12;
+      EXPECT_EQ(decode(cut), whole) << name << " cut to " << n << " of " << data.size();
     }
   }
 }
