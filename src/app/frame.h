@@ -68,7 +68,6 @@ class Frame : public TextScript::IScriptFrame {
   // surface below it whose skip counter the automatic draw speed sets.
   void SetRoot(DxDraw::ssView* root) { m_pRoot = root; }
   void SetScreen(DxDraw::DxScreenSurface* screen) { m_pScreen = screen; }
-  DxDraw::DxScreenSurface* GetScreen() const { return m_pScreen; }
   // Where presented rectangles go (the window).
   void SetPresenter(platform::IPresenter* presenter) { m_DrawInfo.presenter = presenter; }
   // Receives the window messages; null: the frame's own handling below.

@@ -10,31 +10,18 @@
 #include "archive/archive.h"
 #include "core/exception.h"
 #include "dxdraw/decoders.h"
-#include "dxdraw/dxscreen.h"
 #include "dxdraw/dxsurface.h"
 #include "game/config.h"
+#include "game/game_env.h"
+#include "game/holders.h"
+#include "game/stage.h"
 #include "platform/message_box.h"
 #include "platform/wformat.h"
 #include "textscript/file_history.h"
 
-DxDraw::DxSurface* StageWorkSurface = nullptr;
-
 namespace {
 
 constexpr const char16_t* kSource = u"script/scr_gui";
-
-// A surface reference dropped on every way out unless taken.
-struct SurfaceRef {
-  DxDraw::DxSurface* surface = nullptr;
-  ~SurfaceRef() {
-    if (surface != nullptr) surface->Release();
-  }
-  DxDraw::DxSurface* Take() {
-    DxDraw::DxSurface* s = surface;
-    surface = nullptr;
-    return s;
-  }
-};
 
 struct FreeBlock {
   void operator()(void* p) const { std::free(p); }
@@ -50,9 +37,9 @@ Block LoadWhole(IArchive* archive, const std::u16string& file, uint32_t& size) {
 
 // A decoded picture as a new 32-bit surface, or null when it does not convert.
 DxDraw::DxSurface* SurfaceFromDib(const DxDraw::DibBlock& dib) {
-  SurfaceRef held{DxDraw::CreateSurface(32)};
-  if (held.surface == nullptr || held.surface->LoadFromDib(dib) == 0) return nullptr;
-  return held.Take();
+  Game::SurfaceHolder held(DxDraw::CreateSurface(32));
+  if (held == nullptr || held->LoadFromDib(dib) == 0) return nullptr;
+  return held.release();
 }
 
 using Decoder = bool (*)(std::span<const uint8_t>, DxDraw::DibBlock&, std::u16string&);
@@ -164,12 +151,12 @@ void ComposeLayers(DxDraw::DxSurface* target, IArchive* archive, const std::vect
   DxDraw::BLTPARAM param;
   param.Flags = DxDraw::BLT_WEIGHTED;
   for (const PictureLayer& layer : layers) {
-    SurfaceRef picture{ScriptLoadImage(archive, layer.name, 1, 1)};
-    if (picture.surface == nullptr) {
+    Game::SurfaceHolder picture(ScriptLoadImage(archive, layer.name, 1, 1));
+    if (picture == nullptr) {
       ShowMissing(kind, layer.name);
       continue;
     }
-    if (target != nullptr) target->Blt(layer.x, layer.y, picture.surface, nullptr, nullptr, &param);
+    if (target != nullptr) target->Blt(layer.x, layer.y, picture.get(), nullptr, nullptr, &param);
   }
 }
 
@@ -182,15 +169,12 @@ void LoadCharacterImage(std::u16string_view name, int command) {
 }
 
 int ComposeCgModePicture(std::u16string_view name) {
-  SurfaceRef picture{DxDraw::CreateSurface(32)};
-  picture.surface->Create(800, 600);
-  ComposeLayers(picture.surface, ScriptArchive, GrpLayers(name), u"CG-MODE");
+  Game::SurfaceHolder picture(DxDraw::CreateSurface(32));
+  picture->Create(Game::kStageWidth, Game::kStageHeight);
+  ComposeLayers(picture.get(), ScriptArchive, GrpLayers(name), u"CG-MODE");
   // The sprite leaves the tree however the wait ends (a frame may throw a request).
-  struct SpriteRef {
-    DxDraw::DxSprite* sprite;
-    ~SpriteRef() { sprite->Release(); }
-  } shown{new DxDraw::DxSprite(picture.surface, nullptr, 0)};
-  if (DxDraw::DxScreenSurface* screen = App::GetFrame().GetScreen()) screen->AddChild(shown.sprite);
+  Game::ViewHolder<DxDraw::DxSprite> shown(new DxDraw::DxSprite(picture.get(), nullptr, 0));
+  if (DxDraw::ssGroup* screen = Game::StageParent()) screen->AddChild(shown.get());
 
   const App::InputState& in = App::Input();
   int result = 1;

@@ -29,10 +29,6 @@ namespace DxDraw {
 class DxSurface;
 }
 
-// The off-screen 800x600 surface pictures are composed into before a transition
-// shows them: made and released by the stage builder, drawn into here.
-extern DxDraw::DxSurface* StageWorkSurface;
-
 // Longest base name: the name and its extension fit 256 units with the terminator.
 inline constexpr std::size_t kMaxPictureName = 251;
 
