@@ -6,10 +6,12 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "archive/archive.h"
@@ -23,6 +25,7 @@ namespace archive_detail {
 // full-width Latin letters.
 char16_t FoldCase(char16_t c);
 bool NamesEqual(std::u16string_view a, std::u16string_view b);
+std::u16string FoldName(std::u16string_view name);
 constexpr bool IsSeparator(char16_t c) { return c == u'/' || c == u'\\'; }
 
 // A UTF-16 entry path split into its directory components (empty ones dropped)
@@ -321,8 +324,24 @@ class CDirArchive final : public CComImpl<IArchive> {
   std::optional<std::filesystem::path> Resolve(std::u16string_view name) const;
 
  private:
+  // A folder's entries by case-folded name, each the first such name in byte
+  // order; valid while the folder's modification time is `stamp`, once that time
+  // lies far enough back that a change in the same clock tick cannot hide.
+  struct Listing {
+    std::filesystem::file_time_type stamp;
+    bool settled = false;
+    std::unordered_map<std::u16string, std::filesystem::path> by_folded_name;
+  };
+
   ~CDirArchive() override = default;
+  // The entry of `folder` named `part` without regard to case, or nothing.
+  std::optional<std::filesystem::path> FindInFolder(const std::filesystem::path& folder,
+                                                    std::u16string_view part) const;
 
   std::filesystem::path m_Base;  // the folder, absolute
   std::u16string m_Path;         // the folder as text, ending in "/"
+  // Listings of the folders looked into, so a name whose case differs costs no
+  // rescan; the lock lets the sound thread look up beside the game thread.
+  mutable std::mutex m_ListingLock;
+  mutable std::unordered_map<std::string, Listing> m_Listings;
 };

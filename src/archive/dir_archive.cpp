@@ -1,7 +1,9 @@
 // Development folders as archives. The data was made on a file system that ignores
 // case, so each part of an entry name is matched against the folder's listing
-// without regard to case when the exact name is not there.
+// without regard to case when the exact name is not there. Listings are kept per
+// folder and made again when the folder's modification time changes.
 #include <algorithm>
+#include <chrono>
 #include <system_error>
 
 #include "archive/archive_impl.h"
@@ -9,24 +11,32 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-
-// The entry of `folder` whose name equals `part` without regard to case; the exact
-// spelling first, else the first match in byte order, so the choice is stable.
-std::optional<fs::path> FindInFolder(const fs::path& folder, std::u16string_view part) {
+std::optional<fs::path> CDirArchive::FindInFolder(const fs::path& folder, std::u16string_view part) const {
   std::error_code ec;
   fs::path exact = folder / platform::Utf16ToUtf8(part);
   if (fs::exists(fs::symlink_status(exact, ec)) || fs::exists(exact, ec)) return exact;
-  std::optional<fs::path> best;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string name = it->path().filename().string();
-    if (!archive_detail::NamesEqual(platform::Utf8ToUtf16(name), part)) continue;
-    if (!best || name < best->filename().string()) best = it->path();
+  // Otherwise the first name in byte order that matches without regard to case,
+  // so the choice is stable; from the folder's listing, made again only when
+  // the folder changed.
+  const fs::file_time_type stamp = fs::last_write_time(folder, ec);
+  if (ec) return std::nullopt;
+  std::lock_guard<std::mutex> guard(m_ListingLock);
+  Listing& listing = m_Listings[folder.string()];
+  if (!listing.settled || listing.stamp != stamp) {
+    listing.stamp = stamp;
+    listing.settled = fs::file_time_type::clock::now() - stamp > std::chrono::seconds(2);
+    listing.by_folded_name.clear();
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+      const fs::path& path = it->path();
+      auto [at, added] =
+          listing.by_folded_name.try_emplace(archive_detail::FoldName(platform::Utf8ToUtf16(path.filename().string())), path);
+      if (!added && path.filename().string() < at->second.filename().string()) at->second = path;
+    }
   }
-  return best;
+  const auto found = listing.by_folded_name.find(archive_detail::FoldName(part));
+  if (found == listing.by_folded_name.end()) return std::nullopt;
+  return found->second;
 }
-
-}  // namespace
 
 bool CDirArchive::Open(std::u16string_view folder) {
   std::error_code ec;

@@ -26,6 +26,12 @@ bool NamesEqual(std::u16string_view a, std::u16string_view b) {
   return true;
 }
 
+std::u16string FoldName(std::u16string_view name) {
+  std::u16string folded(name);
+  for (char16_t& c : folded) c = FoldCase(c);
+  return folded;
+}
+
 EntryPath SplitEntryPath(std::u16string_view path) {
   EntryPath out;
   std::size_t start = 0;

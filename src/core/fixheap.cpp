@@ -49,6 +49,7 @@ bool FixHeap::Init(void* area, std::size_t areaBytes, std::size_t blockSize, std
   std::memset(m_pBitmap, 0, bitmapBytes);
   m_BlockCount = n;
   m_FreeCount = n;
+  m_FirstOpenByte = 0;
   return true;
 }
 
@@ -56,9 +57,12 @@ void* FixHeap::Alloc(std::size_t size) {
   if (size > m_BlockSize) return nullptr;
   std::lock_guard<std::mutex> guard(m_Lock);
   if (m_FreeCount == 0) return nullptr;
-  for (std::size_t i = 0; i < m_BlockCount; i += 8) {
+  // The lowest free block, as a search from block 0 would find it: the bytes
+  // before m_FirstOpenByte are known to be full.
+  for (std::size_t i = m_FirstOpenByte * 8; i < m_BlockCount; i += 8) {
     uint8_t& bits = m_pBitmap[i / 8];
     if (bits == 0xFF) continue;
+    m_FirstOpenByte = i / 8;
     for (std::size_t bit = 0; bit < 8 && i + bit < m_BlockCount; ++bit) {
       const uint8_t mask = static_cast<uint8_t>(0x80u >> bit);
       if ((bits & mask) == 0) {
@@ -90,6 +94,7 @@ bool FixHeap::Free(void* p) {
   if ((bits & mask) == 0) return false;
   bits &= static_cast<uint8_t>(~mask);
   ++m_FreeCount;
+  m_FirstOpenByte = std::min(m_FirstOpenByte, i / 8);
   return true;
 }
 

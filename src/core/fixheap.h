@@ -62,6 +62,9 @@ class FixHeap {
   std::size_t m_BlockSize = 0;
   std::size_t m_BlockCount = 0;
   std::size_t m_FreeCount = 0;      // read and written under m_Lock only
+  // Every bitmap byte before this one is full (0xFF): Alloc starts its search
+  // here, Free moves it back. Under m_Lock.
+  std::size_t m_FirstOpenByte = 0;
   mutable std::mutex m_Lock;        // kept in the holder: it does not fit the area's 32-bit header
 };
 

@@ -10,6 +10,7 @@ Node* InsertChain(Group* group, Node* position, Node* chain) {
   // A null chain changes nothing: in particular head and tail of a non-empty
   // list stay as they are.
   if (chain == nullptr) return nullptr;
+  ++group->m_nChanges;
 
   Node* before = position != nullptr ? position->m_pPrev : group->m_pTail;
   chain->m_pPrev = before;
@@ -52,6 +53,7 @@ Node* RemoveNode(Group* group, Node* node) {
   node->m_pNext = nullptr;
   node->m_pOwner = nullptr;
   --group->m_nCount;
+  ++group->m_nChanges;
   return node;
 }
 

@@ -52,6 +52,7 @@ class ListGroup : public ListNode {
   ListNode* m_pHead = nullptr;
   ListNode* m_pTail = nullptr;
   int32_t m_nCount = 0;           // nodes reachable from m_pHead
+  uint32_t m_nChanges = 0;        // bumped by every insert and remove: an index kept over the list sees it is stale
 };
 
 class DoubleListGroup;
@@ -83,6 +84,7 @@ class DoubleListGroup : public DoubleListNode {
   DoubleListNode* m_pHead = nullptr;
   DoubleListNode* m_pTail = nullptr;
   int32_t m_nCount = 0;
+  uint32_t m_nChanges = 0;
 };
 
 // --- Typed wrappers ------------------------------------------------------------

@@ -167,13 +167,24 @@ int ScriptStateGroup::Compile(std::string_view source, std::u16string_view fileN
 }
 
 ScriptStateNode* ScriptStateGroup::FindLabel(std::u16string_view name) {
-  for (ScriptStateNode* node = GetHead(); node != nullptr; node = node->GetNext()) {
-    if (node->m_Opcode != kOpLAB || !ScriptNameEqual(node->Arg(0), name)) continue;
-    ScriptStateNode* before = node->GetPrev();
-    if (before != nullptr && before->m_Opcode == kOpPageBreak) return before;
-    ThrowScriptError2(node->m_Line, u"ラベルの直前にページ区切りがありません");
+  if (m_LabelIndexChanges != m_nChanges) {
+    m_LabelIndex.clear();
+    for (ScriptStateNode* node = GetHead(); node != nullptr; node = node->GetNext()) {
+      if (node->m_Opcode != kOpLAB) continue;
+      std::u16string key(node->Arg(0));
+      UpperCaseScriptName(key);
+      m_LabelIndex.emplace(std::move(key), node);  // a later LAB of the same name is never found
+    }
+    m_LabelIndexChanges = m_nChanges;
   }
-  return nullptr;
+  std::u16string key(name);
+  UpperCaseScriptName(key);
+  const auto found = m_LabelIndex.find(key);
+  if (found == m_LabelIndex.end()) return nullptr;
+  ScriptStateNode* node = found->second;
+  ScriptStateNode* before = node->GetPrev();
+  if (before != nullptr && before->m_Opcode == kOpPageBreak) return before;
+  ThrowScriptError2(node->m_Line, u"ラベルの直前にページ区切りがありません");
 }
 
 // --- Parser actions -------------------------------------------------------------

@@ -7,8 +7,10 @@
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "core/list.h"
 #include "textscript/iv_table.h"
@@ -189,6 +191,10 @@ class ScriptStateGroup : public CDoubleListGroup<ScriptStateGroup, ScriptStateNo
 
   std::u16string m_FileName;
   ScriptReader m_Reader;
+  // FindLabel's index: upper-case name -> the first LAB node of that name, in
+  // list order; made from the list as it stood at change count m_LabelIndexChanges.
+  std::unordered_map<std::u16string, ScriptStateNode*> m_LabelIndex;
+  std::optional<uint32_t> m_LabelIndexChanges;
   IVJUMPTABLEGROUP m_JumpTable;
   IVJUDGETABLEGROUP m_JudgeTable;
   ACT* m_pWaitTask = nullptr;              // pending wait of the run loop; owned

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 
 #include "archive/archive_impl.h"
@@ -65,6 +66,21 @@ TEST_F(DirArchiveTest, ExactSpellingWinsOverOtherCases) {
   dir_.Write("script/data/bg/a.jpg", std::string("lower"));
   EXPECT_EQ(Text(u"BG/A.jpg"), "picture");
   EXPECT_EQ(Text(u"bg/a.jpg"), "lower");
+}
+
+TEST_F(DirArchiveTest, AFolderChangedAfterALookupIsListedAgain) {
+  for (bool settled : {false, true}) {
+    SCOPED_TRACE(settled);
+    if (settled) {
+      const auto hour_ago = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+      std::filesystem::last_write_time(dir_ / "script/data/BG", hour_ago);
+    }
+    EXPECT_EQ(Text(u"bg/a.JPG"), "picture");
+    dir_.Write("script/data/BG/New.jpg", std::string("new"));
+    EXPECT_EQ(Text(u"bg/NEW.JPG"), "new");
+    std::filesystem::remove(dir_ / "script/data/BG/New.jpg");
+    EXPECT_EQ(Text(u"bg/new.jpg"), "<missing>");
+  }
 }
 
 TEST_F(DirArchiveTest, OnlyRegularFilesOpen) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -25,6 +26,48 @@ TEST(FixHeap, BlocksPerChunkFollowTheLayout) {
     EXPECT_EQ(blocks.size(), c.expected + 1) << c.blockSize;
     for (void* p : blocks) EXPECT_TRUE(pool.Free(p));
     EXPECT_EQ(pool.ChunkCount(), 1u);
+  }
+}
+
+TEST(FixHeap, EveryBlockHoldsItsOwnBytesAtEachAlignment) {
+  struct Case {
+    std::size_t area_bytes;
+    std::size_t block_size;
+    std::size_t alignment;
+    std::size_t area_offset;  // from a 16-byte boundary
+    std::size_t blocks;       // 0: as the layout gives
+  };
+  const Case cases[] = {
+      {4096, 24, 4, 0, 0}, {4096, 24, 8, 4, 0}, {4096, 32, 16, 4, 0},
+      // Small areas whose last block would pass the end: one block is taken away.
+      {89, 4, 4, 0, 8}, {125, 8, 8, 4, 8}, {197, 16, 16, 12, 8},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.area_bytes + c.alignment);
+    std::vector<uint8_t> buffer(c.area_bytes + 32, 0xEE);
+    auto* aligned = reinterpret_cast<uint8_t*>((reinterpret_cast<uintptr_t>(buffer.data()) + 15) & ~uintptr_t{15});
+    uint8_t* area = aligned + c.area_offset;
+    FixHeap heap;
+    ASSERT_TRUE(heap.Init(area, c.area_bytes, c.block_size, c.alignment));
+    if (c.blocks != 0) {
+      EXPECT_EQ(heap.BlockCount(), c.blocks);
+    }
+    std::vector<uint8_t*> blocks;
+    while (auto* p = static_cast<uint8_t*>(heap.Alloc(c.block_size))) {
+      ASSERT_EQ(reinterpret_cast<uintptr_t>(p) % c.alignment, 0u);
+      ASSERT_GE(p, area + FixHeap::kHeaderBytes);
+      ASSERT_LE(p + c.block_size, area + c.area_bytes);
+      std::memset(p, static_cast<int>(blocks.size() + 1), c.block_size);
+      blocks.push_back(p);
+    }
+    ASSERT_EQ(blocks.size(), heap.BlockCount());
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+      for (std::size_t b = 0; b < c.block_size; ++b) ASSERT_EQ(blocks[i][b], static_cast<uint8_t>(i + 1)) << i;
+    }
+    // The bitmap survived the writes: every block frees once, in any order.
+    for (std::size_t i = blocks.size(); i-- > 0;) EXPECT_TRUE(heap.Free(blocks[i]));
+    EXPECT_EQ(heap.Alloc(c.block_size), blocks[0]);
+    EXPECT_EQ(buffer.back(), 0xEE);
   }
 }
 

@@ -226,6 +226,11 @@ TEST(ScriptLabels, FindLabelReturnsThePageBreakBeforeIt) {
   EXPECT_EQ(target->m_Page, 1u);  // the first of two labels of one name wins
   EXPECT_EQ(group->FindLabel(u"sTaRt"), target);
   EXPECT_EQ(group->FindLabel(u"NONE"), nullptr);
+  // Lookups follow the list as it changes: with the first label gone, the second.
+  delete target->GetNext();
+  ScriptStateNode* second = group->FindLabel(u"START");
+  ASSERT_NE(second, nullptr);
+  EXPECT_EQ(second->m_Page, 2u);
 }
 
 TEST(ScriptLabels, LabelWithoutPageBreakCannotBeJumpedTo) {
