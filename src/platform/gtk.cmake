@@ -1,0 +1,12 @@
+# The GTK 3 back end of the main window: window, menu bar, presenter, events and message boxes.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(GTK3 REQUIRED IMPORTED_TARGET gtk+-3.0)
+engine_library(platform_gtk
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/gtk_keymap.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/gtk_window.cpp
+  DEPS
+    platform
+  PRIVATE_DEPS
+    PkgConfig::GTK3
+)

@@ -1,0 +1,62 @@
+// The GTK back end of the main window: one object that is the window (menu bar
+// over an 800 x 600 drawing area, X11 class "MESRIN"), its presenter (a cairo
+// RGB24 copy of the back buffer), its event source and its message boxes.
+// GTK signals only queue events and record key state; the frame's pump takes
+// them in C++, so no exception crosses a GLib frame.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+class IMainWindow;
+class IPresenter;
+class IEventSource;
+class IMessageBox;
+
+// A monitor the display can use: its description and connector name.
+struct MonitorInfo {
+  std::u16string description;
+  std::u16string name;
+  int width = 0;
+  int height = 0;
+  int refresh_hz = 0;  // 0 when the display does not say
+};
+
+class GtkShell {
+ public:
+  // Opens the display (null when there is none) and makes the window, hidden,
+  // centred on the primary monitor, with `class_name` as its X11 class.
+  static std::unique_ptr<GtkShell> Open(const std::u16string& class_name, const std::u16string& title,
+                                        int width, int height);
+  // Whether a display can be opened (without making a window).
+  static bool DisplayAvailable();
+  ~GtkShell();
+  GtkShell(const GtkShell&) = delete;
+  GtkShell& operator=(const GtkShell&) = delete;
+
+  // Shows the window and installs it as the main window, presenter, event
+  // source and message boxes of the program; the destructor restores the previous ones.
+  void Install();
+  void Show();
+
+  // The monitors, the one the window is on first.
+  std::vector<MonitorInfo> Monitors() const;
+  // Puts full screen on monitor `index` of Monitors() from now on.
+  void UseMonitor(int index);
+
+  IMainWindow& window();
+  IPresenter& presenter();
+  IEventSource& events();
+  IMessageBox& boxes();
+
+  struct Impl;
+
+ private:
+  explicit GtkShell(std::unique_ptr<Impl> impl);
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace platform

@@ -1,0 +1,90 @@
+// The program's main window as the shell sees it: its menu bar (built from a
+// flat description, items greyed and radio items checked by command id), full
+// screen, and the pacing of frames to the display. The real window is GTK's;
+// the headless one keeps the state for tests.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "platform/message_box.h"
+
+namespace platform {
+
+// One entry of a menu description: a submenu opens a level that kEnd closes.
+// Texts mark their mnemonic with "&".
+struct MenuEntry {
+  enum Kind { kItem, kRadio, kSeparator, kSubmenu, kEnd };
+  Kind kind;
+  const char16_t* text = nullptr;
+  uint32_t id = 0;  // command of an item
+};
+
+class IMainWindow {
+ public:
+  virtual ~IMainWindow() = default;
+  // Builds the menu bar; choosing an item queues its command.
+  virtual void SetMenu(std::span<const MenuEntry> menu) = 0;
+  // Removes the top-level menu at `index` (0-based).
+  virtual void RemoveTopMenu(int index) = 0;
+  virtual void EnableMenuItem(uint32_t id, bool enabled) = 0;
+  // Checks the radio item `id` and clears the others of its group.
+  virtual void CheckMenuItem(uint32_t id) = 0;
+  virtual void SetMenuBarVisible(bool visible) = 0;
+  virtual bool IsMenuBarVisible() const = 0;
+  // Goes full screen on the window's monitor or back; false when it could not.
+  virtual bool SetFullScreen(bool full) = 0;
+  virtual bool IsFullScreen() const = 0;
+  // The owner handle for message boxes.
+  virtual WindowHandle Handle() = 0;
+  // Waits for the display's next refresh (the presented picture is then on
+  // screen); a window without a display returns at once.
+  virtual void WaitForRefresh() {}
+  // Blocks until a window event arrives or `timeout_ms` passes.
+  virtual void WaitForEvent(uint32_t timeout_ms) { (void)timeout_ms; }
+};
+
+// The window of tests: the menu's state by command id, nothing shown.
+class HeadlessMainWindow : public IMainWindow {
+ public:
+  void SetMenu(std::span<const MenuEntry> menu) override;
+  void RemoveTopMenu(int index) override;
+  void EnableMenuItem(uint32_t id, bool enabled) override;
+  void CheckMenuItem(uint32_t id) override;
+  void SetMenuBarVisible(bool visible) override { menu_visible_ = visible; }
+  bool IsMenuBarVisible() const override { return menu_visible_; }
+  bool SetFullScreen(bool full) override;
+  bool IsFullScreen() const override { return full_screen_; }
+  WindowHandle Handle() override { return this; }
+
+  // Whether an item of the menu has that id (removed menus' items are gone).
+  bool HasItem(uint32_t id) const;
+  bool IsEnabled(uint32_t id) const;
+  bool IsChecked(uint32_t id) const;
+  // Top-level menu texts in order.
+  std::vector<std::u16string> TopMenus() const;
+  // Whether full screen may be entered (a display that refuses it).
+  void SetFullScreenAllowed(bool allowed) { full_screen_allowed_ = allowed; }
+
+ private:
+  struct Item {
+    int top;        // index of its top-level menu
+    int group;      // radio group (consecutive radio items), -1 none
+    bool enabled = true;
+    bool checked = false;
+  };
+  std::map<uint32_t, Item> items_;
+  std::vector<std::u16string> tops_;
+  bool menu_visible_ = true;
+  bool full_screen_ = false;
+  bool full_screen_allowed_ = true;
+};
+
+// The window in use; headless until a window system installs its own.
+IMainWindow& MainWindow();
+IMainWindow* SetMainWindow(IMainWindow* window);
+
+}  // namespace platform

@@ -1,0 +1,213 @@
+#include "platform/gtk_window.h"
+
+#include <gtk/gtk.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <vector>
+
+#include "platform/event_source.h"
+#include "platform/gtk_keymap.h"
+#include "platform/main_window.h"
+#include "platform/presenter.h"
+
+namespace platform {
+namespace {
+
+TEST(GtkKeymapTest, LinuxKeysBecomeScanCodes) {
+  struct Row {
+    int linux_code;
+    int scan;
+  } rows[] = {
+      {1, 0x01},   {28, 0x1C},  {29, 0x1D},  {30, 0x1E}, {57, 0x39}, {71, 0x47}, {83, 0x53},
+      {87, 0x57},  {88, 0x58},  {96, 0x9C},  {97, 0x9D}, {100, 0xB8}, {103, 0xC8}, {105, 0xCB},
+      {106, 0xCD}, {108, 0xD0}, {111, 0xD3}, {0, 0},     {84, 0},    {200, 0},
+  };
+  for (const Row& row : rows) EXPECT_EQ(ScanCodeFromLinuxKey(row.linux_code), row.scan) << row.linux_code;
+}
+
+const MenuEntry kMenu[] = {
+    {MenuEntry::kSubmenu, u"システム"},
+    {MenuEntry::kRadio, u"通常", 40004},
+    {MenuEntry::kRadio, u"２倍速", 40005},
+    {MenuEntry::kSeparator},
+    {MenuEntry::kItem, u"終了(&X)", 40000},
+    {MenuEntry::kEnd},
+};
+
+// Runs the GLib loop until `done` or two seconds pass.
+template <class Done>
+bool RunUntil(Done done) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    g_main_context_iteration(nullptr, FALSE);
+  }
+  return true;
+}
+
+class GtkShellTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    shell_ = GtkShell::Open(u"MESRIN", u"test", 800, 600);
+    if (!shell_) GTEST_SKIP() << "no display";
+    shell_->window().SetMenu(kMenu);
+    shell_->Install();
+    shell_->Show();
+    widget_ = static_cast<GtkWidget*>(shell_->window().Handle());
+    ASSERT_TRUE(RunUntil([&] { return gtk_widget_get_mapped(widget_); }));
+  }
+
+  // Sends a key through the window as the X server would.
+  void Key(bool down, guint keyval, int linux_code, guint state = 0) {
+    GdkEvent* event = gdk_event_new(down ? GDK_KEY_PRESS : GDK_KEY_RELEASE);
+    event->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(widget_)));
+    event->key.keyval = keyval;
+    event->key.hardware_keycode = static_cast<guint16>(linux_code + 8);
+    event->key.state = state;
+    gdk_event_set_device(event, gdk_seat_get_keyboard(gdk_display_get_default_seat(gdk_display_get_default())));
+    gtk_main_do_event(event);
+    gdk_event_free(event);
+  }
+
+  std::vector<WindowEvent> Drain() {
+    std::vector<WindowEvent> out;
+    WindowEvent e;
+    while (EventSource().PeekEvent(e)) out.push_back(e);
+    return out;
+  }
+
+  static bool HasCommand(const std::vector<WindowEvent>& events, uint32_t id) {
+    for (const WindowEvent& e : events) {
+      if (e.message == WindowMessage::kCommand && e.value == id) return true;
+    }
+    return false;
+  }
+
+  std::unique_ptr<GtkShell> shell_;
+  GtkWidget* widget_ = nullptr;
+};
+
+TEST_F(GtkShellTest, WindowHasTheClassTheAreaAndTheMenuBar) {
+  GtkWidget* box = gtk_bin_get_child(GTK_BIN(widget_));
+  GList* children = gtk_container_get_children(GTK_CONTAINER(box));
+  ASSERT_EQ(g_list_length(children), 2u);
+  GtkWidget* menubar = GTK_WIDGET(children->data);
+  GtkWidget* area = GTK_WIDGET(children->next->data);
+  g_list_free(children);
+  EXPECT_TRUE(GTK_IS_MENU_BAR(menubar));
+  EXPECT_TRUE(gtk_widget_get_visible(menubar));
+  ASSERT_TRUE(RunUntil([&] { return gtk_widget_get_allocated_width(area) == 800; }));
+  EXPECT_EQ(gtk_widget_get_allocated_height(area), 600);
+  EXPECT_STREQ(gdk_get_program_class(), "MESRIN");
+}
+
+TEST_F(GtkShellTest, KeysReachTheStateAndAcceleratorsBecomeCommands) {
+  Key(true, GDK_KEY_a, 30);
+  uint8_t keys[kKeyboardKeys];
+  ASSERT_TRUE(EventSource().ReadKeyboard(keys));
+  EXPECT_EQ(keys[0x1E], 0x80);
+  Key(false, GDK_KEY_a, 30);
+  Key(true, GDK_KEY_Up, 103);
+  ASSERT_TRUE(EventSource().ReadKeyboard(keys));
+  EXPECT_EQ(keys[0x1E], 0);
+  EXPECT_EQ(keys[0xC8], 0x80);
+  Drain();
+
+  Key(true, GDK_KEY_z, 44, GDK_CONTROL_MASK);
+  Key(true, GDK_KEY_F10, 68);
+  Key(true, GDK_KEY_Return, 28, GDK_MOD1_MASK);
+  std::vector<WindowEvent> events = Drain();
+  EXPECT_TRUE(HasCommand(events, 40012));
+  EXPECT_TRUE(HasCommand(events, 40002));
+  EXPECT_TRUE(HasCommand(events, 40001));
+  // F10 went to the program, not to the menu bar.
+  GtkWidget* box = gtk_bin_get_child(GTK_BIN(widget_));
+  GList* children = gtk_container_get_children(GTK_CONTAINER(box));
+  EXPECT_EQ(gtk_menu_shell_get_selected_item(GTK_MENU_SHELL(children->data)), nullptr);
+  g_list_free(children);
+}
+
+TEST_F(GtkShellTest, CloseQueuesTheCloseMessageAndTheWindowStays) {
+  Drain();
+  gtk_window_close(GTK_WINDOW(widget_));
+  std::vector<WindowEvent> events;
+  ASSERT_TRUE(RunUntil([&] {
+    for (const WindowEvent& e : Drain()) events.push_back(e);
+    for (const WindowEvent& e : events) {
+      if (e.message == WindowMessage::kClose) return true;
+    }
+    return false;
+  }));
+  EXPECT_TRUE(gtk_widget_get_visible(widget_));
+}
+
+TEST_F(GtkShellTest, MenuItemsQueueCommandsUnlessTheProgramChecksThem) {
+  Drain();
+  shell_->window().CheckMenuItem(40005);
+  EXPECT_FALSE(HasCommand(Drain(), 40005));
+  shell_->window().EnableMenuItem(40000, false);
+  GtkWidget* box = gtk_bin_get_child(GTK_BIN(widget_));
+  GList* children = gtk_container_get_children(GTK_CONTAINER(box));
+  GtkWidget* top = GTK_WIDGET(g_list_first(gtk_container_get_children(GTK_CONTAINER(children->data)))->data);
+  g_list_free(children);
+  GtkWidget* sub = gtk_menu_item_get_submenu(GTK_MENU_ITEM(top));
+  GList* items = gtk_container_get_children(GTK_CONTAINER(sub));
+  GtkWidget* radio_first = GTK_WIDGET(items->data);
+  GtkWidget* exit_item = GTK_WIDGET(g_list_last(items)->data);
+  g_list_free(items);
+  EXPECT_STREQ(gtk_menu_item_get_label(GTK_MENU_ITEM(exit_item)), "終了(_X)");
+  EXPECT_FALSE(gtk_widget_get_sensitive(exit_item));
+  gtk_menu_item_activate(GTK_MENU_ITEM(radio_first));
+  EXPECT_TRUE(HasCommand(Drain(), 40004));
+}
+
+TEST_F(GtkShellTest, PresentedPixelsReachTheScreen) {
+  std::vector<uint8_t> pixels(800 * 600 * 4);
+  for (int y = 0; y < 600; ++y) {
+    for (int x = 0; x < 800; ++x) {
+      uint8_t* p = &pixels[(y * 800 + x) * 4];
+      p[0] = static_cast<uint8_t>(x), p[1] = static_cast<uint8_t>(y), p[2] = static_cast<uint8_t>(x ^ y), p[3] = 0;
+    }
+  }
+  PixelBuffer buffer{pixels.data(), 800 * 4, 800, 600};
+  shell_->presenter().Present(buffer, PresentRect{0, 0, 800, 600});
+  GtkWidget* box = gtk_bin_get_child(GTK_BIN(widget_));
+  GList* children = gtk_container_get_children(GTK_CONTAINER(box));
+  GtkWidget* area = GTK_WIDGET(children->next->data);
+  g_list_free(children);
+  GdkPixbuf* shot = nullptr;
+  auto matches = [&] {
+    if (shot != nullptr) g_object_unref(shot);
+    shot = gdk_pixbuf_get_from_window(gtk_widget_get_window(area), 0, 0, 800, 600);
+    if (shot == nullptr) return false;
+    const guchar* row = gdk_pixbuf_get_pixels(shot);
+    int stride = gdk_pixbuf_get_rowstride(shot), n = gdk_pixbuf_get_n_channels(shot);
+    for (int y = 0; y < 600; y += 7) {
+      for (int x = 0; x < 800; x += 5) {
+        const guchar* q = row + y * stride + x * n;
+        const uint8_t* p = &pixels[(y * 800 + x) * 4];
+        if (q[0] != p[2] || q[1] != p[1] || q[2] != p[0]) return false;
+      }
+    }
+    return true;
+  };
+  EXPECT_TRUE(RunUntil(matches));
+  if (shot != nullptr) g_object_unref(shot);
+}
+
+TEST_F(GtkShellTest, FullScreenHidesTheMenuBarAndComesBack) {
+  IMainWindow& window = shell_->window();
+  ASSERT_TRUE(window.SetFullScreen(true));
+  EXPECT_TRUE(window.IsFullScreen());
+  EXPECT_FALSE(window.IsMenuBarVisible());
+  window.SetMenuBarVisible(true);
+  EXPECT_TRUE(window.IsMenuBarVisible());
+  ASSERT_TRUE(window.SetFullScreen(false));
+  EXPECT_FALSE(window.IsFullScreen());
+  EXPECT_TRUE(window.IsMenuBarVisible());
+  EXPECT_FALSE(shell_->Monitors().empty());
+}
+
+}  // namespace
+}  // namespace platform
