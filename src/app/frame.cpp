@@ -6,6 +6,7 @@
 #include "dxdraw/view.h"
 #include "platform/clock.h"
 #include "platform/file.h"
+#include "platform/main_window.h"
 #include "platform/message_box.h"
 #include "platform/service.h"
 
@@ -28,7 +29,7 @@ constexpr DrawSpeed kDrawSpeeds[] = {
 };
 
 bool ConfirmClose() {
-  return platform::ShowMessageBox(nullptr, u"終了してもよろしいですか？", u"終了",
+  return platform::ShowMessageBox(platform::MainWindow().Handle(), u"終了してもよろしいですか？", u"終了",
                                   platform::MB_YESNO | platform::MB_ICONQUESTION |
                                       platform::MB_DEFBUTTON2) == platform::IDYES;
 }
@@ -134,7 +135,7 @@ void Frame::DefaultWindowProc(const platform::WindowEvent& event) {
       } else if (event.value >= kCommandDrawSpeedFirst && event.value <= kCommandDrawSpeedLast) {
         ApplyDrawSpeed(event.value);
       } else if (event.value == kCommandStepBack) {
-        if (platform::ShowMessageBox(nullptr, u"シナリオを少し戻ります。よろしいですか？", u"確認",
+        if (platform::ShowMessageBox(platform::MainWindow().Handle(), u"シナリオを少し戻ります。よろしいですか？", u"確認",
                                      platform::MB_YESNO) == platform::IDYES) {
           m_Request = kRequestStepBack;
         }

@@ -1,0 +1,374 @@
+#include "app/startup.h"
+
+#include <sys/stat.h>
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <memory>
+
+#include "app/cmdline.h"
+#include "app/frame.h"
+#include "app/input.h"
+#include "app/settings.h"
+#include "app/winapp.h"
+#include "archive/archive.h"
+#include "core/act.h"
+#include "core/exception.h"
+#include "dxdraw/drawview.h"
+#include "dxdraw/dxscreen.h"
+#include "dxdraw/dxsurface.h"
+#include "dxdraw/pixel.h"
+#include "platform/file.h"
+#include "platform/main_window.h"
+#include "platform/profile.h"
+#include "platform/text.h"
+#include "platform/wformat.h"
+#include "sound/sound.h"
+
+namespace App {
+
+namespace {
+
+constexpr std::u16string_view kUserSubfolder = u"/quelvastor/mesrin_trial";
+constexpr int kScreenWidth = 800;
+constexpr int kScreenHeight = 600;
+constexpr uint32_t kRequiredDirectX = 0x700;
+constexpr const char16_t* kSystemSoundNames[] = {u"SUBMIT.WAV", u"CANCEL.WAV"};
+constexpr int kSoundChannels = 4;
+// Commands greyed before every game run, and while the logo shows.
+constexpr uint32_t kGreyedPerRun[] = {kCmdBackToTitle, kCmdSave, kCmdLoad, kCmdVariables, kCmdStepBack};
+constexpr uint32_t kGreyedDuringLogo[] = {kCmdSoundSettings, kCmdSystemSettings, kCmdChangeName};
+
+// What one run of the program holds; cleared at its end.
+struct ShellState {
+  std::u16string program_path;
+  std::u16string program_directory;
+  std::u16string user_folder;
+  std::u16string settings_path;
+  std::u16string data_folder;
+  IArchive* archives[3] = {};  // system, script, sound
+  DxDraw::DxSurface* system_picture = nullptr;
+  std::vector<std::u16string> fonts;
+  int exit_code = 0;  // set by a start that must end non-zero after an orderly shut-down
+};
+
+ShellState& State() {
+  static ShellState state;
+  return state;
+}
+
+void ShowError(ShellSystems& sys, const std::u16string& text) {
+  platform::ShowMessageBox(sys.MainWindowHandle(), text, u"エラー", platform::MB_OK);
+}
+
+void ShowMissing(ShellSystems& sys, const MissingSubsystem& missing) {
+  ShowError(sys, platform::FormatString(u"%s がありません。起動を続けられません。", missing.name.c_str()));
+}
+
+std::u16string WithSlash(std::u16string folder) {
+  if (!folder.empty() && folder.back() != u'/') folder += u'/';
+  return folder;
+}
+
+void ReleaseArchives() {
+  for (IArchive*& archive : State().archives) {
+    if (archive != nullptr) archive->Release();
+    archive = nullptr;
+  }
+}
+
+// Leaves a game run in order: the greyed commands, the session, the system sounds.
+void StopSystemSounds(ShellSystems& sys) {
+  for (int channel = 0; channel < kSoundChannels; ++channel) sys.StopChannel(channel);
+}
+
+void LoadSystemSounds(ShellSystems& sys) {
+  if (!sys.IsSoundEnabled()) return;
+  for (int slot = 0; slot < 2; ++slot) {
+    uint32_t size = 0;
+    void* data = LoadArchiveFile(State().archives[0], kSystemSoundNames[slot], nullptr, &size);
+    if (data == nullptr) continue;
+    sys.LoadWaveSlot(slot, data, size);
+    std::free(data);
+  }
+}
+
+void GreyCommands(std::span<const uint32_t> ids, bool enabled) {
+  for (uint32_t id : ids) EnableMenuCommand(id, enabled);
+}
+
+// Level 4: the data, the system resources, the logo and the game runs.
+void RunGameBody(ShellSystems& sys) {
+  ShellState& state = State();
+  UserSettings& settings = Settings();
+  state.data_folder = sys.FileExists(u"system.saf") ? u"./" : u"../data/";
+  const std::u16string& data = state.data_folder;
+  state.archives[0] = sys.OpenSafArchive(data + u"system.saf");
+  bool development = sys.FileExists(data + u"script/data/_start.txt") && !settings.options.archives_always;
+  if (development) {
+    state.archives[1] = sys.OpenDirArchive(data + u"script/data");
+    state.archives[2] = sys.OpenDirArchive(data + u"script/sound");
+  } else {
+    state.archives[1] = sys.OpenSafArchive(data + u"script.saf");
+    state.archives[2] = sys.OpenSafArchive(data + u"sound.saf");
+  }
+  // Every archive is checked, the system one too: the sounds and the SYSTEM
+  // picture come from it. The player learns where the data was looked for.
+  if (state.archives[0] == nullptr || state.archives[1] == nullptr || state.archives[2] == nullptr) {
+    ShowError(sys, platform::FormatString(u"データがありません。(%s)", data.c_str()));
+    state.exit_code = 1;
+    throw MakeError(u"main", 522, kErrorTypeQuit, nullptr, u"データがありません。");
+  }
+  LoadSystemSounds(sys);
+  LinkACT(15, MakeACT(FrameCounterProc, 0));
+  state.system_picture = sys.LoadSystemPicture(state.archives[0]);
+  state.fonts = sys.ListFonts();
+  sys.SetMasterVolume(sys.VolumeToAttenuation(settings.game.main_volume * 255 / 100));
+  sys.LoadSystemConfig();
+  GreyCommands(kGreyedPerRun, false);
+  GreyCommands(kGreyedDuringLogo, false);
+  try {
+    sys.ShowBrandLogo();
+  } catch (const ScriptException&) {
+    // A request made while the logo shows has no script to go to: the game starts.
+  }
+  GreyCommands(kGreyedDuringLogo, true);
+  int r = 0;
+  do {
+    GreyCommands(kGreyedPerRun, false);
+    r = sys.RunGameSession(u"_start.txt", r);
+    StopSystemSounds(sys);
+  } while (r != 0);
+}
+
+void RunGame(ShellSystems& sys) {
+  // The tear-down runs on every way out, then the record goes on.
+  struct TearDown {
+    ShellSystems& sys;
+    ~TearDown() {
+      ShellState& s = State();
+      s.fonts.clear();
+      if (s.system_picture != nullptr) s.system_picture->Release();
+      s.system_picture = nullptr;
+      try {
+        sys.EndScriptRuntime();
+      } catch (const MissingSubsystem&) {
+      }
+      StopSystemSounds(sys);
+      ReleaseArchives();
+    }
+  } tear_down{sys};
+  RunGameBody(sys);
+}
+
+// Level 3: devices, the screen, then the game. 0 after a normal run, 1 after a start-up failure box.
+int RunDirectX(ShellSystems& sys, Frame& frame) {
+  UserSettings& settings = Settings();
+  InitACT();
+  uint32_t version = sys.GetDirectXVersion();
+  DebugPrintf(u"DirectX=%X\n", version);
+  if (version < kRequiredDirectX) {
+    ShowError(sys, u"このゲームをプレイするには DirectX7か、それ以上のバーションをインストールする必要があります。");
+    TermACT();
+    return 1;
+  }
+  if (sys.InitDisplay(settings.game.full_screen != 0, settings.options.select_driver,
+                      settings.words.refresh_rate) != 0) {
+    sys.DeleteDisplay();
+    ShowError(sys, u"ディスプレイの初期化に失敗しました。");
+    TermACT();
+    return 1;
+  }
+  if (!sys.IsDisplayWindowed()) platform::MainWindow().SetMenuBarVisible(false);
+  DxDraw::InitDxDraw();
+  if (settings.options.simd_off) DxDraw::SetSimdEnabled(0);
+
+  DxDraw::DrawGroup* root = new DxDraw::DrawGroup();
+  root->SetPosition(0, 0);
+
+  SOUNDCONFIG config{};
+  config.enable = settings.sound_enable;
+  switch (settings.words.sound_freq) {
+    case 1: config.samplesPerSec = 22050; break;
+    case 2: config.samplesPerSec = 11025; break;
+    default: config.samplesPerSec = 44100; break;
+  }
+  config.channels = 2;
+  config.bitsPerSample = 16;
+  config.cooperativeLevel = 2;
+  config.highPriority = settings.words.sound_priority > 0 ? 1 : 0;
+  config.segmentPlayer = 0;
+  StreamSize = settings.words.stream_size;
+  if (sys.InitSound(config) != 0) {
+    root->Release();
+    sys.DeleteDisplay();
+    TermACT();
+    return 1;
+  }
+  if (!sys.InitInput()) {
+    root->Release();
+    sys.DeleteDisplay();
+    sys.ShutdownSound();
+    TermACT();
+    return 1;
+  }
+
+  DxDraw::DxScreenSurface32* screen = nullptr;
+  // The devices go in reverse order on every way out; only RunGame's records
+  // are caught here, any other goes on to the program's catcher.
+  auto tear_down = [&] {
+    frame.SetRoot(nullptr);
+    frame.SetScreen(nullptr);
+    if (screen != nullptr) screen->Release();
+    TermACT();
+    root->Release();
+    settings.windowed = sys.IsDisplayWindowed() ? 1 : 0;
+    sys.DeleteDisplay();
+    sys.ShutdownSound();
+  };
+  try {
+    sys.ApplyChannelVolumes(settings);
+    CheckMenuRadio(kCmdMessageSpeedFirst, kCmdMessageSpeedLast, MessageSpeedCommand(settings.words.message_wait));
+    sys.SetMessageSpeed(settings.words.message_wait);
+    CheckMenuRadio(kCmdAutoSpeedFirst, kCmdAutoSpeedLast, AutoSpeedCommand(settings.words.message_skip));
+    sys.SetAutoSpeed(settings.words.message_skip);
+
+    screen = new DxDraw::DxScreenSurface32();
+    screen->Resize(kScreenWidth, kScreenHeight);
+    CheckMenuRadio(kCmdDrawSpeedFirst, kCmdDrawSpeedLast, DrawSpeedCommand(settings.words.skip_frame));
+    int32_t skip = settings.words.skip_frame == 0 ? 1 : static_cast<int32_t>(settings.words.skip_frame) - 1;
+    screen->SetSkip(skip, skip);
+    frame.SetSkipFrame(settings.words.skip_frame);
+    root->AddChild(screen);
+    frame.SetRoot(root);
+    frame.SetPresenter(sys.MainPresenter());
+    frame.SetScreen(screen);
+    try {
+      RunGame(sys);
+    } catch (const ExceptionHandle& record) {
+      if (record.Type != kErrorTypeQuit) {
+        DebugPrintf(u"Exception Error:\n");
+        DebugReportException(record);
+      }
+    } catch (const ScriptException&) {
+      // A request with no script left to take it ends the run like a quit.
+    } catch (const MissingSubsystem& missing) {
+      ShowMissing(sys, missing);
+      State().exit_code = 1;
+    }
+  } catch (...) {
+    tear_down();
+    throw;
+  }
+  tear_down();
+  return 0;
+}
+
+// Level 2: folders, settings, command line, window; RunDirectX; the write-back.
+int WinAppRun(ShellSystems& sys, std::span<const std::string> args) {
+  ShellState& state = State();
+  UserSettings& settings = Settings();
+  std::vector<std::string> argv;
+  argv.push_back(platform::Utf16ToUtf8(sys.ExecutablePath()));
+  argv.insert(argv.end(), args.begin(), args.end());
+  std::u16string command_line = QuoteArguments(argv);
+  ProgramPaths paths = ParseProgramPath(command_line);
+  state.program_path = paths.path;
+  state.program_directory = paths.directory;
+
+  std::u16string home = sys.DataHome();
+  state.user_folder = home.empty() ? paths.directory : home + std::u16string(kUserSubfolder);
+  CreateDirectoryPath(WithSlash(state.user_folder));
+  state.settings_path = WithSlash(state.user_folder) + std::u16string(kSettingsFileName);
+  platform::Profile profile = platform::Profile::Load(platform::WidePath(state.settings_path));
+  ReadSettings(profile, settings);
+  if (!settings.extra_options.empty()) command_line += u" " + settings.extra_options;
+  ParseCommandLine(command_line, settings);
+
+  ResetMenuCommands();
+  sys.CreateMainWindow(settings.options.debug_level != 0);
+  if (!paths.directory.empty() && ::chdir(platform::Utf16ToUtf8(paths.directory).c_str()) != 0) {
+    DebugPrintf(u"chdir failed: %s\n", paths.directory.c_str());
+  }
+
+  Frame frame;
+  Frame* previous_frame = SetCurrentFrame(&frame);
+  WinApp app(sys, frame);
+  frame.SetWindowProc(&app);
+  InstallScriptFrame();
+  struct Restore {
+    Frame* previous;
+    ~Restore() { SetCurrentFrame(previous); }
+  } restore{previous_frame};
+  RunDirectX(sys, frame);
+
+  platform::Profile latest = platform::Profile::Load(platform::WidePath(state.settings_path));
+  uint32_t message_speed = settings.words.message_wait;
+  uint32_t auto_speed = settings.words.message_skip;
+  try {
+    message_speed = sys.GetMessageSpeed();
+    auto_speed = sys.GetAutoSpeed();
+  } catch (const MissingSubsystem&) {
+  }
+  WriteSettings(latest, settings, message_speed, auto_speed);
+  if (!latest.Save(platform::WidePath(state.settings_path))) {
+    DebugPrintf(u"settings not written: %s\n", state.settings_path.c_str());
+  }
+  return state.exit_code;
+}
+
+}  // namespace
+
+void CreateDirectoryPath(std::u16string_view path) {
+  std::string native = platform::Utf16ToUtf8(path);
+  for (std::size_t at = 1; at <= native.size(); ++at) {
+    if (at < native.size() && native[at] != '/') continue;
+    if (at < native.size() && at + 1 < native.size() && native[at + 1] == '/') continue;
+    std::string prefix = native.substr(0, at);
+    struct stat st;
+    if (::stat(prefix.c_str(), &st) == 0) {
+      if (S_ISDIR(st.st_mode)) continue;
+    } else if (errno == ENOENT && ::mkdir(prefix.c_str(), 0700) == 0) {
+      continue;
+    }
+    platform::ShowMessageBox(nullptr, platform::FormatString(u"Error: 無効なディレクトリ名です。(%s)",
+                                                             std::u16string(path).c_str()),
+                             u"エラー", platform::MB_ICONWARNING);
+    throw ProgramExit{1};
+  }
+}
+
+int RunProgram(ShellSystems& sys, std::span<const std::string> args) {
+  if (!sys.LockSingleInstance()) return 0;
+  State() = ShellState();
+  Settings() = UserSettings();
+  int code = 0;
+  try {
+    code = WinAppRun(sys, args);
+  } catch (const ExceptionHandle& record) {
+    if (record.Type != kErrorTypeQuit) {
+      MessageBoxF(nullptr, (std::u16string(kProductTitle) + u" Exception Error").c_str(), u"%s",
+                  FormatExceptionReport(record).c_str());
+    }
+    code = 1;
+  } catch (const ProgramExit& exit) {
+    code = exit.code;
+  } catch (const MissingSubsystem& missing) {
+    ShowMissing(sys, missing);
+    code = 1;
+  }
+  sys.DestroyMainWindow();
+  return code;
+}
+
+const std::u16string& DataFolder() { return State().data_folder; }
+const std::u16string& UserFolder() { return State().user_folder; }
+const std::vector<std::u16string>& FontList() { return State().fonts; }
+DxDraw::DxSurface* SystemPicture() { return State().system_picture; }
+IArchive* SystemArchive() { return State().archives[0]; }
+IArchive* ScriptArchive() { return State().archives[1]; }
+IArchive* SoundArchive() { return State().archives[2]; }
+
+}  // namespace App

@@ -1,0 +1,221 @@
+#include "app/winapp.h"
+
+#include <map>
+
+#include "app/settings.h"
+#include "app/startup.h"
+#include "platform/message_box.h"
+
+namespace App {
+
+namespace {
+
+using platform::MenuEntry;
+
+const MenuEntry kMainMenu[] = {
+    {MenuEntry::kSubmenu, u"システム"},
+    {MenuEntry::kSubmenu, u"描画速度"},
+    {MenuEntry::kRadio, u"通常", 40004},
+    {MenuEntry::kRadio, u"２倍速", 40005},
+    {MenuEntry::kRadio, u"４倍速", 40006},
+    {MenuEntry::kRadio, u"８倍速", 40007},
+    {MenuEntry::kRadio, u"１６倍速", 40008},
+    {MenuEntry::kRadio, u"自動", 40009},
+    {MenuEntry::kEnd},
+    {MenuEntry::kSubmenu, u"メッセージ"},
+    {MenuEntry::kSubmenu, u"表示"},
+    {MenuEntry::kRadio, u"遅い", 40017},
+    {MenuEntry::kRadio, u"普通", 40018},
+    {MenuEntry::kRadio, u"速い", 40019},
+    {MenuEntry::kRadio, u"最速", 40020},
+    {MenuEntry::kEnd},
+    {MenuEntry::kSubmenu, u"オート速度"},
+    {MenuEntry::kRadio, u"遅い", 40022},
+    {MenuEntry::kRadio, u"普通", 40023},
+    {MenuEntry::kRadio, u"速い", 40024},
+    {MenuEntry::kRadio, u"最速", 40025},
+    {MenuEntry::kEnd},
+    {MenuEntry::kEnd},
+    {MenuEntry::kItem, u"サウンド設定", 40027},
+    {MenuEntry::kItem, u"システム設定", 40028},
+    {MenuEntry::kItem, u"名前変更", 40029},
+    {MenuEntry::kItem, u"マニュアル", 40030},
+    {MenuEntry::kSeparator},
+    {MenuEntry::kItem, u"終了(&X)", 40000},
+    {MenuEntry::kEnd},
+    {MenuEntry::kSubmenu, u"シナリオ"},
+    {MenuEntry::kItem, u"タイトルに戻る(&X)", 40003},
+    {MenuEntry::kSeparator},
+    {MenuEntry::kItem, u"セーブする(&S)", 40010},
+    {MenuEntry::kItem, u"ロードする(&L)", 40011},
+    {MenuEntry::kEnd},
+    {MenuEntry::kSubmenu, u"デバッグ"},
+    {MenuEntry::kItem, u"変数表示", 40013},
+    {MenuEntry::kEnd},
+};
+
+struct CommandState {
+  bool enabled = true;
+  bool checked = false;
+};
+
+std::map<uint32_t, CommandState>& Commands() {
+  static std::map<uint32_t, CommandState> commands;
+  return commands;
+}
+
+// Message speed indices by command 40017-40020, auto speed by 40021-40025.
+constexpr uint32_t kMessageSpeedIndex[] = {3, 2, 1, 0};
+constexpr uint32_t kAutoSpeedIndex[] = {0, 4, 3, 2, 1};
+
+}  // namespace
+
+std::span<const platform::MenuEntry> MainMenu() { return kMainMenu; }
+
+void EnableMenuCommand(uint32_t id, bool enabled) {
+  Commands()[id].enabled = enabled;
+  platform::MainWindow().EnableMenuItem(id, enabled);
+}
+
+bool IsMenuCommandEnabled(uint32_t id) {
+  auto it = Commands().find(id);
+  return it == Commands().end() || it->second.enabled;
+}
+
+void CheckMenuRadio(uint32_t first, uint32_t last, uint32_t id) {
+  for (uint32_t c = first; c <= last; ++c) Commands()[c].checked = c == id;
+  platform::MainWindow().CheckMenuItem(id);
+}
+
+bool IsMenuCommandChecked(uint32_t id) {
+  auto it = Commands().find(id);
+  return it != Commands().end() && it->second.checked;
+}
+
+void ResetMenuCommands() { Commands().clear(); }
+
+uint32_t MessageSpeedCommand(uint32_t index) {
+  for (uint32_t i = 0; i < 4; ++i) {
+    if (kMessageSpeedIndex[i] == index) return kCmdMessageSpeedFirst + i;
+  }
+  return kCmdMessageSpeedFirst + 1;
+}
+
+uint32_t AutoSpeedCommand(uint32_t index) {
+  for (uint32_t i = 0; i < 5; ++i) {
+    if (kAutoSpeedIndex[i] == index) return kCmdAutoSpeedFirst + i;
+  }
+  return kCmdAutoSpeedFirst + 2;
+}
+
+uint32_t DrawSpeedCommand(uint32_t skip_frame) {
+  switch (skip_frame) {
+    case 2: return 40005;
+    case 4: return 40006;
+    case 8: return 40007;
+    case 16: return 40008;
+    case 0: return 40009;
+    default: return 40004;
+  }
+}
+
+void WinApp::OnWindowMessage(const platform::WindowEvent& event) {
+  switch (event.message) {
+    case platform::WindowMessage::kCommand:
+      // A greyed command does nothing, whether from the menu or an accelerator.
+      if (!IsMenuCommandEnabled(event.value)) return;
+      OnCommand(event.value);
+      return;
+    case platform::WindowMessage::kMouseMove:
+      OnMouseMove(event.y);
+      return;
+    case platform::WindowMessage::kClose:
+    case platform::WindowMessage::kActivate:
+    case platform::WindowMessage::kCharacter:
+    case platform::WindowMessage::kPaint:
+      m_Frame.DefaultWindowProc(event);
+      return;
+  }
+}
+
+void WinApp::OnCommand(uint32_t id) {
+  platform::WindowEvent forward{platform::WindowMessage::kCommand, id};
+  if (id >= kCmdDrawSpeedFirst && id <= kCmdDrawSpeedLast) {
+    CheckMenuRadio(kCmdDrawSpeedFirst, kCmdDrawSpeedLast, id);
+    m_Frame.DefaultWindowProc(forward);
+    Settings().words.skip_frame = m_Frame.GetSkipFrame();
+    return;
+  }
+  if (id >= kCmdMessageSpeedFirst && id <= kCmdMessageSpeedLast) {
+    CheckMenuRadio(kCmdMessageSpeedFirst, kCmdMessageSpeedLast, id);
+    m_Systems.SetMessageSpeed(kMessageSpeedIndex[id - kCmdMessageSpeedFirst]);
+    return;
+  }
+  if (id >= kCmdAutoSpeedFirst && id <= kCmdAutoSpeedLast) {
+    CheckMenuRadio(kCmdAutoSpeedFirst, kCmdAutoSpeedLast, id);
+    m_Systems.SetAutoSpeed(kAutoSpeedIndex[id - kCmdAutoSpeedFirst]);
+    return;
+  }
+  switch (id) {
+    case kCmdExit:
+    case kCmdBackToTitle:
+    case kCmdStepBack:
+      m_Frame.DefaultWindowProc(forward);
+      break;
+    case kCmdToggleFullScreen:
+      ToggleFullScreen();
+      break;
+    case kCmdSave:
+      if (m_Systems.ShowSaveLoadDialog(0) != -1) m_Systems.ShowNotice(u"セーブしました", 2000);
+      break;
+    case kCmdLoad: {
+      int slot = m_Systems.ShowSaveLoadDialog(1);
+      if (slot != -1) {
+        m_Systems.SetLoadSlot(slot);
+        m_Frame.SetRequest(kRequestLoad);
+      }
+      break;
+    }
+    case kCmdVariables:
+      m_Systems.ShowVariableDialog();
+      break;
+    case kCmdFlags:
+      m_Systems.ShowFlagDialog();
+      break;
+    case kCmdSoundSettings:
+      m_Systems.ShowSoundDialog();
+      break;
+    case kCmdSystemSettings:
+      m_Systems.ShowSystemSettings();
+      break;
+    case kCmdChangeName:
+      m_Systems.ShowNameDialog();
+      break;
+    case kCmdManual:
+      m_Systems.ShowManual();
+      break;
+    default:  // F10 and the ids without an action reach the frame unchanged
+      m_Frame.DefaultWindowProc(forward);
+      break;
+  }
+}
+
+void WinApp::ToggleFullScreen() {
+  platform::IMainWindow& window = platform::MainWindow();
+  bool full = !window.IsFullScreen();
+  if (full) window.SetMenuBarVisible(false);
+  // A switch that failed leaves the window as it was, with its menu bar.
+  if (!window.SetFullScreen(full) || !window.IsFullScreen()) window.SetMenuBarVisible(true);
+}
+
+void WinApp::OnMouseMove(int32_t y) {
+  platform::IMainWindow& window = platform::MainWindow();
+  if (!window.IsFullScreen()) return;
+  if (y < kMenuRevealHeight && !window.IsMenuBarVisible()) {
+    window.SetMenuBarVisible(true);
+  } else if (y >= kMenuRevealHeight && window.IsMenuBarVisible()) {
+    window.SetMenuBarVisible(false);
+  }
+}
+
+}  // namespace App

@@ -1,0 +1,80 @@
+// The main window's procedure: the program's menu 110 and accelerators 128,
+// the close confirmation, typed characters, activation, and the full-screen
+// menu bar that shows while the pointer touches the top of the screen. Commands
+// that must interrupt running script code only set the frame's request word.
+// The enabled and checked state of every command is kept here, so a greyed
+// command's accelerator does nothing, in a window and in full screen alike.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "app/frame.h"
+#include "platform/main_window.h"
+
+namespace App {
+
+class ShellSystems;
+
+// Command ids of menu 110 and accelerator table 128.
+enum : uint32_t {
+  kCmdExit = 40000,
+  kCmdToggleFullScreen = 40001,  // Alt+Enter
+  kCmdF10 = 40002,               // passed to the frame unchanged
+  kCmdBackToTitle = 40003,
+  kCmdDrawSpeedFirst = 40004,    // 40004-40009
+  kCmdDrawSpeedLast = 40009,
+  kCmdSave = 40010,
+  kCmdLoad = 40011,
+  kCmdStepBack = 40012,          // Ctrl+Z
+  kCmdVariables = 40013,
+  kCmdFlags = 40014,
+  kCmdMessageSpeedFirst = 40017,  // 40017-40020: slow to fastest
+  kCmdMessageSpeedLast = 40020,
+  kCmdAutoSpeedFirst = 40021,     // 40021-40025
+  kCmdAutoSpeedLast = 40025,
+  kCmdSoundSettings = 40027,
+  kCmdSystemSettings = 40028,
+  kCmdChangeName = 40029,
+  kCmdManual = 40030,
+};
+
+// Menu 110 as the window builds it; the third top-level menu is the debug menu.
+std::span<const platform::MenuEntry> MainMenu();
+inline constexpr int kDebugMenuIndex = 2;
+
+// The pointer shows the full-screen menu bar within this many pixels of the top.
+inline constexpr int32_t kMenuRevealHeight = 2;
+
+// Greys or enables a command: its menu item and its accelerator.
+void EnableMenuCommand(uint32_t id, bool enabled);
+bool IsMenuCommandEnabled(uint32_t id);
+// Checks `id` among the radio items first..last.
+void CheckMenuRadio(uint32_t first, uint32_t last, uint32_t id);
+bool IsMenuCommandChecked(uint32_t id);
+// Every command enabled, none checked (a new menu).
+void ResetMenuCommands();
+
+// Radio items of the settings: message speed index 0-3, auto speed 0-4, draw speed (SkipFrame).
+uint32_t MessageSpeedCommand(uint32_t index);
+uint32_t AutoSpeedCommand(uint32_t index);
+uint32_t DrawSpeedCommand(uint32_t skip_frame);
+
+class WinApp : public IWindowProc {
+ public:
+  WinApp(ShellSystems& systems, Frame& frame) : m_Systems(systems), m_Frame(frame) {}
+
+  void OnWindowMessage(const platform::WindowEvent& event) override;
+
+  // Window and full screen: removes or restores the menu bar with the switch.
+  void ToggleFullScreen();
+
+ private:
+  void OnCommand(uint32_t id);
+  void OnMouseMove(int32_t y);
+
+  ShellSystems& m_Systems;
+  Frame& m_Frame;
+};
+
+}  // namespace App

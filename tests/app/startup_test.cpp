@@ -1,0 +1,231 @@
+#include "app/startup.h"
+#include "app/fake_systems.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <sstream>
+
+#include "app/cmdline.h"
+#include "app/settings.h"
+#include "app/winapp.h"
+#include "archive/archive.h"
+#include "core/exception.h"
+#include "platform/debug_output.h"
+#include "platform/event_source.h"
+#include "platform/file.h"
+#include "platform/main_window.h"
+#include "platform/message_box.h"
+#include "platform/presenter.h"
+#include "platform/text.h"
+#include "sound/sound.h"
+
+namespace App {
+namespace {
+
+// A program folder "bin", data in "data", the user's home in "home"; the
+// current folder, the message boxes and the main window are restored afterwards.
+class StartupTest : public ::testing::Test {
+ protected:
+  StartupTest()
+      : root_(fs::temp_directory_path() / ("shell_startup_" + std::to_string(::getpid()))),
+        cwd_(fs::current_path()) {
+    fs::remove_all(root_);
+    fs::create_directories(root_ / "bin");
+    fs::create_directories(root_ / "data");
+    for (const char* name : {"system.saf", "script.saf", "sound.saf"}) std::ofstream(root_ / "data" / name) << "x";
+    previous_box_ = platform::SetMessageBoxService(nullptr);
+    ResetBoxes();
+    previous_window_ = platform::SetMainWindow(&window_);
+    previous_sink_ = platform::SetDebugSink([](std::u16string_view) {});
+  }
+  ~StartupTest() override {
+    fs::current_path(cwd_);
+    platform::SetMessageBoxService(previous_box_);
+    platform::SetMainWindow(previous_window_);
+    platform::SetDebugSink(previous_sink_);
+    fs::remove_all(root_);
+  }
+
+  fs::path SettingsFile() const { return root_ / "home" / "quelvastor" / "mesrin_trial" / "mesrin.ini"; }
+  void WriteSettingsFile(const std::string& text) {
+    fs::create_directories(SettingsFile().parent_path());
+    std::ofstream(SettingsFile()) << text;
+  }
+  std::string SettingsText() const {
+    std::ifstream in(SettingsFile());
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  void ResetBoxes() {
+    boxes_ = std::make_unique<platform::HeadlessMessageBox>();
+    boxes_->SetEcho(false);
+    platform::SetMessageBoxService(boxes_.get());
+  }
+  std::vector<std::u16string> BoxTexts() const {
+    std::vector<std::u16string> texts;
+    for (const auto& b : boxes_->shown()) texts.push_back(b.text);
+    return texts;
+  }
+  int Run(FakeSystems& sys, std::vector<std::string> args = {}) { return RunProgram(sys, args); }
+
+  fs::path root_;
+  fs::path cwd_;
+  std::unique_ptr<platform::HeadlessMessageBox> boxes_;
+  platform::HeadlessMainWindow window_;
+  platform::IMessageBox* previous_box_;
+  platform::IMainWindow* previous_window_;
+  platform::DebugSink previous_sink_;
+};
+
+TEST_F(StartupTest, NormalRunCallsEveryStepInOrderAndWritesTheSettings) {
+  FakeSystems sys(root_);
+  sys.session_results = {3, 1, 0};
+  EXPECT_EQ(Run(sys), 0);
+  const std::vector<std::string> expected = {
+      "Lock", "Window", "DirectX", "Display", "Sound", "Input", "Volumes", "MessageSpeed2", "AutoSpeed3",
+      "SystemPicture", "MasterVolume", "Config", "Logo", "Session", "Session", "Session", "EndScript",
+      "DeleteDisplay", "ShutdownSound", "DestroyWindow"};
+  EXPECT_EQ(sys.calls, expected);
+  EXPECT_EQ(sys.session_modes, (std::vector<int>{0, 3, 1}));
+  EXPECT_EQ(sys.sound_rate, 44100u);
+  EXPECT_EQ(fs::current_path(), fs::canonical(root_ / "bin"));
+  EXPECT_EQ(DataFolder(), u"../data/");
+  EXPECT_EQ(FontList(), (std::vector<std::u16string>{}));  // cleared by the tear-down
+  EXPECT_TRUE(BoxTexts().empty());
+  EXPECT_EQ(fs::status(SettingsFile().parent_path()).permissions() & fs::perms::all, fs::perms::owner_all);
+  std::string text = SettingsText();
+  EXPECT_NE(text.find("FullScreen=0\n"), std::string::npos);
+  EXPECT_NE(text.find("MessageWait=1\n"), std::string::npos);
+  EXPECT_NE(text.find("MessageSkip=4\n"), std::string::npos);
+  // The menu after the run: the scenario commands greyed, the settings ones back.
+  EXPECT_FALSE(IsMenuCommandEnabled(kCmdBackToTitle));
+  EXPECT_FALSE(IsMenuCommandEnabled(kCmdStepBack));
+  EXPECT_TRUE(IsMenuCommandEnabled(kCmdSystemSettings));
+  EXPECT_TRUE(window_.IsChecked(40018));
+  EXPECT_TRUE(window_.IsChecked(40023));
+  EXPECT_TRUE(window_.IsChecked(40004));
+  EXPECT_FALSE(window_.HasItem(kCmdVariables));
+}
+
+TEST_F(StartupTest, EachFailureShowsItsBoxAndEndsWithItsCode) {
+  struct Row {
+    const char* fail;
+    std::string settings;
+    std::vector<std::string> args;
+    std::u16string box;  // empty: none
+    int exit_code;
+    bool written;
+    const char* last_device_call;  // the last of DeleteDisplay/ShutdownSound, or ""
+  } rows[] = {
+      {"Lock", "", {}, u"", 0, false, ""},
+      {"DirectX", "", {}, u"このゲームをプレイするには DirectX7か、それ以上のバーションをインストールする必要があります。", 0, true, ""},
+      {"Display(full)", "[mesrin]\nFullScreen=1\n", {}, u"ディスプレイの初期化に失敗しました。", 0, true, "DeleteDisplay"},
+      {"Sound", "", {}, u"", 0, true, "DeleteDisplay"},
+      {"Input", "", {}, u"", 0, true, "ShutdownSound"},
+      {"Home", "", {}, u"Error: 無効なディレクトリ名です。(/proc/no/such/quelvastor/mesrin_trial/)", 1, false, ""},
+      {"", "", {"@/no/such/file"}, u"File not found '/no/such/file'", 1, false, ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.fail);
+    fs::remove_all(root_ / "home");
+    if (!row.settings.empty()) WriteSettingsFile(row.settings);
+    ResetBoxes();
+    FakeSystems sys(root_);
+    sys.fail = row.fail;
+    EXPECT_EQ(Run(sys, row.args), row.exit_code);
+    std::vector<std::u16string> expected_boxes;
+    if (!row.box.empty()) expected_boxes.push_back(row.box);
+    EXPECT_EQ(BoxTexts(), expected_boxes);
+    EXPECT_EQ(fs::exists(SettingsFile()), row.written);
+    // A failure box leaves the windowed flag at 1, so FullScreen is written as 0.
+    if (row.written) {
+      EXPECT_NE(SettingsText().find("FullScreen=0"), std::string::npos);
+    }
+    std::string last;
+    for (const std::string& c : sys.calls) {
+      if (c == "DeleteDisplay" || c == "ShutdownSound") last = c;
+    }
+    EXPECT_EQ(last, row.last_device_call);
+    EXPECT_EQ(std::find(sys.calls.begin(), sys.calls.end(), "Session"), sys.calls.end());
+  }
+}
+
+TEST_F(StartupTest, MissingDataNamesTheFolderAndEndsNonZeroInOrder) {
+  for (const char* name : {"system.saf", "script.saf", "sound.saf"}) {
+    SCOPED_TRACE(name);
+    fs::remove_all(root_ / "home");
+    fs::remove(root_ / "data" / name);
+    ResetBoxes();
+    FakeSystems sys(root_);
+    EXPECT_EQ(Run(sys), 1);
+    EXPECT_EQ(BoxTexts(), std::vector<std::u16string>{u"データがありません。(../data/)"});
+    EXPECT_TRUE(fs::exists(SettingsFile()));
+    EXPECT_EQ(std::find(sys.calls.begin(), sys.calls.end(), "Session"), sys.calls.end());
+    EXPECT_EQ(sys.calls.back(), "DestroyWindow");
+    std::ofstream(root_ / "data" / name) << "x";
+  }
+}
+
+TEST_F(StartupTest, RecordsAndMissingEntriesEndTheRunAtTheirLevel) {
+  struct Row {
+    const char* step;
+    std::function<void()> raise;
+    int exit_code;
+    std::u16string box_prefix;
+    bool written;
+  } rows[] = {
+      // A script error leaves the run; the program shuts down normally.
+      {"Session", [] { ThrowError(u"script", 1, u"bad"); }, 0, u"", true},
+      {"Session", [] { throw MissingSubsystem{u"RunGameSession"}; }, 1,
+       u"RunGameSession がありません。", true},
+      // A request while the logo shows has no script to go to.
+      {"Logo", [] { throw ScriptException{ScriptException::kBackToTitle}; }, 0, u"", true},
+      // A record escaping the device level skips the write-back.
+      {"Volumes", [] { ThrowError(u"x", 7, u"boom"); }, 1, u"Type: 0\r\nSource: x\r\nLine: 7", false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.step);
+    fs::remove_all(root_ / "home");
+    ResetBoxes();
+    FakeSystems sys(root_);
+    sys.hooks[row.step] = row.raise;
+    EXPECT_EQ(Run(sys), row.exit_code);
+    std::vector<std::u16string> boxes = BoxTexts();
+    if (row.box_prefix.empty()) {
+      EXPECT_TRUE(boxes.empty());
+    } else {
+      ASSERT_EQ(boxes.size(), 1u);
+      EXPECT_EQ(boxes[0].substr(0, row.box_prefix.size()), row.box_prefix);
+    }
+    EXPECT_EQ(fs::exists(SettingsFile()), row.written);
+  }
+}
+
+TEST_F(StartupTest, DevelopmentFoldersAndOptionsChooseTheSources) {
+  fs::create_directories(root_ / "data" / "script" / "data");
+  fs::create_directories(root_ / "data" / "script" / "sound");
+  std::ofstream(root_ / "data" / "script" / "data" / "_start.txt") << "";
+  WriteSettingsFile("[mesrin]\nSoundFreq=7\nSkipFrame=3\nOptions=-A\n");
+  FakeSystems with_a(root_);
+  EXPECT_EQ(Run(with_a), 0);
+  EXPECT_EQ(std::count(with_a.calls.begin(), with_a.calls.end(), "DirArchive"), 0);
+  EXPECT_EQ(with_a.sound_rate, 44100u);
+  EXPECT_TRUE(window_.IsChecked(40004));
+  EXPECT_NE(SettingsText().find("Options=-A"), std::string::npos);
+
+  WriteSettingsFile("[mesrin]\nSoundFreq=1\n");
+  FakeSystems dev(root_);
+  EXPECT_EQ(Run(dev, {"-D"}), 0);
+  EXPECT_EQ(std::count(dev.calls.begin(), dev.calls.end(), "DirArchive"), 2);
+  EXPECT_EQ(dev.calls[1], "Window(debug)");
+  EXPECT_EQ(dev.sound_rate, 22050u);
+}
+
+}  // namespace
+}  // namespace App
