@@ -1,12 +1,14 @@
 // The volume law, wave images and the silent engine.
 #include <gtest/gtest.h>
 
-#include "platform/debug_output.h"
+#include "engine_fixture.h"
+#include "platform/message_box.h"
 #include "sound/sound_internal.h"
 #include "wave_image.h"
 
 namespace {
 
+using sound_test::DebugCapture;
 using sound_test::WaveImage;
 
 TEST(VolumeLaw, FollowsTheTableOfLevels) {
@@ -17,14 +19,6 @@ TEST(VolumeLaw, FollowsTheTableOfLevels) {
                {200, -105},  {254, -1},   {255, 0},   {1000, 0}};
   for (const auto& row : table) EXPECT_EQ(VolumeToAttenuation(row.level), row.volume) << row.level;
 }
-
-// Collects the debugger output while alive.
-struct DebugCapture {
-  std::u16string text;
-  platform::DebugSink previous;
-  DebugCapture() : previous(platform::SetDebugSink([this](std::u16string_view t) { text += t; })) {}
-  ~DebugCapture() { platform::SetDebugSink(previous); }
-};
 
 TEST(ParseWave, FindsFormatAndDataInEveryChunkLayout) {
   const std::vector<uint8_t> samples = {1, 2, 3};
@@ -92,6 +86,76 @@ TEST(SilentEngine, EveryCallIsHarmlessWithSoundOff) {
   EXPECT_EQ(SetSoundVolume(0, -100), 1);
   ShutdownSound();
   EXPECT_EQ(IsSoundEnabled(), 0);
+}
+
+class StaticWaves : public sound_test::ManualEngine {};
+
+TEST_F(StaticWaves, SlotHoldsTheSamplesAndRefillsThemWhenLost) {
+  const std::vector<uint8_t> samples = {10, 20, 30, 40, 50, 60};
+  const std::vector<uint8_t> image = WaveImage().Chunk("LIST", {1}).Data(samples).Format(1, kRate, 8).Build();
+  LoadWaveSlot(5, image.data(), static_cast<uint32_t>(image.size()));
+  ASSERT_NE(WaveSlotBuffer(5), nullptr);
+  EXPECT_EQ(sound_test::BufferBytes(*WaveSlotBuffer(5)), samples);
+
+  device_->Mixer().LoseBuffers();
+  RunSoundServicePass();
+  EXPECT_EQ(WaveSlotBuffer(5)->GetStatus() & platform::kBufferLost, 0u);
+  EXPECT_EQ(sound_test::BufferBytes(*WaveSlotBuffer(5)), samples);
+}
+
+TEST_F(StaticWaves, BadImagesAndSlotsLeaveNoBuffer) {
+  const std::vector<uint8_t> good = WaveImage().Format(1, kRate, 8).Data({1, 2, 3, 4}).Build();
+  const std::vector<uint8_t> unplayable = WaveImage().Format(6, kRate, 16).Data({1, 2, 3, 4}).Build();
+  LoadWaveSlot(0, good.data(), static_cast<uint32_t>(good.size()));
+  ASSERT_NE(WaveSlotBuffer(0), nullptr);
+  DebugCapture capture;
+  LoadWaveSlot(0, nullptr, 0);  // a missing system sound
+  EXPECT_EQ(WaveSlotBuffer(0), nullptr);
+  EXPECT_EQ(capture.text, u"Could not parse wave resource!\n");
+  LoadWaveSlot(1, unplayable.data(), static_cast<uint32_t>(unplayable.size()));
+  EXPECT_EQ(WaveSlotBuffer(1), nullptr);
+  LoadWaveSlot(kWaveSlotCount, good.data(), static_cast<uint32_t>(good.size()));
+  LoadWaveSlot(-1, good.data(), static_cast<uint32_t>(good.size()));
+  EXPECT_EQ(WaveSlotBuffer(kWaveSlotCount), nullptr);
+}
+
+TEST(SoundStartUp, UnplayablePrimaryFormatFailsWithItsBox) {
+  platform::HeadlessMessageBox boxes;
+  boxes.SetEcho(false);
+  platform::IMessageBox* previousBox = platform::SetMessageBoxService(&boxes);
+  auto previous = platform::SetAudioDeviceOpener(
+      [](uint32_t rate) { return std::make_unique<platform::ManualAudioDevice>(rate); });
+  SOUNDCONFIG config{1, 44100, 2, 12, 2, 0, 0};
+  EXPECT_EQ(InitSound(nullptr, &config), DSERR_BADFORMAT);
+  EXPECT_EQ(IsSoundEnabled(), 0);
+  ASSERT_EQ(boxes.shown().size(), 1u);
+  EXPECT_EQ(boxes.shown()[0].caption, u"DirectSound");
+  EXPECT_EQ(boxes.shown()[0].text, u"SetPrimaryFormat(88780064)");
+
+  // The segment player is not built: one line, and sound comes up without it.
+  config = {1, 44100, 2, 16, 2, 1, 1};
+  DebugCapture capture;
+  EXPECT_EQ(InitSound(nullptr, &config), 0);
+  EXPECT_EQ(IsSoundEnabled(), 1);
+  EXPECT_NE(capture.text, u"");
+  ShutdownSound();
+  EXPECT_EQ(IsSoundEnabled(), 0);
+  platform::SetAudioDeviceOpener(previous);
+  platform::SetMessageBoxService(previousBox);
+}
+
+TEST(SoundStartUp, NoDeviceRunsSilentWithoutAMessage) {
+  platform::HeadlessMessageBox boxes;
+  platform::IMessageBox* previousBox = platform::SetMessageBoxService(&boxes);
+  auto previous = platform::SetAudioDeviceOpener([](uint32_t) { return nullptr; });
+  SOUNDCONFIG config{1, 44100, 2, 16, 2, 0, 0};
+  EXPECT_EQ(InitSound(nullptr, &config), 0);
+  EXPECT_EQ(IsSoundEnabled(), 0);
+  EXPECT_EQ(OpenOggStream(nullptr, u"bgm/a.ogg", 0, 1, 4096, 0, 0), -1);
+  EXPECT_TRUE(boxes.shown().empty());
+  ShutdownSound();
+  platform::SetAudioDeviceOpener(previous);
+  platform::SetMessageBoxService(previousBox);
 }
 
 }  // namespace

@@ -1,0 +1,156 @@
+// Ogg Vorbis data made by the tests themselves (libvorbisenc), a plain ov_read
+// decoder to compare with, and a byte source over memory.
+#pragma once
+
+#include <vorbis/vorbisenc.h>
+#include <vorbis/vorbisfile.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "sound/stream.h"
+
+namespace sound_test {
+
+// Interleaved 16-bit frames of a sine tone, a different pitch on each side.
+inline std::vector<int16_t> Tone(uint32_t frames, int channels, long rate, double hz = 440.0) {
+  std::vector<int16_t> pcm(static_cast<std::size_t>(frames) * channels);
+  for (uint32_t f = 0; f < frames; ++f) {
+    for (int c = 0; c < channels; ++c) {
+      pcm[f * channels + c] = static_cast<int16_t>(12000 * std::sin(6.283185307 * hz * (c + 1) * f / rate));
+    }
+  }
+  return pcm;
+}
+
+// Encodes interleaved 16-bit PCM as one logical Ogg Vorbis stream.
+inline std::vector<uint8_t> EncodeOgg(const std::vector<int16_t>& pcm, int channels, long rate, int serial = 1) {
+  std::vector<uint8_t> out;
+  vorbis_info vi;
+  vorbis_info_init(&vi);
+  if (vorbis_encode_init_vbr(&vi, channels, rate, 0.3f) != 0) return out;
+  vorbis_comment vc;
+  vorbis_comment_init(&vc);
+  vorbis_dsp_state vd;
+  vorbis_analysis_init(&vd, &vi);
+  vorbis_block vb;
+  vorbis_block_init(&vd, &vb);
+  ogg_stream_state os;
+  ogg_stream_init(&os, serial);
+  auto put = [&](const ogg_page& page) {
+    out.insert(out.end(), page.header, page.header + page.header_len);
+    out.insert(out.end(), page.body, page.body + page.body_len);
+  };
+  ogg_packet header, comment, code;
+  vorbis_analysis_headerout(&vd, &vc, &header, &comment, &code);
+  ogg_stream_packetin(&os, &header);
+  ogg_stream_packetin(&os, &comment);
+  ogg_stream_packetin(&os, &code);
+  ogg_page page;
+  while (ogg_stream_flush(&os, &page) != 0) put(page);
+
+  const std::size_t frames = pcm.size() / channels;
+  std::size_t at = 0;
+  bool eos = false;
+  while (!eos) {
+    const std::size_t n = std::min<std::size_t>(1024, frames - at);
+    if (n == 0) {
+      vorbis_analysis_wrote(&vd, 0);
+    } else {
+      float** buffer = vorbis_analysis_buffer(&vd, static_cast<int>(n));
+      for (std::size_t f = 0; f < n; ++f) {
+        for (int c = 0; c < channels; ++c) buffer[c][f] = pcm[(at + f) * channels + c] / 32768.0f;
+      }
+      vorbis_analysis_wrote(&vd, static_cast<int>(n));
+      at += n;
+    }
+    while (vorbis_analysis_blockout(&vd, &vb) == 1) {
+      vorbis_analysis(&vb, nullptr);
+      vorbis_bitrate_addblock(&vb);
+      ogg_packet packet;
+      while (vorbis_bitrate_flushpacket(&vd, &packet) != 0) {
+        ogg_stream_packetin(&os, &packet);
+        while (!eos && ogg_stream_pageout(&os, &page) != 0) {
+          put(page);
+          eos = ogg_page_eos(&page) != 0;
+        }
+      }
+    }
+  }
+  ogg_stream_clear(&os);
+  vorbis_block_clear(&vb);
+  vorbis_dsp_clear(&vd);
+  vorbis_comment_clear(&vc);
+  vorbis_info_clear(&vi);
+  return out;
+}
+
+// A read-only byte source over memory, for the decoder's callbacks.
+struct MemorySource {
+  const std::vector<uint8_t>* bytes;
+  std::size_t at = 0;
+
+  static size_t Read(void* ptr, size_t size, size_t count, void* self) {
+    auto* s = static_cast<MemorySource*>(self);
+    const std::size_t n = std::min(size * count, s->bytes->size() - s->at);
+    std::memcpy(ptr, s->bytes->data() + s->at, n);
+    s->at += n;
+    return size != 0 ? n / size : 0;
+  }
+  static int Seek(void* self, ogg_int64_t offset, int whence) {
+    auto* s = static_cast<MemorySource*>(self);
+    const int64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? int64_t(s->at) : int64_t(s->bytes->size());
+    if (base + offset < 0 || base + offset > int64_t(s->bytes->size())) return -1;
+    s->at = static_cast<std::size_t>(base + offset);
+    return 0;
+  }
+  static long Tell(void* self) { return static_cast<long>(static_cast<MemorySource*>(self)->at); }
+};
+
+// The whole stream decoded by a plain ov_read loop, as the reference.
+inline std::vector<uint8_t> DecodeWithOvRead(const std::vector<uint8_t>& ogg) {
+  std::vector<uint8_t> pcm;
+  MemorySource source{&ogg};
+  OggVorbis_File vf;
+  if (ov_open_callbacks(&source, &vf, nullptr, 0, {MemorySource::Read, MemorySource::Seek, nullptr, MemorySource::Tell}) != 0) {
+    return pcm;
+  }
+  char chunk[4096];
+  int section = 0;
+  long n;
+  while ((n = ov_read(&vf, chunk, sizeof chunk, 0, 2, 1, &section)) > 0) pcm.insert(pcm.end(), chunk, chunk + n);
+  ov_clear(&vf);
+  return pcm;
+}
+
+// An IStreamReader over a copy of some bytes.
+class MemoryStreamReader final : public CComImpl<IStreamReader> {
+ public:
+  explicit MemoryStreamReader(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {}
+  int Open(std::u16string_view) override {
+    at_ = 0;
+    return 1;
+  }
+  int Close() override { return 1; }
+  uint32_t Read(void* buffer, uint32_t n) override {
+    const uint32_t got = static_cast<uint32_t>(std::min<uint64_t>(n, bytes_.size() - at_));
+    std::memcpy(buffer, bytes_.data() + at_, got);
+    at_ += got;
+    return got;
+  }
+  void Seek(int64_t offset, uint32_t origin) override {
+    const int64_t base = origin == 0 ? 0 : origin == 1 ? int64_t(at_) : int64_t(bytes_.size());
+    if (origin <= 2 && base + offset >= 0 && base + offset <= int64_t(bytes_.size())) at_ = uint64_t(base + offset);
+  }
+  uint64_t Tell() override { return at_; }
+  uint64_t GetSize() override { return bytes_.size(); }
+
+ private:
+  std::vector<uint8_t> bytes_;
+  uint64_t at_ = 0;
+};
+
+}  // namespace sound_test
