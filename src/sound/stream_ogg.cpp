@@ -97,6 +97,8 @@ int CStreamControl_Ogg::Open(std::u16string_view name) {
   // Kept to 32 bits, on a whole frame.
   const uint64_t limit = UINT32_MAX / format_.nBlockAlign * format_.nBlockAlign;
   total_ = static_cast<uint32_t>(std::min<uint64_t>(uint64_t(samples) * format_.nBlockAlign, limit));
+  // vorbisfile may leave a chained stream at a later link: start at the first sample.
+  if (ov_pcm_tell(&decoder_.file) != 0) ov_pcm_seek(&decoder_.file, 0);
   return 1;
 }
 

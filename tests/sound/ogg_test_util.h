@@ -118,6 +118,8 @@ inline std::vector<uint8_t> DecodeWithOvRead(const std::vector<uint8_t>& ogg) {
   if (ov_open_callbacks(&source, &vf, nullptr, 0, {MemorySource::Read, MemorySource::Seek, nullptr, MemorySource::Tell}) != 0) {
     return pcm;
   }
+  // Opening may leave a chained stream at a later link.
+  ov_pcm_seek(&vf, 0);
   char chunk[4096];
   int section = 0;
   long n;
