@@ -96,7 +96,7 @@ struct MemorySource {
   static size_t Read(void* ptr, size_t size, size_t count, void* self) {
     auto* s = static_cast<MemorySource*>(self);
     const std::size_t n = std::min(size * count, s->bytes->size() - s->at);
-    std::memcpy(ptr, s->bytes->data() + s->at, n);
+    if (n != 0) std::memcpy(ptr, s->bytes->data() + s->at, n);
     s->at += n;
     return size != 0 ? n / size : 0;
   }
@@ -139,7 +139,7 @@ class MemoryStreamReader final : public CComImpl<IStreamReader> {
   int Close() override { return 1; }
   uint32_t Read(void* buffer, uint32_t n) override {
     const uint32_t got = static_cast<uint32_t>(std::min<uint64_t>(n, bytes_.size() - at_));
-    std::memcpy(buffer, bytes_.data() + at_, got);
+    if (got != 0) std::memcpy(buffer, bytes_.data() + at_, got);
     at_ += got;
     return got;
   }
