@@ -15,8 +15,11 @@
 
 #include "archive/archive.h"
 #include "core/exception.h"
+#include "core/util.h"
 #include "core/xml.h"
-#include "dxdraw/decoders.h"
+#include "dxdraw/dxsurface.h"
+#include "game/config.h"
+#include "game/picture.h"
 #include "platform/text.h"
 #include "platform/wformat.h"
 #include "textscript/script_state.h"
@@ -59,6 +62,8 @@ class DemoData : public ::testing::Test {
     group_->Compile({reinterpret_cast<const char*>(start.data()), start.size()}, u"_start.txt");
     const std::vector<uint8_t> config = Load(script_.get(), u"config.xml");
     config_ = XmlLoadOrThrow(config.data(), config.size(), kXmlTrimText, u"config.xml").release();
+    // The character positions the composers read.
+    ReadSystemConfig(*config_, GetSystemConfig(), u"config.xml");
   }
   static void TearDownTestSuite() {
     delete group_;
@@ -68,24 +73,26 @@ class DemoData : public ::testing::Test {
     sound_.reset();
   }
 
-  // The picture the engine's loader takes for a base name (the first of .jpg,
-  // .tif, .png, .bmp), decoded; fails the test naming it when missing or broken.
-  static DxDraw::DibBlock Picture(IArchive* archive, const std::u16string& name) {
-    DxDraw::DibBlock dib;
-    for (const char16_t* extension : {u".jpg", u".tif", u".png", u".bmp"}) {
-      const std::u16string file = name + extension;
-      if (!archive->Exists(file)) continue;
-      const std::vector<uint8_t> data = Load(archive, file);
-      std::u16string error;
-      const bool ok = extension[1] == u'j'   ? DxDraw::DecodeJpegToDib(data, dib, error)
-                      : extension[1] == u't' ? DxDraw::LoadTiffToDib(data, dib, error)
-                      : extension[1] == u'p' ? DxDraw::DecodePngToDib(data, dib, error)
-                                             : DxDraw::DecodeBmpToDib(data, dib, error);
-      EXPECT_TRUE(ok) << Utf8(file) << ": " << Utf8(error);
-      return dib;
+  // The size of the picture the game layer's loader makes of a base name (0 x 0,
+  // and a failure naming it, when it is missing or does not decode).
+  static std::pair<int, int> Picture(IArchive* archive, const std::u16string& name) {
+    try {
+      DxDraw::DxSurface* surface = ScriptLoadImage(archive, name, 0, 0);
+      const std::pair<int, int> size{surface->GetWidth(), std::abs(surface->GetHeight())};
+      surface->Release();
+      return size;
+    } catch (const ExceptionHandle& error) {
+      ADD_FAILURE() << Utf8(name) << ": " << Utf8(error.Message);
+      return {0, 0};
     }
-    ADD_FAILURE() << "no picture " << Utf8(name);
-    return dib;
+  }
+
+  // Every layer of a composed picture: present, and inside the screen.
+  static void ExpectLayers(const std::vector<PictureLayer>& layers, const std::u16string& name) {
+    EXPECT_FALSE(layers.empty()) << Utf8(name) << " composes nothing";
+    for (const PictureLayer& layer : layers) {
+      EXPECT_LE(layer.x + Picture(script_.get(), layer.name).first, 800) << Utf8(layer.name) << " leaves the screen";
+    }
   }
 
   // A sound of the sound archive: an Ogg Vorbis stream vorbisfile opens.
@@ -118,18 +125,6 @@ class DemoData : public ::testing::Test {
     ASSERT_EQ(ov_open_callbacks(&cursor, &file, nullptr, 0, callbacks), 0) << Utf8(path);
     EXPECT_GT(ov_pcm_total(&file, -1), 0) << Utf8(path);
     ov_clear(&file);
-  }
-
-  // The pictures a .GRP name composes: the base and one per layer character.
-  static std::vector<std::u16string> GrpLayers(const std::u16string& name) {
-    EXPECT_TRUE(name.size() == 7 || name.size() == 9) << Utf8(name);
-    std::vector<std::u16string> layers{name.substr(0, 3) + std::u16string(name.size() - 3, u'0')};
-    for (std::size_t p = 3; p < name.size(); ++p) {
-      if (name[p] == u'0') continue;
-      layers.push_back(layers[0]);
-      layers.back()[p] = name[p];
-    }
-    return layers;
   }
 
   static std::vector<ScriptStateNode*> Nodes() {
@@ -199,26 +194,30 @@ TEST_F(DemoData, EveryLabelAndJumpOfTheScriptAndTheJudgeTablesLands) {
   }
 }
 
-TEST_F(DemoData, EveryPictureAndSoundTheScriptNamesExists) {
+TEST_F(DemoData, EveryPictureAndSoundTheScriptNamesExistsAndEveryMessageFitsTheWindow) {
   std::set<int> seen;
   for (ScriptStateNode* node : Nodes()) {
     const std::u16string arg = node->Arg(0);
     seen.insert(node->m_Opcode);
     switch (node->m_Opcode) {
-      case 2:  // GRP
-        if (arg != u"BLACK" && arg != u"WHITE") {
-          for (const std::u16string& layer : GrpLayers(arg)) Picture(script_.get(), layer);
+      case 1: {  // a message: 48 cells a line, 4 lines, one of them left empty unless it opens with a speaker
+        std::size_t lines = 0;
+        for (std::size_t start = 0; start <= arg.size(); ++lines) {
+          const std::size_t end = std::min(arg.find(u'\n', start), arg.size());
+          const std::u16string line = arg.substr(start, end - start);
+          EXPECT_LE(CountDisplayCells(line.c_str()), 48) << Utf8(line);
+          start = end + 1;
         }
-        break;
-      case 3:    // CHR
-      case 4: {  // CHL
-        ASSERT_EQ(arg.size(), 7u) << Utf8(arg);
-        const std::u16string letter = arg.substr(0, 1);
-        if (arg.substr(1, 2) != u"00") Picture(script_.get(), u"H" + arg.substr(1, 2) + u"0000");
-        if (arg.substr(3, 2) != u"00") Picture(script_.get(), letter + u"00" + arg.substr(3, 2) + u"00");
-        if (arg.substr(5, 2) != u"00") Picture(script_.get(), letter + u"0000" + arg.substr(5, 2));
+        EXPECT_LE(lines, arg.starts_with(u"【") ? 4u : 3u) << Utf8(arg);
         break;
       }
+      case 2:  // GRP
+        if (arg != u"BLACK" && arg != u"WHITE") ExpectLayers(GrpLayers(arg), arg);
+        break;
+      case 3:  // CHR, CHL
+      case 4:
+        ExpectLayers(CharacterLayers(arg, node->m_Opcode), arg);
+        break;
       case 8:  // WAV
         if (arg != u"00") ExpectSound(u"bgm/" + arg + u".ogg");
         break;
@@ -238,90 +237,87 @@ TEST_F(DemoData, EveryPictureAndSoundTheScriptNamesExists) {
   }
 }
 
-TEST_F(DemoData, ConfigNamesOnlyDataThatExists) {
-  const XmlElement* system = config_->FindChild(u"system");
-  ASSERT_NE(system, nullptr);
-  for (const auto& [element, attribute] : {std::pair{u"name", u"first"}, {u"name", u"last"}, {u"title", u"menu"},
-                                           {u"ending", u"credit"}}) {
-    const XmlElement* e = system->FindChild(element);
-    ASSERT_TRUE(e != nullptr && e->FindAttribute(attribute) != nullptr) << Utf8(element) << " " << Utf8(attribute);
-  }
-  const int credits = std::atoi(Utf8(system->FindChild(u"ending")->FindAttribute(u"credit")->value).c_str());
-  EXPECT_GT(credits, 0);
-  for (int n = 1; n <= credits; ++n) Picture(script_.get(), platform::FormatString(u"ed%02d", n));
-  std::vector<XmlElement*> list;
-  system->FindChildren(list, u"bgm");
-  EXPECT_EQ(list.size(), 2u);
-  for (const XmlElement* bgm : list) ExpectSound(u"bgm/" + bgm->FindAttribute(u"name")->value + u".ogg");
-  for (const char16_t* kind : {u"chr", u"chl"}) {
-    ASSERT_NE(system->FindChild(kind), nullptr) << Utf8(kind);
+TEST_F(DemoData, ConfigReadsWithTheGameReadersAndNamesOnlyDataThatExists) {
+  SystemConfig system;
+  std::vector<BacklogFace> faces;
+  ASSERT_NO_THROW(ReadSystemConfig(*config_, system, u"config.xml"));
+  ASSERT_NO_THROW(faces = ReadBacklogFaces(*config_, u"config.xml"));
+  EXPECT_GT(system.endingCount, 0);
+  for (int n = 1; n <= system.endingCount; ++n) Picture(script_.get(), platform::FormatString(u"ed%02d", n));
+  ExpectSound(u"bgm/" + system.titleMusic + u".ogg");
+  ExpectSound(u"bgm/" + system.cgModeMusic + u".ogg");
+
+  // A face for every speaker who has a voice, inside the face sheet.
+  int cells = 0;
+  for (const BacklogFace& face : faces) cells = std::max(cells, face.number + 1);
+  EXPECT_GE(Picture(script_.get(), u"title/backlogface").first, 48 * cells);
+  std::set<std::u16string> scenes;
+  for (ScriptStateNode* node : Nodes()) {
+    if (node->m_Opcode == 21) scenes.insert(node->Arg(0));
+    if (node->m_Opcode != 14 || node->Arg(0) == std::u16string(u"00")) continue;
+    const char16_t speaker = node->Arg(0)[0];
+    EXPECT_TRUE(std::any_of(faces.begin(), faces.end(), [&](const BacklogFace& f) { return f.key == speaker; }))
+        << "no backlog face for " << Utf8(node->Arg(0));
   }
 
   // Album items unlock by a background's three-letter key and show .GRP pictures;
   // replay items start at a label that an SFS statement unlocks.
-  std::set<std::u16string> scenes;
-  for (ScriptStateNode* node : Nodes()) {
-    if (node->m_Opcode == 21) scenes.insert(node->Arg(0));
-  }
-  for (const char16_t* screen : {u"cgalbum", u"sceneplay"}) {
-    const XmlElement* root = config_->FindChild(screen);
-    ASSERT_NE(root, nullptr) << Utf8(screen);
-    std::vector<XmlElement*> pages;
-    root->FindChildren(pages, u"page");
-    ASSERT_FALSE(pages.empty());
-    int items = 0;
-    for (std::size_t p = 0; p < pages.size(); ++p) {
-      Picture(script_.get(), platform::FormatString(screen[0] == u'c' ? u"title/cg_p%d" : u"title/s_p%d",
-                                                  static_cast<int>(p + 1)));
-      for (const auto& child : pages[p]->children) {
-        ASSERT_EQ(child->name, u"cg") << "a page holds nothing but cg elements";
-        ++items;
-        const std::u16string flag = child->FindAttribute(u"flag")->value;
-        if (screen[0] == u's') {
-          EXPECT_TRUE(scenes.count(flag)) << "no SFS " << Utf8(flag);
-          ExpectLabel(flag, "scene replay");
+  for (const char16_t* section : {u"cgalbum", u"sceneplay"}) {
+    GalleryConfig gallery;
+    ASSERT_NO_THROW(gallery = ReadGalleryConfig(*config_, section, u"config.xml")) << Utf8(section);
+    const bool album = section[0] == u'c';
+    for (std::size_t p = 0; p < gallery.pages.size(); ++p) {
+      const auto page = Picture(script_.get(), platform::FormatString(album ? u"title/cg_p%d" : u"title/s_p%d",
+                                                                      static_cast<int>(p + 1)));
+      for (const GalleryButton& b : {gallery.exit, gallery.prev, gallery.next}) {
+        EXPECT_LE(std::max(b.sy0, b.sy1) + b.h, page.second) << "a button outside the page picture";
+      }
+      for (const GalleryItem& item : gallery.pages[p]) {
+        if (!album) {
+          EXPECT_TRUE(scenes.count(item.flag)) << "no SFS " << Utf8(item.flag);
+          ExpectLabel(item.flag, "scene replay");
           continue;
         }
-        std::u16string text = child->GetText();
-        for (std::size_t start = 0; start <= text.size();) {
-          const std::size_t comma = std::min(text.find(u',', start), text.size());
-          const std::u16string name = text.substr(start, comma - start);
-          EXPECT_EQ(name.substr(0, 3), flag);
-          for (const std::u16string& layer : GrpLayers(name)) Picture(script_.get(), layer);
-          start = comma + 1;
+        for (const std::u16string& name : SplitCommaList(item.text)) {
+          EXPECT_EQ(name.substr(0, 3), item.flag);
+          ExpectLayers(GrpLayers(name), name);
         }
       }
     }
-    const DxDraw::DibBlock thumbs =
-        Picture(script_.get(), screen[0] == u'c' ? u"title/cg_thumb1" : u"title/s_thumb1");
-    EXPECT_GE(thumbs.header.biHeight, 105 * (items + 1)) << "thumbnail rows and the locked row";
+    const auto sheet = Picture(script_.get(), album ? u"title/cg_thumb1" : u"title/s_thumb1");
+    EXPECT_GE(sheet.first, gallery.cellWidth + gallery.width);
+    EXPECT_GE(sheet.second, gallery.cellHeight * gallery.lockedRow + gallery.height) << "the locked row";
   }
 }
 
 TEST_F(DemoData, FixedPicturesAndSoundsCoverTheRegionsTheEngineCuts) {
-  struct Fixed {
+  const struct {
     IArchive* archive;
     std::u16string name;
     int width, height;  // at least
-  };
-  const Fixed fixed[] = {
-      {system_.get(), u"SYSTEM", 800, 808},          {script_.get(), u"brand", 800, 600},
-      {script_.get(), u"title/title", 760, 1176},    {script_.get(), u"title/rm_parts", 106, 162},
-      {script_.get(), u"title/rm_base1", 800, 600},  {script_.get(), u"title/rm_base2", 800, 600},
-      {script_.get(), u"title/rm_base3", 800, 600},  {script_.get(), u"title/rm_base4", 800, 600},
-      {script_.get(), u"title/backlogface", 144, 48}, {script_.get(), u"turnbg", 800, 600},
+  } fixed[] = {
+      {system_.get(), u"SYSTEM", 800, 808},
+      {script_.get(), u"brand", 800, 600},
+      {script_.get(), u"title/title", 760, 1176},
+      {script_.get(), u"title/rm_parts", 106, 162},
+      {script_.get(), u"title/rm_base1", 800, 600},
+      {script_.get(), u"title/rm_base2", 800, 600},
+      {script_.get(), u"title/rm_base3", 800, 600},
+      {script_.get(), u"title/rm_base4", 800, 600},
+      {script_.get(), u"turnbg", 800, 600},
       {script_.get(), u"select/selbg", 800, 600},
+      {script_.get(), u"select/SEL_A_0", 170, 300},
+      {script_.get(), u"select/SEL_B_1", 170, 300},
+      {script_.get(), u"select/SEL_AB_0", 356, 300},
+      {script_.get(), u"select/SEL_CD_1", 356, 300},
   };
-  for (const Fixed& f : fixed) {
-    const DxDraw::DibBlock dib = Picture(f.archive, f.name);
-    EXPECT_GE(dib.header.biWidth, f.width) << Utf8(f.name);
-    EXPECT_GE(std::abs(dib.header.biHeight), f.height) << Utf8(f.name);
+  for (const auto& f : fixed) {
+    const auto [width, height] = Picture(f.archive, f.name);
+    EXPECT_GE(width, f.width) << Utf8(f.name);
+    EXPECT_GE(height, f.height) << Utf8(f.name);
   }
   for (const char16_t* item : {u"A", u"B", u"C", u"D", u"AB", u"CD"}) {
-    for (const char16_t* state : {u"_0", u"_1"}) {
-      const DxDraw::DibBlock dib = Picture(script_.get(), u"select/SEL_" + std::u16string(item) + state);
-      EXPECT_EQ(dib.header.biWidth, item[1] == 0 ? 170 : 356) << Utf8(item);
-    }
+    for (const char16_t* state : {u"_0", u"_1"}) Picture(script_.get(), u"select/SEL_" + std::u16string(item) + state);
   }
   for (const char16_t* wave : {u"SUBMIT.WAV", u"CANCEL.WAV"}) {
     const std::vector<uint8_t> data = Load(system_.get(), wave);
