@@ -1,0 +1,189 @@
+#include "save/save_dialog.h"
+
+#include "platform/text.h"
+#include "platform/wformat.h"
+#include "save/save_data.h"
+#include "save/save_database.h"
+
+namespace Save {
+
+namespace {
+
+constexpr uint32_t kPreviewGrey = 0x808080;
+
+platform::ISlotDialogHost* g_Host = nullptr;
+
+platform::ISlotDialogHost& Host() {
+  static platform::HeadlessSlotDialogHost headless;
+  return g_Host != nullptr ? *g_Host : headless;
+}
+
+std::string CommentBytes(std::u16string_view text) {
+  return CutCp932(platform::Utf16ToCp932(text), kCommentEditBytes);
+}
+
+}  // namespace
+
+std::u16string SlotLine(int index, bool lastSaved, const SlotSummary* summary) {
+  const char16_t mark = lastSaved ? u'>' : u' ';
+  if (summary == nullptr)
+    return platform::FormatString(u"%c%02d ----/--/-- --:--:-- --------------------------------", mark, index + 1);
+  const SlotTime& t = summary->time;
+  return platform::FormatString(u"%c%02d %04d/%02d/%02d %02d:%02d:%02d %-30hs ", mark, index + 1, t.year, t.month,
+                                t.day, t.hour, t.minute, t.second, summary->comment.c_str());
+}
+
+SlotDialogController::SlotDialogController(Mode mode, int firstSlot, Services services)
+    : m_Mode(mode),
+      m_Services(std::move(services)),
+      m_LastSaved(GetCommonData().lastSavedSlot),
+      m_Preview(size_t{kPreviewWidth} * kPreviewHeight, kPreviewGrey) {
+  if (!m_Services.ask) {
+    m_Services.ask = [](std::u16string_view text, std::u16string_view caption) {
+      return platform::ShowMessageBox(nullptr, text, caption, platform::MB_YESNO | platform::MB_ICONQUESTION) ==
+             platform::IDYES;
+    };
+  }
+  if (!m_Services.report) {
+    m_Services.report = [this](const ExceptionHandle& error) {
+      platform::ShowMessageBox(nullptr, error.Message, Title(), platform::MB_OK | platform::MB_ICONERROR);
+    };
+  }
+  FillSlotList();
+  m_Selection = firstSlot >= 0 && firstSlot < kSlotCount ? firstSlot : -1;
+  ShowSelection();
+  m_ListFocusRequest = true;
+}
+
+template <class F>
+void SlotDialogController::Guarded(F action) {
+  try {
+    action();
+  } catch (const ExceptionHandle& error) {
+    m_Services.report(error);
+  }
+}
+
+std::u16string SlotDialogController::Title() const { return m_Mode == kLoadMode ? u"ロード" : u"セーブ"; }
+
+std::u16string SlotDialogController::OkText() const { return m_Mode == kSaveMode ? u"セーブ" : u"&OK"; }
+
+void SlotDialogController::FillSlotList() {
+  m_Lines.assign(kSlotCount, std::u16string());
+  for (int i = 0; i < kSlotCount; ++i) m_Lines[i] = SlotLine(i, i == m_LastSaved, nullptr);
+  Guarded([&] {
+    // One level for the whole list: the file is opened once.
+    SaveDbLevel level;
+    for (int i = 0; i < kSlotCount; ++i) {
+      if (!SlotExists(i + 1)) continue;
+      try {
+        const SlotSummary summary = ReadSlotSummary(i + 1);
+        m_Lines[i] = SlotLine(i, i == m_LastSaved, &summary);
+      } catch (const ExceptionHandle&) {
+        // A damaged header keeps the empty line; loading it reports the damage.
+      }
+    }
+    level.Close();
+  });
+}
+
+bool SlotDialogController::SelectedSlotExists() {
+  bool exists = false;
+  if (m_Selection >= 0) Guarded([&] { exists = SlotExists(m_Selection + 1); });
+  return exists;
+}
+
+void SlotDialogController::ShowSelection() {
+  const bool exists = SelectedSlotExists();
+  m_Comment.clear();
+  m_Preview.assign(m_Preview.size(), kPreviewGrey);
+  if (m_Mode == kLoadMode) m_SlotButtonsEnabled = exists;
+  if (!exists) return;
+  Guarded([&] {
+    m_Comment = platform::Cp932ToUtf16(ReadSlotSummary(m_Selection + 1).comment);
+    std::vector<uint32_t> thumb = ReadSlotThumbnail(m_Selection + 1);
+    if (thumb.size() == m_Preview.size()) m_Preview = std::move(thumb);
+  });
+}
+
+void SlotDialogController::Select(int line) {
+  m_Selection = line >= 0 && line < kSlotCount ? line : -1;
+  ShowSelection();
+}
+
+void SlotDialogController::DoubleClick(int line) {
+  if (m_Mode != kLoadMode) return;
+  Select(line);
+  if (SelectedSlotExists()) Finish(m_Selection);
+}
+
+void SlotDialogController::EditComment(std::u16string text) {
+  m_Comment = platform::Cp932ToUtf16(CommentBytes(text));
+}
+
+void SlotDialogController::Ok() {
+  if (m_Mode == kLoadMode) {
+    if (m_CommentFocus) {
+      Apply();
+      m_ListFocusRequest = true;
+      m_CommentFocus = false;
+    } else if (SelectedSlotExists()) {
+      Finish(m_Selection);
+    }
+    return;
+  }
+  if (m_Selection < 0) return;
+  const int number = m_Selection + 1;
+  if (SelectedSlotExists() &&
+      !m_Services.ask(platform::FormatString(u"%d番のデータに上書きしてもよろしいですか？", number), u"上書き"))
+    return;
+  bool saved = false;
+  Guarded([&] {
+    if (m_Services.save) m_Services.save(number, platform::Cp932ToUtf16(CommentBytes(m_Comment)));
+    saved = true;
+  });
+  if (saved) {
+    Finish(m_Selection);
+  } else {
+    // The list shows what the file holds after the failed save.
+    FillSlotList();
+    ShowSelection();
+  }
+}
+
+void SlotDialogController::Apply() {
+  if (m_Selection < 0) return;
+  const int selection = m_Selection;
+  Guarded([&] { SetSlotComment(selection + 1, CommentBytes(m_Comment)); });
+  FillSlotList();
+  Select(selection);
+}
+
+void SlotDialogController::Delete() {
+  if (!SelectedSlotExists()) return;
+  const int number = m_Selection + 1;
+  if (!m_Services.ask(platform::FormatString(u"%d番のデータを削除してもよろしいですか？", number), u"削除"))
+    return;
+  Guarded([&] { DeleteSlot(number); });
+  FillSlotList();
+  Select(-1);
+}
+
+void SlotDialogController::Finish(int result) {
+  m_Result = result;
+  m_Finished = true;
+}
+
+int ShowSaveLoadDialog(int mode, platform::WindowHandle owner, SlotDialogController::Services services) {
+  SlotDialogController controller(mode == SlotDialogController::kLoadMode ? SlotDialogController::kLoadMode
+                                                                          : SlotDialogController::kSaveMode,
+                                  GetCommonData().lastSavedSlot, std::move(services));
+  Host().Run(owner, controller);
+  const int result = controller.Finished() ? controller.Result() : -1;
+  if (mode == SlotDialogController::kSaveMode && result != -1) GetCommonData().lastSavedSlot = result;
+  return result;
+}
+
+platform::ISlotDialogHost* SetSlotDialogHost(platform::ISlotDialogHost* host) { return std::exchange(g_Host, host); }
+
+}  // namespace Save
