@@ -27,7 +27,12 @@ int DxImage::Create(int width, int height) {
   const uint64_t rows = static_cast<uint64_t>(std::abs(static_cast<int64_t>(height)));
   if (stride == 0 || stride * rows > kMaxPictureBytes) return 0;
 
-  m_pBits.reset(new (std::nothrow) uint8_t[stride * rows]());
+  if (m_pPending && m_PendingBytes == stride * rows) {
+    m_pBits = std::move(m_pPending);
+  } else {
+    m_pBits.reset(new (std::nothrow) uint8_t[stride * rows]());
+  }
+  m_pPending.reset();
   if (!m_pBits) return 0;
   m_Header = BITMAPINFOHEADER{};
   m_Header.biWidth = width;

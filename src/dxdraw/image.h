@@ -18,6 +18,8 @@ struct IArchive;
 
 namespace DxDraw {
 
+struct Picture32;
+
 class DxImage;
 
 // What GetDC hands out: the image whose pixels text is drawn into while the
@@ -58,6 +60,13 @@ class DxImage {
   int LoadFromMemory(std::span<const uint8_t> data);
   // The raw 16-bit "HBM" block (16-bit images only).
   int LoadHbm(std::span<const uint8_t> data);
+  // A JPEG picture, which the loaders above do not recognise: decoded straight
+  // into a 32-bit image, through a DIB block into a 16-bit one. Sets LastError().
+  int LoadJpeg(std::span<const uint8_t> data);
+  // Takes over pixels decoded straight into the 32-bit layout, re-creating the
+  // image at their size through Create (so a surface's bounds follow). 32-bit
+  // images only; 0 and nothing changed otherwise.
+  int LoadPicture32(Picture32&& picture);
 
   // Geometry; 0 for an image without pixels.
   int GetWidth() const { return m_HasInfo ? m_Header.biWidth : 0; }
@@ -96,6 +105,10 @@ class DxImage {
   std::vector<RGBQUAD> m_Palette;        // 1-, 4- and 8-bit images
   bool m_HasInfo = false;
   std::unique_ptr<uint8_t[]> m_pBits;    // stride x |height| bytes
+  // Decoded pixels LoadPicture32 hands to the Create it calls, which takes them
+  // instead of clearing new memory; empty at every other time.
+  std::unique_ptr<uint8_t[]> m_pPending;
+  size_t m_PendingBytes = 0;
   std::unique_ptr<DeviceContext> m_pDC;  // present while m_DCCount > 0
   unsigned m_DCCount = 0;
   const int m_Depth;

@@ -112,6 +112,39 @@ int DxImage::LoadHbm(std::span<const uint8_t> data) {
   return 1;
 }
 
+uint8_t* Picture32::Allocate(const BITMAPINFOHEADER& header) {
+  const uint64_t bytes = static_cast<uint64_t>(DibStride(header.biWidth, 32)) * static_cast<uint32_t>(header.biHeight);
+  if (header.biWidth <= 0 || header.biHeight <= 0 || bytes == 0 || bytes > kMaxPictureBytes) return nullptr;
+  width = header.biWidth;
+  height = header.biHeight;
+  bits = std::make_unique_for_overwrite<uint8_t[]>(bytes);
+  return bits.get();
+}
+
+int DxImage::LoadPicture32(Picture32&& picture) {
+  if (m_Depth != 32 || !picture.bits) return 0;
+  m_pPending = std::move(picture.bits);
+  m_PendingBytes = static_cast<size_t>(DibStride(picture.width, 32)) * static_cast<size_t>(picture.height);
+  if (!Create(picture.width, picture.height)) {
+    SetError(u"picture is too large");
+    return 0;
+  }
+  return 1;
+}
+
+int DxImage::LoadJpeg(std::span<const uint8_t> data) {
+  std::u16string why;
+  if (m_Depth == 32) {
+    Picture32 picture;
+    if (DecodeJpegTo32(data, picture, why)) return LoadPicture32(std::move(picture));
+  } else {
+    DibBlock dib;
+    if (DecodeJpegToDib(data, dib, why)) return LoadFromDib(dib);
+  }
+  SetError(why);
+  return 0;
+}
+
 int DxImage::LoadFromMemory(std::span<const uint8_t> data) {
   DibBlock dib;
   std::u16string why;
@@ -119,6 +152,13 @@ int DxImage::LoadFromMemory(std::span<const uint8_t> data) {
   if (data.size() >= 2 && data[0] == 'B' && data[1] == 'M') {
     decoded = DecodeBmpToDib(data, dib, why);
   } else if (data.size() >= 4 && std::memcmp(data.data() + 1, "PNG", 3) == 0) {
+    if (m_Depth == 32) {
+      // Straight into the pixels: no DIB block, no second pass.
+      Picture32 picture;
+      if (DecodePngTo32(data, picture, why)) return LoadPicture32(std::move(picture));
+      SetError(why);
+      return 0;
+    }
     decoded = DecodePngToDib(data, dib, why);
   } else if (data.size() >= 3 && std::memcmp(data.data(), "HBM", 3) == 0 && m_Depth == 16) {
     return LoadHbm(data);

@@ -7,8 +7,15 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
+// The B, G, R output spaces of the library's extensions.
+#ifndef JCS_EXTENSIONS
+#error "libjpeg with the colour-space extensions (JCS_EXT_BGR) is needed"
+#endif
+
+#include <algorithm>
 #include <csetjmp>
 #include <cstring>
+#include <functional>
 #include <memory>
 
 #include "dxdraw/decoders.h"
@@ -91,50 +98,54 @@ int CreateJpeg(jpeg_decompress_struct* cinfo) {
   return 1;
 }
 
-// Reads the header and starts decompression. 1 on success, -1 for an unsupported
-// colour space, -2 for a picture too large to hold, 0 on a library error.
-int StartJpeg(jpeg_decompress_struct* cinfo) {
+// Reads the header and starts decompression into `space` (B, G, R with or
+// without a fourth byte). 1 on success, -1 for an unsupported colour space, -2 for
+// a picture too large to hold, 0 on a library error.
+int StartJpeg(jpeg_decompress_struct* cinfo, J_COLOR_SPACE space) {
   auto* error = reinterpret_cast<JpegError*>(cinfo->err);
   if (setjmp(error->back)) return 0;
   jpeg_read_header(cinfo, TRUE);
   if (cinfo->jpeg_color_space == JCS_CMYK || cinfo->jpeg_color_space == JCS_YCCK) return -1;
   // Refused before the library sizes its own buffers by the header.
   if (static_cast<uint64_t>(cinfo->image_width) * cinfo->image_height * 4 > kMaxPictureBytes) return -2;
-  cinfo->out_color_space = cinfo->num_components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+  // Colour and grey pictures alike come out as the engine's byte order.
+  cinfo->out_color_space = space;
   jpeg_start_decompress(cinfo);
   return 1;
 }
 
-// Reads every line into the bottom-up 24-bit rows. 1 on success.
+// Lines asked of the library per call; it gives what its buffers hold.
+constexpr int kLinesPerCall = 16;
+
+// Reads every line straight into the bottom-up rows (`stride` bytes apart); with
+// four bytes a pixel the fourth, which the library sets to 255, becomes a zero
+// transparency while the lines are still in the cache. 1 on success.
 int ReadJpegLines(jpeg_decompress_struct* cinfo, uint8_t* bits, size_t stride) {
   auto* error = reinterpret_cast<JpegError*>(cinfo->err);
   if (setjmp(error->back)) return 0;
-  const JDIMENSION width = cinfo->output_width;
-  const int components = cinfo->output_components;
-  JSAMPARRAY line = (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
-                                                width * components, 1);
-  while (cinfo->output_scanline < cinfo->output_height) {
-    const JDIMENSION y = cinfo->output_scanline;
-    if (jpeg_read_scanlines(cinfo, line, 1) != 1) break;
-    uint8_t* d = bits + (cinfo->output_height - 1 - y) * stride;
-    const JSAMPLE* s = line[0];
-    for (JDIMENSION x = 0; x < width; ++x, d += 3) {
-      if (components == 1) {
-        d[0] = d[1] = d[2] = s[x];
-      } else {
-        d[0] = s[3 * x + 2];
-        d[1] = s[3 * x + 1];
-        d[2] = s[3 * x];
-      }
+  const JDIMENSION height = cinfo->output_height;
+  const bool four = cinfo->output_components == 4;
+  const size_t rowBytes = static_cast<size_t>(cinfo->output_width) * cinfo->output_components;
+  JSAMPROW lines[kLinesPerCall];
+  while (cinfo->output_scanline < height) {
+    const JDIMENSION first = cinfo->output_scanline;
+    const JDIMENSION want = std::min<JDIMENSION>(kLinesPerCall, height - first);
+    for (JDIMENSION i = 0; i < want; ++i) lines[i] = bits + (height - 1 - (first + i)) * stride;
+    const JDIMENSION got = jpeg_read_scanlines(cinfo, lines, want);
+    if (got == 0) break;
+    if (four) {
+      for (JDIMENSION i = 0; i < got; ++i)
+        for (size_t t = 3; t < rowBytes; t += 4) lines[i][t] = 0;
     }
   }
   jpeg_finish_decompress(cinfo);
   return 1;
 }
 
-}  // namespace
-
-bool DecodeJpegToDib(std::span<const uint8_t> data, DibBlock& out, std::u16string& error) {
+// Decodes into 24-bit (DIB) or 32-bit (engine) rows; `rowsAt` gets the header and
+// returns the bottom-up rows of DibStride bytes each, or null.
+bool DecodeJpeg(std::span<const uint8_t> data, int bits, DibBlock& out,
+                const std::function<uint8_t*(const DibBlock&)>& rowsAt, std::u16string& error) {
   if (data.empty()) {
     error = u"JPEG data is empty";
     return false;
@@ -169,30 +180,45 @@ bool DecodeJpegToDib(std::span<const uint8_t> data, DibBlock& out, std::u16strin
     error = std::move(why);
     return false;
   };
-  const int started = StartJpeg(cinfo.get());
+  const int started = StartJpeg(cinfo.get(), bits == 32 ? JCS_EXT_BGRX : JCS_EXT_BGR);
   if (started == -1) return fail(u"CMYK JPEG pictures are not supported");
   if (started == -2) return fail(u"JPEG picture is too large");
   if (started == 0) return fail(u"libjpeg error: " + platform::Utf8ToUtf16(err->message));
   if (source->ranOut) return fail(u"JPEG data is truncated");
 
-  const uint32_t stride = DibStride(cinfo->output_width, 24);
+  const uint32_t stride = DibStride(cinfo->output_width, bits);
   const uint64_t total = static_cast<uint64_t>(stride) * cinfo->output_height;
-  if (stride == 0 || cinfo->output_height == 0 || total > kMaxPictureBytes ||
-      (cinfo->output_components != 1 && cinfo->output_components != 3))
+  if (stride == 0 || cinfo->output_height == 0 || total > kMaxPictureBytes || cinfo->output_components != bits / 8)
     return fail(u"JPEG picture is too large or of an unknown layout");
   out.header = BITMAPINFOHEADER{};
   out.header.biWidth = static_cast<int32_t>(cinfo->output_width);
   out.header.biHeight = static_cast<int32_t>(cinfo->output_height);
-  out.header.biBitCount = 24;
+  out.header.biBitCount = static_cast<uint16_t>(bits);
   out.header.biSizeImage = static_cast<uint32_t>(total);
   out.palette.clear();
-  out.bits.assign(total, 0);
-  if (!ReadJpegLines(cinfo.get(), out.bits.data(), stride))
-    return fail(u"libjpeg error: " + platform::Utf8ToUtf16(err->message));
+  uint8_t* rows = rowsAt(out);
+  if (rows == nullptr) return fail(u"JPEG picture is too large");
+  if (!ReadJpegLines(cinfo.get(), rows, stride)) return fail(u"libjpeg error: " + platform::Utf8ToUtf16(err->message));
   // The library finishes a cut-off picture with grey; report it as the damage it is.
   if (source->ranOut) return fail(u"JPEG data is truncated");
   jpeg_destroy_decompress(cinfo.get());
   return true;
+}
+
+}  // namespace
+
+bool DecodeJpegToDib(std::span<const uint8_t> data, DibBlock& out, std::u16string& error) {
+  auto rowsAt = [&out](const DibBlock&) {
+    // Every padding byte is written here, the pixels by the library.
+    out.bits.assign(static_cast<size_t>(out.header.biSizeImage), 0);
+    return out.bits.data();
+  };
+  return DecodeJpeg(data, 24, out, rowsAt, error);
+}
+
+bool DecodeJpegTo32(std::span<const uint8_t> data, Picture32& out, std::u16string& error) {
+  DibBlock layout;
+  return DecodeJpeg(data, 32, layout, [&](const DibBlock& dib) { return out.Allocate(dib.header); }, error);
 }
 
 }  // namespace DxDraw

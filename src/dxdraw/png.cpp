@@ -6,6 +6,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -60,8 +61,10 @@ void OnPngRead(png_structp png, png_bytep out, size_t count) {
   state->pos += count;
 }
 
-// Reads the header and sets the transformations. 1 on success.
-int ReadPngHeader(png_structp png, png_infop info, PngLayout* layout) {
+// Reads the header and sets the transformations: to a DIB of the picture's own
+// layout, or (engine32) straight to the engine's 32-bit pixels, B, G, R and
+// T = 255 - alpha. 1 on success.
+int ReadPngHeader(png_structp png, png_infop info, bool engine32, PngLayout* layout) {
   if (setjmp(png_jmpbuf(png))) return 0;
   png_set_user_limits(png, 32768, 32768);
   png_read_info(png, info);
@@ -75,50 +78,63 @@ int ReadPngHeader(png_structp png, png_infop info, PngLayout* layout) {
   layout->height = height;
   layout->paletteKind = 0;
   layout->paletteCount = 0;
-  switch (colourType) {
-    case PNG_COLOR_TYPE_PALETTE:
-      if (trns) {
-        png_set_palette_to_rgb(png);
-        png_set_tRNS_to_alpha(png);
-        layout->dibBits = 32;
-      } else {
-        png_colorp entries = nullptr;
-        int count = 0;
-        if (!png_get_PLTE(png, info, &entries, &count)) png_error(png, "palette picture without a palette");
-        if (base == 2) png_set_packing(png);  // 2-bit indices widened to 8 bits
-        layout->dibBits = base == 2 ? 8 : base;
-        layout->paletteKind = 1;
-        layout->paletteCount = count > 256 ? 256 : count;
-        std::memcpy(layout->palette, entries, sizeof(png_color) * layout->paletteCount);
-      }
-      break;
-    case PNG_COLOR_TYPE_GRAY:
-      if (trns) {
-        if (depth < 8) png_set_expand_gray_1_2_4_to_8(png);
+  if (engine32) {
+    // Every layout widened to 8-bit B, G, R with the opacity turned into
+    // transparency, or a zero transparency byte where the picture has no alpha.
+    png_set_expand(png);
+    if (colourType == PNG_COLOR_TYPE_GRAY || colourType == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(png);
+    if (trns || (colourType & PNG_COLOR_MASK_ALPHA)) {
+      png_set_invert_alpha(png);
+    } else {
+      png_set_filler(png, 0, PNG_FILLER_AFTER);
+    }
+    layout->dibBits = 32;
+  } else {
+    switch (colourType) {
+      case PNG_COLOR_TYPE_PALETTE:
+        if (trns) {
+          png_set_palette_to_rgb(png);
+          png_set_tRNS_to_alpha(png);
+          layout->dibBits = 32;
+        } else {
+          png_colorp entries = nullptr;
+          int count = 0;
+          if (!png_get_PLTE(png, info, &entries, &count)) png_error(png, "palette picture without a palette");
+          if (base == 2) png_set_packing(png);  // 2-bit indices widened to 8 bits
+          layout->dibBits = base == 2 ? 8 : base;
+          layout->paletteKind = 1;
+          layout->paletteCount = count > 256 ? 256 : count;
+          std::memcpy(layout->palette, entries, sizeof(png_color) * layout->paletteCount);
+        }
+        break;
+      case PNG_COLOR_TYPE_GRAY:
+        if (trns) {
+          if (depth < 8) png_set_expand_gray_1_2_4_to_8(png);
+          png_set_gray_to_rgb(png);
+          png_set_tRNS_to_alpha(png);
+          layout->dibBits = 32;
+        } else {
+          // 2-bit grey is widened to 8-bit levels; 1, 4 and 8 bits keep a ramp palette.
+          if (base == 2) png_set_expand_gray_1_2_4_to_8(png);
+          layout->dibBits = base == 2 ? 8 : base;
+          layout->paletteKind = 2;
+          layout->paletteCount = 1 << layout->dibBits;
+        }
+        break;
+      case PNG_COLOR_TYPE_GRAY_ALPHA:
         png_set_gray_to_rgb(png);
-        png_set_tRNS_to_alpha(png);
         layout->dibBits = 32;
-      } else {
-        // 2-bit grey is widened to 8-bit levels; 1, 4 and 8 bits keep a ramp palette.
-        if (base == 2) png_set_expand_gray_1_2_4_to_8(png);
-        layout->dibBits = base == 2 ? 8 : base;
-        layout->paletteKind = 2;
-        layout->paletteCount = 1 << layout->dibBits;
-      }
-      break;
-    case PNG_COLOR_TYPE_GRAY_ALPHA:
-      png_set_gray_to_rgb(png);
-      layout->dibBits = 32;
-      break;
-    case PNG_COLOR_TYPE_RGB:
-      if (trns) png_set_tRNS_to_alpha(png);
-      layout->dibBits = trns ? 32 : 24;
-      break;
-    case PNG_COLOR_TYPE_RGB_ALPHA:
-      layout->dibBits = 32;
-      break;
-    default:
-      png_error(png, "unknown PNG colour type");
+        break;
+      case PNG_COLOR_TYPE_RGB:
+        if (trns) png_set_tRNS_to_alpha(png);
+        layout->dibBits = trns ? 32 : 24;
+        break;
+      case PNG_COLOR_TYPE_RGB_ALPHA:
+        layout->dibBits = 32;
+        break;
+      default:
+        png_error(png, "unknown PNG colour type");
+    }
   }
   if (layout->dibBits >= 24) png_set_bgr(png);
   png_set_interlace_handling(png);
@@ -143,7 +159,13 @@ int ReadPngEnd(png_structp png, png_infop info) {
 
 }  // namespace
 
-bool DecodePngToDib(std::span<const uint8_t> data, DibBlock& out, std::u16string& error) {
+namespace {
+
+// Decodes into the layout ReadPngHeader chose; `rowsAt` gets the header (size,
+// depth, palette filled in) and returns the bottom-up rows of DibStride bytes
+// each, or null when they cannot be had.
+bool DecodePng(std::span<const uint8_t> data, bool engine32, DibBlock& out,
+               const std::function<uint8_t*(const DibBlock&)>& rowsAt, std::u16string& error) {
   if (data.size() < 8 || png_sig_cmp(data.data(), 0, 8) != 0) {
     error = u"not PNG data";
     return false;
@@ -173,7 +195,7 @@ bool DecodePngToDib(std::span<const uint8_t> data, DibBlock& out, std::u16string
     return false;
   };
   auto layout = std::make_unique<PngLayout>();
-  if (!ReadPngHeader(png, info, layout.get())) return fail(true);
+  if (!ReadPngHeader(png, info, engine32, layout.get())) return fail(true);
 
   const uint32_t stride = DibStride(layout->width, layout->dibBits);
   const uint64_t total = static_cast<uint64_t>(stride) * layout->height;
@@ -202,16 +224,34 @@ bool DecodePngToDib(std::span<const uint8_t> data, DibBlock& out, std::u16string
       out.palette[i] = RGBQUAD{g, g, g, 0};
     }
   }
-  out.bits.assign(total, 0);
+  uint8_t* bits = rowsAt(out);
+  if (bits == nullptr) {
+    std::snprintf(state.message, sizeof state.message, "picture is too large");
+    return fail(false);
+  }
   std::vector<png_bytep> rows(layout->height);
-  for (uint32_t i = 0; i < layout->height; ++i)
-    rows[i] = out.bits.data() + static_cast<size_t>(layout->height - 1 - i) * stride;
+  for (uint32_t i = 0; i < layout->height; ++i) rows[i] = bits + static_cast<size_t>(layout->height - 1 - i) * stride;
   if (!ReadPngRows(png, rows.data())) return fail(true);
   // Every row is in: damage after them (a missing IEND, a cut last chunk) costs
   // nothing of the picture.
   if (!ReadPngEnd(png, info)) OnPngWarning(png, state.message);
   png_destroy_read_struct(&png, &info, nullptr);
   return true;
+}
+
+}  // namespace
+
+bool DecodePngToDib(std::span<const uint8_t> data, DibBlock& out, std::u16string& error) {
+  auto rowsAt = [&out](const DibBlock&) {
+    out.bits.assign(static_cast<size_t>(out.stride()) * static_cast<uint32_t>(out.header.biHeight), 0);
+    return out.bits.data();
+  };
+  return DecodePng(data, false, out, rowsAt, error);
+}
+
+bool DecodePngTo32(std::span<const uint8_t> data, Picture32& out, std::u16string& error) {
+  DibBlock layout;
+  return DecodePng(data, true, layout, [&](const DibBlock& dib) { return out.Allocate(dib.header); }, error);
 }
 
 }  // namespace DxDraw

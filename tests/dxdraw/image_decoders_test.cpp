@@ -128,6 +128,13 @@ TEST(PngDecoder, EveryLayoutLoadsInItsColours) {
     ASSERT_EQ(image.LoadFromMemory(png), 1) << c.name;
     ASSERT_EQ(image.GetWidth(), width);
     ASSERT_EQ(image.GetHeight(), height);
+    // The DIB block the 16-bit images and the game layer take holds the same colours.
+    DibBlock dib;
+    std::u16string why;
+    DxImage viaBlock(32);
+    ASSERT_TRUE(DecodePngToDib(png, dib, why)) << c.name;
+    ASSERT_EQ(viaBlock.LoadFromDib(dib), 1);
+    EXPECT_EQ(std::memcmp(viaBlock.GetBits(), image.GetBits(), size_t(width) * height * 4), 0) << c.name;
     auto eight = [&](int v) { return c.depth == 16 ? v >> 8 : v * 255 / top; };
     for (int y = 0; y < height; ++y) {
       for (int x = 0; x < width; ++x) {
@@ -179,27 +186,28 @@ TEST(PngDecoder, LibraryErrorsAreBoxedAndReported) {
   EXPECT_NE(quiet.boxes()[0].text.find(u"\n\nOnMemory:\n"), std::u16string::npos);
 }
 
-TEST(JpegDecoder, ColourAndGreyPicturesLoadUpright) {
-  // Top half one colour, bottom half another, in whole 8x8 blocks: near-exact at
-  // quality 100, and the halves pin the row order.
-  const int width = 16, height = 16;
+TEST(JpegDecoder, ColourAndGreyPicturesLoadUprightThroughEitherPath) {
+  // Top part one colour, bottom part another, in whole 8x8 blocks: near-exact at
+  // quality 100, and the parts pin the row order. 40 rows take several calls.
+  const int width = 16, height = 40;
   for (int components : {3, 1}) {
     Bytes samples;
     for (int y = 0; y < height; ++y)
       for (int x = 0; x < width; ++x) {
         if (components == 3) {
           const uint8_t rgb[2][3] = {{200, 40, 10}, {20, 60, 220}};
-          samples.insert(samples.end(), rgb[y >= 8], rgb[y >= 8] + 3);
+          samples.insert(samples.end(), rgb[y >= 16], rgb[y >= 16] + 3);
         } else {
-          samples.push_back(y < 8 ? 30 : 210);
+          samples.push_back(y < 16 ? 30 : 210);
         }
       }
+    const Bytes jpeg = EncodeJpeg(width, height, components, samples);
     DibBlock dib;
     std::u16string why;
-    ASSERT_TRUE(DecodeJpegToDib(EncodeJpeg(width, height, components, samples), dib, why)) << components;
+    ASSERT_TRUE(DecodeJpegToDib(jpeg, dib, why)) << components;
     DxImage image(32);
     ASSERT_EQ(image.LoadFromDib(dib), 1);
-    for (int y : {0, 15})
+    for (int y : {0, 8, 28, 39})
       for (int x : {0, 15}) {
         const Px p = PixelAt(image, x, y);
         const uint8_t* s = &samples[(y * width + x) * components];
@@ -209,6 +217,15 @@ TEST(JpegDecoder, ColourAndGreyPicturesLoadUpright) {
         EXPECT_NEAR(p[2], r, 3);
         EXPECT_EQ(p[3], 0);
       }
+    // Straight into a 32-bit image, and through the block into a 16-bit one, the
+    // pixels are the same as through the block.
+    DxImage direct(32), viaBlock16(16), direct16(16);
+    ASSERT_EQ(direct.LoadJpeg(jpeg), 1);
+    ASSERT_EQ(viaBlock16.LoadFromDib(dib), 1);
+    ASSERT_EQ(direct16.LoadJpeg(jpeg), 1);
+    ASSERT_EQ(direct.GetHeight(), height);
+    EXPECT_EQ(std::memcmp(direct.GetBits(), image.GetBits(), size_t(width) * height * 4), 0) << components;
+    EXPECT_EQ(std::memcmp(direct16.GetBits(), viaBlock16.GetBits(), size_t(width) * height * 2), 0) << components;
   }
 }
 
