@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   DxDraw::DibBlock dib;
   std::u16string why;
   bool decoded = false;
-  switch (data[0] % 6) {
+  switch (data[0] % 7) {
     case 0: {
       DxDraw::DxImage image(32);
       image.LoadFromMemory(bytes);  // BMP, PNG by signature
@@ -49,6 +49,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     case 2:
       decoded = DxDraw::DecodeJpegToDib(bytes, dib, why);
       break;
+    case 6: {
+      DxDraw::DxImage image(32);
+      image.LoadJpeg(bytes);  // straight into the pixels
+      return 0;
+    }
     case 3:
       decoded = DxDraw::LoadTiffToDib(bytes, dib, why);
       break;
