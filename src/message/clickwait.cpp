@@ -8,19 +8,23 @@
 #include "core/act.h"
 #include "message/messview.h"
 #include "platform/clock.h"
+#include "sound/sound.h"
 
 namespace TextScript {
 namespace {
 
 DxDraw::DxSurface* g_SystemPicture = nullptr;
-VoiceWatch g_VoiceWatch;
 
-bool IsVoicePlaying(int channel) {
-  return channel != -1 && g_VoiceWatch.isPlaying != nullptr && g_VoiceWatch.isPlaying(channel);
-}
+bool ChannelPlaying(int channel) { return IsSoundPlaying(GetChannelPlayId(channel)) != 0; }
+
+// The sound engine's channels unless a test installed its own.
+const VoiceWatch kSoundEngineWatch{ChannelPlaying, StopChannel};
+VoiceWatch g_VoiceWatch = kSoundEngineWatch;
+
+bool IsVoicePlaying(int channel) { return channel != -1 && g_VoiceWatch.isPlaying(channel); }
 
 void StopVoice(int channel) {
-  if (channel != -1 && g_VoiceWatch.stop != nullptr) g_VoiceWatch.stop(channel);
+  if (channel != -1) g_VoiceWatch.stop(channel);
 }
 
 constexpr DxDraw::SPRITEFRAME IconFrame(int32_t left) {
@@ -119,7 +123,9 @@ void SetSystemPicture(DxDraw::DxSurface* picture) {
   g_SystemPicture = picture;
 }
 
-void SetVoiceWatch(const VoiceWatch& watch) { g_VoiceWatch = watch; }
+void SetVoiceWatch(const VoiceWatch& watch) {
+  g_VoiceWatch = watch.isPlaying != nullptr && watch.stop != nullptr ? watch : kSoundEngineWatch;
+}
 
 std::span<const DxDraw::SPRITEFRAME, 4> ClickWaitIconFrames(int kind) {
   return std::span<const DxDraw::SPRITEFRAME, 4>(kIconFrames[kind == 1 ? 1 : 0], 4);

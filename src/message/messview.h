@@ -206,8 +206,8 @@ class DxMessView2 : public DxMessBase, public DxDraw::DxSurfaceSprite32 {
 DxDraw::DxSurface* GetSystemPicture();
 void SetSystemPicture(DxDraw::DxSurface* picture);
 
-// How the click-wait icon watches the voice channel; the game layer installs
-// the sound engine's. Without them no voice is ever playing.
+// How the click-wait icon watches the voice channel: the sound engine's
+// channels unless a test installs its own; an empty watch restores them.
 struct VoiceWatch {
   bool (*isPlaying)(int channel) = nullptr;  // the channel's stream is playing
   void (*stop)(int channel) = nullptr;       // stops the channel's stream
