@@ -1,0 +1,98 @@
+// The GTK slot dialog under a virtual display: it opens over the slots, saves
+// from the dialog and loads by double click. Skips without a display.
+#include <gtk/gtk.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "platform/save_dialog_gtk.h"
+#include "save/save_dialog.h"
+#include "save_test_util.h"
+#include "textscript/script_vars.h"
+
+namespace save_test {
+namespace {
+
+using Controller = Save::SlotDialogController;
+
+GtkWidget* FindNamed(GtkWidget* widget, const char* name) {
+  if (g_strcmp0(gtk_widget_get_name(widget), name) == 0) return widget;
+  if (!GTK_IS_CONTAINER(widget)) return nullptr;
+  GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
+  GtkWidget* found = nullptr;
+  for (GList* c = children; c != nullptr && found == nullptr; c = c->next) found = FindNamed(GTK_WIDGET(c->data), name);
+  g_list_free(children);
+  return found;
+}
+
+GtkWidget* OpenDialog() {
+  GList* windows = gtk_window_list_toplevels();
+  GtkWidget* found = nullptr;
+  for (GList* w = windows; w != nullptr; w = w->next) {
+    if (GTK_IS_DIALOG(w->data) && gtk_widget_get_visible(GTK_WIDGET(w->data))) found = GTK_WIDGET(w->data);
+  }
+  g_list_free(windows);
+  return found;
+}
+
+class GtkSlotDialogTest : public SaveFolderTest {
+ protected:
+  void SetUp() override {
+    if (!gtk_init_check(nullptr, nullptr)) GTEST_SKIP() << "no display";
+    SaveFolderTest::SetUp();
+    Save::NameList scene, album;
+    Save::OpenSaveDataAtStart(scene, album);
+  }
+
+  // Runs the dialog with `script` acting on its widgets once it shows.
+  int Run(Controller::Mode mode, std::function<void(GtkWidget* dialog)> script) {
+    Controller::Services services;
+    services.ask = [](std::u16string_view, std::u16string_view) { return true; };
+    services.save = [](int number, std::u16string_view comment) {
+      TextScript::ScriptVarTable vars;
+      Save::SaveGameToSlot(number, comment, {nullptr, 0, &vars});
+    };
+    Controller controller(mode, -1, services);
+    script_ = std::move(script);
+    g_timeout_add(100, +[](gpointer self) -> gboolean {
+      auto* test = static_cast<GtkSlotDialogTest*>(self);
+      GtkWidget* dialog = OpenDialog();
+      if (dialog == nullptr) return G_SOURCE_CONTINUE;
+      test->script_(dialog);
+      return G_SOURCE_REMOVE;
+    }, this);
+    platform::GtkSlotDialogHost host;
+    host.Run(nullptr, controller);
+    return controller.Result();
+  }
+
+  std::function<void(GtkWidget*)> script_;
+};
+
+TEST_F(GtkSlotDialogTest, ListsTheSlotsSavesWithACommentAndLoadsByDoubleClick) {
+  const int saved = Run(Controller::kSaveMode, [](GtkWidget* dialog) {
+    GtkTreeView* list = GTK_TREE_VIEW(FindNamed(dialog, "slot-list"));
+    EXPECT_EQ(gtk_tree_model_iter_n_children(gtk_tree_view_get_model(list), nullptr), 99);
+    GtkTreePath* path = gtk_tree_path_new_from_indices(2, -1);
+    gtk_tree_selection_select_path(gtk_tree_view_get_selection(list), path);
+    gtk_tree_path_free(path);
+    gtk_entry_set_text(GTK_ENTRY(FindNamed(dialog, "comment")), "ＧＴＫから");
+    gtk_button_clicked(GTK_BUTTON(FindNamed(dialog, "ok")));
+  });
+  EXPECT_EQ(saved, 2);
+  ASSERT_TRUE(Save::SlotExists(3));
+  EXPECT_EQ(platform::Cp932ToUtf16(Save::ReadSlotSummary(3).comment), u"ＧＴＫから");
+
+  const int loaded = Run(Controller::kLoadMode, [](GtkWidget* dialog) {
+    EXPECT_NE(FindNamed(dialog, "apply"), nullptr);
+    GtkTreeView* list = GTK_TREE_VIEW(FindNamed(dialog, "slot-list"));
+    GtkTreePath* path = gtk_tree_path_new_from_indices(2, -1);
+    gtk_tree_view_row_activated(list, path, gtk_tree_view_get_column(list, 0));
+    gtk_tree_path_free(path);
+  });
+  EXPECT_EQ(loaded, 2);
+}
+
+}  // namespace
+}  // namespace save_test
