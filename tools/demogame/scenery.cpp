@@ -442,8 +442,8 @@ std::unique_ptr<Canvas> Face(const Item& item) {
   return canvas;
 }
 
-// NAME FMT W H TOP BOTTOM "first line|further lines": a gradient with a
-// heading and smaller lines under it, all centred.
+// NAME FMT W H TOP BOTTOM "first line|further lines" [top]: a gradient with a
+// heading and smaller lines under it, centred, or at the top with "top".
 std::unique_ptr<Canvas> Card(const Item& item) {
   const int w = item.Int(2);
   const int h = item.Int(3);
@@ -453,7 +453,9 @@ std::unique_ptr<Canvas> Card(const Item& item) {
   const std::vector<std::string> lines = SplitBars(item.Text(6));
   const double heading = std::min(48.0, h / 6.0);
   const double small = heading * 0.55;
-  double y = h / 2.0 - (heading + small * 1.6 * static_cast<double>(lines.size() - 1)) / 2 + heading * 0.8;
+  const bool at_top = item.Count() > 7 && item.Text(7) == "top";
+  double y = at_top ? heading * 1.6
+                    : h / 2.0 - (heading + small * 1.6 * static_cast<double>(lines.size() - 1)) / 2 + heading * 0.8;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     DrawText(cr, lines[i], i == 0 ? heading : small, w / 2.0, y, {1, 1, 1});
     y += i == 0 ? heading * 1.2 : small * 1.6;
