@@ -12,6 +12,7 @@
 #include "archive/archive.h"
 #include "core/exception.h"
 #include "core/xml.h"
+#include "game/error_text.h"
 #include "platform/text.h"
 #include "save/save_types.h"
 
@@ -36,14 +37,7 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
   return text.replace(text.find(from), from.size(), to);
 }
 
-std::string ErrorOf(const std::function<void()>& read) {
-  try {
-    read();
-  } catch (const ExceptionHandle& e) {
-    return platform::Utf16ToUtf8(e.Message);
-  }
-  return "";
-}
+using game_test::ErrorOf;
 
 TEST(SystemConfigReader, ReadsNamesMenuMusicAndPositions) {
   SystemConfig c;

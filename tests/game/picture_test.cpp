@@ -15,6 +15,7 @@
 #include "dxdraw/dxscreen.h"
 #include "dxdraw/dxsurface.h"
 #include "dxdraw/image_fixtures.h"
+#include "game/error_text.h"
 #include "game/config.h"
 #include "game/game_env.h"
 #include "game/holders.h"
@@ -166,14 +167,7 @@ char Dominant(const std::array<uint8_t, 4>& p) {
   return p[0] > 200 ? 'B' : p[1] > 200 ? 'G' : p[2] > 200 ? 'R' : '?';
 }
 
-std::string ErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const ExceptionHandle& e) {
-    return platform::Utf16ToUtf8(e.Message);
-  }
-  return "";
-}
+using game_test::ErrorOf;
 
 TEST_F(PictureArchiveTest, LoadsTheFirstFormatThatExistsInJpgTifPngBmpOrder) {
   const std::map<std::string, std::array<uint8_t, 4>> colours = {
