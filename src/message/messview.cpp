@@ -97,10 +97,7 @@ DxMessView2::~DxMessView2() {
   if (m_Text.pFont != nullptr) m_Text.pFont->Release();
 }
 
-void DxMessView2::Clear(uint32_t colour) {
-  FillRect(nullptr, colour, 0);
-  m_PendingHigh = 0;
-}
+void DxMessView2::Clear(uint32_t colour) { FillRect(nullptr, colour, 0); }
 
 void DxMessView2::SetTextOrigin(int x, int y) {
   m_Text.x = x;
