@@ -20,8 +20,8 @@ struct ScriptException {
 namespace TextScript {
 
 // Held-input bits the run loop tests while a wait task runs: the skip keys
-// (either Ctrl key, numpad 7 or 9).
-inline constexpr uint32_t kSkipKeysHeld = 0x50000;
+// (either Ctrl key, numpad 7 or 9), the two bits input sets for them.
+inline constexpr uint32_t kSkipKeysHeld = 0x30000;
 
 class IScriptFrame {
  public:
