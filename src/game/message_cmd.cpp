@@ -1,0 +1,306 @@
+// The reading flow: the message line and the page break with its click wait,
+// the skip and auto modes and the window's five buttons.
+#include <span>
+
+#include "app/settings.h"
+#include "app/frame.h"
+#include "app/input.h"
+#include "dxdraw/drawview.h"
+#include "game/game_env.h"
+#include "game/game_sound.h"
+#include "game/message_stage.h"
+#include "game/script_app.h"
+#include "game/session.h"
+#include "game/stage.h"
+#include "message/messview.h"
+#include "message/messwindow.h"
+#include "save/save_types.h"
+#include "sound/sound.h"
+#include "textscript/script_host.h"
+#include "textscript/script_vars.h"
+
+namespace Game {
+
+using TextScript::ScriptStateNode;
+
+namespace {
+
+constexpr char16_t kSpeakerOpen = u'【';
+constexpr uint32_t kEffectSpeaking = 0x8000;
+constexpr int kIdleLevel = 128;
+constexpr int kLitLevel = 255;
+constexpr uint32_t kBlinkMs = 200;
+
+void CheckAbortCallback(intptr_t) { CheckScriptAbort(); }
+
+bool HasSpeaker(std::u16string_view text) { return !text.empty() && text[0] == kSpeakerOpen; }
+
+// The voice name of the VOI node beside a message line, or "".
+std::u16string_view VoiceBeside(const ScriptStateNode* node) {
+  if (node != nullptr && node->m_Opcode == TextScript::kOpVOI) return node->Arg(0);
+  return {};
+}
+
+void SetButtonLevel(int button, int level) {
+  DxDraw::DxSprite* sprite = MessageWindow->GetButton(button);
+  sprite->m_Param.Level = level;
+  sprite->SetChanged(DxDraw::kChangedShown);
+}
+
+// The skip and auto buttons show their mode.
+void LightModeButtons() {
+  SetButtonLevel(TextScript::kButtonSkip, SkipMode != 0 ? kLitLevel : kIdleLevel);
+  SetButtonLevel(TextScript::kButtonAuto, AutoMode != 0 ? kLitLevel : kIdleLevel);
+}
+
+// The whole text at once, a line lower when no speaker leads it.
+void DrawTextAtOnce(TextScript::DxMessView2* view, uint32_t gdiColour, std::u16string_view text) {
+  std::u16string copy(text);
+  if (!HasSpeaker(text)) view->LineFeed();
+  view->DrawText(0, TextScript::SwapRedBlue(gdiColour), 0, copy.c_str(), nullptr, 0);
+}
+
+// The text character by character at the message speed; a font change in the
+// middle starts it again with the new font, as often as it happens.
+void DrawTextSlowly(TextScript::DxMessView2* view, uint32_t gdiColour, std::u16string_view text) {
+  const Save::CommonData& names = Save::GetCommonData();
+  TextScript::MessCommandArray commands(TextScript::kMessageCapacity);
+  TextScript::ExpandMessageGlyphs(std::span(commands.data(), commands.size()), text, names.familyName,
+                                  names.givenName);
+  for (;;) {
+    try {
+      uint32_t delay = static_cast<uint32_t>(MessageWindow->m_DelayBase * MessageSpeed / 100);
+      view->SetTextColor(gdiColour);
+      view->SetCharDelay(delay);
+      view->SetCharCallback(&CheckAbortCallback, 0);
+      view->SetCharWait(true);
+      if (!HasSpeaker(text)) view->LineFeed();
+      view->PutCommands(0, commands.data());
+      return;
+    } catch (const ScriptException& e) {
+      if (e.code != ScriptException::kRedraw) throw;
+      view->Clear(0);
+      view->SetTextOrigin(0, 0);
+      RenewMessageFont();
+      SettingsChanged &= ~kFontChanged;
+    }
+  }
+}
+
+bool NextPageUnread(const ScriptStateNode* node) {
+  return App::Settings().game.text_skip1 != 0 && TestReadFlag(static_cast<int>(node->m_Page)) == 0;
+}
+
+// Whether the page break waits for a click, by the skip and auto modes.
+bool DecideWait(const ScriptStateNode* node) {
+  const App::InputState& in = App::Input();
+  if (SkipMode != 0) {
+    if (NextPageUnread(node)) {
+      SkipMode = 0;
+      return true;
+    }
+    if (SkipMode == 1) {
+      if (App::WaitTime(100, 3) == 0) return false;
+      SkipMode = 0;
+      return true;
+    }
+    if (SkipMode == 2) {
+      App::WaitNextFrame();
+      if ((in.held & App::kButtonCtrlMask) == 0) {
+        SkipMode = 0;
+        return true;
+      }
+      App::WaitTime(100, 0);
+      return false;
+    }
+    return true;
+  }
+  if (AutoMode != 0) {
+    while (GetSoundState(GetChannelPlayId(kChannelVoice)) == 1) {
+      App::WaitNextFrame();
+      if ((in.pressed & App::kButtonClick) != 0) {
+        AutoMode = 0;
+        break;
+      }
+    }
+    uint32_t wait = MessageView()->GetAutoWait() * 2;
+    if ((App::WaitTime(wait != 0 ? wait : 100, 3) & App::kButtonClick) != 0) {
+      AutoMode = 0;
+      return true;
+    }
+    return false;
+  }
+  return true;
+}
+
+// The click wait at the end of a page. Returns when the page may go on.
+void ClickWait(const ScriptStateNode* node) {
+  TextScript::DxMessView2* view = MessageView();
+  DxDraw::SPRITEFRAME frame{24, 24, 0, 0, {752, 408, 776, 432}, 0};
+  struct Icon {
+    DxDraw::DxSprite* sprite;
+    ~Icon() { sprite->Release(); }
+  } icon{new DxDraw::DxSprite(TextScript::GetSystemPicture(), &frame, 0x10000)};
+  icon.sprite->SetPosition(752, 160);
+  MessageWindow->AddChild(icon.sprite);
+
+  auto showSkipButton = [&] {
+    DxDraw::DxSprite* skip = MessageWindow->GetButton(TextScript::kButtonSkip);
+    if (NextPageUnread(node)) skip->Hide();
+    else skip->Show();
+  };
+  showSkipButton();
+  DxDraw::DxSprite* quickSave = MessageWindow->GetButton(TextScript::kButtonQuickSave);
+  if (TextScript::ReplayMode != 0) quickSave->Hide();
+  else quickSave->Show();
+
+  const App::InputState& in = App::Input();
+  const auto& rects = MessageWindow->GetButtonRects();
+  DxDraw::HoverTracker hover;
+  hover.Reset();
+  App::Timer blink;
+  blink.Start();
+  bool iconShown = true;
+  try {
+    for (;;) {
+      App::WaitNextFrame();
+      if (blink.IsElapsed(kBlinkMs)) {
+        iconShown = !iconShown;
+        if (iconShown) icon.sprite->Show();
+        else icon.sprite->Hide();
+        blink.Start();
+      }
+      if ((SettingsChanged & kSkipUnreadChanged) != 0) {
+        showSkipButton();
+        SettingsChanged &= ~kSkipUnreadChanged;
+      }
+      hover.Update(std::span(rects.data(), rects.size()), in.cursor_x, in.cursor_y);
+      if (hover.changed != 0) {
+        if (hover.previous >= 0) SetButtonLevel(hover.previous, kIdleLevel);
+        if (hover.current >= 0) SetButtonLevel(hover.current, kLitLevel);
+      }
+      if ((in.pressed & App::kButtonClick) != 0 && hover.current >= 0) {
+        switch (hover.current) {
+          case TextScript::kButtonBacklog:
+            if (Hooks().showBacklog) {
+              MessageWindow->Hide();
+              Hooks().showBacklog();
+              MessageWindow->Show();
+            }
+            break;
+          case TextScript::kButtonSkip:
+            if (MessageWindow->GetButton(TextScript::kButtonSkip)->IsVisible()) {
+              SkipMode = 1;
+              return;
+            }
+            break;
+          case TextScript::kButtonAuto:
+            AutoMode = 1;
+            return;
+          case TextScript::kButtonQuickSave:
+            if (TextScript::ReplayMode == 0 && Hooks().quickSave && Hooks().quickSave()) {
+              ShowNotice(u"セーブしました", 2000);
+            }
+            break;
+          case TextScript::kButtonQuickLoad:
+            if (AskYesNo(u"ロードしてもよろしいですか？") && Hooks().findLatestQuickSave) {
+              int slot = Hooks().findLatestQuickSave();
+              if (slot != -1) {
+                LoadSlot = slot;
+                App::GetFrame().SetRequest(App::kRequestLoad);
+              }
+            }
+            break;
+          default:
+            break;
+        }
+        continue;
+      }
+      if ((in.pressed & (App::kButtonEscape | App::kButtonRightClick)) != 0) {
+        MessageWindow->Hide();
+        App::WaitNextFrame();
+        App::WaitClick();
+        MessageWindow->Show();
+      } else if ((in.held & App::kButtonCtrlMask) != 0) {
+        SkipMode = 2;
+        return;
+      } else if ((in.pressed & (App::kButtonClick | App::kButtonEnter)) != 0) {
+        return;
+      } else if ((SettingsChanged & kFontChanged) != 0) {
+        RenewMessageFont();
+        SettingsChanged &= ~kFontChanged;
+        view->Clear(0);
+        view->SetTextOrigin(0, 0);
+        if (!Backlog().Empty()) DrawTextAtOnce(view, view->GetTextColor(), Backlog().Back().text);
+      }
+    }
+  } catch (...) {
+    StopSound(GetChannelPlayId(kChannelVoice));
+    throw;
+  }
+}
+
+}  // namespace
+
+ScriptStateNode* ScriptStateNode_App::MessageLine() {
+  ShowPendingPicture();
+  OpenMessageWindow();
+  std::u16string_view voiceBefore = VoiceBeside(GetPrev());
+  std::u16string_view voiceAfter = VoiceBeside(GetNext());
+  if (!voiceBefore.empty()) PlayVoiceLine(voiceBefore);
+  if (!voiceAfter.empty()) PlayVoiceLine(voiceAfter);
+
+  TextScript::DxMessView2* view = MessageView();
+  view->Clear(0);
+  App::WaitNextFrame();
+  view->SetTextOrigin(0, 0);
+  view->SetAutoWait(static_cast<uint32_t>(AutoWait));
+  uint32_t colour = view->GetTextColor();
+
+  std::u16string_view text = Arg(0);
+  std::u16string expanded = TextScript::ExpandMessageText(text);
+  Backlog().Append(expanded, !voiceBefore.empty() ? voiceBefore : voiceAfter);
+
+  if ((SettingsChanged & kFontChanged) != 0) {
+    RenewMessageFont();
+    SettingsChanged &= ~kFontChanged;
+  }
+  view->SetEffectFlags(view->GetEffectFlags() | kEffectSpeaking);
+  struct Shown {
+    ~Shown() { MessageShown = 1; }
+  } shown;
+  if (SkipMode != 0) {
+    DrawTextAtOnce(view, colour, expanded);
+  } else {
+    DrawTextSlowly(view, colour, text);
+  }
+  return GetNext();
+}
+
+ScriptStateNode* ScriptStateNode_App::PageBreak() {
+  bool isPageBreak = m_Opcode == TextScript::kOpPageBreak;
+  if (isPageBreak) SetReadFlag(static_cast<int>(TextScript::CurrentPage));
+  EnableMenuCommand(kMenuDebug, true);
+  if (TextScript::ReplayMode == 0) EnableMenuCommand(kMenuSave, true);
+  if (MessageShown != 0 && MessageWindow != nullptr) {
+    bool wait = DecideWait(this);
+    LightModeButtons();
+    if (wait) {
+      ClickWait(this);
+      StopSound(GetChannelPlayId(kChannelVoice));
+      App::WaitNextFrame();
+    }
+    MessageView()->Clear(0);
+    App::WaitNextFrame();
+    MessageShown = 0;
+  }
+  EnableMenuCommand(kMenuSave, false);
+  EnableMenuCommand(kMenuDebug, false);
+  TextScript::TakeSnapshot();
+  if (!isPageBreak) return nullptr;
+  TextScript::CurrentPage = m_Page;
+  if (ScriptStateNode* target = AppGroup()->TakeDebugJump()) return target;
+  return GetNext();
+}
+
+}  // namespace Game

@@ -1,0 +1,237 @@
+// Game cycles of small scripts on the headless program: the title's answers,
+// the end of a run, errors reported with the stage torn down, step back, choices
+// and a font change in the middle of a message.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <vector>
+
+#include "app/settings.h"
+#include "game/game_state.h"
+#include "game/message_stage.h"
+#include "game/script_app.h"
+#include "game/session.h"
+#include "game/stage.h"
+#include "game_test_util.h"
+#include "message/messwindow.h"
+#include "textscript/script_state.h"
+#include "textscript/script_vars.h"
+
+namespace {
+
+using game_test::PlayerSource;
+
+class SessionTest : public game_test::GameHarness {
+ protected:
+  SessionTest() {
+    Game::SessionHooks hooks;
+    hooks.writeGlobalData = [this](Game::ScriptStateGroup_App&) { ++writes_; };
+    hooks.reportError = [this](const ExceptionHandle& e) { reported_ = e; };
+    hooks.showTitle = [this] { return title_; };
+    Game::SetSessionHooks(hooks);
+    Game::MessageSpeed = 0;
+    Game::SettingsChanged = 0;
+    Save::GetCommonData() = Save::CommonData{};
+    // The player clicks every other frame.
+    source_.play = [this](PlayerSource& s) {
+      ++tick_;
+      s.SetMouseButton(0, tick_ % 2 == 0);
+      if (everyFrame_) everyFrame_(s);
+    };
+  }
+  ~SessionTest() override {
+    Game::SetSessionHooks({});
+    TextScript::ScriptVars().Clear();
+    Game::MessageSpeed = 100;
+  }
+  int Play(std::u16string_view script, int mode = 0) {
+    folder_.WriteScript("_start.txt", script);
+    folder_.Install();
+    return Game::RunGameSession(u"_start.txt", mode);
+  }
+  int Var(std::u16string_view name) { return TextScript::ScriptVars().GetValue(name, -1); }
+
+  game_test::ScriptFolder folder_;
+  int title_ = 1;
+  int writes_ = 0;
+  int tick_ = 0;
+  std::optional<ExceptionHandle> reported_;
+  std::function<void(PlayerSource&)> everyFrame_;
+};
+
+TEST_F(SessionTest, TitleAnswerDecidesTheCycleAndTheGlobalRecordsAreAlwaysWritten) {
+  struct Case {
+    int title;
+    int result;
+    int ran;  // the script's variable after the cycle (-1: never set)
+  };
+  const Case cases[] = {{-1, 1, -1}, {0, 0, -1}, {1, 0, 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.title);
+    TextScript::ScriptVars().Clear();
+    title_ = c.title;
+    writes_ = 0;
+    EXPECT_EQ(Play(u".PST RAN = 1\n"), c.result);
+    EXPECT_EQ(Var(u"RAN"), c.ran);
+    EXPECT_EQ(writes_, 1);
+    EXPECT_EQ(Game::CurrentGroup, nullptr);
+  }
+}
+
+TEST_F(SessionTest, PrologueFlagFollowsTheScriptVariable) {
+  Play(u".PST REPR = 1\n");
+  EXPECT_TRUE(Save::GetFlag(Save::GetCommonData(), Game::kPrologueFlag));
+}
+
+TEST_F(SessionTest, ErrorsAreShownToThePlayerAfterTheStageIsTornDown) {
+  struct Case {
+    const char* what;
+    std::u16string script;
+    int line;
+    std::u16string message;
+  };
+  const Case cases[] = {
+      // A node's line is the reader's line after its statement.
+      {"jump to a missing label", u".PST A = 1\n.JMP NOWHERE\n", 3, u"ラベルが見つかりません。[NOWHERE]"},
+      {"four choices", u"あ\n.SEL L1 い\n.SEL L1 う\n.SEL L1 え\n.SEL L1 お\n\n\n.LAB L1\n", 3,
+       u"選択肢は3つまでです。"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    reported_.reset();
+    EXPECT_EQ(Play(c.script), 1) << "back to the title";
+    ASSERT_TRUE(reported_.has_value());
+    EXPECT_EQ(std::u16string(reported_->Source), u"_start.txt");
+    EXPECT_EQ(reported_->Line, c.line);
+    EXPECT_EQ(std::u16string(reported_->Message), c.message);
+    EXPECT_FALSE(Game::StageBuilt());
+    EXPECT_EQ(Game::MessageWindow, nullptr);
+    EXPECT_EQ(screen_->GetFirstChild(), nullptr);
+    EXPECT_EQ(writes_ > 0, true);
+  }
+}
+
+TEST_F(SessionTest, CompileErrorLeavesWithItsRecordAndNoGroupBehind) {
+  EXPECT_THROW(Play(u".PST\n"), ExceptionHandle);
+  EXPECT_EQ(Game::CurrentGroup, nullptr);
+}
+
+TEST_F(SessionTest, MissingScriptIsNamed) {
+  folder_.Install();
+  try {
+    Game::RunGameSession(u"nothere.txt", 0);
+    FAIL() << "no error";
+  } catch (const ExceptionHandle& e) {
+    EXPECT_EQ(std::u16string(e.Message), u"Script: file not found 'nothere.txt'");
+  }
+  EXPECT_EQ(Game::CurrentGroup, nullptr);
+}
+
+TEST_F(SessionTest, ClosingTheWindowEndsTheCycleWithTheRecordsWritten) {
+  boxes_.SetAnswer(platform::IDYES);
+  everyFrame_ = [this](PlayerSource& s) {
+    if (tick_ == 5) s.PostClose();
+  };
+  EXPECT_EQ(Play(u"あ\n\n\nい\n\n\n.PST END = 1\n"), 0);
+  EXPECT_EQ(Var(u"END"), -1);
+  EXPECT_EQ(writes_, 1);
+  EXPECT_FALSE(reported_.has_value());
+}
+
+TEST_F(SessionTest, StepBackReplaysThePageWithItsVariablesAndGoesOn) {
+  bool asked = false;
+  everyFrame_ = [&](PlayerSource&) {
+    if (!asked && Game::MessageShown != 0 && !Game::Backlog().Empty() && Game::Backlog().Back().text == u"い") {
+      asked = true;
+      frame_.SetRequest(App::kRequestStepBack);
+    }
+  };
+  EXPECT_EQ(Play(u".PST A + 1\nあ\n\n\n.PST A + 10\nい\n\n\n.PST B = 1\n"), 0);
+  EXPECT_TRUE(asked);
+  EXPECT_EQ(Var(u"A"), 11) << "the page's additions ran once more from its snapshot";
+  EXPECT_EQ(Var(u"B"), 1) << "the story went on to its end";
+}
+
+TEST_F(SessionTest, ChoiceUnderTheCursorDecidesTheLabel) {
+  struct Case {
+    int y;
+    int chosen;
+  };
+  for (const Case c : {Case{160, 1}, Case{205, 2}}) {
+    SCOPED_TRACE(c.y);
+    source_.SetCursor(400, c.y);
+    Play(u".SEL L1 いち\n.SEL L2 に\n\n\n.LAB L1\n.PST R = 1\n.JMP E\n\n\n.LAB L2\n.PST R = 2\n\n\n.LAB E\n");
+    EXPECT_EQ(Var(u"R"), c.chosen);
+  }
+}
+
+TEST_F(SessionTest, FontChangesWhileTheTextIsDrawnRedrawItAndTheStoryGoesOn) {
+  Game::MessageSpeed = 400;
+  int changes = 0;
+  int drawing = 0;
+  everyFrame_ = [&](PlayerSource&) {
+    if (Game::MessageWindow == nullptr || !Game::MessageWindow->IsVisible() || Game::MessageShown != 0) return;
+    ++drawing;
+    if (drawing == 3 || drawing == 9) {
+      Game::SettingsChanged |= Game::kFontChanged;
+      ++changes;
+    }
+  };
+  EXPECT_EQ(Play(u"あいうえおかきくけこさしすせそ\n\n\n.PST C = 1\n"), 0);
+  EXPECT_EQ(changes, 2);
+  EXPECT_EQ(Game::SettingsChanged & Game::kFontChanged, 0);
+  EXPECT_EQ(Var(u"C"), 1);
+}
+
+TEST_F(SessionTest, SkipButtonStopsBeforeTheFirstUnreadPageWhenAsked) {
+  struct Case {
+    uint8_t textSkip1;
+    std::u16string stoppedAt;  // what was on screen when skipping stopped ("" never)
+  };
+  for (const Case& c : {Case{1, u"い"}, Case{0, u""}}) {
+    SCOPED_TRACE(c.textSkip1);
+    App::Settings().game.text_skip1 = c.textSkip1;
+    Save::GetCommonData() = Save::CommonData{};
+    Game::SetReadFlag(0);
+    Game::SetReadFlag(1);
+    int phase = 0;
+    std::u16string stoppedAt;
+    everyFrame_ = [&](PlayerSource& s) {
+      if (phase == 0) {
+        s.SetCursor(770, 470);  // the skip button
+        if (Game::SkipMode == 1) phase = 1;
+      } else if (phase == 1) {
+        s.SetCursor(400, 300);
+        s.SetMouseButton(0, false);
+        if (Game::SkipMode == 0 && Game::MessageShown != 0) {
+          stoppedAt = Game::Backlog().Back().text;
+          phase = 2;
+        }
+      }
+    };
+    EXPECT_EQ(Play(u"あ\n\n\nい\n\n\nう\n\n\nえ\n\n\n.PST END = 1\n"), 0);
+    EXPECT_EQ(stoppedAt, c.stoppedAt);
+    EXPECT_EQ(Var(u"END"), 1);
+    for (int page = 0; page < 4; ++page) EXPECT_EQ(Game::TestReadFlag(page), 1) << page;
+  }
+  App::Settings().game.text_skip1 = 1;
+}
+
+TEST_F(SessionTest, BacklogKeepsTheShownTextWithTheVoiceBesideIt) {
+  std::u16string family = u"山田";
+  std::copy(family.begin(), family.end(), Save::GetCommonData().familyName);
+  std::vector<Game::BacklogEntry> seen;
+  everyFrame_ = [&](PlayerSource&) {
+    if (Game::MessageShown != 0 && (seen.empty() || seen.size() < Game::Backlog().Size())) {
+      seen.push_back(Game::Backlog().Back());
+    }
+  };
+  Play(u"@v01\n【彼】#1さん#3\n\n\n.VOI 00\nふつう\n\n\n");
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[0].text, u"【彼】山田さん#3");
+  EXPECT_EQ(seen[0].voice, u"V01");
+  EXPECT_EQ(seen[1].text, u"ふつう");
+  EXPECT_EQ(seen[1].voice, u"");
+}
+
+}  // namespace
