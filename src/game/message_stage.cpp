@@ -6,6 +6,7 @@
 #include "game/stage.h"
 #include "message/messview.h"
 #include "message/messwindow.h"
+#include "sound/sound.h"
 
 namespace Game {
 
@@ -16,6 +17,8 @@ namespace {
 constexpr uint32_t kFadeBySourceAlpha = 0x10002;
 constexpr uint32_t kEffectWindowText = 0x10;
 
+bool VoicePlaying(int channel) { return GetSoundState(GetChannelPlayId(channel)) == 1; }
+
 }  // namespace
 
 TextScript::DxMessView2* MessageView() { return MessageWindow != nullptr ? MessageWindow->GetView() : nullptr; }
@@ -23,6 +26,7 @@ TextScript::DxMessView2* MessageView() { return MessageWindow != nullptr ? Messa
 void BuildMessageWindow() {
   ReleaseMessageWindow();
   if (!StageBuilt()) return;
+  TextScript::SetVoiceWatch(TextScript::VoiceWatch{&VoicePlaying, &StopChannel});
   MessageWindow = new TextScript::MessageWindow(kStageWidth, 200, 8, 24, 44, 16);
   MessageWindow->SetPosition(0, kWindowY);
   TextScript::DxMessView2* view = MessageWindow->GetView();

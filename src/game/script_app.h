@@ -52,8 +52,9 @@ class ScriptStateGroup_App : public TextScript::ScriptStateGroup {
   TextScript::ScriptStateNode* NewNode() override;
   // Start page -1 for the head of the script, else a page number.
   int Run(int page) override;
-  // 0x5000: close the window at once and stop every channel (returns 1);
-  // 0x5001: LoadScriptFile (a) as a heap buffer (returns its address); else 0.
+  // 0x5000: close the window at once and stop every channel (returns 1).
+  // Anything else gives 0, also the script-file request 0x5001, whose heap
+  // address would not fit the result; nothing sends either message.
   int OnMessage(int message, intptr_t a, intptr_t b) override;
 
   // Empties the scene-name list.

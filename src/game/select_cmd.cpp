@@ -260,6 +260,7 @@ ScriptStateNode* ScriptStateNode_App::SelectionScreen() {
     ShowTurnBanner();
     result = RunSelectScreen();
   }
+  StageFlags |= kStageShowsFill;
   SetSceneRecord(Save::kSceneBackground, 0);
   SetSceneRecord(Save::kSceneCharacter, 0);
   EnableMenuCommand(kMenuSave, false);

