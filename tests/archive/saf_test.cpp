@@ -149,6 +149,23 @@ TEST_P(SafFormatTest, NestedArchiveReadsFromItsOwnStart) {
   EXPECT_EQ(std::string(text.begin(), text.end()), "nested text");
   EXPECT_EQ(Load(nested.get(), u"inner\\y.bin"), noise_);
   EXPECT_FALSE(nested->Exists(u"readme.txt"));
+  // Its file list counts offsets from its own start, not the outer archive's.
+  ComPtr<IArchiveFile> blob = ComPtr<IArchiveFile>::Adopt(archive_->OpenFile(u"NEST.SAF"));
+  ASSERT_TRUE(blob);
+  std::vector<char> nest(blob->GetSize());
+  ASSERT_EQ(blob->Read(nest.data(), nest.size()), nest.size());
+  std::vector<SAFFILEINFO> list;
+  nested->GetFileList(list);
+  ASSERT_EQ(list.size(), 2u);
+  for (const SAFFILEINFO& info : list) {
+    ComPtr<IArchiveFile> file = ComPtr<IArchiveFile>::Adopt(nested->OpenFile(info.path));
+    ASSERT_TRUE(file);
+    std::vector<char> stored(info.size);
+    ASSERT_EQ(file->Read(stored.data(), info.size), info.size);
+    ASSERT_LE(info.offset + info.size, nest.size()) << platform::Utf16ToUtf8(info.path);
+    EXPECT_EQ(std::vector<char>(nest.begin() + info.offset, nest.begin() + info.offset + info.size), stored)
+        << platform::Utf16ToUtf8(info.path);
+  }
   // The nested archive keeps working after the outer one is gone.
   archive_.reset();
   EXPECT_EQ(Load(nested.get(), u"inner/y.bin"), noise_);

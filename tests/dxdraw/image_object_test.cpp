@@ -3,13 +3,16 @@
 // folder archive with errors that name the file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 
 #include "archive/archive.h"
+#include "dxdraw/decoders.h"
 #include "dxdraw/image.h"
 #include "dxdraw/image_fixtures.h"
+#include "platform/debug_output.h"
 #include "platform/message_box.h"
 
 namespace {
@@ -67,6 +70,81 @@ TEST(DxImage, BlocksThatDoNotHoldTogetherAreRefused) {
   EXPECT_EQ(image.LoadFromDib(dib), 1);
   DxImage glyph(8);
   EXPECT_EQ(glyph.LoadFromDib(dib), 0) << "only 16- and 32-bit images convert";
+}
+
+// 16-bit images hold x555 pixels: R in bits 10-14, G in 5-9, B in 0-4, each the
+// top five bits of its byte, and bit 15 (transparent) only where a 32-bit
+// picture's alpha is exactly 0.
+TEST(DxImage, ConvertTo16PacksChannelsAndMarksOnlyZeroAlphaTransparent) {
+  const struct {
+    const char* what;
+    int bits;
+    Bytes pixel;     // one stored pixel, B, G, R (, A), or a palette index
+    uint16_t x555;
+  } cases[] = {
+      {"blue", 24, {0xF8, 0, 0}, 0x001F},          {"green", 24, {0, 0xF8, 0}, 0x03E0},
+      {"red", 24, {0, 0, 0xF8}, 0x7C00},           {"low bits dropped", 24, {0x07, 0x0F, 0x17}, 0x0820},
+      {"opaque", 32, {0x08, 0x10, 0x18, 255}, 0x0C41}, {"alpha 1 is not transparent", 32, {0, 0, 0, 1}, 0x0000},
+      {"alpha 0 is transparent", 32, {0xF8, 0, 0, 0}, 0x801F}, {"palette", 8, {1}, 0x7C1F},
+  };
+  for (const auto& c : cases) {
+    DibBlock dib;
+    dib.header.biWidth = 1;
+    dib.header.biHeight = 1;
+    dib.header.biBitCount = static_cast<uint16_t>(c.bits);
+    if (c.bits == 8) dib.palette = {RGBQUAD{}, RGBQUAD{0xFF, 0, 0xFF, 0}};  // magenta at 1
+    dib.bits = c.pixel;
+    dib.bits.resize(4, 0);
+    DxImage image(16);
+    ASSERT_EQ(image.LoadFromDib(dib), 1) << c.what;
+    const uint8_t* p = image.GetPixelAddress(0, 0);
+    EXPECT_EQ(p[0] | (p[1] << 8), c.x555) << c.what;
+  }
+}
+
+// A picture that fails to load, whatever its kind and however far its decoder
+// got, leaves the image as it was.
+TEST(DxImage, AFailedLoadLeavesThePreviousImage) {
+  platform::HeadlessMessageBox boxes;
+  boxes.SetEcho(false);
+  platform::IMessageBox* previous = platform::SetMessageBoxService(&boxes);
+  platform::DebugSink previousSink = platform::SetDebugSink([](std::u16string_view) {});
+  PngSpec spec{3, 2, 2 /* RGB */, 8, Bytes(18, 0x44), {}, {}, -1, {}, false};
+  Bytes cutPng = EncodePng(spec);
+  cutPng.resize(cutPng.size() - 20);  // inside the pixel data
+  Bytes cutJpeg = EncodeJpeg(16, 16, 3, Bytes(16 * 16 * 3, 99));
+  cutJpeg.resize(cutJpeg.size() / 2);
+  const Bytes notBmp = {'B', 'M', 1, 2, 3};
+  Bytes hbm = {'H', 'B', 'M', 0};
+  for (uint32_t v : {2u, 2u, 0u}) {
+    for (int i = 0; i < 4; ++i) hbm.push_back(uint8_t(v >> (8 * i)));
+  }
+  hbm.resize(hbm.size() + 4, 0);  // rows of 4 bytes, one short
+  const struct {
+    const char* what;
+    int depth;
+    const Bytes* data;
+    bool jpeg;
+  } cases[] = {
+      {"cut PNG", 32, &cutPng, false}, {"cut PNG", 16, &cutPng, false}, {"cut JPEG", 32, &cutJpeg, true},
+      {"cut JPEG", 16, &cutJpeg, true}, {"not a BMP", 32, &notBmp, false}, {"short HBM", 16, &hbm, false},
+  };
+  for (const auto& c : cases) {
+    DxImage image(c.depth);
+    ASSERT_EQ(image.Create(5, 4), 1);
+    std::fill(image.GetBits(), image.GetBits() + image.GetStride() * 4, uint8_t{0x5A});
+    const uint8_t* before = image.GetBits();
+    EXPECT_EQ(c.jpeg ? image.LoadJpeg(*c.data) : image.LoadFromMemory(*c.data), 0) << c.what;
+    EXPECT_FALSE(image.LastError().empty()) << c.what;
+    EXPECT_EQ(image.GetBits(), before) << c.what;
+    EXPECT_EQ(image.GetWidth(), 5) << c.what;
+    EXPECT_EQ(image.GetHeight(), 4) << c.what;
+    EXPECT_EQ(std::count(image.GetBits(), image.GetBits() + image.GetStride() * 4, uint8_t{0x5A}),
+              image.GetStride() * 4)
+        << c.what;
+  }
+  platform::SetDebugSink(previousSink);
+  platform::SetMessageBoxService(previous);
 }
 
 TEST(DxImage, LoadsFilesFromDiskAndFromAFolderArchiveNamingTheFileOnFailure) {

@@ -264,6 +264,7 @@ TEST_F(Screen, ClearIsLeftOutOnlyUnderAPlainCopyThatCoversTheArea) {
       {"plain copy with the colour mask", BLT_COLORMASK, {0, 0, 800, 600}, 0, 0, true},
       {"plain copy over part of the screen", 0, {0, 0, 800, 600}, 30, 7, true},
       {"frame past the image", 0, {-10, 0, 790, 600}, 0, 0, true},
+      {"frame wider than the image", 0, {0, 0, 900, 600}, -50, 0, true},
       {"weighted copy", BLT_WEIGHTED, {0, 0, 800, 600}, 0, 0, true},
       {"copy reading the destination T", BLT_DEST_ADD, {0, 0, 800, 600}, 0, 0, true},
       {"hidden sprite", 0, {0, 0, 800, 600}, 0, 0, false},

@@ -346,6 +346,57 @@ TEST(Surface, FactoryMakesOnly32BitSurfaces) {
   EXPECT_EQ(s->GetDepth(), 32);
 }
 
+// A surface whose destructor releases it once more, as a careless owner might:
+// the count is 0 by then, and that Release must neither count nor delete again.
+class ReleasedWhileDying : public DxSurface32 {
+ public:
+  explicit ReleasedWhileDying(int* answer) : answer_(answer) {}
+  ~ReleasedWhileDying() override { *answer_ = Release(); }
+
+ private:
+  int* answer_;
+};
+
+TEST(Surface, ReleaseAtCountZeroDoesNothing) {
+  int answer = -99;
+  DxSurface* s = new ReleasedWhileDying(&answer);
+  EXPECT_EQ(s->AddRef(), 2);
+  EXPECT_EQ(s->Release(), 1);
+  EXPECT_EQ(s->Release(), 0);  // deleted here; its destructor released it once more
+  EXPECT_EQ(answer, 0);
+}
+
+TEST(Surface, InitDxDrawTurnsThePairedFamilyOnWhereTheProcessorHasIt) {
+  SetSimdEnabled(0);
+  InitDxDraw();
+  EXPECT_EQ(IsSimdEnabled(), IsMmxAvailable() == 1);
+#if defined(__x86_64__)
+  EXPECT_TRUE(IsSimdEnabled());
+#endif
+}
+
+// Bit 17 is the rasterisers' own request for the plain single routine: a blit
+// drops it, so a weighted copy stays weighted on either path and in the odd column.
+TEST(Surface, BltDropsThePlainVariantBit) {
+  for (int paired : {1, 0}) {
+    SetSimdEnabled(paired);
+    Surface source(3, 1), withBit(3, 1), without(3, 1);
+    source->FillRect(nullptr, 0x204060, 128);  // half transparent
+    withBit->FillRect(nullptr, 0xF0F0F0, 255);
+    without->FillRect(nullptr, 0xF0F0F0, 255);
+    BLTPARAM param{};
+    param.Flags = BLT_COPY | BLT_WEIGHTED;
+    ASSERT_EQ(without->Blt(0, 0, source.p, nullptr, nullptr, &param), 1);
+    param.Flags |= BLT_PLAIN;
+    ASSERT_EQ(withBit->Blt(0, 0, source.p, nullptr, nullptr, &param), 1);
+    for (int x = 0; x < 3; ++x) {
+      EXPECT_EQ(PixelAt(withBit.p, x, 0), PixelAt(without.p, x, 0)) << paired << " at " << x;
+      EXPECT_NE(PixelAt(without.p, x, 0), PixelAt(source.p, x, 0)) << "weighted, not copied";
+    }
+  }
+  InitDxDraw();
+}
+
 TEST(DibSection, RowsArePaddedForEveryDepth) {
   struct Case {
     int width, height, bits;

@@ -50,6 +50,11 @@ TEST(Matrix, RotationsComposeYThenXThenZInFrontOfTheMatrix) {
   Matrix::SetIdentity(m);
   Matrix::RotateXYZ(m, 0, 0x4000, 0);
   EXPECT_EQ(Transform(m, 100, 7), (POINT{0, 7}));
+  // Quarter turns about x and y in one call: (100, 7.5, 0) goes to (100, 0, 7.5)
+  // about x, then to (7.5, 0, -100) about y. The other order would give (0, 100).
+  Matrix::SetIdentity(m);
+  Matrix::RotateXYZ(m, 0x4000, 0x4000, 0);
+  EXPECT_EQ(Transform(m, 100, 7.5f), (POINT{7, 0}));
 }
 
 TEST(Matrix, TranslateGoesInFrontAndScaleTouchesOnlyTheLinearPart) {

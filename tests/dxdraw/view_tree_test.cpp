@@ -180,6 +180,12 @@ TEST_F(Tree, DispatchRoutesByCode) {
   log.clear();
   EXPECT_EQ(group->Dispatch(kDispatchBroadcast, 77, 0, 0), 1);
   EXPECT_EQ(log, (std::vector<std::string>{"G:77", "A:77", "I:77", "B:77", "C:77"}));
+  // A broadcast gives a view's own answer, and 1 from a group whatever it answered.
+  a->answer_ = 7;
+  group->answer_ = 5;
+  EXPECT_EQ(a->Dispatch(kDispatchBroadcast, 77, 0, 0), 7);
+  EXPECT_EQ(group->Dispatch(kDispatchBroadcast, 77, 0, 0), 1);
+  a->answer_ = group->answer_ = 1;
   log.clear();
   EXPECT_EQ(group->Dispatch(9, 77, 0, 0), 1);
   EXPECT_TRUE(log.empty());
