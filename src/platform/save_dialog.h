@@ -21,7 +21,7 @@ class ISlotDialogModel {
 
   // What the window shows. The host reads it again after every event.
   virtual std::u16string Title() const = 0;                 // window caption
-  virtual std::u16string OkText() const = 0;                // text of the OK button
+  virtual std::u16string OkText() const = 0;                // text of the OK button, no mnemonic
   virtual bool HasApplyButton() const = 0;                  // the comment button "修正" exists
   virtual const std::vector<std::u16string>& Lines() const = 0;  // one line a slot
   virtual int Selection() const = 0;                        // selected line, -1 none

@@ -15,13 +15,6 @@ constexpr int kListHeight = 260;
 
 std::string Utf8(std::u16string_view text) { return Utf16ToUtf8(text); }
 
-// "&X" marks a mnemonic; GTK writes it "_X".
-std::string Mnemonic(std::u16string_view text) {
-  std::string out;
-  for (char c : Utf8(text)) out += c == '&' ? std::string("_") : c == '_' ? std::string("__") : std::string(1, c);
-  return out;
-}
-
 // The dialog's widgets and the model they show. Signal handlers call the model
 // and refresh; an exception is kept and thrown again after the loop, so none
 // crosses a GLib frame.
@@ -193,7 +186,7 @@ void Build(SlotDialogView& view, GtkWindow* owner) {
   view.erase = Button(&view, "削除(_D)", "delete", [](GtkButton*, gpointer d) {
     ViewOf(d)->Event([v = ViewOf(d)] { v->model.Delete(); });
   });
-  view.ok = Button(&view, Mnemonic(model.OkText()), "ok", [](GtkButton*, gpointer d) {
+  view.ok = Button(&view, Utf8(model.OkText()), "ok", [](GtkButton*, gpointer d) {
     ViewOf(d)->Event([v = ViewOf(d)] { v->model.Ok(); });
   });
   GtkWidget* cancel = Button(&view, "ｷｬﾝｾﾙ", "cancel", [](GtkButton*, gpointer d) {

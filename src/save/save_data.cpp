@@ -113,6 +113,7 @@ void OpenSaveDataAtStart(NameList& sceneNames, NameList& album) {
     CreateFreshFile(sceneNames, album);
     return;
   }
+  ClearSqliteFailure();
   try {
     ReadGlobals(sceneNames, album);
   } catch (const ExceptionHandle&) {

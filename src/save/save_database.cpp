@@ -12,9 +12,6 @@ namespace Save {
 
 namespace {
 
-// How long a level waits for a file another process holds locked.
-constexpr int kBusyTimeoutMs = 5000;
-
 constexpr char16_t kCreateGlobal[] =
     u"CREATE TABLE global (id INTEGER PRIMARY KEY, name TEXT, value_text TEXT, value_bin BLOB);";
 constexpr char16_t kCreateEntry[] =
@@ -47,7 +44,7 @@ std::u16string CSaveDatabase::FilePath() const {
 void CSaveDatabase::Open() {
   if (++m_OpenCount > 1) return;
   ComPtr<SQLite3> db = ComPtr<SQLite3>::Adopt(new SQLite3);
-  if (const int rc = db->Open(FilePath(), kBusyTimeoutMs); rc != SQLITE_OK) {
+  if (const int rc = db->Open(FilePath(), m_BusyTimeoutMs); rc != SQLITE_OK) {
     m_OpenCount = 0;
     RaiseSqliteError(__LINE__, rc, u"セーブファイルを開けません\n");
   }

@@ -34,6 +34,9 @@ class CSaveDatabase {
   void SetFolder(std::u16string_view folder);
   // The database file's path.
   std::u16string FilePath() const;
+  // How long an operation waits for a file another connection holds locked
+  // before it fails (5 seconds unless set).
+  void SetBusyTimeout(int milliseconds) { m_BusyTimeoutMs = milliseconds; }
 
   // Opens a level: the first one opens the file ("セーブファイルを開けません\n"
   // when it cannot be opened) and begins the transaction.
@@ -88,6 +91,7 @@ class CSaveDatabase {
   void Finish(bool commit);
 
   std::u16string m_Folder;
+  int m_BusyTimeoutMs = 5000;
   int m_OpenCount = 0;
   SQLite3* m_pDB = nullptr;  // counted reference while open
   bool m_Abandoned = false;  // an inner level was left by an exception

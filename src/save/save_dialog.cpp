@@ -66,7 +66,7 @@ void SlotDialogController::Guarded(F action) {
 
 std::u16string SlotDialogController::Title() const { return m_Mode == kLoadMode ? u"ロード" : u"セーブ"; }
 
-std::u16string SlotDialogController::OkText() const { return m_Mode == kSaveMode ? u"セーブ" : u"&OK"; }
+std::u16string SlotDialogController::OkText() const { return m_Mode == kSaveMode ? u"セーブ" : u"OK"; }
 
 void SlotDialogController::FillSlotList() {
   m_Lines.assign(kSlotCount, std::u16string());

@@ -15,6 +15,8 @@ int g_LastFailure = SQLITE_OK;  // primary result code of the last raised failur
 
 int LastSqliteFailure() { return g_LastFailure; }
 
+void ClearSqliteFailure() { g_LastFailure = SQLITE_OK; }
+
 void RaiseSqliteError(int line, int code, const std::u16string& text) {
   g_LastFailure = code & 0xFF;
   ThrowError(kSaveErrorSource, line, u"%s", text.c_str());

@@ -34,6 +34,8 @@ class SQLite3Statement;
 // The primary result code of the last error raised by this layer (SQLITE_CORRUPT,
 // SQLITE_NOTADB, ...), so a caller can tell a damaged file from other failures.
 int LastSqliteFailure();
+// Forgets the last failure, before a call whose failures are to be told apart.
+void ClearSqliteFailure();
 
 class SQLite3 : public CComBaseT<IUnknown> {
  public:

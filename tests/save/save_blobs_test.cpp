@@ -9,10 +9,12 @@
 #include "core/exception.h"
 #include "platform/text.h"
 #include "save/save_blobs.h"
+#include "save_test_util.h"
 #include "textscript/script_vars.h"
 
 namespace {
 
+using save_test::Raises;
 using Bytes = std::vector<uint8_t>;
 
 void Put(Bytes& b, size_t at, std::initializer_list<uint8_t> bytes) {
@@ -20,16 +22,6 @@ void Put(Bytes& b, size_t at, std::initializer_list<uint8_t> bytes) {
 }
 void Put16(Bytes& b, size_t at, uint16_t v) { Put(b, at, {uint8_t(v), uint8_t(v >> 8)}); }
 void Put32(Bytes& b, size_t at, uint32_t v) { Put(b, at, {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)}); }
-
-template <class F>
-bool Raises(F f) {
-  try {
-    f();
-  } catch (const ExceptionHandle& e) {
-    return e.Type == kErrorTypeError;
-  }
-  return false;
-}
 
 TEST(SaveBlobs, CommonMatchesItsStoredLayout) {
   Save::CommonData data;

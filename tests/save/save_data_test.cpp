@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <thread>
 
 #include "core/exception.h"
 #include "dxdraw/dxsurface.h"
@@ -17,16 +18,6 @@ namespace save_test {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-template <class F>
-bool Raises(F f) {
-  try {
-    f();
-  } catch (const ExceptionHandle& e) {
-    return e.Type == kErrorTypeError;
-  }
-  return false;
-}
 
 struct SurfaceRelease {
   void operator()(DxDraw::DxSurface* s) const { s->Release(); }
@@ -255,6 +246,24 @@ TEST_F(SaveDataTest, AnErrorInsideALevelRollsBackEverythingItWrote) {
   }));
   EXPECT_EQ(RawDb(File()).Column("SELECT number FROM entry"), std::vector<std::string>{"5"});
   EXPECT_EQ(Save::CSaveDatabase::Instance().OpenCount(), 0);
+}
+
+TEST_F(SaveDataTest, ALockedFileIsWaitedForUntilTheTimeoutThenReported) {
+  Start();
+  auto& db = Save::CSaveDatabase::Instance();
+  db.SetBusyTimeout(300);
+  RawDb other(File());
+  ASSERT_EQ(sqlite3_exec(other.get(), "BEGIN EXCLUSIVE;", nullptr, nullptr, nullptr), SQLITE_OK);
+  EXPECT_TRUE(Raises([&] { SaveWithPage(5, 1); }));  // held past the timeout
+  EXPECT_EQ(db.OpenCount(), 0);
+
+  std::thread release([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    sqlite3_exec(other.get(), "COMMIT;", nullptr, nullptr, nullptr);
+  });
+  SaveWithPage(5, 1);  // released within the timeout
+  release.join();
+  EXPECT_TRUE(Save::SlotExists(5));
 }
 
 TEST_F(SaveDataTest, AFolderThatCannotHoldTheFileRaisesAndLeavesNothingOpen) {

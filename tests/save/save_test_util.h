@@ -14,11 +14,23 @@
 
 #include <gtest/gtest.h>
 
+#include "core/exception.h"
 #include "platform/text.h"
 #include "save/save_data.h"
 #include "save/save_database.h"
 
 namespace save_test {
+
+// True when `f` raises the error record of Type 0.
+template <class F>
+bool Raises(F f) {
+  try {
+    f();
+  } catch (const ExceptionHandle& e) {
+    return e.Type == kErrorTypeError;
+  }
+  return false;
+}
 
 class SaveFolderTest : public ::testing::Test {
  protected:
@@ -32,6 +44,7 @@ class SaveFolderTest : public ::testing::Test {
   }
   void TearDown() override {
     ResetRecords();
+    Save::CSaveDatabase::Instance().SetBusyTimeout(5000);
     std::error_code ec;
     std::filesystem::remove_all(folder_, ec);
   }
