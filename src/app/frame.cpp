@@ -16,6 +16,8 @@ namespace {
 
 // Draw milliseconds per skipped present under the automatic draw speed.
 constexpr uint32_t kAutoSkipUnitMs = 16;
+// Longest block of an inactive pump before it looks at the queue again.
+constexpr uint32_t kInactiveWaitMs = 100;
 
 struct DrawSpeed {
   int32_t counter;
@@ -76,14 +78,18 @@ void Frame::RunFrame() {
   if (m_pRoot != nullptr) {
     uint32_t t0 = platform::TimeGetTime();
     m_pRoot->Draw(&m_DrawInfo);
-    // A present happened in this pass when the counter was just reloaded: the
-    // time it took sets how many of the next frames skip presenting.
-    if (m_SkipFrame == 0 && m_pScreen != nullptr &&
-        m_pScreen->GetSkipCounter() == m_pScreen->GetSkipReload()) {
+    // A present happened in this pass when the counter was just reloaded.
+    bool presented = m_pScreen != nullptr && m_pScreen->GetSkipCounter() == m_pScreen->GetSkipReload();
+    // The time the drawing took sets how many of the next frames skip presenting;
+    // the wait for the display below is not part of it.
+    if (m_SkipFrame == 0 && presented) {
       uint32_t elapsed = platform::TimeGetTime() - t0;
       int32_t skip = static_cast<int32_t>(elapsed / kAutoSkipUnitMs);
       m_pScreen->SetSkip(skip, skip);
     }
+    // A presenting frame lasts until the display's next refresh, so frame-counted
+    // effects keep their pace on any machine; skipped frames run on at once.
+    if (presented) platform::MainWindow().WaitForRefresh();
   }
 
   RunACTLevels(3, 3);
@@ -109,9 +115,9 @@ void Frame::PumpMessages() {
     // A confirmed close ends every later frame too, even one without messages.
     if (m_Quit) throw MakeQuitRecord(kQuitLinePump);
     if (m_Active) return;
-    // Inactive: nothing else runs until the program is activated again; give
-    // the processor back between looks at the queue.
-    if (!any) platform::Clock().SleepMs(1);
+    // Inactive: nothing else runs until the program is activated again; the
+    // source blocks until an event may be there.
+    if (!any) source.WaitForEvent(kInactiveWaitMs);
   }
 }
 

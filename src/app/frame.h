@@ -1,8 +1,10 @@
 // The frame: every piece of code that waits calls WaitNextFrame once per pass,
 // and each call pumps the window messages, turns pending menu requests into
 // ScriptException, polls input, runs the task levels, updates and draws the
-// view tree and presents what changed. On top sit the waits and a timer, all
-// measured on the millisecond clock.
+// view tree and presents what changed; a frame that presents then waits for the
+// display's next refresh, so frames keep the display's pace (frames the draw
+// speed skips run on at once). On top sit the waits and a timer, all measured
+// on the millisecond clock.
 #pragma once
 
 #include <cstdint>
@@ -82,7 +84,7 @@ class Frame : public TextScript::IScriptFrame {
   // for a confirmed close or the quit key.
   void RunFrame();
   // Takes every pending window message; while the program is inactive keeps
-  // taking them until it is active again.
+  // taking them, blocked on the event source between them, until it is active again.
   void PumpMessages();
 
   // The frame's own handling of a window message: the close confirmation,

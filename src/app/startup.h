@@ -21,7 +21,7 @@
 
 #include "platform/message_box.h"
 
-class IArchive;
+struct IArchive;
 struct SOUNDCONFIG;
 
 namespace DxDraw {

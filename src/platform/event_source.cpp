@@ -4,9 +4,15 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/clock.h"
 #include "platform/service.h"
 
 namespace platform {
+
+void IEventSource::WaitForEvent(uint32_t timeout_ms) {
+  (void)timeout_ms;
+  Clock().SleepMs(1);
+}
 
 void HeadlessEventSource::BeginFrame() {
   ++frames_;

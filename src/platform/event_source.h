@@ -58,6 +58,10 @@ class IEventSource {
   // Takes the next pending window message off the queue without waiting;
   // false when none is pending.
   virtual bool PeekEvent(WindowEvent& out) = 0;
+  // Waits while the program is inactive and the queue is empty: until an event
+  // may be pending or `timeout_ms` passed. The default gives up the processor
+  // for a millisecond of the program's clock.
+  virtual void WaitForEvent(uint32_t timeout_ms);
   // Takes the input devices again (after the window was activated).
   virtual void AcquireInput() = 0;
   // The keyboard's state now; false when it cannot be read (no focus, no device).

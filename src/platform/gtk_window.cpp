@@ -434,6 +434,7 @@ struct GtkShell::Impl : IMainWindow, IPresenter, IEventSource, IMessageBox {
     RunLoopUntil(kRefreshFallbackMs, [&] { return ticks != start; });
   }
 
+  // Blocks on the GLib loop: an inactive program uses no processor.
   void WaitForEvent(uint32_t timeout_ms) override {
     RunLoopUntil(timeout_ms, [&] { return !queue.empty(); });
   }
@@ -573,6 +574,29 @@ std::vector<MonitorInfo> GtkShell::Monitors() const {
 }
 
 void GtkShell::UseMonitor(int index) { impl_->monitor = index; }
+
+int GtkShell::ChooseMonitor(const std::vector<MonitorInfo>& monitors) {
+  GtkWidget* dialog = gtk_dialog_new_with_buttons("ドライバの選択", nullptr, GTK_DIALOG_MODAL, "OK", GTK_RESPONSE_OK,
+                                                  "ｷｬﾝｾﾙ", GTK_RESPONSE_CANCEL, nullptr);
+  GtkWidget* content = gtk_dialog_get_content_area(GTK_DIALOG(dialog));
+  gtk_container_set_border_width(GTK_CONTAINER(content), 8);
+  gtk_box_pack_start(GTK_BOX(content), gtk_label_new("このゲームで使用する DirectDraw のドライバを選択して下さい。"), FALSE,
+                     FALSE, 4);
+  GtkWidget* combo = gtk_combo_box_text_new();
+  for (const MonitorInfo& m : monitors) {
+    gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(combo), Utf8(m.description).c_str());
+  }
+  gtk_combo_box_set_active(GTK_COMBO_BOX(combo), 0);
+  gtk_box_pack_start(GTK_BOX(content), combo, FALSE, FALSE, 4);
+  gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
+  gtk_widget_show_all(dialog);
+  ++impl_->dialogs;
+  int response = gtk_dialog_run(GTK_DIALOG(dialog));
+  --impl_->dialogs;
+  int chosen = response == GTK_RESPONSE_OK ? gtk_combo_box_get_active(GTK_COMBO_BOX(combo)) : -1;
+  gtk_widget_destroy(dialog);
+  return chosen;
+}
 
 IMainWindow& GtkShell::window() { return *impl_; }
 IPresenter& GtkShell::presenter() { return *impl_; }

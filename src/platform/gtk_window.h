@@ -46,6 +46,9 @@ class GtkShell {
   std::vector<MonitorInfo> Monitors() const;
   // Puts full screen on monitor `index` of Monitors() from now on.
   void UseMonitor(int index);
+  // The driver dialog ("ドライバの選択"): the monitors by description; the
+  // index chosen, or -1 for Cancel.
+  int ChooseMonitor(const std::vector<MonitorInfo>& monitors);
 
   IMainWindow& window();
   IPresenter& presenter();

@@ -1,6 +1,6 @@
 // The program's main window as the shell sees it: its menu bar (built from a
 // flat description, items greyed and radio items checked by command id), full
-// screen, and the pacing of frames to the display. The real window is GTK's;
+// screen, and the wait for the display's refresh that paces the frames. The real window is GTK's;
 // the headless one keeps the state for tests.
 #pragma once
 
@@ -43,8 +43,6 @@ class IMainWindow {
   // Waits for the display's next refresh (the presented picture is then on
   // screen); a window without a display returns at once.
   virtual void WaitForRefresh() {}
-  // Blocks until a window event arrives or `timeout_ms` passes.
-  virtual void WaitForEvent(uint32_t timeout_ms) { (void)timeout_ms; }
 };
 
 // The window of tests: the menu's state by command id, nothing shown.

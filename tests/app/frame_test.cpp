@@ -16,6 +16,7 @@
 #include "dxdraw/text.h"
 #include "platform/clock.h"
 #include "platform/event_source.h"
+#include "platform/main_window.h"
 #include "platform/message_box.h"
 #include "platform/presenter.h"
 #include "textscript/script_host.h"
@@ -549,6 +550,45 @@ TEST(FrameHelpers, FileExistsAndRectOrigin) {
   RECT r{10, 20, 40, 70};
   SetRectOrigin(&r, -5, 3);
   EXPECT_EQ(r, (RECT{-5, 3, 25, 53}));
+}
+
+}  // namespace
+}  // namespace App
+
+namespace App {
+namespace {
+
+// Counts the waits for the display.
+struct RefreshCounter : platform::HeadlessMainWindow {
+  void WaitForRefresh() override { ++waits; }
+  int waits = 0;
+};
+
+TEST_F(FrameTest, PresentingFramesWaitForTheDisplayAndSkippedOnesDoNot) {
+  struct Row {
+    uint32_t command;  // draw speed
+    uint32_t draw_ms;  // time one draw pass takes
+    int frames;
+    int waits;
+  } rows[] = {
+      {40004, 0, 6, 6},   // every frame presents
+      {40005, 0, 6, 3},   // every second
+      {40006, 0, 8, 2},   // every fourth
+      {40009, 40, 6, 2},  // automatic: 40 ms draws skip the next two presents
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.command);
+    RefreshCounter window;
+    platform::IMainWindow* previous = platform::SetMainWindow(&window);
+    source_.AddFrame([&](platform::HeadlessEventSource& s) { s.PostCommand(row.command); });
+    WaitNextFrame();
+    window.waits = 0;
+    probe_->draw_ms = row.draw_ms;
+    for (int i = 0; i < row.frames; ++i) WaitNextFrame();
+    probe_->draw_ms = 0;
+    platform::SetMainWindow(previous);
+    EXPECT_EQ(window.waits, row.waits);
+  }
 }
 
 }  // namespace
