@@ -13,6 +13,7 @@
 #include "dxdraw/dxsurface.h"
 #include "game/config.h"
 #include "game/game_env.h"
+#include "game/game_state.h"
 #include "game/holders.h"
 #include "game/stage.h"
 #include "platform/message_box.h"
@@ -190,3 +191,5 @@ int ComposeCgModePicture(std::u16string_view name) {
   while (in.held & (App::kButtonClick | App::kButtonRightClick)) App::WaitNextFrame();
   return result;
 }
+
+bool IsAlbumName(std::u16string_view name) { return Game::ContainsName(Game::AlbumList(), name); }

@@ -67,3 +67,7 @@ void LoadCharacterImage(std::u16string_view name, int command);
 // above everything until a click: 1 for the left button (also both in one
 // frame), 0 for the right; returns once both buttons are up.
 int ComposeCgModePicture(std::u16string_view name);
+
+// Whether a background with this album key (its first three characters) was
+// shown, compared without regard to case: the album may show it.
+bool IsAlbumName(std::u16string_view name);
