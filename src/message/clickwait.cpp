@@ -5,6 +5,7 @@
 
 #include "app/frame.h"
 #include "app/input.h"
+#include "app/startup.h"
 #include "core/act.h"
 #include "message/messview.h"
 #include "platform/clock.h"
@@ -115,7 +116,7 @@ void ClickWaitIconProc(ACT* task, uint32_t message, intptr_t a, intptr_t b) {
 
 }  // namespace
 
-DxDraw::DxSurface* GetSystemPicture() { return g_SystemPicture; }
+DxDraw::DxSurface* GetSystemPicture() { return g_SystemPicture != nullptr ? g_SystemPicture : App::SystemPicture(); }
 
 void SetSystemPicture(DxDraw::DxSurface* picture) {
   if (g_SystemPicture == picture) return;

@@ -201,8 +201,9 @@ class DxMessView2 : public DxMessBase, public DxDraw::DxSurfaceSprite32 {
   char16_t m_PendingHigh = 0;  // a high surrogate waiting for its low half
 };
 
-// The picture sheet the window frame, buttons and icons come from ("SYSTEM").
-// The setter takes over the caller's reference and releases the one it held.
+// The picture sheet the window frame, buttons and icons come from ("SYSTEM"):
+// the one set here, else the one the program loaded at start-up. The setter
+// takes over the caller's reference and releases the one it held.
 DxDraw::DxSurface* GetSystemPicture();
 void SetSystemPicture(DxDraw::DxSurface* picture);
 
