@@ -193,7 +193,7 @@ DxSurface* LoadSurfaceArchive_Dx(IArchive* archive, std::u16string_view name) {
 
 // ---- DxSurfaceSprite32 ----
 
-DxSurfaceSprite32::DxSurfaceSprite32(int width, int height) : DxSprite(OwnImage{}) {
+DxSurfaceSprite32::DxSurfaceSprite32(int width, int height) : DxSprite(nullptr, nullptr, 0) {
   DxSurface::Create(width, height);
   DxSurface32::FillRect(nullptr, 0, 0);
   ShowOwnPixels(this);

@@ -139,31 +139,22 @@ DxSprite::DxSprite(DxSurface* image, const SPRITEFRAME* frame, uint32_t flags)
   DxSprite::SetPosition(0, 0);
 }
 
-DxSprite::DxSprite(OwnImage) : m_Frame{}, m_Param{}, m_HoldsImage(false) {
-  m_Param.Level = 32;
-  DxSprite::SetPosition(0, 0);
-}
-
 void DxSprite::ShowOwnPixels(DxSurface* self) {
-  if (m_pImage != nullptr && m_HoldsImage) m_pImage->DropReference();
-  m_pImage = self;
-  m_pOwnPixels = self;
-  m_HoldsImage = false;
+  if (HoldsImage()) m_pImage->DropReference();
+  m_pImage = m_pOwnPixels = self;
 }
 
 DxSprite::~DxSprite() {
-  if (m_pImage != nullptr && m_HoldsImage) m_pImage->DropReference();
+  if (HoldsImage()) m_pImage->DropReference();
 }
 
 void DxSprite::SetImage(DxSurface* image) {
   if (image != m_pImage) {
     // Take the new reference before dropping the old one: they may share an owner.
     // A sprite showing its own pixels again holds no reference on itself.
-    const bool hold = image != nullptr && image != m_pOwnPixels;
-    if (hold) image->AddRef();
-    if (m_pImage != nullptr && m_HoldsImage) m_pImage->DropReference();
+    if (image != nullptr && image != m_pOwnPixels) image->AddRef();
+    if (HoldsImage()) m_pImage->DropReference();
     m_pImage = image;
-    m_HoldsImage = hold;
   }
   SetChanged(kChangedShown);
 }

@@ -95,20 +95,19 @@ class DxSprite : public DxDrawView {
   BLTPARAM m_Param;  // how the sprite is drawn
 
  protected:
-  // For a sprite that shows its own pixels: no reference is held on itself,
-  // which would keep it alive for ever.
-  struct OwnImage {};
-  explicit DxSprite(OwnImage);
+  // For a sprite that is itself the surface it shows: it shows `self` and holds
+  // no reference on it, which would keep it alive for ever.
   void ShowOwnPixels(DxSurface* self);
 
  private:
   // Adds `placed` to the list, or only the changed pixels of the image within it
   // when nothing but the pixels changed.
   void AddChangedArea(DirtyRectList* list, const RECT& placed) const;
+  // Whether m_pImage carries a reference of this sprite's: any image but its own pixels.
+  bool HoldsImage() const { return m_pImage != nullptr && m_pImage != m_pOwnPixels; }
 
   DxSurface* m_pImage = nullptr;
-  DxSurface* m_pOwnPixels = nullptr;  // the sprite's own surface part, if it has one
-  bool m_HoldsImage = true;           // whether m_pImage carries a reference of this sprite's
+  DxSurface* m_pOwnPixels = nullptr;  // the sprite's own surface part, if it is one
 };
 
 }  // namespace DxDraw

@@ -111,7 +111,6 @@ void DrawGlyphAt(DxImage& image, TEXTDATA* td, uint32_t ch, int x, int y, TEXTSI
   DxFont* font = td->glyph.font != nullptr ? td->glyph.font : td->pFont;
   bool large = td->glyph.large != 0;
   font->RenderGlyph(ch, large);
-  td->glyph.character = ch;
   BlendGlyph(image, *font, large, x, y, size, color, dirty);
 }
 
@@ -223,7 +222,6 @@ void DxFont::Begin(GLYPHSTATE* state, DxSurface* target, bool large) {
   state->large = large ? 1 : 0;
   state->target = target;
   state->font = this;
-  state->character = 0;
   ++m_nBeginCount;
 }
 
@@ -233,7 +231,6 @@ void DxFont::End(GLYPHSTATE* state) {
     return;
   }
   state->font = nullptr;
-  state->character = 0;
   if (--m_nBeginCount == 0) m_CachedChar = 0;
 }
 

@@ -49,7 +49,6 @@ struct GLYPHSTATE {
   uint32_t large = 0;           // glyphs come from the four-times face
   DxSurface* target = nullptr;  // the surface being drawn into
   DxFont* font = nullptr;       // the font begun (null outside a begin)
-  uint32_t character = 0;       // the last character this record rendered (0: none)
 };
 
 struct TEXTDATA {
