@@ -1,0 +1,182 @@
+// The demo game played headless from a new game to each of its three endings:
+// the player clicks through every page and picks at every choice. Checked on
+// the way: what the screen shows, the music, the read flags, the variables that
+// decide the ending, the scene names and album keys written at the end.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "app/settings.h"
+#include "archive/archive.h"
+#include "game/config.h"
+#include "game/game_sound.h"
+#include "game/game_state.h"
+#include "game/picture.h"
+#include "game/script_app.h"
+#include "game/session.h"
+#include "game_test_util.h"
+#include "message/messview.h"
+#include "platform/audio.h"
+#include "sound/sound.h"
+#include "textscript/script_state.h"
+#include "textscript/script_vars.h"
+
+namespace {
+
+using game_test::PlayerSource;
+
+struct Point {
+  int x;
+  int y;
+};
+
+// Where the player points at each choice, in the order the choices come.
+struct Route {
+  const char* name;
+  std::vector<Point> choices;
+  bool endingScreen;                      // END and END2 show the ending pictures, END1 does not
+  std::map<std::u16string, int> decided;  // variables just after the last choice
+  std::vector<std::u16string> scenes;     // scene names unlocked
+};
+
+// The screen rectangle of the message text.
+constexpr DxDraw::RECT kTextArea{8, 444, 776, 584};
+
+class DemoPlaythrough : public game_test::GameHarness {
+ protected:
+  DemoPlaythrough() {
+    SystemArchive = OpenSafArchive(u"" DEMO_DATA_DIR "/system.saf");
+    ScriptArchive = OpenSafArchive(u"" DEMO_DATA_DIR "/script.saf");
+    SoundArchive = OpenSafArchive(u"" DEMO_DATA_DIR "/sound.saf");
+    TextScript::SetSystemPicture(ScriptLoadImage(SystemArchive, u"SYSTEM", 0, 0));
+    LoadSystemConfig();
+    previousOpener_ = platform::SetAudioDeviceOpener(
+        [](uint32_t rate) { return std::make_unique<platform::ManualAudioDevice>(rate); });
+    SOUNDCONFIG config{1, 44100, 2, 16, 2, 0, 0};
+    InitSound(nullptr, &config);
+    Game::MessageSpeed = 0;
+    Save::GetCommonData() = Save::CommonData{};
+    std::u16string given = u"航";
+    std::copy(given.begin(), given.end(), Save::GetCommonData().givenName);
+
+    Game::SessionHooks hooks;
+    hooks.showTitle = [] { return 1; };
+    hooks.showEnding = [this] { ++endings_; };
+    hooks.writeGlobalData = [this](Game::ScriptStateGroup_App& group) {
+      scenes_ = group.SceneNameList();
+      album_ = Game::AlbumList();
+    };
+    hooks.reportError = [](const ExceptionHandle& e) {
+      ADD_FAILURE() << "reported: " << platform::Utf16ToUtf8(e.Source) << "(" << e.Line
+                    << "): " << platform::Utf16ToUtf8(e.Message);
+    };
+    Game::SetSessionHooks(hooks);
+  }
+  ~DemoPlaythrough() override {
+    Game::SetSessionHooks({});
+    StopGameChannelsAndShutDown();
+    platform::SetAudioDeviceOpener(previousOpener_);
+    TextScript::SetSystemPicture(nullptr);
+    for (IArchive** archive : {&SystemArchive, &ScriptArchive, &SoundArchive}) {
+      if (*archive != nullptr) (*archive)->Release();
+      *archive = nullptr;
+    }
+    TextScript::ScriptVars().Clear();
+    Game::MessageSpeed = 100;
+  }
+  static void StopGameChannelsAndShutDown() {
+    Game::StopGameChannels();
+    ShutdownSound();
+  }
+
+  // Bright pixels (text is drawn white) shown in the message text area.
+  int BrightTextPixels() const {
+    int count = 0;
+    for (int y = kTextArea.top; y < kTextArea.bottom; y += 2) {
+      for (int x = kTextArea.left; x < kTextArea.right; x += 2) {
+        uint32_t c = Shown(x, y);
+        if ((c & 0xFF) > 200 && ((c >> 8) & 0xFF) > 200 && ((c >> 16) & 0xFF) > 200) ++count;
+      }
+    }
+    return count;
+  }
+
+  int endings_ = 0;
+  Game::NameList scenes_;
+  Game::NameList album_;
+  platform::AudioDeviceOpener previousOpener_;
+};
+
+TEST_F(DemoPlaythrough, EachEndingIsReachedByItsChoices) {
+  const Point harbour{400, 160}, lighthouse{400, 202};             // first choice, two lines
+  const Point itemA{120, 300}, itemB{300, 300};                    // the selection screen
+  const Point withAkari{400, 160}, withNagi{400, 202}, alone{400, 244};  // the festival night
+  const Route routes[] = {
+      {"lighthouse lit", {lighthouse, itemA, withAkari}, true, {{u"YORU", 1}, {u"AKARI", 3}, {u"NAGI", 0}},
+       {u"SC_DEAI", u"SC_MATSURI", u"SC_TOUDAI"}},
+      {"fireworks", {harbour, itemB, withNagi}, true, {{u"YORU", 2}, {u"NAGI", 3}, {u"C010", 1}},
+       {u"SC_DEAI", u"SC_MATSURI"}},
+      {"alone", {harbour, itemA, alone}, false, {{u"YORU", 0}, {u"AKARI", 0}, {u"NAGI", 0}},
+       {u"SC_DEAI", u"SC_MATSURI"}},
+  };
+  for (const Route& route : routes) {
+    SCOPED_TRACE(route.name);
+    TextScript::ScriptVars().Clear();
+    Save::GetCommonData().flags[0] = 0;
+    endings_ = 0;
+    std::size_t next = 0;
+    bool choosing = false;
+    int tick = 0;
+    std::map<std::u16string, int> atEnding;
+    int shownFrames = 0;
+    int firstPageText = -1;
+    uint32_t firstPicture = 0;
+    std::u16string firstMusic;
+    int firstMusicState = 0;
+    source_.play = [&](PlayerSource& s) {
+      ++tick;
+      s.SetMouseButton(0, tick % 2 == 0);
+      auto* group = Game::CurrentGroup;
+      const TextScript::ScriptStateNode* node = group != nullptr ? group->CurrentNode() : nullptr;
+      int op = node != nullptr ? node->m_Opcode : -1;
+      if (op == TextScript::kOpSEL || op == TextScript::kOpSSL) {
+        choosing = true;
+        if (next < route.choices.size()) s.SetCursor(route.choices[next].x, route.choices[next].y);
+      } else {
+        if (choosing && ++next == route.choices.size()) {
+          // Just past the last choice: the variables that decide the ending.
+          for (const auto& [name, value] : route.decided) atEnding[name] = TextScript::ScriptVars().GetValue(name, 0);
+        }
+        choosing = false;
+        s.SetCursor(400, 300);
+      }
+      // The first page, once its text has been presented: picture, text and music.
+      if (Game::MessageShown != 0) ++shownFrames;
+      if (shownFrames == 2) {
+        firstPageText = BrightTextPixels();
+        firstPicture = Shown(400, 100);
+        firstMusic = Game::ChannelName(Game::kChannelBgm);
+        firstMusicState = GetSoundState(GetChannelPlayId(Game::kChannelBgm));
+      }
+    };
+    EXPECT_EQ(Game::RunGameSession(u"_start.txt", 0), 1) << "an ending goes back to the title";
+    EXPECT_EQ(next, route.choices.size()) << "every choice was met";
+    EXPECT_EQ(endings_, route.endingScreen ? 1 : 0);
+    EXPECT_EQ(atEnding, route.decided);
+    EXPECT_EQ(scenes_, route.scenes);
+    EXPECT_GT(firstPageText, 50) << "the first message is on screen";
+    EXPECT_NE(firstPicture, 0u) << "the harbour picture is on screen";
+    EXPECT_EQ(firstMusic, u"UMI");
+    EXPECT_EQ(firstMusicState, 1);
+    EXPECT_EQ(Game::TestReadFlag(0), 1);
+    EXPECT_TRUE(Save::GetFlag(Save::GetCommonData(), Game::kPrologueFlag));
+    for (const char16_t* key : {u"UMI", u"HEY", u"MAC", u"TOU", u"EV3"}) {
+      EXPECT_TRUE(Game::ContainsName(album_, key)) << platform::Utf16ToUtf8(key);
+    }
+  }
+}
+
+}  // namespace
