@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "archive/archive_impl.h"
 #include "platform/text.h"
 
 namespace safpack {
@@ -22,17 +23,11 @@ void Put32(std::vector<uint8_t>& out, uint32_t v) {
   for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
 
-bool IsSeparator(char16_t c) { return c == u'/' || c == u'\\'; }
-
+// The parts of an entry path, split as the reader splits it; empty parts dropped.
 std::vector<std::u16string_view> SplitPath(std::u16string_view path) {
-  std::vector<std::u16string_view> parts;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i <= path.size(); ++i) {
-    if (i < path.size() && !IsSeparator(path[i])) continue;
-    if (i > start) parts.push_back(path.substr(start, i - start));
-    start = i + 1;
-  }
-  return parts;
+  archive_detail::EntryPath split = archive_detail::SplitEntryPath(path);
+  if (!split.name.empty()) split.directories.push_back(split.name);
+  return split.directories;
 }
 
 }  // namespace
@@ -120,29 +115,6 @@ std::vector<uint8_t> LzssEncode(std::span<const uint8_t> data) {
   return out;
 }
 
-// --- Scrambling --------------------------------------------------------------------
-
-void ScrambleIndex5(std::span<uint8_t> records) {
-  uint8_t key = 0x6B;
-  int run = 0;
-  for (uint8_t& b : records) {
-    b ^= key++;
-    if (++run == 60) {
-      run = 0;
-      key = 0x6B;
-    }
-  }
-}
-
-void ScrambleIndex6(std::span<uint8_t> records) {
-  for (std::size_t i = 0; i < records.size(); ++i) records[i] ^= static_cast<uint8_t>(0xD4 + i % 16);
-}
-
-void ScrambleNames6(std::span<uint8_t> names) {
-  uint8_t key = 0x27;
-  for (uint8_t& b : names) b ^= key--;
-}
-
 // --- Raw indexes -------------------------------------------------------------------
 
 std::vector<uint8_t> EncodeIndex5(uint8_t flags, std::span<const RawRecord> records) {
@@ -159,7 +131,7 @@ std::vector<uint8_t> EncodeIndex5(uint8_t flags, std::span<const RawRecord> reco
     Put32(out, r.b);
     Put32(out, r.c);
   }
-  if (flags & kFlagScrambled) ScrambleIndex5(std::span<uint8_t>(out).subspan(4));
+  if (flags & kFlagScrambled) UnscrambleIndex5(std::span<uint8_t>(out).subspan(4));
   return out;
 }
 
@@ -187,8 +159,8 @@ std::vector<uint8_t> EncodeIndex6(uint8_t flags, std::span<const RawRecord> reco
     Put32(out, records[i].c);
   }
   if (flags & kFlagScrambled) {
-    ScrambleIndex6(std::span<uint8_t>(out).subspan(8));
-    ScrambleNames6(block);
+    UnscrambleIndex6(std::span<uint8_t>(out).subspan(8));
+    UnscrambleNames6(block);
   }
   out.insert(out.end(), block.begin(), block.end());
   return out;
@@ -264,7 +236,7 @@ void SafWriter::AddFolder(const std::filesystem::path& folder, std::u16string_vi
   std::sort(items.begin(), items.end());
   for (const auto& item : items) {
     std::u16string path(prefix);
-    if (!path.empty() && !IsSeparator(path.back())) path += u'/';
+    if (!path.empty() && !archive_detail::IsSeparator(path.back())) path += u'/';
     path += platform::Utf8ToUtf16(item.filename().string());
     if (std::filesystem::is_directory(item)) {
       AddDirectory(path);

@@ -26,11 +26,7 @@ std::vector<uint8_t> ZlibCompress(std::span<const uint8_t> data, int level = 6);
 // An LZSS stream of `data` that the engine's decoder turns back into `data`.
 std::vector<uint8_t> LzssEncode(std::span<const uint8_t> data);
 
-// --- Index scrambling (each undoes itself) -------------------------------------
-
-void ScrambleIndex5(std::span<uint8_t> records);
-void ScrambleIndex6(std::span<uint8_t> records);
-void ScrambleNames6(std::span<uint8_t> names);
+// Indexes are scrambled with the reader's own routines (each undoes itself).
 
 // --- Raw indexes -----------------------------------------------------------------
 
