@@ -96,6 +96,25 @@ TEST(XmlLoad, ReadsShiftJisText) {
   EXPECT_EQ(root->GetText(), u"\xFF71");
 }
 
+TEST(XmlLoad, LeadBytesAtTheEdgesOfTheirRangesTakeTheirTrailByte) {
+  struct Case {
+    std::string bytes;
+    std::u16string text;
+  };
+  const Case cases[] = {
+      {"\x81\x5C", u"―"}, {"\x9F\x5C", u"歃"}, {"\xE0\x5C", u"濬"}, {"\xFC\x4B", u"黑"},
+      // Single bytes just inside the gap between the ranges.
+      {"\xA1", u"\xFF61"}, {"\xDF", u"\xFF9F"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(static_cast<unsigned char>(c.bytes[0])));
+    auto root = Load("<t a=\"" + c.bytes + "\">" + c.bytes + "</t>");
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(root->FindAttribute(u"a")->value, c.text);
+    EXPECT_EQ(root->GetText(), c.text);
+  }
+}
+
 TEST(XmlLoad, ANulByteEndsTheDocument) {
   auto root = Load(std::string("<t>x</t>\0<u>", 12));
   ASSERT_NE(root, nullptr);

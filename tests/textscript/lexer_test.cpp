@@ -128,6 +128,29 @@ TEST(ScriptLexer, MessageLinesJoinOnlyWhenTheNextStartsWithALeadByte) {
   }
 }
 
+TEST(ScriptLexer, LeadBytesAtTheEdgesOfTheirRangesStartAndJoinMessages) {
+  struct Case {
+    std::string bytes;
+    std::vector<std::u16string> messages;  // of the character on two lines
+  };
+  const std::vector<Case> cases = {
+      {"\x81\x5C", {u"―\n―"}},
+      {"\x9F\x5C", {u"歃\n歃"}},
+      {"\xE0\x5C", {u"濬\n濬"}},
+      {"\xFC\x4B", {u"黑\n黑"}},
+      {"\xA1", {}},  // half-width katakana lie between the ranges: no message
+      {"\xDF", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(static_cast<unsigned char>(c.bytes[0])));
+    std::vector<std::u16string> messages;
+    for (const Token& t : Lex(c.bytes + "\n" + c.bytes + "\n")) {
+      if (t.code == TEXT) messages.push_back(t.value);
+    }
+    EXPECT_EQ(messages, c.messages);
+  }
+}
+
 TEST(ScriptLexer, MessageIsFollowedByNewline) {
   EXPECT_EQ(Codes(Sjis(u"あ\nい")), (std::vector<int>{TEXT, NL, END}));
   EXPECT_EQ(Codes(Sjis(u"あ\n＃x\n")), (std::vector<int>{TEXT, NL, kTokenSharpLine, NL, END}));

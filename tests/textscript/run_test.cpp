@@ -39,14 +39,19 @@ class FakeFrame : public IScriptFrame {
 struct Trace {
   std::vector<std::u16string> events;  // DGR operands and messages, in run order
   std::vector<int> framesAtEvent;      // frames run before each event
+  std::vector<int> framesAtRun;        // frames run before each ACT_RUN of a wait task
   int keyHeldMessages = 0;
+  int pageBreaksRun = 0;
   int runsToFinish = 1;                // ACT_RUN calls before a wait task reports -1
 };
 Trace* g_Trace = nullptr;
 FakeFrame* g_Frame = nullptr;
 
 void WaitProc(ACT* task, uint32_t message, intptr_t, intptr_t) {
-  if (message == ACT_RUN && ++task->work >= g_Trace->runsToFinish) task->state = -1;
+  if (message == ACT_RUN) {
+    g_Trace->framesAtRun.push_back(g_Frame != nullptr ? g_Frame->frames : 0);
+    if (++task->work >= g_Trace->runsToFinish) task->state = -1;
+  }
   if (message == ACT_KEY_HELD) {
     ++g_Trace->keyHeldMessages;
     task->state = -1;
@@ -77,6 +82,9 @@ class TestNode : public ScriptStateNode {
         }
       case kOpS1B:
         throw MakeError(u"main", 329, kErrorTypeQuit, nullptr, u"Quit");
+      case kOpPageBreak:
+        ++g_Trace->pageBreaksRun;
+        return ScriptStateNode::Execute();
       default:
         return ScriptStateNode::Execute();
     }
@@ -184,16 +192,24 @@ TEST_F(ScriptRun, ConsecutiveClmPassAsOne) {
   EXPECT_EQ(trace.events, (std::vector<std::u16string>{u"AFTER"}));
 }
 
-TEST_F(ScriptRun, RandomJumpNeedsThreeTargets) {
-  DebugCapture capture;
-  try {
-    RunScript(".DOF\n.RJP a\n.RJP b\n\n.LAB a\n\n.LAB b\n");
-    FAIL() << "no error";
-  } catch (const ExceptionHandle& e) {
-    EXPECT_EQ(e.Line, 3);  // the first RJP
-    EXPECT_EQ(std::u16string(e.Message), u"RJP: ジャンプ先を３つ指定してください。");
+TEST_F(ScriptRun, RandomJumpNeedsExactlyThreeTargets) {
+  for (int count : {2, 3, 4}) {
+    SCOPED_TRACE(count);
+    std::string text = ".DOF\n";
+    for (int i = 0; i < count; ++i) text += ".RJP a\n";
+    DebugCapture capture;
+    std::u16string error;
+    try {
+      RunScript(text + "\n.LAB a\n");
+    } catch (const ExceptionHandle& e) {
+      EXPECT_EQ(e.Line, 3);  // the first RJP
+      error = e.Message;
+    }
+    EXPECT_EQ(error, count == 3 ? u"" : u"RJP: ジャンプ先を３つ指定してください。");
+    if (count != 3) {
+      EXPECT_EQ(capture.Text(), u"run.txt(3): Runtime Error: RJP: ジャンプ先を３つ指定してください。\n");
+    }
   }
-  EXPECT_EQ(capture.Text(), u"run.txt(3): Runtime Error: RJP: ジャンプ先を３つ指定してください。\n");
 }
 
 TEST_F(ScriptRun, RandomJumpReachesEachTarget) {
@@ -246,7 +262,8 @@ TEST_F(ScriptRun, WaitTaskEndsInTheFrameItFinishes) {
   trace.runsToFinish = 3;
   RunScript(Sjis(u"あ\n") + ".DGR next\n");
   EXPECT_EQ(frame.frames, 3);
-  // The next statement ran before any further frame.
+  // The task runs before each frame, and the next statement before any further frame.
+  EXPECT_EQ(trace.framesAtRun, (std::vector<int>{0, 1, 2}));
   EXPECT_EQ(trace.framesAtEvent, (std::vector<int>{0, 3}));
 }
 
@@ -264,6 +281,13 @@ TEST_F(ScriptRun, HeldSkipKeysReachTheWaitTask) {
     EXPECT_EQ(trace.keyHeldMessages, 1);
     EXPECT_EQ(frame.frames, 4);
   }
+}
+
+TEST_F(ScriptRun, ATaskThatFinishedGetsNoHeldKeyMessage) {
+  frame.held = 0x10000;
+  RunScript(Sjis(u"あ\n"));
+  EXPECT_EQ(trace.keyHeldMessages, 0);
+  EXPECT_EQ(frame.frames, 1);
 }
 
 TEST_F(ScriptRun, OtherHeldKeysDoNot) {
@@ -366,6 +390,7 @@ TEST_F(ScriptRun, ResumesAfterThePageBreak) {
   Compile(".DGR one\n\n.DGR two\n\n.DGR three\n");
   EXPECT_EQ(group->Run(2), 0);
   EXPECT_EQ(trace.events, (std::vector<std::u16string>{u"THREE"}));
+  EXPECT_EQ(trace.pageBreaksRun, 0);  // the run starts after the page break, not on it
   EXPECT_EQ(CurrentPage, 2u);
   trace.events.clear();
   EXPECT_EQ(group->Run(-1), 0);
