@@ -11,6 +11,7 @@
 #include "core/exception.h"
 #include "dxdraw/dxsurface.h"
 #include "platform/message_box.h"
+#include "save/sqlite_db.h"
 #include "save_test_util.h"
 #include "textscript/script_vars.h"
 
@@ -317,6 +318,36 @@ TEST_F(SaveDataTest, AGoodFileWithoutTablesGetsThemAndIsKept) {
   EXPECT_FALSE(std::filesystem::exists(folder_ / "save.dat.broken"));
   EXPECT_EQ(RawDb(File()).Column("SELECT name FROM global ORDER BY id"),
             (std::vector<std::string>{"SCENE", "ALBUM", "COMMON"}));
+}
+
+TEST(SaveSqlite, FailedPrepareLeavesNoStatementAndForeignInterfacesAreRefused) {
+  ComPtr<Save::SQLite3> db = ComPtr<Save::SQLite3>::Adopt(new Save::SQLite3);
+  ASSERT_EQ(db->Open(u":memory:", 0), SQLITE_OK);
+  Save::SQLite3Statement* stmt = nullptr;
+  EXPECT_EQ(db->Prepare(&stmt, u"SELEKT nothing;"), SQLITE_ERROR);
+  EXPECT_EQ(stmt, nullptr);
+  EXPECT_EQ(db->RefCount(), 1);  // the failed statement let its connection go
+
+  void* out = &out;
+  EXPECT_EQ(db->QueryInterface(IID{1, 2, 3, {4}}, &out), E_NOINTERFACE);
+  EXPECT_EQ(out, nullptr);
+  EXPECT_EQ(db->QueryInterface(Save::SQLite3::kIid, &out), S_OK);
+  EXPECT_EQ(out, db.get());
+  db->Release();
+}
+
+TEST(SaveThumbnail, OnlyAGrpBackgroundNamesAThumbPictureFromItsFirstThreeBytes) {
+  struct Case {
+    uint8_t state;
+    const char* name;
+    std::optional<std::u16string> thumb;
+  } cases[] = {{2, "BG01", u"thumb/BG0"}, {2, "", std::nullopt}, {3, "BG01", std::nullopt}, {0, "", std::nullopt}};
+  for (const Case& c : cases) {
+    Save::SceneState scene;
+    scene.records[Save::kSceneBackground].state = c.state;
+    std::strcpy(scene.records[Save::kSceneBackground].name, c.name);
+    EXPECT_EQ(Save::ThumbnailPictureName(scene), c.thumb) << int(c.state) << c.name;
+  }
 }
 
 }  // namespace
