@@ -1,5 +1,5 @@
-// The program: the start-up over the real subsystems, the GTK window and the
-// FreeType glyphs.
+// The program: the start-up over the real subsystems, the GTK window, the
+// FreeType glyphs and the GTK slot dialog.
 #include <memory>
 #include <string>
 #include <vector>
@@ -7,16 +7,32 @@
 #include "app/frame.h"
 #include "app/input.h"
 #include "app/probe.h"
+#include "app/settings.h"
 #include "app/process.h"
 #include "app/startup.h"
 #include "app/winapp.h"
 #include "archive/archive.h"
 #include "core/exception.h"
+#include "dxdraw/dxview.h"
+#include "game/config.h"
+#include "game/game_env.h"
+#include "game/game_sound.h"
+#include "game/game_state.h"
+#include "game/picture.h"
+#include "game/script_app.h"
+#include "game/session.h"
+#include "game/stage.h"
+#include "message/messview.h"
 #include "platform/font_freetype.h"
 #include "platform/glyph_rasterizer.h"
 #include "platform/gtk_window.h"
 #include "platform/main_window.h"
+#include "platform/save_dialog_gtk.h"
+#include "save/save_data.h"
+#include "save/save_dialog.h"
 #include "sound/sound.h"
+#include "textscript/script_state.h"
+#include "textscript/script_vars.h"
 
 namespace {
 
@@ -90,22 +106,53 @@ class ProgramSystems : public App::ShellSystems {
   IArchive* OpenDirArchive(std::u16string_view folder) override { return ::OpenDirArchive(folder); }
   bool FileExists(std::u16string_view path) override { return App::FileExists(path) != 0; }
 
-  // The game layer's entry points.
-  void ApplyChannelVolumes(const App::UserSettings&) override { throw App::MissingSubsystem{u"ApplyBgmVolume"}; }
-  void SetMessageSpeed(uint32_t) override { throw App::MissingSubsystem{u"SetMessageSpeed"}; }
-  void SetAutoSpeed(uint32_t) override { throw App::MissingSubsystem{u"SetAutoSpeed"}; }
-  uint32_t GetMessageSpeed() override { throw App::MissingSubsystem{u"GetMessageSpeed"}; }
-  uint32_t GetAutoSpeed() override { throw App::MissingSubsystem{u"GetAutoSpeed"}; }
-  DxDraw::DxSurface* LoadSystemPicture(IArchive*) override { throw App::MissingSubsystem{u"ScriptLoadImage"}; }
-  void LoadSystemConfig() override { throw App::MissingSubsystem{u"LoadSystemConfig"}; }
-  void ShowBrandLogo() override { throw App::MissingSubsystem{u"ShowBrandLogo"}; }
-  int RunGameSession(std::u16string_view, int) override { throw App::MissingSubsystem{u"RunGameSession"}; }
-  void EndScriptRuntime() override { throw App::MissingSubsystem{u"EndScriptRuntime"}; }
+  // The game layer and the save data.
+  void ApplyChannelVolumes(const App::UserSettings& settings) override {
+    Game::ApplyBgmVolume(settings.game.enable_bgm);
+    Game::ApplyVoiceVolume(settings.game.enable_voice);
+    Game::ApplySeVolume(settings.game.enable_se);
+  }
+  void SetMessageSpeed(uint32_t index) override { Game::SetMessageSpeed(static_cast<int>(index)); }
+  void SetAutoSpeed(uint32_t index) override { Game::SetAutoSpeed(static_cast<int>(index)); }
+  uint32_t GetMessageSpeed() override { return static_cast<uint32_t>(Game::GetMessageSpeed()); }
+  uint32_t GetAutoSpeed() override { return static_cast<uint32_t>(Game::GetAutoSpeed()); }
+  void LoadSystemPicture() override { TextScript::SetSystemPicture(ScriptLoadImage(SystemArchive, u"SYSTEM", 0, 0)); }
+  void ReleaseSystemPicture() override { TextScript::SetSystemPicture(nullptr); }
+  void AttachGame(DxDraw::ssGroup* stage_parent) override {
+    Game::SetStageParent(stage_parent);
+    if (stage_parent != nullptr) {
+      Save::SetSaveFolder(App::UserFolder());
+      Save::SetSlotDialogHost(&slot_dialog_);
+      Game::SetMenuSwitch(App::EnableMenuCommand);
+    } else {
+      Save::SetSlotDialogHost(nullptr);
+      Game::SetMenuSwitch(nullptr);
+    }
+  }
+  void LoadSystemConfig() override { ::LoadSystemConfig(); }
+  // The brand logo comes with the title screens; until then the game starts without it.
+  void ShowBrandLogo() override {}
+  int RunGameSession(std::u16string_view script, int mode) override { return Game::RunGameSession(script, mode); }
+  void EndScriptRuntime() override {
+    Game::ClearScriptVariables();
+    Game::EndScriptRuntime();
+  }
   std::vector<std::u16string> ListFonts() override { return platform::GlyphRasterizer().ListFontFamilies(); }
 
-  int ShowSaveLoadDialog(int) override { return -1; }
-  void ShowNotice(std::u16string_view, uint32_t) override {}
-  void SetLoadSlot(int) override {}
+  int ShowSaveLoadDialog(int mode) override {
+    Save::SlotDialogController::Services services;
+    services.save = [](int number, std::u16string_view comment) {
+      Save::SaveInputs inputs;
+      inputs.picture = StageSprite != nullptr ? StageSprite->GetImage() : nullptr;
+      inputs.resumePage = static_cast<int32_t>(TextScript::CurrentPage);
+      inputs.variables = &TextScript::ScriptVarSnapshot();
+      Save::SaveGameToSlot(number, comment, inputs);
+    };
+    return Save::ShowSaveLoadDialog(mode, MainWindowHandle(), services);
+  }
+  void ShowNotice(std::u16string_view text, uint32_t ms) override { Game::ShowNotice(text, ms); }
+  void SetLoadSlot(int slot) override { Game::SetLoadSlot(slot); }
+  // The dialogs of the settings and the debug screens come with their own parts.
   void ShowVariableDialog() override {}
   void ShowFlagDialog() override {}
   void ShowSoundDialog() override {}
@@ -116,6 +163,7 @@ class ProgramSystems : public App::ShellSystems {
  private:
   std::unique_ptr<App::SingleInstanceLock> lock_;
   std::unique_ptr<platform::GtkShell> shell_;
+  platform::GtkSlotDialogHost slot_dialog_;
 };
 
 }  // namespace

@@ -48,8 +48,6 @@ struct ShellState {
   std::u16string user_folder;
   std::u16string settings_path;
   std::u16string data_folder;
-  IArchive* archives[3] = {};  // system, script, sound
-  DxDraw::DxSurface* system_picture = nullptr;
   std::vector<std::u16string> fonts;
   int exit_code = 0;  // set by a start that must end non-zero after an orderly shut-down
 };
@@ -73,9 +71,9 @@ std::u16string WithSlash(std::u16string folder) {
 }
 
 void ReleaseArchives() {
-  for (IArchive*& archive : State().archives) {
-    if (archive != nullptr) archive->Release();
-    archive = nullptr;
+  for (IArchive** archive : {&SystemArchive, &ScriptArchive, &SoundArchive}) {
+    if (*archive != nullptr) (*archive)->Release();
+    *archive = nullptr;
   }
 }
 
@@ -88,7 +86,7 @@ void LoadSystemSounds(ShellSystems& sys) {
   if (!sys.IsSoundEnabled()) return;
   for (int slot = 0; slot < 2; ++slot) {
     uint32_t size = 0;
-    void* data = LoadArchiveFile(State().archives[0], kSystemSoundNames[slot], nullptr, &size);
+    void* data = LoadArchiveFile(SystemArchive, kSystemSoundNames[slot], nullptr, &size);
     if (data == nullptr) continue;
     sys.LoadWaveSlot(slot, data, size);
     std::free(data);
@@ -105,25 +103,25 @@ void RunGameBody(ShellSystems& sys) {
   UserSettings& settings = Settings();
   state.data_folder = sys.FileExists(u"system.saf") ? u"./" : u"../data/";
   const std::u16string& data = state.data_folder;
-  state.archives[0] = sys.OpenSafArchive(data + u"system.saf");
+  SystemArchive = sys.OpenSafArchive(data + u"system.saf");
   bool development = sys.FileExists(data + u"script/data/_start.txt") && !settings.options.archives_always;
   if (development) {
-    state.archives[1] = sys.OpenDirArchive(data + u"script/data");
-    state.archives[2] = sys.OpenDirArchive(data + u"script/sound");
+    ScriptArchive = sys.OpenDirArchive(data + u"script/data");
+    SoundArchive = sys.OpenDirArchive(data + u"script/sound");
   } else {
-    state.archives[1] = sys.OpenSafArchive(data + u"script.saf");
-    state.archives[2] = sys.OpenSafArchive(data + u"sound.saf");
+    ScriptArchive = sys.OpenSafArchive(data + u"script.saf");
+    SoundArchive = sys.OpenSafArchive(data + u"sound.saf");
   }
   // Every archive is checked, the system one too: the sounds and the SYSTEM
   // picture come from it. The player learns where the data was looked for.
-  if (state.archives[0] == nullptr || state.archives[1] == nullptr || state.archives[2] == nullptr) {
+  if (SystemArchive == nullptr || ScriptArchive == nullptr || SoundArchive == nullptr) {
     ShowError(sys, platform::FormatString(u"データがありません。(%s)", data.c_str()));
     state.exit_code = 1;
     throw MakeError(u"main", 522, kErrorTypeQuit, nullptr, u"データがありません。");
   }
   LoadSystemSounds(sys);
   LinkACT(15, MakeACT(FrameCounterProc, 0));
-  state.system_picture = sys.LoadSystemPicture(state.archives[0]);
+  sys.LoadSystemPicture();
   state.fonts = sys.ListFonts();
   sys.SetMasterVolume(sys.VolumeToAttenuation(settings.game.main_volume * 255 / 100));
   sys.LoadSystemConfig();
@@ -150,8 +148,7 @@ void RunGame(ShellSystems& sys) {
     ~TearDown() {
       ShellState& s = State();
       s.fonts.clear();
-      if (s.system_picture != nullptr) s.system_picture->Release();
-      s.system_picture = nullptr;
+      sys.ReleaseSystemPicture();
       try {
         sys.EndScriptRuntime();
       } catch (const MissingSubsystem&) {
@@ -219,6 +216,7 @@ int RunDirectX(ShellSystems& sys, Frame& frame) {
   // The devices go in reverse order on every way out; only RunGame's records
   // are caught here, any other goes on to the program's catcher.
   auto tear_down = [&] {
+    sys.AttachGame(nullptr);
     frame.SetRoot(nullptr);
     frame.SetScreen(nullptr);
     if (screen != nullptr) screen->Release();
@@ -245,6 +243,7 @@ int RunDirectX(ShellSystems& sys, Frame& frame) {
     frame.SetRoot(root);
     frame.SetPresenter(sys.MainPresenter());
     frame.SetScreen(screen);
+    sys.AttachGame(screen);
     try {
       RunGame(sys);
     } catch (const ExceptionHandle& record) {
@@ -366,9 +365,5 @@ int RunProgram(ShellSystems& sys, std::span<const std::string> args) {
 const std::u16string& DataFolder() { return State().data_folder; }
 const std::u16string& UserFolder() { return State().user_folder; }
 const std::vector<std::u16string>& FontList() { return State().fonts; }
-DxDraw::DxSurface* SystemPicture() { return State().system_picture; }
-IArchive* SystemArchive() { return State().archives[0]; }
-IArchive* ScriptArchive() { return State().archives[1]; }
-IArchive* SoundArchive() { return State().archives[2]; }
 
 }  // namespace App

@@ -89,8 +89,8 @@ TEST_F(StartupTest, NormalRunCallsEveryStepInOrderAndWritesTheSettings) {
   EXPECT_EQ(Run(sys), 0);
   const std::vector<std::string> expected = {
       "Lock", "Window", "DirectX", "Display", "Sound", "Input", "Volumes", "MessageSpeed2", "AutoSpeed3",
-      "SystemPicture", "MasterVolume", "Config", "Logo", "Session", "Session", "Session", "EndScript",
-      "DeleteDisplay", "ShutdownSound", "DestroyWindow"};
+      "AttachGame", "SystemPicture", "MasterVolume", "Config", "Logo", "Session", "Session", "Session",
+      "ReleasePicture", "EndScript", "DetachGame", "DeleteDisplay", "ShutdownSound", "DestroyWindow"};
   EXPECT_EQ(sys.calls, expected);
   EXPECT_EQ(sys.session_modes, (std::vector<int>{0, 3, 1}));
   EXPECT_EQ(sys.sound_rate, 44100u);
