@@ -22,7 +22,6 @@
 #include "game/script_app.h"
 #include "game/session.h"
 #include "game/stage.h"
-#include "message/messview.h"
 #include "platform/font_freetype.h"
 #include "platform/glyph_rasterizer.h"
 #include "platform/gtk_window.h"
@@ -116,8 +115,7 @@ class ProgramSystems : public App::ShellSystems {
   void SetAutoSpeed(uint32_t index) override { Game::SetAutoSpeed(static_cast<int>(index)); }
   uint32_t GetMessageSpeed() override { return static_cast<uint32_t>(Game::GetMessageSpeed()); }
   uint32_t GetAutoSpeed() override { return static_cast<uint32_t>(Game::GetAutoSpeed()); }
-  void LoadSystemPicture() override { TextScript::SetSystemPicture(ScriptLoadImage(SystemArchive, u"SYSTEM", 0, 0)); }
-  void ReleaseSystemPicture() override { TextScript::SetSystemPicture(nullptr); }
+  DxDraw::DxSurface* LoadSystemPicture() override { return ScriptLoadImage(SystemArchive, u"SYSTEM", 0, 0); }
   void AttachGame(DxDraw::ssGroup* stage_parent) override {
     Game::SetStageParent(stage_parent);
     if (stage_parent != nullptr) {

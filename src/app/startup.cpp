@@ -48,6 +48,7 @@ struct ShellState {
   std::u16string user_folder;
   std::u16string settings_path;
   std::u16string data_folder;
+  DxDraw::DxSurface* system_picture = nullptr;
   std::vector<std::u16string> fonts;
   int exit_code = 0;  // set by a start that must end non-zero after an orderly shut-down
 };
@@ -121,7 +122,7 @@ void RunGameBody(ShellSystems& sys) {
   }
   LoadSystemSounds(sys);
   LinkACT(15, MakeACT(FrameCounterProc, 0));
-  sys.LoadSystemPicture();
+  state.system_picture = sys.LoadSystemPicture();
   state.fonts = sys.ListFonts();
   sys.SetMasterVolume(sys.VolumeToAttenuation(settings.game.main_volume * 255 / 100));
   sys.LoadSystemConfig();
@@ -148,7 +149,8 @@ void RunGame(ShellSystems& sys) {
     ~TearDown() {
       ShellState& s = State();
       s.fonts.clear();
-      sys.ReleaseSystemPicture();
+      if (s.system_picture != nullptr) s.system_picture->Release();
+      s.system_picture = nullptr;
       try {
         sys.EndScriptRuntime();
       } catch (const MissingSubsystem&) {
@@ -365,5 +367,6 @@ int RunProgram(ShellSystems& sys, std::span<const std::string> args) {
 const std::u16string& DataFolder() { return State().data_folder; }
 const std::u16string& UserFolder() { return State().user_folder; }
 const std::vector<std::u16string>& FontList() { return State().fonts; }
+DxDraw::DxSurface* SystemPicture() { return State().system_picture; }
 
 }  // namespace App

@@ -25,6 +25,7 @@ struct IArchive;
 struct SOUNDCONFIG;
 
 namespace DxDraw {
+class DxSurface;
 class ssGroup;
 }
 
@@ -96,9 +97,8 @@ class ShellSystems {
   virtual void SetAutoSpeed(uint32_t index) = 0;
   virtual uint32_t GetMessageSpeed() = 0;
   virtual uint32_t GetAutoSpeed() = 0;
-  // Loads the SYSTEM picture of the system archive for the whole run, and lets it go.
-  virtual void LoadSystemPicture() = 0;
-  virtual void ReleaseSystemPicture() = 0;
+  // The SYSTEM picture of the system archive (one reference for the caller).
+  virtual DxDraw::DxSurface* LoadSystemPicture() = 0;
   // Hands the game layer the group its stage hangs in and the menu switch; null takes them back.
   virtual void AttachGame(DxDraw::ssGroup* stage_parent) = 0;
   virtual void LoadSystemConfig() = 0;
@@ -130,6 +130,8 @@ const std::u16string& DataFolder();
 const std::u16string& UserFolder();
 // The fonts listed at start-up.
 const std::vector<std::u16string>& FontList();
+// The SYSTEM picture, kept for the whole run (null outside it).
+DxDraw::DxSurface* SystemPicture();
 
 // Creates every missing level of `path` with mode 0700. A level that cannot
 // be made shows "Error: 無効なディレクトリ名です。(%s)" and throws ProgramExit{1}.

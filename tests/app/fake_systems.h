@@ -88,8 +88,10 @@ class FakeSystems : public ShellSystems {
   void SetAutoSpeed(uint32_t i) override { Note("AutoSpeed" + std::to_string(i)); }
   uint32_t GetMessageSpeed() override { return 1; }
   uint32_t GetAutoSpeed() override { return 4; }
-  void LoadSystemPicture() override { Note("SystemPicture"); }
-  void ReleaseSystemPicture() override { Note("ReleasePicture"); }
+  DxDraw::DxSurface* LoadSystemPicture() override {
+    Note("SystemPicture");
+    return nullptr;
+  }
   void AttachGame(DxDraw::ssGroup* parent) override { Note(parent != nullptr ? "AttachGame" : "DetachGame"); }
   void LoadSystemConfig() override { Note("Config"); }
   void ShowBrandLogo() override { Note("Logo"); }

@@ -90,7 +90,7 @@ TEST_F(StartupTest, NormalRunCallsEveryStepInOrderAndWritesTheSettings) {
   const std::vector<std::string> expected = {
       "Lock", "Window", "DirectX", "Display", "Sound", "Input", "Volumes", "MessageSpeed2", "AutoSpeed3",
       "AttachGame", "SystemPicture", "MasterVolume", "Config", "Logo", "Session", "Session", "Session",
-      "ReleasePicture", "EndScript", "DetachGame", "DeleteDisplay", "ShutdownSound", "DestroyWindow"};
+      "EndScript", "DetachGame", "DeleteDisplay", "ShutdownSound", "DestroyWindow"};
   EXPECT_EQ(sys.calls, expected);
   EXPECT_EQ(sys.session_modes, (std::vector<int>{0, 3, 1}));
   EXPECT_EQ(sys.sound_rate, 44100u);
