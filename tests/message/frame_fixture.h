@@ -27,8 +27,11 @@ class TimedEventSource : public platform::HeadlessEventSource {
   explicit TimedEventSource(platform::FakeClock* clock) : clock_(clock) {}
   void BeginFrame() override {
     clock_->Advance(kFrameMs);
+    if (play) play(*this);
     HeadlessEventSource::BeginFrame();
   }
+  // A player's move at the start of every frame, before the queued steps (null: none).
+  std::function<void(TimedEventSource&)> play;
 
  private:
   platform::FakeClock* clock_;
