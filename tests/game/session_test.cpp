@@ -257,4 +257,37 @@ TEST_F(SessionTest, DebugJumpGoesToItsLabelAndAMissingOneIsIgnored) {
   App::Settings().options.debug_level = 0;
 }
 
+TEST_F(SessionTest, AutoModeTurnsThePageAfterTwiceTheAutoWait) {
+  struct Case {
+    int autoWait;
+    uint32_t pageMs;  // no voice: twice the wait, 100 ms for a wait of 0
+  };
+  for (const Case& c : {Case{600, 1200}, Case{0, 100}}) {
+    SCOPED_TRACE(c.autoWait);
+    Game::AutoWait = c.autoWait;
+    bool pressed = false;
+    bool wasShown = false;
+    std::vector<uint32_t> shownAt;
+    everyFrame_ = [&](PlayerSource& s) {
+      if (!pressed) {
+        s.SetCursor(770, 495);  // the auto button
+        pressed = Game::AutoMode != 0;
+      } else {
+        s.SetCursor(400, 300);
+        s.SetMouseButton(0, false);
+      }
+      bool shown = Game::MessageShown != 0;
+      if (shown && !wasShown) shownAt.push_back(clock_.NowMs());
+      wasShown = shown;
+    };
+    EXPECT_EQ(Play(u"あ\n\n\nい\n\n\nう\n\n\n.PST END = 1\n"), 0);
+    ASSERT_EQ(shownAt.size(), 3u);
+    uint32_t page = shownAt[2] - shownAt[1];
+    EXPECT_GE(page, c.pageMs);
+    EXPECT_LE(page, c.pageMs + 4 * message_test::kFrameMs) << "a few frames to clear and draw";
+    EXPECT_EQ(Var(u"END"), 1);
+  }
+  Game::AutoWait = 1;
+}
+
 }  // namespace
