@@ -145,9 +145,12 @@ void SlotDialogController::Ok() {
   if (saved) {
     Finish(m_Selection);
   } else {
-    // The list shows what the file holds after the failed save.
+    // The list shows what the file holds after the failed save; the comment
+    // typed stays for another try.
+    const std::u16string typed = m_Comment;
     FillSlotList();
     ShowSelection();
+    m_Comment = typed;
   }
 }
 

@@ -158,8 +158,10 @@ TEST_F(SlotDialogTest, SaveModeAsksBeforeOverwritingAndSavesInsideTheDialog) {
 TEST_F(SlotDialogTest, AFailedSaveIsReportedAndTheDialogStaysOpen) {
   failSave_ = true;
   Controller dialog(Controller::kSaveMode, 5, Services());
+  dialog.EditComment(u"typed");
   dialog.Ok();
   EXPECT_FALSE(dialog.Finished());
+  EXPECT_EQ(dialog.Comment(), u"typed");
   EXPECT_EQ(reports_, std::vector<std::u16string>{u"disk full"});
   EXPECT_FALSE(Save::SlotExists(6));
 }
