@@ -4,8 +4,9 @@ add_library(engine_options INTERFACE)
 target_compile_options(engine_options INTERFACE -Wall -Wextra)
 # Every floating-point operation rounds on its own: a fused multiply-add (which
 # -march=native or -mfma would otherwise allow) moves the rasteriser's edges by a
-# pixel. Never build with -ffast-math for the same reason.
-target_compile_options(engine_options INTERFACE -ffp-contract=off)
+# pixel. -ffast-math would allow the same and more; the engine's own flags come
+# after any given for the whole build, so these two undo it.
+target_compile_options(engine_options INTERFACE -fno-fast-math -ffp-contract=off)
 if(ENGINE_WERROR)
   target_compile_options(engine_options INTERFACE -Werror)
 endif()
