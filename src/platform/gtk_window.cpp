@@ -564,6 +564,7 @@ std::vector<MonitorInfo> GtkShell::Monitors() const {
     info.width = geometry.width;
     info.height = geometry.height;
     info.refresh_hz = gdk_monitor_get_refresh_rate(m) / 1000;
+    info.number = i;
     if (m == current) {
       list.insert(list.begin(), info);
     } else {
@@ -573,7 +574,7 @@ std::vector<MonitorInfo> GtkShell::Monitors() const {
   return list;
 }
 
-void GtkShell::UseMonitor(int index) { impl_->monitor = index; }
+void GtkShell::UseMonitor(int number) { impl_->monitor = number; }
 
 int GtkShell::ChooseMonitor(const std::vector<MonitorInfo>& monitors) {
   GtkWidget* dialog = gtk_dialog_new_with_buttons("ドライバの選択", nullptr, GTK_DIALOG_MODAL, "OK", GTK_RESPONSE_OK,

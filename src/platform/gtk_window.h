@@ -23,6 +23,7 @@ struct MonitorInfo {
   int width = 0;
   int height = 0;
   int refresh_hz = 0;  // 0 when the display does not say
+  int number = 0;      // the display's own number for the monitor
 };
 
 class GtkShell {
@@ -44,8 +45,8 @@ class GtkShell {
 
   // The monitors, the one the window is on first.
   std::vector<MonitorInfo> Monitors() const;
-  // Puts full screen on monitor `index` of Monitors() from now on.
-  void UseMonitor(int index);
+  // Puts full screen on the monitor of that number from now on.
+  void UseMonitor(int number);
   // The driver dialog ("ドライバの選択"): the monitors by description; the
   // index chosen, or -1 for Cancel.
   int ChooseMonitor(const std::vector<MonitorInfo>& monitors);

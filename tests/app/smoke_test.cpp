@@ -1,0 +1,115 @@
+// The built program on the demo data under a virtual display: it starts, shows
+// the game, and a close confirmed with Yes ends it with exit code 0 and the
+// settings written. Skipped without a display.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/program.h"
+#include "platform/event_source.h"
+#include "platform/message_box.h"
+#include "platform/text.h"
+
+namespace App {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Forwards to the window's events and, after `close_after` frames, closes the window.
+class ClosingSource : public platform::IEventSource {
+ public:
+  ClosingSource(platform::IEventSource* inner, uint64_t close_after) : inner_(inner), close_after_(close_after) {}
+  void BeginFrame() override {
+    ++frames_;
+    inner_->BeginFrame();
+  }
+  bool PeekEvent(platform::WindowEvent& out) override {
+    if (!closed_ && frames_ >= close_after_) {
+      closed_ = true;
+      out = platform::WindowEvent{platform::WindowMessage::kClose};
+      return true;
+    }
+    return inner_->PeekEvent(out);
+  }
+  void WaitForEvent(uint32_t ms) override { inner_->WaitForEvent(ms); }
+  void AcquireInput() override { inner_->AcquireInput(); }
+  bool ReadKeyboard(std::span<uint8_t, platform::kKeyboardKeys> keys) override { return inner_->ReadKeyboard(keys); }
+  bool ReadMouse(platform::MouseState& out) override { return inner_->ReadMouse(out); }
+  platform::CursorPoint CursorPosition() override { return inner_->CursorPosition(); }
+  uint64_t frames() const { return frames_; }
+
+ private:
+  platform::IEventSource* inner_;
+  uint64_t close_after_;
+  uint64_t frames_ = 0;
+  bool closed_ = false;
+};
+
+// The program as built, with its home in a temporary folder; the close box is
+// answered Yes.
+class SmokeSystems : public ProgramSystems {
+ public:
+  explicit SmokeSystems(fs::path home) : home_(std::move(home)) {}
+  std::u16string ExecutablePath() override { return platform::Utf8ToUtf16(ENGINE_BINARY_DIR "/bin/mesrin"); }
+  std::u16string DataHome() override { return platform::Utf8ToUtf16(home_.string()); }
+  bool CreateMainWindow(bool debug) override {
+    window_made = ProgramSystems::CreateMainWindow(debug);
+    if (window_made) {
+      // The window's own source and boxes stay installed underneath; these go on top.
+      closer_ = std::make_unique<ClosingSource>(&platform::EventSource(), 90);
+      platform::SetEventSource(closer_.get());
+      boxes_.SetEcho(false);
+      boxes_.SetAnswer(platform::IDYES);
+      platform::SetMessageBoxService(&boxes_);
+    }
+    return window_made;
+  }
+  void DestroyMainWindow() override {
+    if (closer_) {
+      platform::SetEventSource(nullptr);
+      platform::SetMessageBoxService(nullptr);
+    }
+    ProgramSystems::DestroyMainWindow();
+  }
+  bool window_made = false;
+  const platform::HeadlessMessageBox& boxes() const { return boxes_; }
+  uint64_t frames() const { return closer_ ? closer_->frames() : 0; }
+
+ private:
+  fs::path home_;
+  std::unique_ptr<ClosingSource> closer_;
+  platform::HeadlessMessageBox boxes_;
+};
+
+TEST(ProgramSmokeTest, StartsTheDemoAndQuitsThroughTheCloseBox) {
+  if (!fs::exists(ENGINE_BINARY_DIR "/data/script.saf")) GTEST_SKIP() << "no demo data";
+  fs::path home = fs::temp_directory_path() / ("shell_smoke_" + std::to_string(::getpid()));
+  fs::remove_all(home);
+  ::setenv("XDG_RUNTIME_DIR", home.c_str(), 1);
+  fs::create_directories(home);
+  SmokeSystems systems(home);
+  std::vector<std::string> args = {"-S"};
+  int code = RunMesrin(systems, args);
+  if (!systems.window_made) {
+    fs::remove_all(home);
+    GTEST_SKIP() << "no display";
+  }
+  EXPECT_EQ(code, 0);
+  EXPECT_GE(systems.frames(), 90u);
+  ASSERT_EQ(systems.boxes().shown().size(), 1u);
+  EXPECT_EQ(systems.boxes().shown()[0].text, u"終了してもよろしいですか？");
+  fs::path settings = home / "quelvastor" / "mesrin_trial" / "mesrin.ini";
+  std::ifstream in(settings);
+  std::stringstream text;
+  text << in.rdbuf();
+  EXPECT_NE(text.str().find("[mesrin]"), std::string::npos);
+  EXPECT_NE(text.str().find("FullScreen=0"), std::string::npos);
+  EXPECT_TRUE(fs::exists(home / "quelvastor" / "mesrin_trial" / "save.dat"));
+  fs::remove_all(home);
+}
+
+}  // namespace
+}  // namespace App
