@@ -4,5 +4,4 @@ engine_fuzzer(message_fuzz
     ${CMAKE_CURRENT_LIST_DIR}/message_fuzz.cpp
   DEPS
     message
-  RUNS 5000
 )
