@@ -48,8 +48,8 @@ struct IArchive : IUnknown {
   virtual IArchiveFile* OpenFile(std::u16string_view name) = 0;
   // OpenFile wrapped in a mapping; null when OpenFile gives null.
   virtual IMappingFile* OpenMappingFile(std::u16string_view name) = 0;
-  // The entry opened as a nested archive, or null (missing, or not an archive of
-  // the kind this archive holds).
+  // The entry opened as a nested archive, or null (missing, damaged, or not an
+  // archive of the kind this archive holds).
   virtual IArchive* OpenArchive(std::u16string_view name) = 0;
   // Empties `list`, then fills it with one record per file, depth first in record order.
   virtual void GetFileList(std::vector<SAFFILEINFO>& list) = 0;

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "archive/archive_impl.h"
+#include "core/exception.h"
 #include "platform/text.h"
 
 namespace fs = std::filesystem;
@@ -104,8 +105,13 @@ IArchive* CDirArchive::OpenArchive(std::u16string_view name) {
   if (!path) return nullptr;
   std::error_code ec;
   if (!fs::is_regular_file(*path, ec)) return nullptr;
-  // A folder holds archives of version 6 only.
-  return OpenArchive6(platform::Utf8ToUtf16(path->string()));
+  // A folder holds archives of version 6 only; a damaged one is a missing entry
+  // here, as inside an archive file.
+  try {
+    return OpenArchive6(platform::Utf8ToUtf16(path->string()));
+  } catch (const ExceptionHandle&) {
+    return nullptr;
+  }
 }
 
 ICompressedFile* CDirArchive::OpenCompressedFile(std::u16string_view name) {

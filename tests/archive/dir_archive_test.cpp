@@ -126,6 +126,9 @@ TEST_F(DirArchiveTest, OpensVersion6ArchivesOnly) {
   EXPECT_EQ(std::string(text.begin(), text.end()), "inside");
   EXPECT_EQ(archive_->OpenArchive(u"_start.txt"), nullptr);
   EXPECT_EQ(archive_->OpenArchive(u"missing.saf"), nullptr);
+  // A version 6 file whose index runs past its end is a missing entry too.
+  dir_.Write("script/data/cut.saf", std::vector<uint8_t>{0, 6, 9, 0, 0, 0, 0, 0});
+  EXPECT_EQ(ErrorOf([&] { EXPECT_EQ(archive_->OpenArchive(u"cut.saf"), nullptr); }), u"");
 }
 
 TEST(GlobalArchives, StartClosed) {
