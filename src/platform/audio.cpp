@@ -22,24 +22,30 @@ float Gain(int32_t volume) {
 
 // One frame of a buffer as two samples in the 16-bit range.
 template <int kBits, int kChannels>
-inline void ReadFrame(const uint8_t* ring, uint32_t frame, float& left, float& right) {
+inline void ReadFrame(const uint8_t* p, float& left, float& right) {
   constexpr int kBytes = kBits / 8;
-  const uint8_t* p = ring + static_cast<std::size_t>(frame) * kBytes * kChannels;
   auto sample = [](const uint8_t* q) -> float {
     if constexpr (kBits == 8) {
       return static_cast<float>((q[0] - 128) * 256);
     } else {
-      return static_cast<float>(static_cast<int16_t>(q[0] | q[1] << 8));
+      int16_t s;  // little-endian, as the host is
+      std::memcpy(&s, q, 2);
+      return static_cast<float>(s);
     }
   };
   left = sample(p);
   right = kChannels == 2 ? sample(p + kBytes) : left;
 }
 
+template <int kBits, int kChannels>
+inline void ReadFrame(const uint8_t* ring, uint32_t frame, float& left, float& right) {
+  ReadFrame<kBits, kChannels>(ring + std::size_t{frame} * (kBits / 8 * kChannels), left, right);
+}
+
 // Adds `frames` device frames of one buffer to `sum`, interpolating linearly between
 // the buffer's frames. Returns false when a non-looping buffer ran out.
 template <int kBits, int kChannels>
-bool MixBuffer(float* sum, uint32_t frames, const uint8_t* ring, uint32_t ringFrames,
+bool MixBuffer(float* __restrict sum, uint32_t frames, const uint8_t* __restrict ring, uint32_t ringFrames,
                uint64_t& position, uint64_t step, bool looping, float leftGain, float rightGain) {
   const uint64_t end = uint64_t{ringFrames} << 32;
   constexpr float kFraction = 1.0f / 4294967296.0f;
@@ -64,14 +70,51 @@ bool MixBuffer(float* sum, uint32_t frames, const uint8_t* ring, uint32_t ringFr
   return true;
 }
 
+// The same for a buffer at the device's rate on a whole frame: every output frame is
+// one of the buffer's, so the sum takes runs of frames up to the ring's end.
+template <int kBits, int kChannels>
+bool MixBufferAtDeviceRate(float* __restrict sum, uint32_t frames, const uint8_t* __restrict ring, uint32_t ringFrames,
+                           uint64_t& position, uint64_t, bool looping, float leftGain, float rightGain) {
+  uint32_t i = static_cast<uint32_t>(position >> 32);
+  for (uint32_t f = 0; f < frames;) {
+    const std::size_t run = std::min(frames - f, ringFrames - i);
+    constexpr std::size_t kFrameBytes = kBits / 8 * kChannels;
+    float* __restrict out = sum + 2 * std::size_t{f};
+    const uint8_t* __restrict in = ring + i * kFrameBytes;
+    for (std::size_t k = 0; k < run; ++k) {
+      float left, right;
+      ReadFrame<kBits, kChannels>(in + k * kFrameBytes, left, right);
+      out[2 * k] += left * leftGain;
+      out[2 * k + 1] += right * rightGain;
+    }
+    f += static_cast<uint32_t>(run);
+    i += static_cast<uint32_t>(run);
+    if (i == ringFrames) {
+      if (!looping) {
+        position = 0;
+        return false;
+      }
+      i = 0;
+    }
+  }
+  position = uint64_t{i} << 32;
+  return true;
+}
+
 using MixFunction = bool (*)(float*, uint32_t, const uint8_t*, uint32_t, uint64_t&, uint64_t, bool,
                              float, float);
 
-MixFunction MixFunctionFor(const WAVEFORMATEX& format) {
+template <int kBits, int kChannels>
+MixFunction MixFunctionFor(uint64_t position, uint64_t step) {
+  const bool exact = step == uint64_t{1} << 32 && static_cast<uint32_t>(position) == 0;
+  return exact ? MixBufferAtDeviceRate<kBits, kChannels> : MixBuffer<kBits, kChannels>;
+}
+
+MixFunction MixFunctionFor(const WAVEFORMATEX& format, uint64_t position, uint64_t step) {
   if (format.wBitsPerSample == 8) {
-    return format.nChannels == 1 ? MixBuffer<8, 1> : MixBuffer<8, 2>;
+    return format.nChannels == 1 ? MixFunctionFor<8, 1>(position, step) : MixFunctionFor<8, 2>(position, step);
   }
-  return format.nChannels == 1 ? MixBuffer<16, 1> : MixBuffer<16, 2>;
+  return format.nChannels == 1 ? MixFunctionFor<16, 1>(position, step) : MixFunctionFor<16, 2>(position, step);
 }
 
 std::mutex& OpenerLock() {
@@ -115,8 +158,6 @@ bool SoundBuffer::Lock(uint32_t offset, uint32_t bytes, void** first, uint32_t* 
   std::lock_guard<std::mutex> lock(mixer_.mutex_);
   if (status_ & kBufferLost) return false;
   const uint32_t head = std::min(bytes, total - offset);
-  std::memcpy(staging_.data(), ring_.data() + offset, head);
-  std::memcpy(staging_.data() + head, ring_.data(), bytes - head);
   lockedOffset_ = offset;
   lockedBytes_ = bytes;
   *first = staging_.data();
@@ -217,14 +258,18 @@ void AudioMixer::Mix(int16_t* out, uint32_t frames) {
   for (SoundBuffer* b : buffers_) {
     if ((b->status_ & kBufferPlaying) == 0 || (b->status_ & kBufferLost) != 0) continue;
     const bool looping = (b->status_ & kBufferLooping) != 0;
-    if (!MixFunctionFor(b->format_)(sum_.data(), frames, b->ring_.data(), b->Frames(), b->position_,
+    if (!MixFunctionFor(b->format_, b->position_, b->step_)(sum_.data(), frames, b->ring_.data(), b->Frames(), b->position_,
                                     b->step_, looping, b->leftGain_, b->rightGain_)) {
       b->status_ &= kBufferLost;
     }
   }
-  for (std::size_t i = 0; i < sum_.size(); ++i) {
-    const float v = std::clamp(sum_[i] * masterGain_, -32768.0f, 32767.0f);
-    out[i] = static_cast<int16_t>(std::lrintf(v));
+  // Saturate, then round to nearest (halves away from zero).
+  const float master = masterGain_;
+  const std::size_t n = sum_.size();
+  const float* sum = sum_.data();
+  for (std::size_t i = 0; i < n; ++i) {
+    const float v = std::clamp(sum[i] * master, -32768.0f, 32767.0f);
+    out[i] = static_cast<int16_t>(static_cast<int32_t>(v + (v < 0.0f ? -0.5f : 0.5f)));
   }
 }
 

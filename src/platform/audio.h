@@ -75,8 +75,8 @@ class SoundBuffer {
 
   // Hands out the ring's bytes [offset, offset + bytes) as one piece, or two when the
   // range passes the ring's end (the second starts at offset 0; else null and 0).
-  // The pieces hold the ring's current bytes; what is written there reaches the ring
-  // at Unlock. Refused (false) for an offset at or past the size, a count of 0 or
+  // The pieces are for writing: what they hold before that is undefined, and every
+  // byte of them reaches the ring at Unlock. Refused (false) for an offset at or past the size, a count of 0 or
   // more than the size, a lost buffer, or a lock already out.
   bool Lock(uint32_t offset, uint32_t bytes, void** first, uint32_t* firstBytes, void** second,
             uint32_t* secondBytes);
