@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "app/cmdline.h"
+#include "app/process.h"
 #include "app/settings.h"
 #include "app/winapp.h"
 #include "archive/archive.h"
@@ -225,6 +226,24 @@ TEST_F(StartupTest, DevelopmentFoldersAndOptionsChooseTheSources) {
   EXPECT_EQ(std::count(dev.calls.begin(), dev.calls.end(), "DirArchive"), 2);
   EXPECT_EQ(dev.calls[1], "Window(debug)");
   EXPECT_EQ(dev.sound_rate, 22050u);
+}
+
+}  // namespace
+}  // namespace App
+
+namespace App {
+namespace {
+
+TEST(SingleInstanceLockTest, ASecondHolderIsRefusedUntilTheFirstEnds) {
+  std::string folder = std::filesystem::temp_directory_path().string();
+  auto first = std::make_unique<SingleInstanceLock>(u"MESRIN_TEST", folder);
+  ASSERT_TRUE(first->held());
+  EXPECT_FALSE(SingleInstanceLock(u"MESRIN_TEST", folder).held());
+  EXPECT_TRUE(SingleInstanceLock(u"OTHER_TEST", folder).held());
+  first.reset();
+  EXPECT_TRUE(SingleInstanceLock(u"MESRIN_TEST", folder).held());
+  std::filesystem::remove(folder + "/MESRIN_TEST.lock");
+  std::filesystem::remove(folder + "/OTHER_TEST.lock");
 }
 
 }  // namespace
