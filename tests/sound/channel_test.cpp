@@ -3,6 +3,9 @@
 // service pass.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "engine_fixture.h"
 #include "sound/stream.h"
 
@@ -252,6 +255,33 @@ TEST_F(StreamChannels, VolumePanAndMasterReachTheOutput) {
   SetMasterVolume(-10000);
   out = Play(64);
   EXPECT_EQ(out, std::vector<int16_t>(128, 0));
+}
+
+// The device's thread mixes, the service thread refills and the game thread starts
+// and stops streams, all at once, round after round of start-up and shut-down.
+TEST_F(StreamChannels, GameServiceAndDeviceThreadsRunTogether) {
+  for (int round = 0; round < 10; ++round) {
+    if (round > 0) {
+      SOUNDCONFIG config{1, kRate, 2, 16, 2, 1, 0};
+      ASSERT_EQ(InitSound(nullptr, &config), 0);
+    }
+    std::atomic<bool> done{false};
+    platform::ManualAudioDevice* device = device_;
+    std::thread mixing([&] {
+      while (!done) device->Render(kSegmentFrames / 4);
+    });
+    for (int i = 0; i < 20; ++i) {
+      const int32_t id = Start(-1, (i % 5 + 1) * kSegment / 2, i % 2);
+      SetSoundVolume(id, -100 * i);
+      if (i % 3 == 0) StopSound(id);
+      IsSoundPlaying(id);
+      GetChannelPlayId(i % kStreamChannelCount);
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    done = true;
+    mixing.join();
+    ShutdownSound();
+  }
 }
 
 }  // namespace
