@@ -6,7 +6,7 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <memory>
+#include <filesystem>
 
 #include "app/cmdline.h"
 #include "app/frame.h"
@@ -78,7 +78,7 @@ void ReleaseArchives() {
   }
 }
 
-// Leaves a game run in order: the greyed commands, the session, the system sounds.
+// Stops the four sound channels, the system sounds among them.
 void StopSystemSounds(ShellSystems& sys) {
   for (int channel = 0; channel < kSoundChannels; ++channel) sys.StopChannel(channel);
 }
@@ -116,7 +116,9 @@ void RunGameBody(ShellSystems& sys) {
   // Every archive is checked, the system one too: the sounds and the SYSTEM
   // picture come from it. The player learns where the data was looked for.
   if (SystemArchive == nullptr || ScriptArchive == nullptr || SoundArchive == nullptr) {
-    ShowError(sys, platform::FormatString(u"データがありません。(%s)", data.c_str()));
+    std::u16string folder = platform::Utf8ToUtf16(
+        std::filesystem::absolute(platform::WidePath(data)).lexically_normal().string());
+    ShowError(sys, platform::FormatString(u"データがありません。(%s)", folder.c_str()));
     state.exit_code = 1;
     throw MakeError(u"main", 522, kErrorTypeQuit, nullptr, u"データがありません。");
   }

@@ -165,7 +165,8 @@ TEST_F(StartupTest, MissingDataNamesTheFolderAndEndsNonZeroInOrder) {
     ResetBoxes();
     FakeSystems sys(root_);
     EXPECT_EQ(Run(sys), 1);
-    EXPECT_EQ(BoxTexts(), std::vector<std::u16string>{u"データがありません。(../data/)"});
+    std::u16string folder = platform::Utf8ToUtf16((root_ / "data").string());
+    EXPECT_EQ(BoxTexts(), std::vector<std::u16string>{u"データがありません。(" + folder + u"/)"});
     EXPECT_TRUE(fs::exists(SettingsFile()));
     EXPECT_EQ(std::find(sys.calls.begin(), sys.calls.end(), "Session"), sys.calls.end());
     EXPECT_EQ(sys.calls.back(), "DestroyWindow");
