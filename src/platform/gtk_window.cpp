@@ -156,8 +156,9 @@ struct GtkShell::Impl : IMainWindow, IPresenter, IEventSource, IMessageBox {
     for (int i = 0; i < 256 && g_main_context_pending(nullptr); ++i) g_main_context_iteration(nullptr, FALSE);
   }
   void BeginFrame() override { Dispatch(); }
+  // The loop already ran at the frame's start, in the refresh wait and in the
+  // inactive wait; the queue holds what they brought.
   bool PeekEvent(WindowEvent& out) override {
-    if (queue.empty()) Dispatch();
     if (queue.empty()) return false;
     out = queue.front();
     queue.pop_front();
