@@ -179,4 +179,55 @@ TEST_F(DemoPlaythrough, EachEndingIsReachedByItsChoices) {
   }
 }
 
+// A load shows what the player saw: the background and every character layer
+// shown since it, not only the last one. Saved on a page that adds no layer of
+// its own, so the page's replay draws nothing twice.
+TEST_F(DemoPlaythrough, LoadedSceneShowsEveryCharacterLayer) {
+  const std::u16string target = u"ごめん。祖母の家に来てて";
+  Save::SceneState saved{};
+  int page = -1;
+  std::vector<uint32_t> seen;
+  auto stagePixels = [this] {
+    std::vector<uint32_t> pixels;
+    for (int y = 0; y < 400; y += 7) {
+      for (int x = 0; x < 800; x += 7) pixels.push_back(Shown(x, y));
+    }
+    return pixels;
+  };
+  int tick = 0;
+  int shownFrames = 0;
+  source_.play = [&](PlayerSource& s) {
+    ++tick;
+    s.SetMouseButton(0, tick % 2 == 0);
+    s.SetCursor(400, 300);
+    bool atTarget = Game::MessageShown != 0 && Game::Backlog().Back().text.find(target) != std::u16string::npos;
+    shownFrames = atTarget ? shownFrames + 1 : 0;
+    if (shownFrames == 2) {
+      saved = Save::GetSceneState();
+      page = static_cast<int>(TextScript::CurrentPage);
+      seen = stagePixels();
+      throw ScriptException{ScriptException::kBackToTitle};
+    }
+  };
+  ASSERT_EQ(Game::RunGameSession(u"_start.txt", 0), 1);
+  ASSERT_FALSE(seen.empty());
+  EXPECT_EQ(std::string(saved.records[Save::kSceneCharacter].name), "A000101,A000102");
+
+  Game::Hooks().loadGameFromSlot = [&](int) {
+    Save::GetSceneState() = saved;
+    return page;
+  };
+  std::vector<uint32_t> loaded;
+  shownFrames = 0;
+  source_.play = [&](PlayerSource&) {
+    shownFrames = Game::MessageShown != 0 ? shownFrames + 1 : 0;
+    if (shownFrames == 2) {
+      loaded = stagePixels();
+      throw ScriptException{ScriptException::kBackToTitle};
+    }
+  };
+  EXPECT_EQ(Game::RunGameSession(u"_start.txt", 2), 1);
+  EXPECT_TRUE(loaded == seen) << "the loaded stage differs from the one saved";
+}
+
 }  // namespace
