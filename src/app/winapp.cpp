@@ -75,6 +75,9 @@ std::span<const platform::MenuEntry> MainMenu() { return kMainMenu; }
 void EnableMenuCommand(uint32_t id, bool enabled) {
   Commands()[id].enabled = enabled;
   platform::MainWindow().EnableMenuItem(id, enabled);
+  // The step back has no item of its own: its key follows the scenario's
+  // "タイトルに戻る", which the game layer enables while a script runs.
+  if (id == kCmdBackToTitle) Commands()[kCmdStepBack].enabled = enabled;
 }
 
 bool IsMenuCommandEnabled(uint32_t id) {

@@ -46,7 +46,8 @@ inline constexpr int kDebugMenuIndex = 2;
 // The pointer shows the full-screen menu bar within this many pixels of the top.
 inline constexpr int32_t kMenuRevealHeight = 2;
 
-// Greys or enables a command: its menu item and its accelerator.
+// Greys or enables a command: its menu item and its accelerator. The step
+// back (Ctrl+Z), which has no item, follows "タイトルに戻る".
 void EnableMenuCommand(uint32_t id, bool enabled);
 bool IsMenuCommandEnabled(uint32_t id);
 // Checks `id` among the radio items first..last.
