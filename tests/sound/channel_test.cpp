@@ -240,23 +240,6 @@ TEST_F(StreamChannels, HandlerMayFreeTheChannelItRunsOn) {
   EXPECT_EQ(Channel(0).playId.load(), -1);
 }
 
-TEST_F(StreamChannels, VolumePanAndMasterReachTheOutput) {
-  auto* control = new PatternControl(100 * kSegment, kRate);
-  {
-    SoundLock lock;
-    ASSERT_NE(AttachStreamToChannel(0, control, 4096, 0, 10000, 1), -1);  // right only
-  }
-  std::vector<int16_t> out = Play(64);
-  std::vector<int16_t> full = AsStereo(Expected(0, 128, 100 * kSegment, true));
-  for (std::size_t i = 0; i < out.size(); i += 2) {
-    EXPECT_EQ(out[i], 0);
-    EXPECT_EQ(out[i + 1], full[i + 1]);
-  }
-  SetMasterVolume(-10000);
-  out = Play(64);
-  EXPECT_EQ(out, std::vector<int16_t>(128, 0));
-}
-
 // The device's thread mixes, the service thread refills and the game thread starts
 // and stops streams, all at once, round after round of start-up and shut-down.
 TEST_F(StreamChannels, GameServiceAndDeviceThreadsRunTogether) {

@@ -88,34 +88,14 @@ inline std::vector<uint8_t> EncodeOgg(const std::vector<int16_t>& pcm, int chann
   return out;
 }
 
-// A read-only byte source over memory, for the decoder's callbacks.
-struct MemorySource {
-  const std::vector<uint8_t>* bytes;
-  std::size_t at = 0;
-
-  static size_t Read(void* ptr, size_t size, size_t count, void* self) {
-    auto* s = static_cast<MemorySource*>(self);
-    const std::size_t n = std::min(size * count, s->bytes->size() - s->at);
-    if (n != 0) std::memcpy(ptr, s->bytes->data() + s->at, n);
-    s->at += n;
-    return size != 0 ? n / size : 0;
-  }
-  static int Seek(void* self, ogg_int64_t offset, int whence) {
-    auto* s = static_cast<MemorySource*>(self);
-    const int64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? int64_t(s->at) : int64_t(s->bytes->size());
-    if (base + offset < 0 || base + offset > int64_t(s->bytes->size())) return -1;
-    s->at = static_cast<std::size_t>(base + offset);
-    return 0;
-  }
-  static long Tell(void* self) { return static_cast<long>(static_cast<MemorySource*>(self)->at); }
-};
-
 // The whole stream decoded by a plain ov_read loop, as the reference.
 inline std::vector<uint8_t> DecodeWithOvRead(const std::vector<uint8_t>& ogg) {
   std::vector<uint8_t> pcm;
-  MemorySource source{&ogg};
+  FILE* file = fmemopen(const_cast<uint8_t*>(ogg.data()), ogg.size(), "rb");
   OggVorbis_File vf;
-  if (ov_open_callbacks(&source, &vf, nullptr, 0, {MemorySource::Read, MemorySource::Seek, nullptr, MemorySource::Tell}) != 0) {
+  if (file == nullptr) return pcm;
+  if (ov_open_callbacks(file, &vf, nullptr, 0, OV_CALLBACKS_DEFAULT) != 0) {
+    std::fclose(file);
     return pcm;
   }
   // Opening may leave a chained stream at a later link.
@@ -124,7 +104,7 @@ inline std::vector<uint8_t> DecodeWithOvRead(const std::vector<uint8_t>& ogg) {
   int section = 0;
   long n;
   while ((n = ov_read(&vf, chunk, sizeof chunk, 0, 2, 1, &section)) > 0) pcm.insert(pcm.end(), chunk, chunk + n);
-  ov_clear(&vf);
+  ov_clear(&vf);  // closes the file
   return pcm;
 }
 

@@ -69,25 +69,6 @@ TEST(ParseWave, ChunkRunningPastTheImageFails) {
   EXPECT_EQ(size, 0u);
 }
 
-TEST(SilentEngine, EveryCallIsHarmlessWithSoundOff) {
-  SOUNDCONFIG config{0, 44100, 2, 16, 2, 0, 0};
-  EXPECT_EQ(InitSound(nullptr, &config), 0);
-  EXPECT_EQ(IsSoundEnabled(), 0);
-  SetMasterVolume(-100);
-  LoadWaveSlot(0, nullptr, 0);
-  LoadWaveSlot(500, nullptr, 0);
-  EXPECT_EQ(OpenOggStream(nullptr, u"bgm/none.ogg", -1, 1, 4096, 0, 0), -1);
-  for (int channel = -1; channel < kStreamChannelCount; ++channel) {
-    StopChannel(channel);
-    EXPECT_EQ(GetChannelPlayId(channel), -1);
-  }
-  StopSound(0);
-  EXPECT_EQ(IsSoundPlaying(0), 0);
-  EXPECT_EQ(SetSoundVolume(0, -100), 1);
-  ShutdownSound();
-  EXPECT_EQ(IsSoundEnabled(), 0);
-}
-
 class StaticWaves : public sound_test::ManualEngine {};
 
 TEST_F(StaticWaves, SlotHoldsTheSamplesAndRefillsThemWhenLost) {
@@ -144,16 +125,29 @@ TEST(SoundStartUp, UnplayablePrimaryFormatFailsWithItsBox) {
   platform::SetMessageBoxService(previousBox);
 }
 
-TEST(SoundStartUp, NoDeviceRunsSilentWithoutAMessage) {
+// Sound switched off, and no audio device: silent, without a message, and every
+// call harmless.
+TEST(SoundStartUp, SoundOffOrNoDeviceRunsSilent) {
   platform::HeadlessMessageBox boxes;
   platform::IMessageBox* previousBox = platform::SetMessageBoxService(&boxes);
   auto previous = platform::SetAudioDeviceOpener([](uint32_t) { return nullptr; });
-  SOUNDCONFIG config{1, 44100, 2, 16, 2, 0, 0};
-  EXPECT_EQ(InitSound(nullptr, &config), 0);
-  EXPECT_EQ(IsSoundEnabled(), 0);
-  EXPECT_EQ(OpenOggStream(nullptr, u"bgm/a.ogg", 0, 1, 4096, 0, 0), -1);
+  for (uint32_t enable : {0u, 1u}) {
+    SOUNDCONFIG config{enable, 44100, 2, 16, 2, 0, 0};
+    EXPECT_EQ(InitSound(nullptr, &config), 0);
+    EXPECT_EQ(IsSoundEnabled(), 0);
+    SetMasterVolume(-100);
+    LoadWaveSlot(0, nullptr, 0);
+    EXPECT_EQ(OpenOggStream(nullptr, u"bgm/none.ogg", -1, 1, 4096, 0, 0), -1);
+    for (int channel = -1; channel < kStreamChannelCount; ++channel) {
+      StopChannel(channel);
+      EXPECT_EQ(GetChannelPlayId(channel), -1);
+    }
+    StopSound(0);
+    EXPECT_EQ(IsSoundPlaying(0), 0);
+    EXPECT_EQ(SetSoundVolume(0, -100), 1);
+    ShutdownSound();
+  }
   EXPECT_TRUE(boxes.shown().empty());
-  ShutdownSound();
   platform::SetAudioDeviceOpener(previous);
   platform::SetMessageBoxService(previousBox);
 }
