@@ -142,7 +142,6 @@ SoundBuffer::SoundBuffer(AudioMixer& mixer, const WAVEFORMATEX& format, uint32_t
     : mixer_(mixer),
       format_(format),
       ring_(bytes, format.wBitsPerSample == 8 ? 0x80 : 0),
-      staging_(bytes),
       step_((uint64_t{format.nSamplesPerSec} << 32) / mixer.rate()) {}
 
 SoundBuffer::~SoundBuffer() {
@@ -155,6 +154,9 @@ bool SoundBuffer::Lock(uint32_t offset, uint32_t bytes, void** first, uint32_t* 
                        void** second, uint32_t* secondBytes) {
   const uint32_t total = size();
   if (offset >= total || bytes == 0 || bytes > total || lockedBytes_ != 0) return false;
+  // Grows to the largest lock asked for, once, outside the mixer's lock: a refill of
+  // the same size allocates nothing.
+  if (staging_.size() < bytes) staging_.resize(bytes);
   std::lock_guard<std::mutex> lock(mixer_.mutex_);
   if (status_ & kBufferLost) return false;
   const uint32_t head = std::min(bytes, total - offset);

@@ -109,7 +109,8 @@ class SoundBuffer {
   const WAVEFORMATEX format_;
   // The bytes that play: touched only under the mixer's lock.
   std::vector<uint8_t> ring_;
-  // Where Lock's pieces live until Unlock copies them into the ring.
+  // Where Lock's pieces live until Unlock copies them into the ring; as large as the
+  // largest lock so far.
   std::vector<uint8_t> staging_;
   uint32_t lockedOffset_ = 0;
   uint32_t lockedBytes_ = 0;  // 0 when no lock is out
