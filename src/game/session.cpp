@@ -5,6 +5,7 @@
 
 #include "archive/archive.h"
 #include "dxdraw/dxview.h"
+#include "game/backlog.h"
 #include "game/game_env.h"
 #include "game/holders.h"
 #include "game/picture.h"
@@ -97,6 +98,7 @@ SessionHooks DefaultSessionHooks() {
     return Save::QuickSave(inputs) == 1;
   };
   hooks.findLatestQuickSave = [] { return Save::FindLatestQuickSave(); };
+  hooks.showBacklog = [] { BackLog(); };
   return hooks;
 }
 

@@ -1,0 +1,272 @@
+// The backlog, the extras menu, the CG album and the scene replay on the demo
+// game's data, played by a scripted player: what shows, what plays, what is
+// refused, and that no screen leaves a sprite behind, also when a menu
+// request ends it.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/settings.h"
+#include "archive/archive.h"
+#include "dxdraw/dxview.h"
+#include "game/backlog.h"
+#include "game/config.h"
+#include "game/extras.h"
+#include "game/game_sound.h"
+#include "game/game_state.h"
+#include "game/holders.h"
+#include "game/picture.h"
+#include "game/replay.h"
+#include "game/script_app.h"
+#include "game/session.h"
+#include "game_test_util.h"
+#include "message/messview.h"
+#include "platform/audio.h"
+#include "sound/sound.h"
+#include "textscript/script_host.h"
+#include "textscript/script_state.h"
+#include "textscript/script_vars.h"
+
+namespace {
+
+using game_test::PlayerSource;
+
+enum Action { kNone, kLeft, kRight, kWheelUp };
+
+// One move of the player: point at (x, y), press and release a button (or
+// turn the wheel), then wait the rest of `frames`.
+struct Step {
+  int x, y;
+  Action action;
+  int frames = 8;
+};
+
+class ExtrasTest : public game_test::GameHarness {
+ protected:
+  ExtrasTest() {
+    SystemArchive = OpenSafArchive(u"" DEMO_DATA_DIR "/system.saf");
+    ScriptArchive = OpenSafArchive(u"" DEMO_DATA_DIR "/script.saf");
+    SoundArchive = OpenSafArchive(u"" DEMO_DATA_DIR "/sound.saf");
+    TextScript::SetSystemPicture(ScriptLoadImage(SystemArchive, u"SYSTEM", 0, 0));
+    LoadSystemConfig();
+    previousOpener_ = platform::SetAudioDeviceOpener(
+        [](uint32_t rate) { return std::make_unique<platform::ManualAudioDevice>(rate); });
+    SOUNDCONFIG config{1, 44100, 2, 16, 2, 0, 0};
+    InitSound(nullptr, &config);
+    App::Settings().game.enable_voice = 1;
+    Game::MessageSpeed = 0;
+    Game::Backlog().Clear();
+    Game::AlbumList().clear();
+    Game::SessionHooks hooks;
+    hooks.reportError = [this](const ExceptionHandle& e) { reported_.push_back(e); };
+    Game::SetSessionHooks(hooks);
+    sheet_.reset(ScriptLoadImage(ScriptArchive, u"title/title", 0, 0));
+  }
+  ~ExtrasTest() override {
+    sheet_.reset();
+    Game::SetSessionHooks({});
+    Game::StopGameChannels();
+    ShutdownSound();
+    platform::SetAudioDeviceOpener(previousOpener_);
+    TextScript::SetSystemPicture(nullptr);
+    for (IArchive** archive : {&SystemArchive, &ScriptArchive, &SoundArchive}) {
+      if (*archive != nullptr) (*archive)->Release();
+      *archive = nullptr;
+    }
+    Game::Backlog().Clear();
+    Game::AlbumList().clear();
+    TextScript::ScriptVars().Clear();
+    Game::MessageSpeed = 100;
+  }
+
+  // Plays the steps; `watch` sees every frame with the index of its step. When
+  // the steps run out the player keeps right-clicking, which leaves any screen.
+  void Play(std::vector<Step> steps, std::function<void(std::size_t step)> watch = {}) {
+    std::size_t index = 0;
+    int frame = 0;
+    source_.play = [this, steps = std::move(steps), watch = std::move(watch), index, frame](PlayerSource& s) mutable {
+      s.SetMouseMotion(0, 0, 0);
+      s.SetMouseButton(0, false);
+      s.SetMouseButton(1, false);
+      if (index >= steps.size()) {
+        s.SetMouseButton(1, ++frame % 2 == 0);
+        return;
+      }
+      const Step& step = steps[index];
+      s.SetCursor(step.x, step.y);
+      if (frame == 1) {
+        if (step.action == kLeft) s.SetMouseButton(0, true);
+        if (step.action == kRight) s.SetMouseButton(1, true);
+        if (step.action == kWheelUp) s.SetMouseMotion(0, 0, 120);
+      }
+      if (watch) watch(index);
+      if (++frame >= step.frames) {
+        ++index;
+        frame = 0;
+      }
+    };
+  }
+
+  int ScreenChildren() const {
+    int count = 0;
+    screen_->ForEachChild([&count](DxDraw::ssView*) { ++count; });
+    return count;
+  }
+
+  static bool Bright(uint32_t c) { return (c & 0xFF) + ((c >> 8) & 0xFF) + ((c >> 16) & 0xFF) > 90; }
+
+  std::vector<ExceptionHandle> reported_;
+  Game::SurfaceHolder sheet_;
+  platform::AudioDeviceOpener previousOpener_;
+};
+
+// The title menu stands at (520, 250) in the demo's config.xml.
+constexpr int kMenuX = 530, kAlbumY = 260, kReplayY = 308;
+
+TEST_F(ExtrasTest, BacklogScrollsAndReplaysTheVoiceOfAClickedFace) {
+  for (int i = 0; i < 14; ++i) Game::Backlog().Append(u"「……誰？　ここ、立ち入り禁止だよ」", i % 2 == 0 ? u"A0001" : u"");
+  Game::Backlog().Append(u"最後の台詞", u"B0002");
+  // 15 messages of two lines take 30 lines: the newest 25 show, the last face on line 28 - 5 = 23.
+  const int before = ScreenChildren();
+  std::u16string played;
+  int state = 0;
+  uint32_t faceAfterScroll = 0, faceBefore = 0;
+  Play({{48, 23 * 24 + 8, kLeft, 4}, {400, 300, kWheelUp, 4}, {48, 24 * 24 + 8, kNone, 2}},
+       [&](std::size_t step) {
+         if (step == 0) {
+           faceBefore = Shown(40, 23 * 24 + 10);
+           played = Game::ChannelName(Game::kChannelVoice);
+           state = GetSoundState(GetChannelPlayId(Game::kChannelVoice));
+         }
+         if (step == 2) faceAfterScroll = Shown(40, 24 * 24 + 10);
+       });
+  Game::BackLog();
+  EXPECT_EQ(played, u"B0002");
+  EXPECT_EQ(state, 1) << "the voice plays on the voice channel";
+  EXPECT_TRUE(Bright(faceBefore)) << "a face beside the last message";
+  EXPECT_TRUE(Bright(faceAfterScroll)) << "one line up, the face moved down a line";
+  EXPECT_EQ(GetSoundState(GetChannelPlayId(Game::kChannelVoice)), 0) << "leaving stops the voice";
+  EXPECT_EQ(ScreenChildren(), before);
+}
+
+TEST_F(ExtrasTest, AlbumShowsSeenPicturesFullScreenAndRefusesLockedOnes) {
+  Game::AddName(Game::AlbumList(), u"UMI");
+  const int before = ScreenChildren();
+  int most = 0, albumChildren = 0, lockedChildren = 0;
+  uint32_t page = 0, full = 0;
+  Play({{kMenuX, kAlbumY, kLeft},          // the album from the extras menu
+        {10, 10, kNone, 3},                // the album's first page
+        {200, 160, kLeft, 6},              // item UMI: its first picture full screen
+        {200, 160, kRight, 6},             // a right click leaves its list
+        {480, 160, kLeft, 6},              // item TOU is locked
+        {400, 300, kRight},                // out of the album
+        {400, 300, kRight}},               // out of the menu
+       [&](std::size_t step) {
+         most = std::max(most, ScreenChildren());
+         if (step == 1) {
+           page = Shown(10, 10);
+           albumChildren = ScreenChildren();
+         }
+         if (step == 2) full = Shown(10, 10);
+         if (step == 4) lockedChildren = std::max(lockedChildren, ScreenChildren());
+       });
+  Game::ShowExtrasMenu(sheet_.get(), nullptr);
+  EXPECT_NE(full, page) << "the picture covers the page";
+  EXPECT_EQ(most, albumChildren + 1) << "one full-screen picture at a time";
+  EXPECT_EQ(lockedChildren, albumChildren) << "a locked item opens nothing";
+  EXPECT_EQ(Game::ChannelName(Game::kChannelBgm), GetSystemConfig().titleMusic);
+  EXPECT_EQ(ScreenChildren(), before);
+  EXPECT_TRUE(reported_.empty());
+}
+
+TEST_F(ExtrasTest, ReplayRunsAnUnlockedSceneAndComesBackToItsPage) {
+  std::vector<std::u16string> menuTexts;
+  Game::SetMenuTextSwitch([&](uint32_t, std::u16string_view text) {
+    menuTexts.emplace_back(text);
+    return std::u16string(u"タイトルに戻る(&T)");
+  });
+  bool replayed = false;
+  int before = 0;
+  Game::SessionHooks hooks = Game::Hooks();
+  hooks.openSaveData = [](Game::ScriptStateGroup_App& group) { Game::AddName(group.SceneNameList(), u"SC_DEAI"); };
+  hooks.showTitle = [&] {
+    before = ScreenChildren();
+    Game::ShowScenePlay();
+    return 0;
+  };
+  Game::SetSessionHooks(hooks);
+  Play({{120, 230, kLeft, 200},  // the first scene runs; its picture fades in first
+        {400, 300, kNone, 2},   // back to the replay menu (below)
+        {400, 300, kNone, 4}},
+       [&](std::size_t step) {
+         if (step == 0 && TextScript::ReplayMode != 0 && Game::MessageShown != 0) replayed = true;
+         if (step == 1 && TextScript::ReplayMode != 0) frame_.SetRequest(App::kRequestTitle);
+       });
+  EXPECT_EQ(Game::RunGameSession(u"_start.txt", 0), 0);
+  EXPECT_TRUE(replayed) << "the scene's text showed in replay mode";
+  EXPECT_EQ(TextScript::ReplayMode, 0);
+  EXPECT_EQ(menuTexts, (std::vector<std::u16string>{u"再生メニューに戻る(&X)", u"タイトルに戻る(&T)"}));
+  EXPECT_EQ(ScreenChildren(), before);
+  EXPECT_TRUE(reported_.empty());
+  Game::SetMenuTextSwitch(nullptr);
+}
+
+TEST_F(ExtrasTest, AMissingReplayLabelIsReportedAndNothingRuns) {
+  Game::SessionHooks hooks = Game::Hooks();
+  std::optional<Game::ReplayEnd> end;
+  hooks.showTitle = [&] {
+    end = Game::PlayReplayScene(*Game::CurrentGroup, u"SC_NOWHERE");
+    return 0;
+  };
+  Game::SetSessionHooks(hooks);
+  EXPECT_EQ(Game::RunGameSession(u"_start.txt", 0), 0);
+  EXPECT_EQ(end, Game::ReplayEnd::kMissingLabel);
+  ASSERT_EQ(reported_.size(), 1u);
+  EXPECT_EQ(std::u16string(reported_[0].Message), u"ラベルが見つかりません。[SC_NOWHERE]");
+  EXPECT_EQ(TextScript::ReplayMode, 0);
+}
+
+TEST_F(ExtrasTest, AMenuRequestWhileAScreenShowsLeavesNoSpriteBehind) {
+  Game::AddName(Game::AlbumList(), u"UMI");
+  Game::Backlog().Append(u"一行", u"A0001");
+  struct Case {
+    const char* name;
+    std::vector<Step> steps;  // to the screen; the request comes in the last step
+    std::function<void(DxDraw::DxSurface* sheet)> open;
+  };
+  const Case cases[] = {
+      {"backlog", {{10, 10, kNone, 4}}, [](DxDraw::DxSurface*) { Game::BackLog(); }},
+      {"extras menu", {{10, 10, kNone, 4}}, [](DxDraw::DxSurface* sheet) { Game::ShowExtrasMenu(sheet, nullptr); }},
+      {"album page", {{kMenuX, kAlbumY, kLeft}, {10, 10, kNone, 4}},
+       [](DxDraw::DxSurface* sheet) { Game::ShowExtrasMenu(sheet, nullptr); }},
+      {"full-screen picture", {{kMenuX, kAlbumY, kLeft}, {200, 160, kLeft}, {10, 10, kNone, 4}},
+       [](DxDraw::DxSurface* sheet) { Game::ShowExtrasMenu(sheet, nullptr); }},
+      {"replay page", {{kMenuX, kReplayY, kLeft}, {10, 10, kNone, 4}},
+       [](DxDraw::DxSurface* sheet) { Game::ShowExtrasMenu(sheet, nullptr); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const int before = ScreenChildren();
+    const std::size_t last = c.steps.size() - 1;
+    int shown = 0;
+    Play(c.steps, [&](std::size_t step) {
+      shown = std::max(shown, ScreenChildren());
+      if (step == last) frame_.SetRequest(App::kRequestTitle);
+    });
+    std::optional<int32_t> code;
+    try {
+      c.open(sheet_.get());
+    } catch (const ScriptException& e) {
+      code = e.code;
+    }
+    EXPECT_EQ(code, ScriptException::kBackToTitle) << "the request goes on";
+    EXPECT_GT(shown, before);
+    EXPECT_EQ(ScreenChildren(), before);
+  }
+}
+
+}  // namespace
