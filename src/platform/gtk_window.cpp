@@ -473,7 +473,24 @@ struct GtkShell::Impl : IMainWindow, IPresenter, IEventSource, IMessageBox {
     int answer = gtk_dialog_run(GTK_DIALOG(dialog));
     --dialogs;
     gtk_widget_destroy(dialog);
-    return answer > 0 ? answer : DefaultAnswer(flags);
+    return answer > 0 ? answer : DismissedAnswer(flags);
+  }
+
+  // A box closed without a button: its Cancel, else the answer that changes
+  // nothing (No, Ignore), never Yes.
+  static int DismissedAnswer(uint32_t flags) {
+    switch (flags & MB_TYPEMASK) {
+      case MB_OKCANCEL:
+      case MB_YESNOCANCEL:
+      case MB_RETRYCANCEL:
+        return IDCANCEL;
+      case MB_YESNO:
+        return IDNO;
+      case MB_ABORTRETRYIGNORE:
+        return IDIGNORE;
+      default:
+        return IDOK;
+    }
   }
 };
 

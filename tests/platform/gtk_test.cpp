@@ -9,6 +9,7 @@
 #include "platform/event_source.h"
 #include "platform/gtk_keymap.h"
 #include "platform/main_window.h"
+#include "platform/message_box.h"
 #include "platform/presenter.h"
 
 namespace platform {
@@ -194,6 +195,38 @@ TEST_F(GtkShellTest, PresentedPixelsReachTheScreen) {
   };
   EXPECT_TRUE(RunUntil(matches));
   if (shot != nullptr) g_object_unref(shot);
+}
+
+// Closes the first message dialog it finds, as the window manager's close box would.
+gboolean CloseMessageDialog(gpointer) {
+  GList* windows = gtk_window_list_toplevels();
+  for (GList* w = windows; w != nullptr; w = w->next) {
+    if (GTK_IS_MESSAGE_DIALOG(w->data)) {
+      gtk_window_close(GTK_WINDOW(w->data));
+      g_list_free(windows);
+      return G_SOURCE_REMOVE;
+    }
+  }
+  g_list_free(windows);
+  return G_SOURCE_CONTINUE;
+}
+
+TEST_F(GtkShellTest, ABoxClosedWithoutAButtonNeverAnswersYes) {
+  struct Row {
+    uint32_t flags;
+    int answer;
+  } rows[] = {
+      {MB_YESNO, IDNO},
+      {MB_YESNO | MB_DEFBUTTON2, IDNO},
+      {MB_OKCANCEL, IDCANCEL},
+      {MB_YESNOCANCEL, IDCANCEL},
+      {MB_ABORTRETRYIGNORE, IDIGNORE},
+      {MB_OK | MB_ICONWARNING, IDOK},
+  };
+  for (const Row& row : rows) {
+    g_timeout_add(50, CloseMessageDialog, nullptr);
+    EXPECT_EQ(shell_->boxes().Show(shell_->window().Handle(), u"質問", u"確認", row.flags), row.answer) << row.flags;
+  }
 }
 
 TEST_F(GtkShellTest, FullScreenHidesTheMenuBarAndComesBack) {
