@@ -43,7 +43,7 @@ TEST(SdlAudio, PlayedStreamComesOutOfTheDevice) {
   const int32_t id = OpenOggStream(nullptr, archive_test::U16(file), 0, 0, 4096, 0, 0);
   ASSERT_NE(id, -1);
   // A quarter of a second of sound, then the silence behind it, until it ends.
-  for (int i = 0; i < 300 && IsSoundPlaying(id) != 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  for (int i = 0; i < 1000 && IsSoundPlaying(id) != 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_EQ(IsSoundPlaying(id), 0) << "the stream ended by itself";
   StopChannel(0);
   ShutdownSound();
