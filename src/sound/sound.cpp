@@ -39,6 +39,12 @@ struct SoundState {
   std::thread thread;  // the service thread while sound is up
   int priority = 1;    // 2 highest, 1 above normal
   WaveSlot slots[kWaveSlotCount];
+
+  // A program that ends without ShutdownSound still stops the thread first.
+  ~SoundState() {
+    quit = true;
+    if (thread.joinable()) thread.join();
+  }
 };
 
 SoundState& State() {
