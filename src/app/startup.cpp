@@ -38,8 +38,8 @@ constexpr uint32_t kRequiredDirectX = 0x700;
 constexpr const char16_t* kSystemSoundNames[] = {u"SUBMIT.WAV", u"CANCEL.WAV"};
 constexpr int kSoundChannels = 4;
 // Commands greyed before every game run, and while the logo shows.
-constexpr uint32_t kGreyedPerRun[] = {kCmdBackToTitle, kCmdSave, kCmdLoad, kCmdVariables, kCmdStepBack};
-constexpr uint32_t kGreyedDuringLogo[] = {kCmdSoundSettings, kCmdSystemSettings, kCmdChangeName};
+constexpr uint32_t kGreyedPerRun[] = {kCommandBackToTitle, kCommandSave, kCommandLoad, kCommandVariables, kCommandStepBack};
+constexpr uint32_t kGreyedDuringLogo[] = {kCommandSoundSettings, kCommandSystemSettings, kCommandChangeName};
 
 // What one run of the program holds; cleared at its end.
 struct ShellState {
@@ -232,14 +232,14 @@ int RunDirectX(ShellSystems& sys, Frame& frame) {
   };
   try {
     sys.ApplyChannelVolumes(settings);
-    CheckMenuRadio(kCmdMessageSpeedFirst, kCmdMessageSpeedLast, MessageSpeedCommand(settings.words.message_wait));
+    CheckMenuRadio(kCommandMessageSpeedFirst, kCommandMessageSpeedLast, MessageSpeedCommand(settings.words.message_wait));
     sys.SetMessageSpeed(settings.words.message_wait);
-    CheckMenuRadio(kCmdAutoSpeedFirst, kCmdAutoSpeedLast, AutoSpeedCommand(settings.words.message_skip));
+    CheckMenuRadio(kCommandAutoSpeedFirst, kCommandAutoSpeedLast, AutoSpeedCommand(settings.words.message_skip));
     sys.SetAutoSpeed(settings.words.message_skip);
 
     screen = new DxDraw::DxScreenSurface32();
     screen->Resize(kScreenWidth, kScreenHeight);
-    CheckMenuRadio(kCmdDrawSpeedFirst, kCmdDrawSpeedLast, DrawSpeedCommand(settings.words.skip_frame));
+    CheckMenuRadio(kCommandDrawSpeedFirst, kCommandDrawSpeedLast, DrawSpeedCommand(settings.words.skip_frame));
     int32_t skip = settings.words.skip_frame == 0 ? 1 : static_cast<int32_t>(settings.words.skip_frame) - 1;
     screen->SetSkip(skip, skip);
     frame.SetSkipFrame(settings.words.skip_frame);

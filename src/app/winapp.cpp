@@ -77,7 +77,7 @@ void EnableMenuCommand(uint32_t id, bool enabled) {
   platform::MainWindow().EnableMenuItem(id, enabled);
   // The step back has no item of its own: its key follows the scenario's
   // "タイトルに戻る", which the game layer enables while a script runs.
-  if (id == kCmdBackToTitle) Commands()[kCmdStepBack].enabled = enabled;
+  if (id == kCommandBackToTitle) Commands()[kCommandStepBack].enabled = enabled;
 }
 
 bool IsMenuCommandEnabled(uint32_t id) {
@@ -99,16 +99,16 @@ void ResetMenuCommands() { Commands().clear(); }
 
 uint32_t MessageSpeedCommand(uint32_t index) {
   for (uint32_t i = 0; i < 4; ++i) {
-    if (kMessageSpeedIndex[i] == index) return kCmdMessageSpeedFirst + i;
+    if (kMessageSpeedIndex[i] == index) return kCommandMessageSpeedFirst + i;
   }
-  return kCmdMessageSpeedFirst + 1;
+  return kCommandMessageSpeedFirst + 1;
 }
 
 uint32_t AutoSpeedCommand(uint32_t index) {
   for (uint32_t i = 0; i < 5; ++i) {
-    if (kAutoSpeedIndex[i] == index) return kCmdAutoSpeedFirst + i;
+    if (kAutoSpeedIndex[i] == index) return kCommandAutoSpeedFirst + i;
   }
-  return kCmdAutoSpeedFirst + 2;
+  return kCommandAutoSpeedFirst + 2;
 }
 
 uint32_t DrawSpeedCommand(uint32_t skip_frame) {
@@ -143,35 +143,35 @@ void WinApp::OnWindowMessage(const platform::WindowEvent& event) {
 
 void WinApp::OnCommand(uint32_t id) {
   platform::WindowEvent forward{platform::WindowMessage::kCommand, id};
-  if (id >= kCmdDrawSpeedFirst && id <= kCmdDrawSpeedLast) {
-    CheckMenuRadio(kCmdDrawSpeedFirst, kCmdDrawSpeedLast, id);
+  if (id >= kCommandDrawSpeedFirst && id <= kCommandDrawSpeedLast) {
+    CheckMenuRadio(kCommandDrawSpeedFirst, kCommandDrawSpeedLast, id);
     m_Frame.DefaultWindowProc(forward);
     Settings().words.skip_frame = m_Frame.GetSkipFrame();
     return;
   }
-  if (id >= kCmdMessageSpeedFirst && id <= kCmdMessageSpeedLast) {
-    CheckMenuRadio(kCmdMessageSpeedFirst, kCmdMessageSpeedLast, id);
-    m_Systems.SetMessageSpeed(kMessageSpeedIndex[id - kCmdMessageSpeedFirst]);
+  if (id >= kCommandMessageSpeedFirst && id <= kCommandMessageSpeedLast) {
+    CheckMenuRadio(kCommandMessageSpeedFirst, kCommandMessageSpeedLast, id);
+    m_Systems.SetMessageSpeed(kMessageSpeedIndex[id - kCommandMessageSpeedFirst]);
     return;
   }
-  if (id >= kCmdAutoSpeedFirst && id <= kCmdAutoSpeedLast) {
-    CheckMenuRadio(kCmdAutoSpeedFirst, kCmdAutoSpeedLast, id);
-    m_Systems.SetAutoSpeed(kAutoSpeedIndex[id - kCmdAutoSpeedFirst]);
+  if (id >= kCommandAutoSpeedFirst && id <= kCommandAutoSpeedLast) {
+    CheckMenuRadio(kCommandAutoSpeedFirst, kCommandAutoSpeedLast, id);
+    m_Systems.SetAutoSpeed(kAutoSpeedIndex[id - kCommandAutoSpeedFirst]);
     return;
   }
   switch (id) {
-    case kCmdExit:
-    case kCmdBackToTitle:
-    case kCmdStepBack:
+    case kCommandExit:
+    case kCommandBackToTitle:
+    case kCommandStepBack:
       m_Frame.DefaultWindowProc(forward);
       break;
-    case kCmdToggleFullScreen:
+    case kCommandToggleFullScreen:
       ToggleFullScreen();
       break;
-    case kCmdSave:
+    case kCommandSave:
       if (m_Systems.ShowSaveLoadDialog(0) != -1) m_Systems.ShowNotice(u"セーブしました", 2000);
       break;
-    case kCmdLoad: {
+    case kCommandLoad: {
       int slot = m_Systems.ShowSaveLoadDialog(1);
       if (slot != -1) {
         m_Systems.SetLoadSlot(slot);
@@ -179,22 +179,22 @@ void WinApp::OnCommand(uint32_t id) {
       }
       break;
     }
-    case kCmdVariables:
+    case kCommandVariables:
       m_Systems.ShowVariableDialog();
       break;
-    case kCmdFlags:
+    case kCommandFlags:
       m_Systems.ShowFlagDialog();
       break;
-    case kCmdSoundSettings:
+    case kCommandSoundSettings:
       m_Systems.ShowSoundDialog();
       break;
-    case kCmdSystemSettings:
+    case kCommandSystemSettings:
       m_Systems.ShowSystemSettings();
       break;
-    case kCmdChangeName:
+    case kCommandChangeName:
       m_Systems.ShowNameDialog();
       break;
-    case kCmdManual:
+    case kCommandManual:
       m_Systems.ShowManual();
       break;
     default:  // F10 and the ids without an action reach the frame unchanged

@@ -16,27 +16,23 @@ namespace App {
 
 class ShellSystems;
 
-// Command ids of menu 110 and accelerator table 128.
+// Command ids of menu 110 and accelerator table 128 beside those the frame
+// answers itself (exit, back to title, draw speed, step back: frame.h).
 enum : uint32_t {
-  kCmdExit = 40000,
-  kCmdToggleFullScreen = 40001,  // Alt+Enter
-  kCmdF10 = 40002,               // passed to the frame unchanged
-  kCmdBackToTitle = 40003,
-  kCmdDrawSpeedFirst = 40004,    // 40004-40009
-  kCmdDrawSpeedLast = 40009,
-  kCmdSave = 40010,
-  kCmdLoad = 40011,
-  kCmdStepBack = 40012,          // Ctrl+Z
-  kCmdVariables = 40013,
-  kCmdFlags = 40014,
-  kCmdMessageSpeedFirst = 40017,  // 40017-40020: slow to fastest
-  kCmdMessageSpeedLast = 40020,
-  kCmdAutoSpeedFirst = 40021,     // 40021-40025
-  kCmdAutoSpeedLast = 40025,
-  kCmdSoundSettings = 40027,
-  kCmdSystemSettings = 40028,
-  kCmdChangeName = 40029,
-  kCmdManual = 40030,
+  kCommandToggleFullScreen = 40001,  // Alt+Enter
+  kCommandF10 = 40002,               // passed to the frame unchanged
+  kCommandSave = 40010,
+  kCommandLoad = 40011,
+  kCommandVariables = 40013,
+  kCommandFlags = 40014,
+  kCommandMessageSpeedFirst = 40017,  // 40017-40020: slow to fastest
+  kCommandMessageSpeedLast = 40020,
+  kCommandAutoSpeedFirst = 40021,     // 40021-40025
+  kCommandAutoSpeedLast = 40025,
+  kCommandSoundSettings = 40027,
+  kCommandSystemSettings = 40028,
+  kCommandChangeName = 40029,
+  kCommandManual = 40030,
 };
 
 // Menu 110 as the window builds it; the third top-level menu is the debug menu.

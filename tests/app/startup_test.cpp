@@ -105,13 +105,13 @@ TEST_F(StartupTest, NormalRunCallsEveryStepInOrderAndWritesTheSettings) {
   EXPECT_NE(text.find("MessageWait=1\n"), std::string::npos);
   EXPECT_NE(text.find("MessageSkip=4\n"), std::string::npos);
   // The menu after the run: the scenario commands greyed, the settings ones back.
-  EXPECT_FALSE(IsMenuCommandEnabled(kCmdBackToTitle));
-  EXPECT_FALSE(IsMenuCommandEnabled(kCmdStepBack));
-  EXPECT_TRUE(IsMenuCommandEnabled(kCmdSystemSettings));
+  EXPECT_FALSE(IsMenuCommandEnabled(kCommandBackToTitle));
+  EXPECT_FALSE(IsMenuCommandEnabled(kCommandStepBack));
+  EXPECT_TRUE(IsMenuCommandEnabled(kCommandSystemSettings));
   EXPECT_TRUE(window_.IsChecked(40018));
   EXPECT_TRUE(window_.IsChecked(40023));
   EXPECT_TRUE(window_.IsChecked(40004));
-  EXPECT_FALSE(window_.HasItem(kCmdVariables));
+  EXPECT_FALSE(window_.HasItem(kCommandVariables));
 }
 
 TEST_F(StartupTest, EachFailureShowsItsBoxAndEndsWithItsCode) {

@@ -57,25 +57,25 @@ TEST_F(WinAppTest, CommandsActThroughTheWindowProcedure) {
     std::vector<std::string> calls;
     int boxes;
   } rows[] = {
-      {kCmdBackToTitle, 0, kRequestTitle, {}, 0},
-      {kCmdStepBack, platform::IDYES, kRequestStepBack, {}, 1},
-      {kCmdStepBack, platform::IDNO, kRequestNone, {}, 1},
-      {kCmdSave, -1, kRequestNone, {"SaveLoad0"}, 0},
-      {kCmdSave, 4, kRequestNone, {"SaveLoad0", "Notice2000"}, 0},
-      {kCmdLoad, -1, kRequestNone, {"SaveLoad1"}, 0},
-      {kCmdLoad, 7, kRequestLoad, {"SaveLoad1", "LoadSlot7"}, 0},
-      {kCmdVariables, 0, kRequestNone, {"Variables"}, 0},
-      {kCmdFlags, 0, kRequestNone, {"Flags"}, 0},
-      {kCmdSoundSettings, 0, kRequestNone, {"SoundDialog"}, 0},
-      {kCmdSystemSettings, 0, kRequestNone, {"SystemSettings"}, 0},
-      {kCmdChangeName, 0, kRequestNone, {"NameDialog"}, 0},
-      {kCmdManual, 0, kRequestNone, {"Manual"}, 0},
+      {kCommandBackToTitle, 0, kRequestTitle, {}, 0},
+      {kCommandStepBack, platform::IDYES, kRequestStepBack, {}, 1},
+      {kCommandStepBack, platform::IDNO, kRequestNone, {}, 1},
+      {kCommandSave, -1, kRequestNone, {"SaveLoad0"}, 0},
+      {kCommandSave, 4, kRequestNone, {"SaveLoad0", "Notice2000"}, 0},
+      {kCommandLoad, -1, kRequestNone, {"SaveLoad1"}, 0},
+      {kCommandLoad, 7, kRequestLoad, {"SaveLoad1", "LoadSlot7"}, 0},
+      {kCommandVariables, 0, kRequestNone, {"Variables"}, 0},
+      {kCommandFlags, 0, kRequestNone, {"Flags"}, 0},
+      {kCommandSoundSettings, 0, kRequestNone, {"SoundDialog"}, 0},
+      {kCommandSystemSettings, 0, kRequestNone, {"SystemSettings"}, 0},
+      {kCommandChangeName, 0, kRequestNone, {"NameDialog"}, 0},
+      {kCommandManual, 0, kRequestNone, {"Manual"}, 0},
       {40017, 0, kRequestNone, {"MessageSpeed3"}, 0},
       {40020, 0, kRequestNone, {"MessageSpeed0"}, 0},
       {40021, 0, kRequestNone, {"AutoSpeed0"}, 0},
       {40022, 0, kRequestNone, {"AutoSpeed4"}, 0},
       {40025, 0, kRequestNone, {"AutoSpeed1"}, 0},
-      {kCmdF10, 0, kRequestNone, {}, 0},
+      {kCommandF10, 0, kRequestNone, {}, 0},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.id);
@@ -116,26 +116,26 @@ TEST_F(WinAppTest, DrawSpeedItemsSetCounterReloadAndSkipFrame) {
 }
 
 TEST_F(WinAppTest, GreyedCommandsRefuseTheirAccelerators) {
-  EnableMenuCommand(kCmdStepBack, false);
-  EnableMenuCommand(kCmdBackToTitle, false);
+  EnableMenuCommand(kCommandStepBack, false);
+  EnableMenuCommand(kCommandBackToTitle, false);
   boxes_.SetAnswer(platform::IDYES);
   for (bool full : {false, true}) {
     window_.SetFullScreen(full);
-    Command(kCmdStepBack, 1);
-    Command(kCmdBackToTitle);
+    Command(kCommandStepBack, 1);
+    Command(kCommandBackToTitle);
     EXPECT_EQ(frame_.GetRequest(), kRequestNone);
     EXPECT_TRUE(boxes_.shown().empty());
   }
   // The game enables the scenario while a script runs: the step back comes with it.
-  EnableMenuCommand(kCmdBackToTitle, true);
-  Command(kCmdStepBack, 1);
+  EnableMenuCommand(kCommandBackToTitle, true);
+  Command(kCommandStepBack, 1);
   EXPECT_EQ(frame_.GetRequest(), kRequestStepBack);
 }
 
 TEST_F(WinAppTest, CloseAndExitAskFirst) {
   boxes_.SetAnswer(platform::IDNO);
   app_.OnWindowMessage(platform::WindowEvent{platform::WindowMessage::kClose});
-  Command(kCmdExit);
+  Command(kCommandExit);
   EXPECT_FALSE(frame_.IsQuitting());
   ASSERT_EQ(boxes_.shown().size(), 2u);
   for (const auto& box : boxes_.shown()) {
@@ -143,12 +143,12 @@ TEST_F(WinAppTest, CloseAndExitAskFirst) {
     EXPECT_EQ(box.flags, platform::MB_YESNO | platform::MB_ICONQUESTION | platform::MB_DEFBUTTON2);
   }
   boxes_.SetAnswer(platform::IDYES);
-  Command(kCmdExit);
+  Command(kCommandExit);
   EXPECT_TRUE(frame_.IsQuitting());
 }
 
 TEST_F(WinAppTest, FullScreenTogglesAndTheMenuShowsAtTheTopEdge) {
-  Command(kCmdToggleFullScreen, 1);
+  Command(kCommandToggleFullScreen, 1);
   EXPECT_TRUE(window_.IsFullScreen());
   EXPECT_FALSE(window_.IsMenuBarVisible());
   auto move = [&](int32_t y) {
@@ -161,13 +161,13 @@ TEST_F(WinAppTest, FullScreenTogglesAndTheMenuShowsAtTheTopEdge) {
   EXPECT_TRUE(move(1));
   EXPECT_TRUE(move(0));
   EXPECT_FALSE(move(2));
-  Command(kCmdToggleFullScreen, 1);
+  Command(kCommandToggleFullScreen, 1);
   EXPECT_FALSE(window_.IsFullScreen());
   EXPECT_TRUE(window_.IsMenuBarVisible());
   EXPECT_TRUE(move(300));  // in a window the bar stays
 
   window_.SetFullScreenAllowed(false);
-  Command(kCmdToggleFullScreen, 1);
+  Command(kCommandToggleFullScreen, 1);
   EXPECT_FALSE(window_.IsFullScreen());
   EXPECT_TRUE(window_.IsMenuBarVisible());
 }
@@ -175,8 +175,8 @@ TEST_F(WinAppTest, FullScreenTogglesAndTheMenuShowsAtTheTopEdge) {
 TEST_F(WinAppTest, MenuHoldsTheTextsAndTheDebugMenuCanGo) {
   EXPECT_EQ(window_.TopMenus(), (std::vector<std::u16string>{u"システム", u"シナリオ", u"デバッグ"}));
   window_.RemoveTopMenu(kDebugMenuIndex);
-  EXPECT_FALSE(window_.HasItem(kCmdVariables));
-  EXPECT_TRUE(window_.HasItem(kCmdLoad));
+  EXPECT_FALSE(window_.HasItem(kCommandVariables));
+  EXPECT_TRUE(window_.HasItem(kCommandLoad));
   struct Row {
     uint32_t skip_frame;
     uint32_t command;
