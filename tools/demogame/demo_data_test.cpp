@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -192,6 +193,74 @@ TEST_F(DemoData, EveryLabelAndJumpOfTheScriptAndTheJudgeTablesLands) {
       EXPECT_NE(judge->m_Conditions[i].op, TextScript::kJudgeUnknown) << "judge record " << judge->m_Id;
     }
   }
+}
+
+// Walks every way through the story, taking every choice: each way ends in one of
+// the three endings, never runs off the end of the script, and never runs from
+// one choice's branch into the next one's label.
+TEST_F(DemoData, EveryWayThroughTheStoryReachesAnEndingWithoutRunningIntoAnotherBranch) {
+  auto judged = [](int id) {  // the labels the judge tables may choose for id
+    std::vector<std::u16string> labels;
+    for (auto* judge = group_->JudgeTable().GetHead(); judge != nullptr; judge = judge->GetNext()) {
+      if (judge->m_Id == id) labels.push_back(judge->m_Name);
+    }
+    labels.push_back(group_->JumpTable().GetAt(id)->m_Key);
+    return labels;
+  };
+  std::map<ScriptStateNode*, std::vector<std::u16string>> branches;  // node -> the labels it may take
+  std::set<std::u16string> alternatives;
+  for (ScriptStateNode* node = group_->GetHead(); node != nullptr; node = node->GetNext()) {
+    std::vector<std::u16string>& labels = branches[node];
+    switch (node->m_Opcode) {
+      case 10:  // SEL, one node per choice
+        if (node->GetPrev() != nullptr && node->GetPrev()->m_Opcode == 10) break;
+        for (ScriptStateNode* n = node; n != nullptr && n->m_Opcode == 10; n = n->GetNext()) labels.push_back(n->Arg(0));
+        break;
+      case 16:  // RJP, three in a row
+        if (node->GetPrev() != nullptr && node->GetPrev()->m_Opcode == 16) break;
+        for (ScriptStateNode* n = node; n != nullptr && n->m_Opcode == 16; n = n->GetNext()) labels.push_back(n->Arg(0));
+        break;
+      case 26:  // SSL: results 1 to 6
+        for (int id = 1; id <= 6; ++id) {
+          for (const std::u16string& label : judged(id)) labels.push_back(label);
+        }
+        break;
+      case 25:  // IVG
+        labels = judged(std::stoi(Utf8(node->Arg(0))));
+        break;
+      default: break;
+    }
+    alternatives.insert(labels.begin(), labels.end());
+  }
+
+  std::set<int> endings;
+  std::set<ScriptStateNode*> seen;
+  std::vector<ScriptStateNode*> todo{group_->GetHead()};
+  while (!todo.empty()) {
+    ScriptStateNode* node = todo.back();
+    todo.pop_back();
+    // A jump lands on the page break before its label, which it may enter.
+    for (bool landed = true; node != nullptr && seen.insert(node).second; landed = false) {
+      const int op = node->m_Opcode;
+      if (op == 27 || op == 28 || op == 29) {
+        endings.insert(op);
+        break;
+      }
+      ASSERT_NE(op, 0) << "a way runs off the end of the script after line " << node->GetPrev()->m_Line;
+      for (const std::u16string& label : branches[node]) todo.push_back(group_->FindLabel(label));
+      if (!branches[node].empty()) break;
+      if (op == 15 || op == 17) todo.push_back(group_->FindLabel(node->Arg(op == 15 ? 0 : 2)));
+      if (op == 15) break;
+      ScriptStateNode* ahead = node->GetNext();
+      while (ahead != nullptr && ahead->m_Opcode == 34) ahead = ahead->GetNext();
+      if (!landed && ahead != nullptr && ahead->m_Opcode == 5) {
+        EXPECT_FALSE(alternatives.count(ahead->Arg(0))) << "line " << node->m_Line << " runs into the branch "
+                                                        << Utf8(ahead->Arg(0));
+      }
+      node = node->GetNext();
+    }
+  }
+  EXPECT_EQ(endings, (std::set<int>{27, 28, 29}));
 }
 
 TEST_F(DemoData, EveryPictureAndSoundTheScriptNamesExistsAndEveryMessageFitsTheWindow) {
