@@ -153,6 +153,40 @@ TEST_F(ExtrasTest, BacklogScrollsAndReplaysTheVoiceOfAClickedFace) {
   EXPECT_EQ(ScreenChildren(), before);
 }
 
+TEST_F(ExtrasTest, TheWindowsBacklogButtonOpensTheBacklogAtThePageWait) {
+  Game::SessionHooks hooks = Game::Hooks();
+  hooks.showTitle = [] { return 1; };
+  hooks.showBacklog = Game::DefaultSessionHooks().showBacklog;
+  Game::SetSessionHooks(hooks);
+  int phase = 0, frames = 0, atWait = 0, inBacklog = 0, after = 0;
+  source_.play = [&](PlayerSource& s) {
+    s.SetMouseButton(0, false);
+    s.SetMouseButton(1, false);
+    ++frames;
+    if (phase == 0 && Game::MessageShown != 0 && !Game::Backlog().Empty()) {
+      atWait = ScreenChildren();
+      s.SetCursor(760, 450);  // the window's backlog button
+      s.SetMouseButton(0, true);
+      phase = 1;
+      frames = 0;
+    } else if (phase == 1) {
+      inBacklog = std::max(inBacklog, ScreenChildren());
+      if (frames == 10) {
+        s.SetMouseButton(1, true);  // a right click leaves it
+        phase = 2;
+        frames = 0;
+      }
+    } else if (phase == 2 && frames == 5) {
+      after = ScreenChildren();
+      frame_.SetRequest(App::kRequestTitle);
+      phase = 3;
+    }
+  };
+  EXPECT_EQ(Game::RunGameSession(u"_start.txt", 0), 1);
+  EXPECT_GE(inBacklog, atWait + 3) << "backdrop, text and scroll track over the stage";
+  EXPECT_EQ(after, atWait) << "the page wait goes on with the backlog gone";
+}
+
 TEST_F(ExtrasTest, AlbumShowsSeenPicturesFullScreenAndRefusesLockedOnes) {
   Game::AddName(Game::AlbumList(), u"UMI");
   const int before = ScreenChildren();
