@@ -23,7 +23,7 @@
 #include "game/replay.h"
 #include "game/script_app.h"
 #include "game/session.h"
-#include "game_test_util.h"
+#include "demo_fixture.h"
 #include "message/messview.h"
 #include "platform/audio.h"
 #include "sound/sound.h"
@@ -45,20 +45,10 @@ struct Step {
   int frames = 8;
 };
 
-class ExtrasTest : public game_test::GameHarness {
+class ExtrasTest : public game_test::DemoHarness {
  protected:
   ExtrasTest() {
-    SystemArchive = OpenSafArchive(u"" DEMO_DATA_DIR "/system.saf");
-    ScriptArchive = OpenSafArchive(u"" DEMO_DATA_DIR "/script.saf");
-    SoundArchive = OpenSafArchive(u"" DEMO_DATA_DIR "/sound.saf");
-    TextScript::SetSystemPicture(ScriptLoadImage(SystemArchive, u"SYSTEM", 0, 0));
-    LoadSystemConfig();
-    previousOpener_ = platform::SetAudioDeviceOpener(
-        [](uint32_t rate) { return std::make_unique<platform::ManualAudioDevice>(rate); });
-    SOUNDCONFIG config{1, 44100, 2, 16, 2, 0, 0};
-    InitSound(nullptr, &config);
     App::Settings().game.enable_voice = 1;
-    Game::MessageSpeed = 0;
     Game::Backlog().Clear();
     Game::AlbumList().clear();
     Game::SessionHooks hooks;
@@ -68,19 +58,8 @@ class ExtrasTest : public game_test::GameHarness {
   }
   ~ExtrasTest() override {
     sheet_.reset();
-    Game::SetSessionHooks({});
-    Game::StopGameChannels();
-    ShutdownSound();
-    platform::SetAudioDeviceOpener(previousOpener_);
-    TextScript::SetSystemPicture(nullptr);
-    for (IArchive** archive : {&SystemArchive, &ScriptArchive, &SoundArchive}) {
-      if (*archive != nullptr) (*archive)->Release();
-      *archive = nullptr;
-    }
     Game::Backlog().Clear();
     Game::AlbumList().clear();
-    TextScript::ScriptVars().Clear();
-    Game::MessageSpeed = 100;
   }
 
   // Plays the steps; `watch` sees every frame with the index of its step. When
@@ -121,7 +100,6 @@ class ExtrasTest : public game_test::GameHarness {
 
   std::vector<ExceptionHandle> reported_;
   Game::SurfaceHolder sheet_;
-  platform::AudioDeviceOpener previousOpener_;
 };
 
 // The title menu stands at (520, 250) in the demo's config.xml.

@@ -17,7 +17,7 @@
 #include "game/picture.h"
 #include "game/script_app.h"
 #include "game/session.h"
-#include "game_test_util.h"
+#include "demo_fixture.h"
 #include "message/messview.h"
 #include "platform/audio.h"
 #include "sound/sound.h"
@@ -45,19 +45,9 @@ struct Route {
 // The screen rectangle of the message text.
 constexpr DxDraw::RECT kTextArea{8, 444, 776, 584};
 
-class DemoPlaythrough : public game_test::GameHarness {
+class DemoPlaythrough : public game_test::DemoHarness {
  protected:
   DemoPlaythrough() {
-    SystemArchive = OpenSafArchive(u"" DEMO_DATA_DIR "/system.saf");
-    ScriptArchive = OpenSafArchive(u"" DEMO_DATA_DIR "/script.saf");
-    SoundArchive = OpenSafArchive(u"" DEMO_DATA_DIR "/sound.saf");
-    TextScript::SetSystemPicture(ScriptLoadImage(SystemArchive, u"SYSTEM", 0, 0));
-    LoadSystemConfig();
-    previousOpener_ = platform::SetAudioDeviceOpener(
-        [](uint32_t rate) { return std::make_unique<platform::ManualAudioDevice>(rate); });
-    SOUNDCONFIG config{1, 44100, 2, 16, 2, 0, 0};
-    InitSound(nullptr, &config);
-    Game::MessageSpeed = 0;
     Save::GetCommonData() = Save::CommonData{};
     std::u16string given = u"航";
     std::copy(given.begin(), given.end(), Save::GetCommonData().givenName);
@@ -75,22 +65,6 @@ class DemoPlaythrough : public game_test::GameHarness {
     };
     Game::SetSessionHooks(hooks);
   }
-  ~DemoPlaythrough() override {
-    Game::SetSessionHooks({});
-    StopGameChannelsAndShutDown();
-    platform::SetAudioDeviceOpener(previousOpener_);
-    TextScript::SetSystemPicture(nullptr);
-    for (IArchive** archive : {&SystemArchive, &ScriptArchive, &SoundArchive}) {
-      if (*archive != nullptr) (*archive)->Release();
-      *archive = nullptr;
-    }
-    TextScript::ScriptVars().Clear();
-    Game::MessageSpeed = 100;
-  }
-  static void StopGameChannelsAndShutDown() {
-    Game::StopGameChannels();
-    ShutdownSound();
-  }
 
   // Bright pixels (text is drawn white) shown in the message text area.
   int BrightTextPixels() const {
@@ -107,7 +81,6 @@ class DemoPlaythrough : public game_test::GameHarness {
   int endings_ = 0;
   Game::NameList scenes_;
   Game::NameList album_;
-  platform::AudioDeviceOpener previousOpener_;
 };
 
 TEST_F(DemoPlaythrough, EachEndingIsReachedByItsChoices) {
