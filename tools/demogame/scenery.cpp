@@ -20,6 +20,17 @@ constexpr double kLampY = 150;
 double Scatter(int i, int salt) { return std::fmod(std::sin(i * 12.9898 + salt * 78.233) * 43758.5453, 1.0); }
 double Unit(int i, int salt) { return std::fabs(Scatter(i, salt)); }
 
+// A soft disc of light fading out to its rim.
+void Glow(cairo_t* cr, double x, double y, double radius, Rgb colour, double alpha) {
+  cairo_pattern_t* glow = cairo_pattern_create_radial(x, y, 0, x, y, radius);
+  cairo_pattern_add_color_stop_rgba(glow, 0, colour.r, colour.g, colour.b, alpha);
+  cairo_pattern_add_color_stop_rgba(glow, 1, colour.r, colour.g, colour.b, 0);
+  cairo_set_source(cr, glow);
+  cairo_arc(cr, x, y, radius, 0, 2 * kPi);
+  cairo_fill(cr);
+  cairo_pattern_destroy(glow);
+}
+
 void FillScreen(cairo_t* cr, Rgb top, Rgb bottom) { FillGradient(cr, 0, 0, kScreenW, kScreenH, top, bottom); }
 
 void DrawSea(cairo_t* cr, Rgb sky, Rgb sea, double horizon) {
@@ -154,13 +165,7 @@ void DrawTowerInside(cairo_t* cr, Rgb wall, Rgb light) {
     cairo_rectangle(cr, 60 + i * 26, 560 - i * 50, 90, 12);
   }
   cairo_fill(cr);
-  cairo_pattern_t* glow = cairo_pattern_create_radial(520, 230, 10, 520, 230, 170);
-  cairo_pattern_add_color_stop_rgba(glow, 0, light.r, light.g, light.b, 1);
-  cairo_pattern_add_color_stop_rgba(glow, 1, light.r, light.g, light.b, 0);
-  cairo_set_source(cr, glow);
-  cairo_arc(cr, 520, 230, 170, 0, 2 * kPi);
-  cairo_fill(cr);
-  cairo_pattern_destroy(glow);
+  Glow(cr, 520, 230, 170, light, 1.0);
   SetColour(cr, Lighter(light, 0.5), 0.8);
   cairo_set_line_width(cr, 3);
   for (int r = 30; r <= 110; r += 20) {
@@ -194,16 +199,6 @@ std::unique_ptr<Canvas> Backdrop(const Item& item) {
     item.Fail("unknown backdrop style '" + style + "'");
   }
   return canvas;
-}
-
-void Glow(cairo_t* cr, double x, double y, double radius, Rgb colour, double alpha) {
-  cairo_pattern_t* glow = cairo_pattern_create_radial(x, y, 0, x, y, radius);
-  cairo_pattern_add_color_stop_rgba(glow, 0, colour.r, colour.g, colour.b, alpha);
-  cairo_pattern_add_color_stop_rgba(glow, 1, colour.r, colour.g, colour.b, 0);
-  cairo_set_source(cr, glow);
-  cairo_arc(cr, x, y, radius, 0, 2 * kPi);
-  cairo_fill(cr);
-  cairo_pattern_destroy(glow);
 }
 
 void Figure(cairo_t* cr, double x, double ground, double scale) {

@@ -46,17 +46,24 @@ std::vector<int> ParseChord(const std::string& name) {
   throw std::runtime_error("bad chord '" + name + "'");
 }
 
+// Adds signal(t), t in seconds from `start`, for `seconds`; what would fall
+// past the end of `out` is left out.
+template <class Signal>
+void AddSignal(Samples& out, double start, double seconds, Signal signal) {
+  const std::size_t first = SampleCount(start);
+  const std::size_t n = SampleCount(seconds);
+  for (std::size_t i = 0; i < n && first + i < out.size(); ++i) {
+    out[first + i] += static_cast<float>(signal(static_cast<double>(i) / kSampleRate));
+  }
+}
+
 // Adds a decaying tone with a few harmonics at `start` seconds.
 void AddPluck(Samples& out, double start, double hz, double seconds, float level, double decay) {
-  const std::size_t first = SampleCount(start);
-  const std::size_t n = std::min(SampleCount(seconds), out.size() > first ? out.size() - first : 0);
-  for (std::size_t i = 0; i < n; ++i) {
-    const double t = static_cast<double>(i) / kSampleRate;
+  AddSignal(out, start, seconds, [=](double t) {
     const double envelope = std::min(1.0, t * 200) * std::exp(-t * decay);
     const double phase = kTwoPi * hz * t;
-    const double wave = std::sin(phase) + 0.3 * std::sin(2 * phase) + 0.1 * std::sin(3 * phase);
-    out[first + i] += static_cast<float>(level * envelope * wave);
-  }
+    return level * envelope * (std::sin(phase) + 0.3 * std::sin(2 * phase) + 0.1 * std::sin(3 * phase));
+  });
 }
 
 // Scales the samples so that the loudest one reaches `peak`.
@@ -97,15 +104,11 @@ Samples MakeMusic(int tempo, const std::vector<std::string>& chords) {
     const std::vector<int> notes = ParseChord(chords[c]);
     const double start = bar * static_cast<double>(c);
     // Pad: the chord held through the bar, swelling in and out.
-    const std::size_t first = SampleCount(start);
-    const std::size_t length = SampleCount(bar);
-    for (std::size_t i = 0; i < length && first + i < out.size(); ++i) {
-      const double t = static_cast<double>(i) / kSampleRate;
-      const double swell = std::sin(std::numbers::pi * t / bar);
+    AddSignal(out, start, bar, [&](double t) {
       double sum = 0;
       for (int note : notes) sum += std::sin(kTwoPi * MidiToHz(note) * t) + 0.5 * std::sin(kTwoPi * MidiToHz(note) * 1.003 * t);
-      out[first + i] += static_cast<float>(0.08 * swell * sum);
-    }
+      return 0.08 * std::sin(std::numbers::pi * t / bar) * sum;
+    });
     // Bass on beats one and three, arpeggio in eighths an octave up.
     AddPluck(out, start, MidiToHz(notes[0] - 12), 2 * beat, 0.35f, 2.5);
     AddPluck(out, start + 2 * beat, MidiToHz(notes[0] - 12), 2 * beat, 0.3f, 2.5);
@@ -132,15 +135,11 @@ Samples MakeVoice(double pitch, int syllables) {
     const double start = (kSyllable + kGap) * s;
     const double progress = static_cast<double>(s) / std::max(1, syllables - 1);
     const double hz = pitch * (1.0 + 0.12 * std::sin(progress * std::numbers::pi) - 0.1 * progress);
-    const std::size_t first = SampleCount(start);
-    const std::size_t n = SampleCount(kSyllable);
-    for (std::size_t i = 0; i < n && first + i < out.size(); ++i) {
-      const double t = static_cast<double>(i) / kSampleRate;
-      const double envelope = std::sin(std::numbers::pi * t / kSyllable);
+    AddSignal(out, start, kSyllable, [&](double t) {
       double sum = 0;
       for (int h = 0; h < 5; ++h) sum += vowel[h] * std::sin(kTwoPi * hz * (h + 1) * t) / (h + 1);
-      out[first + i] += static_cast<float>(envelope * sum);
-    }
+      return std::sin(std::numbers::pi * t / kSyllable) * sum;
+    });
   }
   Normalize(out, 0.7f);
   return out;
