@@ -5,9 +5,10 @@
 // the title first; mode m >= 2 loads save entry m - 1 (slot m - 2) directly.
 // The result: 0 quit, 1 the title again, s + 2 a load of slot s.
 //
-// The screens that the cycle calls are installed by whoever builds them
-// (SessionHooks). Without a title screen a new game starts at once; without an
-// ending screen the endings go straight back to the title. The save data is
+// The screens that the cycle calls are installed by whoever builds them, by
+// setting their member of Hooks() (Hooks().showTitleScreen = ShowTitleScreen),
+// which leaves the others as they are. Without a title screen a new game starts
+// at once; without an ending screen the endings go straight back to the title. The save data is
 // reached through the same hooks, set to the save module from the start; tests
 // replace them, and an empty hook reads and writes nothing.
 //
@@ -31,7 +32,7 @@ class ScriptStateGroup_App;
 
 struct SessionHooks {
   // The logo and title: -1 show it again, 0 quit, 1 new game, t >= 2 load entry t - 1.
-  std::function<int()> showTitle;
+  std::function<int()> showTitleScreen;
   // The ending pictures of END and END2.
   std::function<void()> showEnding;
   // Reads the COMMON record, the group's scene names and the album list
