@@ -64,7 +64,7 @@ void BM_DemoStartToFirstFrame(benchmark::State& state) {
   frame.SetPresenter(&window);
   Game::SetStageParent(screen);
   Game::SessionHooks hooks;
-  hooks.showTitleScreen = [] {
+  hooks.showTitle = [] {
     App::WaitNextFrame();
     return 0;
   };

@@ -46,7 +46,7 @@ int PlayCycle(ScriptStateGroup_App& group, int mode) {
   EnableMenuCommand(kMenuBackToTitle, true);
   SkipPrologue = 0;
   if (mode < 2) {
-    int t = Hooks().showTitleScreen ? Hooks().showTitleScreen() : 1;
+    int t = Hooks().showTitle ? Hooks().showTitle() : 1;
     if (t == -1) return 1;
     if (t == 0) return 0;
     mode = t == 1 ? kModeNewGame : t;

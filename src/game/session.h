@@ -6,7 +6,7 @@
 // The result: 0 quit, 1 the title again, s + 2 a load of slot s.
 //
 // The screens that the cycle calls are installed by whoever builds them, by
-// setting their member of Hooks() (Hooks().showTitleScreen = ShowTitleScreen),
+// setting their member of Hooks() (Hooks().showTitle = the title screen),
 // which leaves the others as they are. Without a title screen a new game starts
 // at once; without an ending screen the endings go straight back to the title. The save data is
 // reached through the same hooks, set to the save module from the start; tests
@@ -32,7 +32,7 @@ class ScriptStateGroup_App;
 
 struct SessionHooks {
   // The logo and title: -1 show it again, 0 quit, 1 new game, t >= 2 load entry t - 1.
-  std::function<int()> showTitleScreen;
+  std::function<int()> showTitle;
   // The ending pictures of END and END2.
   std::function<void()> showEnding;
   // Reads the COMMON record, the group's scene names and the album list

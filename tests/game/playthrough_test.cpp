@@ -53,7 +53,7 @@ class DemoPlaythrough : public game_test::DemoHarness {
     std::copy(given.begin(), given.end(), Save::GetCommonData().givenName);
 
     Game::SessionHooks hooks;
-    hooks.showTitleScreen = [] { return 1; };
+    hooks.showTitle = [] { return 1; };
     hooks.showEnding = [this] { ++endings_; };
     hooks.writeGlobalData = [this](Game::ScriptStateGroup_App& group) {
       scenes_ = group.SceneNameList();

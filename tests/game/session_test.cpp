@@ -27,7 +27,7 @@ class SessionTest : public game_test::GameHarness {
     Game::SessionHooks hooks;
     hooks.writeGlobalData = [this](Game::ScriptStateGroup_App&) { ++writes_; };
     hooks.reportError = [this](const ExceptionHandle& e) { reported_ = e; };
-    hooks.showTitleScreen = [this] { return title_; };
+    hooks.showTitle = [this] { return title_; };
     Game::SetSessionHooks(hooks);
     Game::MessageSpeed = 0;
     Game::SettingsChanged = 0;
