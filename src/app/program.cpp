@@ -16,10 +16,12 @@
 #include "game/game_env.h"
 #include "game/game_sound.h"
 #include "game/game_state.h"
+#include "game/manual.h"
 #include "game/picture.h"
 #include "game/script_app.h"
 #include "game/session.h"
 #include "game/stage.h"
+#include "game/title.h"
 #include "platform/font_freetype.h"
 #include "platform/glyph_rasterizer.h"
 #include "platform/gtk_window.h"
@@ -122,14 +124,15 @@ void ProgramSystems::AttachGame(DxDraw::ssGroup* stage_parent) {
     Save::SetSaveFolder(UserFolder());
     Save::SetSlotDialogHost(&slot_dialog_);
     Game::SetMenuSwitch(EnableMenuCommand);
+    Game::InstallGameScreens();
+    Game::SetTitleScreens({[this] { return ShowSaveLoadDialog(1); }, {}});
   } else {
     Save::SetSlotDialogHost(nullptr);
     Game::SetMenuSwitch(nullptr);
   }
 }
 void ProgramSystems::LoadSystemConfig() { ::LoadSystemConfig(); }
-// The brand logo comes with the title screens; until then the game starts without it.
-void ProgramSystems::ShowBrandLogo() {}
+void ProgramSystems::ShowBrandLogo() { Game::ShowBrandLogo(); }
 int ProgramSystems::RunGameSession(std::u16string_view script, int mode) { return Game::RunGameSession(script, mode); }
 void ProgramSystems::EndScriptRuntime() {
   Game::ClearScriptVariables();
@@ -156,7 +159,7 @@ void ProgramSystems::ShowFlagDialog() {}
 void ProgramSystems::ShowSoundDialog() {}
 void ProgramSystems::ShowSystemSettings() {}
 void ProgramSystems::ShowNameDialog() {}
-void ProgramSystems::ShowManual() {}
+void ProgramSystems::ShowManual() { Game::ShowManual(); }
 
 int RunMesrin(ShellSystems& systems, std::span<const std::string> args) {
   platform::FreeTypeRasterizer fonts;

@@ -18,7 +18,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Forwards to the window's events and, after `close_after` frames, closes the window.
+// Forwards to the window's events, clicks through the logo and, after
+// `close_after` frames, closes the window.
 class ClosingSource : public platform::IEventSource {
  public:
   ClosingSource(platform::IEventSource* inner, uint64_t close_after) : inner_(inner), close_after_(close_after) {}
@@ -37,7 +38,12 @@ class ClosingSource : public platform::IEventSource {
   void WaitForEvent(uint32_t ms) override { inner_->WaitForEvent(ms); }
   void AcquireInput() override { inner_->AcquireInput(); }
   bool ReadKeyboard(std::span<uint8_t, platform::kKeyboardKeys> keys) override { return inner_->ReadKeyboard(keys); }
-  bool ReadMouse(platform::MouseState& out) override { return inner_->ReadMouse(out); }
+  bool ReadMouse(platform::MouseState& out) override {
+    bool read = inner_->ReadMouse(out);
+    // Three clicks at the start cut the brand logo's fade-in, hold and fade-out short.
+    if (frames_ == 10 || frames_ == 20 || frames_ == 30) out.buttons[0] = 0x80;
+    return read;
+  }
   platform::CursorPoint CursorPosition() override { return inner_->CursorPosition(); }
   uint64_t frames() const { return frames_; }
 
