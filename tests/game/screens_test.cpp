@@ -9,6 +9,7 @@
 #include "game/yesno.h"
 #include "save/save_data.h"
 #include "screens_test_util.h"
+#include "platform/text.h"
 #include "textscript/script_host.h"
 
 namespace screens_test {
@@ -281,6 +282,35 @@ TEST_F(ScreensTest, RequestsLeaveNoSpriteOfAnyScreenBehind) {
       }
       EXPECT_EQ(ScreenChildren(), before);
     }
+  }
+}
+
+TEST_F(ScreensTest, AMissingPictureIsReportedByNameAndLeavesNothingBehind) {
+  game_test::ScriptFolder bare;  // the manual's buttons but none of its pages, nothing else
+  bare.Write("title/rm_parts.bmp", Bmp(106, 162, [](int, int) { return kItemNormal; }));
+  bare.Install();
+  struct Case {
+    std::u16string picture;
+    std::function<void()> show;
+  };
+  const Case cases[] = {
+      {u"'brand", [] { Game::ShowBrandLogo(); }},
+      {u"'title/title", [] { Game::ShowTitle(); }},
+      {u"'title/rm_base1", [] { Game::ShowManual(); }},
+      {u"'ed01", [] { Game::ShowEndingSlides(); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(platform::Utf16ToUtf8(c.picture));
+    int before = ScreenChildren();
+    Play({});
+    std::u16string message;
+    try {
+      c.show();
+    } catch (const ExceptionHandle& e) {
+      message = e.Message;
+    }
+    EXPECT_NE(message.find(c.picture), std::u16string::npos) << platform::Utf16ToUtf8(message);
+    EXPECT_EQ(ScreenChildren(), before);
   }
 }
 
