@@ -171,7 +171,7 @@ void SetTitleScreens(TitleScreens screens) { Screens() = std::move(screens); }
 
 void InstallGameScreens() {
   SessionHooks& hooks = Hooks();
-  hooks.showTitle = ShowTitle;
+  hooks.showTitleScreen = ShowTitle;
   hooks.showEnding = ShowEndingSlides;
   hooks.askYesNo = [](std::u16string_view text) { return ShowYesNoBox(text) == 1; };
   hooks.showNotice = ShowNoticeBand;
