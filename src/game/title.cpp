@@ -171,7 +171,7 @@ void SetTitleScreens(TitleScreens screens) { Screens() = std::move(screens); }
 
 void InstallGameScreens() {
   SessionHooks& hooks = Hooks();
-  hooks.showTitleScreen = ShowTitle;
+  hooks.showTitle = ShowTitle;
   hooks.showEnding = ShowEndingSlides;
   hooks.askYesNo = [](std::u16string_view text) { return ShowYesNoBox(text) == 1; };
   hooks.showNotice = ShowNoticeBand;

@@ -133,7 +133,7 @@ TEST_F(ExtrasTest, BacklogScrollsAndReplaysTheVoiceOfAClickedFace) {
 
 TEST_F(ExtrasTest, TheWindowsBacklogButtonOpensTheBacklogAtThePageWait) {
   Game::SessionHooks hooks = Game::Hooks();
-  hooks.showTitleScreen = [] { return 1; };
+  hooks.showTitle = [] { return 1; };
   hooks.showBacklog = Game::DefaultSessionHooks().showBacklog;
   Game::SetSessionHooks(hooks);
   int phase = 0, frames = 0, atWait = 0, inBacklog = 0, after = 0;
@@ -205,7 +205,7 @@ TEST_F(ExtrasTest, ReplayRunsAnUnlockedSceneAndComesBackToItsPage) {
   int before = 0;
   Game::SessionHooks hooks = Game::Hooks();
   hooks.openSaveData = [](Game::ScriptStateGroup_App& group) { Game::AddName(group.SceneNameList(), u"SC_DEAI"); };
-  hooks.showTitleScreen = [&] {
+  hooks.showTitle = [&] {
     before = ScreenChildren();
     Game::ShowScenePlay();
     return 0;
@@ -230,7 +230,7 @@ TEST_F(ExtrasTest, ReplayRunsAnUnlockedSceneAndComesBackToItsPage) {
 TEST_F(ExtrasTest, AMissingReplayLabelIsReportedAndNothingRuns) {
   Game::SessionHooks hooks = Game::Hooks();
   std::optional<Game::ReplayEnd> end;
-  hooks.showTitleScreen = [&] {
+  hooks.showTitle = [&] {
     end = Game::PlayReplayScene(*Game::CurrentGroup, u"SC_NOWHERE");
     return 0;
   };
