@@ -172,8 +172,6 @@ Samples MakeEffect(std::string_view kind, double seconds) {
     }
   } else if (kind == "knock") {
     for (double at : {0.0, 0.22, 0.44}) AddPluck(out, at, 110, 0.2, 1.0f, 30.0);
-  } else if (kind == "chime") {
-    for (int k = 0; k < 3; ++k) AddPluck(out, 0.18 * k, MidiToHz(72 + (k == 0 ? 0 : k == 1 ? 4 : 7)), seconds, 0.5f, 3.0);
   } else {
     throw std::runtime_error("unknown effect kind '" + std::string(kind) + "'");
   }

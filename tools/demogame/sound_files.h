@@ -22,7 +22,7 @@ Samples MakeMusic(int tempo, const std::vector<std::string>& chords);
 // A voice: `syllables` short vowel-like tones around `pitch` Hz, rising and
 // falling like speech.
 Samples MakeVoice(double pitch, int syllables);
-// An effect by kind: "waves", "bell", "thunder", "cicada", "knock", "chime",
+// An effect by kind: "waves", "bell", "thunder", "cicada", "knock",
 // `seconds` long. Throws std::runtime_error for another kind.
 Samples MakeEffect(std::string_view kind, double seconds);
 // A short blip of `ms` milliseconds at `pitch` Hz.
