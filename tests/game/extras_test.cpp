@@ -195,34 +195,58 @@ TEST_F(ExtrasTest, AlbumShowsSeenPicturesFullScreenAndRefusesLockedOnes) {
   EXPECT_TRUE(reported_.empty());
 }
 
-TEST_F(ExtrasTest, ReplayRunsAnUnlockedSceneAndComesBackToItsPage) {
+TEST_F(ExtrasTest, ReplayRunsAnUnlockedSceneAndTheMenuCommandsEndIt) {
   std::vector<std::u16string> menuTexts;
   Game::SetMenuTextSwitch([&](uint32_t, std::u16string_view text) {
     menuTexts.emplace_back(text);
     return std::u16string(u"タイトルに戻る(&T)");
   });
-  bool replayed = false;
-  int before = 0;
-  Game::SessionHooks hooks = Game::Hooks();
-  hooks.openSaveData = [](Game::ScriptStateGroup_App& group) { Game::AddName(group.SceneNameList(), u"SC_DEAI"); };
-  hooks.showTitle = [&] {
-    before = ScreenChildren();
-    Game::ShowScenePlay();
-    return 0;
+  struct Case {
+    const char* name;
+    uint32_t request;                // chosen from the menu while the scene runs
+    std::optional<int32_t> thrown;   // what leaves the replay screen
   };
-  Game::SetSessionHooks(hooks);
-  Play({{120, 230, kLeft, 200},  // the first scene runs; its picture fades in first
-        {400, 300, kNone, 2},   // back to the replay menu (below)
-        {400, 300, kNone, 4}},
-       [&](std::size_t step) {
-         if (step == 0 && TextScript::ReplayMode != 0 && Game::MessageShown != 0) replayed = true;
-         if (step == 1 && TextScript::ReplayMode != 0) frame_.SetRequest(App::kRequestTitle);
-       });
-  EXPECT_EQ(Game::RunGameSession(u"_start.txt", 0), 0);
-  EXPECT_TRUE(replayed) << "the scene's text showed in replay mode";
-  EXPECT_EQ(TextScript::ReplayMode, 0);
-  EXPECT_EQ(menuTexts, (std::vector<std::u16string>{u"再生メニューに戻る(&X)", u"タイトルに戻る(&T)"}));
-  EXPECT_EQ(ScreenChildren(), before);
+  const Case cases[] = {
+      {"back to the replay menu", App::kRequestTitle, std::nullopt},
+      {"a load leaves for the title's caller", App::kRequestLoad, ScriptException::kLoad},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    menuTexts.clear();
+    bool replayed = false;
+    int before = 0;
+    std::optional<int32_t> thrown;
+    std::u16string musicBack;
+    Game::SessionHooks hooks = Game::Hooks();
+    hooks.openSaveData = [](Game::ScriptStateGroup_App& group) { Game::AddName(group.SceneNameList(), u"SC_DEAI"); };
+    hooks.showTitle = [&] {
+      before = ScreenChildren();
+      try {
+        Game::ShowScenePlay();
+      } catch (const ScriptException& e) {
+        thrown = e.code;
+      }
+      return 0;
+    };
+    Game::SetSessionHooks(hooks);
+    Play({{120, 230, kLeft, 200},  // the first scene runs; its picture fades in first
+          {400, 300, kNone, 2},    // the menu command (below)
+          {400, 300, kNone, 4}},
+         [&](std::size_t step) {
+           if (step == 0 && TextScript::ReplayMode != 0 && Game::MessageShown != 0) replayed = true;
+           if (step == 1 && TextScript::ReplayMode != 0) frame_.SetRequest(c.request);
+           if (step == 2 && musicBack.empty()) musicBack = Game::ChannelName(Game::kChannelBgm);
+         });
+    EXPECT_EQ(Game::RunGameSession(u"_start.txt", 0), 0);
+    EXPECT_TRUE(replayed) << "the scene's text showed in replay mode";
+    EXPECT_EQ(thrown, c.thrown);
+    if (!c.thrown) {
+      EXPECT_EQ(musicBack, GetSystemConfig().titleMusic) << "the page plays the title music again";
+    }
+    EXPECT_EQ(TextScript::ReplayMode, 0);
+    EXPECT_EQ(menuTexts, (std::vector<std::u16string>{u"再生メニューに戻る(&X)", u"タイトルに戻る(&T)"}));
+    EXPECT_EQ(ScreenChildren(), before);
+  }
   EXPECT_TRUE(reported_.empty());
   Game::SetMenuTextSwitch(nullptr);
 }
