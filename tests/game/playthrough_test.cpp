@@ -9,6 +9,8 @@
 #include <memory>
 #include <vector>
 
+#include "app/frame.h"
+#include "app/input.h"
 #include "app/settings.h"
 #include "archive/archive.h"
 #include "game/config.h"
@@ -201,6 +203,63 @@ TEST_F(DemoPlaythrough, LoadedSceneShowsEveryCharacterLayer) {
   };
   EXPECT_EQ(Game::RunGameSession(u"_start.txt", 2), 1);
   EXPECT_TRUE(loaded == seen) << "the loaded stage differs from the one saved";
+}
+
+// A step back in the prologue brings the same page back with its picture and
+// music; then a held Ctrl skips the read pages up to the first choice, where
+// skipping stops.
+TEST_F(DemoPlaythrough, StepBackReplaysThePageAndCtrlSkipsToTheFirstChoice) {
+  const std::u16string target = u"タラップを降りると";
+  int phase = 0;
+  int tick = 0;
+  int shownFrames = 0;
+  std::vector<uint32_t> before, after;
+  std::u16string musicAfter;
+  int musicStateAfter = 0;
+  int skipAtChoice = -1;
+  int pageAtChoice = -1;
+  bool skipped = false;
+  auto stagePixels = [this] {
+    std::vector<uint32_t> pixels;
+    for (int y = 0; y < 400; y += 7) {
+      for (int x = 0; x < 800; x += 7) pixels.push_back(Shown(x, y));
+    }
+    return pixels;
+  };
+  source_.play = [&](PlayerSource& s) {
+    ++tick;
+    s.SetCursor(400, 300);
+    bool atTarget = Game::MessageShown != 0 && Game::Backlog().Back().text.find(target) != std::u16string::npos;
+    shownFrames = atTarget ? shownFrames + 1 : 0;
+    const TextScript::ScriptStateNode* node = Game::CurrentGroup->CurrentNode();
+    if (phase < 2) s.SetMouseButton(0, tick % 2 == 0 && !atTarget);
+    if (phase == 2 && Game::SkipMode == 2) skipped = true;
+    if (phase == 0 && shownFrames == 2) {
+      before = stagePixels();
+      frame_.SetRequest(App::kRequestStepBack);
+      phase = 1;
+    } else if (phase == 1 && shownFrames == 2) {
+      after = stagePixels();
+      musicAfter = Game::ChannelName(Game::kChannelBgm);
+      musicStateAfter = GetSoundState(GetChannelPlayId(Game::kChannelBgm));
+      s.SetKey(App::DIK_LCONTROL, true);
+      phase = 2;
+    } else if (phase == 2 && node != nullptr && node->m_Opcode == TextScript::kOpSEL) {
+      skipAtChoice = Game::SkipMode;
+      pageAtChoice = static_cast<int>(TextScript::CurrentPage);
+      s.SetKey(App::DIK_LCONTROL, false);
+      throw ScriptException{ScriptException::kBackToTitle};
+    }
+  };
+  EXPECT_EQ(Game::RunGameSession(u"_start.txt", 0), 1);
+  ASSERT_EQ(phase, 2);
+  EXPECT_TRUE(before == after) << "the page came back with another picture";
+  EXPECT_EQ(musicAfter, u"UMI");
+  EXPECT_EQ(musicStateAfter, 1);
+  EXPECT_TRUE(skipped);
+  EXPECT_EQ(skipAtChoice, 0) << "skipping stops at a choice";
+  ASSERT_GT(pageAtChoice, 5);
+  for (int page = 0; page < pageAtChoice; ++page) EXPECT_EQ(Game::TestReadFlag(page), 1) << page;
 }
 
 }  // namespace
