@@ -7,7 +7,6 @@
 
 #include "app/frame.h"
 #include "app/input.h"
-#include "archive/archive.h"
 #include "dxdraw/drawview.h"
 #include "dxdraw/dxview.h"
 #include "game/extras.h"
@@ -15,6 +14,7 @@
 #include "game/game_sound.h"
 #include "game/game_state.h"
 #include "game/holders.h"
+#include "game/screen_parts.h"
 #include "game/picture.h"
 #include "platform/wformat.h"
 
@@ -23,16 +23,7 @@ namespace {
 
 enum : int { kExit = 0, kPrev = 1, kNext = 2, kButtonCount = 3 };
 
-DxDraw::SPRITEFRAME FrameAt(int x, int y, int w, int h) {
-  return DxDraw::SPRITEFRAME{static_cast<uint16_t>(w), static_cast<uint16_t>(h), 0, 0, {x, y, x + w, y + h}, 0};
-}
-
-ViewHolder<DxDraw::DxSprite> ScreenSprite(DxDraw::DxSurface* image, const DxDraw::SPRITEFRAME* frame, int x, int y) {
-  ViewHolder<DxDraw::DxSprite> sprite(new DxDraw::DxSprite(image, frame, 0));
-  sprite->SetPosition(x, y);
-  if (DxDraw::ssGroup* screen = StageParent()) screen->AddChild(sprite.get());
-  return sprite;
-}
+DxDraw::SPRITEFRAME FrameAt(int x, int y, int w, int h) { return SheetFrame(DxDraw::RECT{x, y, x + w, y + h}); }
 
 // One thumbnail or button: its sprite and its two frames.
 struct Cell {
@@ -67,10 +58,10 @@ struct Page {
 Page BuildPage(const GalleryConfig& layout, const GalleryNames& names, const GalleryActions& actions, int index) {
   const std::vector<GalleryItem>& entries = layout.pages[static_cast<std::size_t>(index)];
   Page page;
-  page.background = ScreenSprite(nullptr, nullptr, 0, 0);
+  page.background = AppendSprite(nullptr, nullptr, 0, 0, 0);
   for (const GalleryItem& entry : entries) {
     Cell item;
-    item.sprite = ScreenSprite(nullptr, nullptr, entry.x, entry.y);
+    item.sprite = AppendSprite(nullptr, nullptr, 0, entry.x, entry.y);
     item.normal = FrameAt(0, entry.sheetRow * layout.cellHeight, layout.width, layout.height);
     item.lit = FrameAt(layout.cellWidth, entry.sheetRow * layout.cellHeight, layout.width, layout.height);
     page.items.push_back(std::move(item));
@@ -79,14 +70,14 @@ Page BuildPage(const GalleryConfig& layout, const GalleryNames& names, const Gal
 
   std::u16string pictureName(names.pagePrefix);
   pictureName += platform::FormatString(u"%d", index + 1);
-  page.picture.reset(ScriptLoadImage(ScriptArchive, pictureName, 0, 0));
+  page.picture = LoadScreenPicture(pictureName);
   const std::array<const GalleryButton*, kButtonCount> buttons{&layout.exit, &layout.prev, &layout.next};
   for (int i = 0; i < kButtonCount; ++i) {
     const GalleryButton& b = *buttons[i];
     Cell& cell = page.buttons[i];
     cell.normal = FrameAt(b.sx0, b.sy0, b.w, b.h);
     cell.lit = FrameAt(b.sx1, b.sy1, b.w, b.h);
-    cell.sprite = ScreenSprite(page.picture.get(), &cell.normal, b.x, b.y);
+    cell.sprite = AppendSprite(page.picture.get(), &cell.normal, 0, b.x, b.y);
     page.hits.push_back(DxDraw::RECT{b.x, b.y, b.x + b.w, b.y + b.h});
   }
   // The page buttons that lead nowhere are hidden; their rectangles still follow the cursor.
@@ -98,7 +89,7 @@ Page BuildPage(const GalleryConfig& layout, const GalleryNames& names, const Gal
 
   page.background->SetImage(page.picture.get());
   page.background->SetFrame(nullptr);
-  page.sheet.reset(ScriptLoadImage(ScriptArchive, names.sheet, 0, 0));
+  page.sheet = LoadScreenPicture(names.sheet);
   for (std::size_t i = 0; i < entries.size(); ++i) {
     Cell& item = page.items[i];
     item.sprite->SetImage(page.sheet.get());
@@ -109,10 +100,6 @@ Page BuildPage(const GalleryConfig& layout, const GalleryNames& names, const Gal
 }
 
 }  // namespace
-
-void WaitButtonsUp(uint32_t buttons) {
-  while ((App::Input().held & buttons) != 0) App::WaitNextFrame();
-}
 
 void RunGallery(const GalleryNames& names, const GalleryActions& actions) {
   const GalleryConfig layout = LoadGalleryConfig(names.section);
@@ -140,11 +127,11 @@ void RunGallery(const GalleryNames& names, const GalleryActions& actions) {
       if (hover.current >= 0) cell(hover.current).Light(true);
     }
     if ((in.pressed & App::kButtonRightClick) != 0) {
-      WaitButtonsUp(App::kButtonRightClick);
+      WaitWhileHeld(App::kButtonRightClick);
       return;
     }
     if ((in.pressed & App::kButtonClick) == 0) continue;
-    WaitButtonsUp(App::kButtonClick);
+    WaitWhileHeld(App::kButtonClick);
     const int hit = hover.current;
     if (hit == kExit) return;
     if (hit == kPrev && index > 0) {

@@ -30,7 +30,4 @@ struct GalleryActions {
 // a choice that asks to leave. Everything it made is gone when it returns or throws.
 void RunGallery(const GalleryNames& names, const GalleryActions& actions);
 
-// Runs frames while any of `buttons` is held.
-void WaitButtonsUp(uint32_t buttons);
-
 }  // namespace Game

@@ -18,7 +18,7 @@
 #include "game/game_sound.h"
 #include "game/game_state.h"
 #include "game/holders.h"
-#include "game/picture.h"
+#include "game/screen_parts.h"
 #include "game/stage.h"
 #include "message/messview.h"
 #include "platform/text.h"
@@ -109,8 +109,7 @@ namespace {
 class BacklogScreen {
  public:
   BacklogScreen() : m_Faces(LoadBacklogFaces()) {
-    m_FaceSheet.reset(ScriptLoadImage(ScriptArchive, u"title/backlogface", 0, 0));
-    DxDraw::ssGroup* screen = StageParent();
+    m_FaceSheet = LoadScreenPicture(u"title/backlogface");
     m_Backdrop.reset(new DxDraw::DxSurfaceSprite32(kStageWidth, kStageHeight));
     m_Backdrop->FillRect(nullptr, 0, 255);
     m_Backdrop->m_Param.Flags = DxDraw::BLT_FADE;
@@ -124,11 +123,9 @@ class BacklogScreen {
     const DxDraw::SPRITEFRAME track{32, 568, 0, 0, {0, 240, 32, 808}, 0};
     m_Track.reset(new DxDraw::DxSprite(TextScript::GetSystemPicture(), &track, DxDraw::BLT_WEIGHTED));
     m_Track->SetPosition(kTrackX, kTrackY);
-    if (screen != nullptr) {
-      screen->AddChild(m_Backdrop.get());
-      screen->AddChild(m_Text.get());
-      screen->AddChild(m_Track.get());
-    }
+    AppendToScreen(m_Backdrop.get());
+    AppendToScreen(m_Text.get());
+    AppendToScreen(m_Track.get());
     LayOut();
     const int count = static_cast<int>(m_Layout.lines.size());
     if (count > kBacklogVisibleLines) {
@@ -137,7 +134,7 @@ class BacklogScreen {
       const DxDraw::SPRITEFRAME thumb{kThumbWidth, kThumbHeight, 0, 0, {32, 240, 56, 272}, 0};
       m_Thumb.reset(new DxDraw::DxSprite(TextScript::GetSystemPicture(), &thumb, DxDraw::BLT_WEIGHTED));
       MoveThumb(kThumbBottom);
-      if (screen != nullptr) screen->AddChild(m_Thumb.get());
+      AppendToScreen(m_Thumb.get());
     }
   }
 
