@@ -9,6 +9,7 @@
 #include "game/game_env.h"
 #include "game/game_sound.h"
 #include "game/message_stage.h"
+#include "game/pointer.h"
 #include "game/script_app.h"
 #include "game/session.h"
 #include "game/stage.h"
@@ -133,6 +134,42 @@ bool DecideWait(const ScriptStateNode* node) {
   return true;
 }
 
+// A left click on a window button during the click wait; true when it ends the wait.
+bool PressButton(int button) {
+  switch (button) {
+    case TextScript::kButtonBacklog:
+      if (Hooks().showBacklog) {
+        MessageWindow->Hide();
+        Hooks().showBacklog();
+        MessageWindow->Show();
+      }
+      return false;
+    case TextScript::kButtonSkip:
+      if (!MessageWindow->GetButton(TextScript::kButtonSkip)->IsVisible()) return false;
+      SkipMode = 1;
+      return true;
+    case TextScript::kButtonAuto:
+      AutoMode = 1;
+      return true;
+    case TextScript::kButtonQuickSave:
+      if (TextScript::ReplayMode == 0 && Hooks().quickSave && Hooks().quickSave()) {
+        ShowNotice(u"セーブしました", 2000);
+      }
+      return false;
+    case TextScript::kButtonQuickLoad:
+      if (AskYesNo(u"ロードしてもよろしいですか？") && Hooks().findLatestQuickSave) {
+        int slot = Hooks().findLatestQuickSave();
+        if (slot != -1) {
+          LoadSlot = slot;
+          App::GetFrame().SetRequest(App::kRequestLoad);
+        }
+      }
+      return false;
+    default:
+      return false;
+  }
+}
+
 // The click wait at the end of a page. Returns when the page may go on.
 void ClickWait(const ScriptStateNode* node) {
   TextScript::DxMessView2* view = MessageView();
@@ -163,7 +200,10 @@ void ClickWait(const ScriptStateNode* node) {
   bool iconShown = true;
   try {
     for (;;) {
-      App::WaitNextFrame();
+      int button = PointerFrame(hover, rects, [](int previous, int current) {
+        if (previous >= 0) SetButtonLevel(previous, kIdleLevel);
+        if (current >= 0) SetButtonLevel(current, kLitLevel);
+      });
       if (blink.IsElapsed(kBlinkMs)) {
         iconShown = !iconShown;
         if (iconShown) icon.sprite->Show();
@@ -174,46 +214,8 @@ void ClickWait(const ScriptStateNode* node) {
         showSkipButton();
         SettingsChanged &= ~kSkipUnreadChanged;
       }
-      hover.Update(std::span(rects.data(), rects.size()), in.cursor_x, in.cursor_y);
-      if (hover.changed != 0) {
-        if (hover.previous >= 0) SetButtonLevel(hover.previous, kIdleLevel);
-        if (hover.current >= 0) SetButtonLevel(hover.current, kLitLevel);
-      }
-      if ((in.pressed & App::kButtonClick) != 0 && hover.current >= 0) {
-        switch (hover.current) {
-          case TextScript::kButtonBacklog:
-            if (Hooks().showBacklog) {
-              MessageWindow->Hide();
-              Hooks().showBacklog();
-              MessageWindow->Show();
-            }
-            break;
-          case TextScript::kButtonSkip:
-            if (MessageWindow->GetButton(TextScript::kButtonSkip)->IsVisible()) {
-              SkipMode = 1;
-              return;
-            }
-            break;
-          case TextScript::kButtonAuto:
-            AutoMode = 1;
-            return;
-          case TextScript::kButtonQuickSave:
-            if (TextScript::ReplayMode == 0 && Hooks().quickSave && Hooks().quickSave()) {
-              ShowNotice(u"セーブしました", 2000);
-            }
-            break;
-          case TextScript::kButtonQuickLoad:
-            if (AskYesNo(u"ロードしてもよろしいですか？") && Hooks().findLatestQuickSave) {
-              int slot = Hooks().findLatestQuickSave();
-              if (slot != -1) {
-                LoadSlot = slot;
-                App::GetFrame().SetRequest(App::kRequestLoad);
-              }
-            }
-            break;
-          default:
-            break;
-        }
+      if (button >= 0) {
+        if (PressButton(button)) return;
         continue;
       }
       if ((in.pressed & (App::kButtonEscape | App::kButtonRightClick)) != 0) {

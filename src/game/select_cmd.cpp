@@ -14,6 +14,7 @@
 #include "game/holders.h"
 #include "game/message_stage.h"
 #include "game/picture.h"
+#include "game/pointer.h"
 #include "game/script_app.h"
 #include "game/stage.h"
 #include "message/messview.h"
@@ -144,17 +145,14 @@ int RunSelectScreen() {
     if (StageParent() != nullptr) StageParent()->AddChild(sprites.back().get());
     hits.push_back(item.hit);
   }
-  const App::InputState& in = App::Input();
   DxDraw::HoverTracker hover;
   hover.Reset();
   for (;;) {
-    App::WaitNextFrame();
-    hover.Update(std::span<const DxDraw::RECT>(hits), in.cursor_x, in.cursor_y);
-    if (hover.changed != 0) {
-      if (hover.previous >= 0) sprites[hover.previous]->SetImage(pictures[2 * hover.previous].get());
-      if (hover.current >= 0) sprites[hover.current]->SetImage(pictures[2 * hover.current + 1].get());
-    }
-    if ((in.pressed & App::kButtonClick) != 0 && hover.current >= 0) return items[hover.current].result;
+    int chosen = PointerFrame(hover, hits, [&](int previous, int current) {
+      if (previous >= 0) sprites[previous]->SetImage(pictures[2 * previous].get());
+      if (current >= 0) sprites[current]->SetImage(pictures[2 * current + 1].get());
+    });
+    if (chosen >= 0) return items[chosen].result;
   }
 }
 
@@ -201,25 +199,21 @@ ScriptStateNode* ScriptStateNode_App::Select() {
   }
   DrawAllChoices(view.get(), choices);
 
-  const App::InputState& in = App::Input();
   DxDraw::HoverTracker hover;
   hover.Reset();
   bool fontChanged = false;
   int chosen = -1;
   while (chosen < 0) {
-    App::WaitNextFrame();
+    chosen = PointerFrame(hover, hits, [&](int previous, int current) {
+      if (previous >= 0) DrawChoice(view.get(), choices[previous], kWhiteText);
+      if (current >= 0) DrawChoice(view.get(), choices[current], kRedText);
+    });
     if ((SettingsChanged & kFontChanged) != 0) {
       SetViewFont(view.get());
       SettingsChanged &= ~kFontChanged;
       DrawAllChoices(view.get(), choices);
       fontChanged = true;
     }
-    hover.Update(std::span<const DxDraw::RECT>(hits), in.cursor_x, in.cursor_y);
-    if (hover.changed != 0) {
-      if (hover.previous >= 0) DrawChoice(view.get(), choices[hover.previous], kWhiteText);
-      if (hover.current >= 0) DrawChoice(view.get(), choices[hover.current], kRedText);
-    }
-    if ((in.pressed & App::kButtonClick) != 0 && hover.current >= 0) chosen = hover.current;
   }
   if (fontChanged) SettingsChanged |= kFontChanged;  // the message window takes the new font too
   view.reset();

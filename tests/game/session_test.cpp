@@ -290,4 +290,23 @@ TEST_F(SessionTest, AutoModeTurnsThePageAfterTwiceTheAutoWait) {
   Game::AutoWait = 1;
 }
 
+TEST_F(SessionTest, QuickLoadFromThePageWaitAsksForTheLatestQuickSave) {
+  struct Case {
+    int latest;  // the newest quick save's slot, -1 none
+    int result;
+  };
+  for (const Case& c : {Case{5, 5 + 2}, Case{-1, 0}}) {
+    SCOPED_TRACE(c.latest);
+    Game::Hooks().askYesNo = [](std::u16string_view) { return true; };
+    Game::Hooks().findLatestQuickSave = [&c] { return c.latest; };
+    int asked = 0;
+    everyFrame_ = [&](PlayerSource& s) {
+      // The quick-load button, once, then clicks elsewhere.
+      s.SetCursor(asked == 0 ? 770 : 400, asked == 0 ? 541 : 300);
+      if (Game::MessageShown != 0 && asked == 0 && tick_ % 2 == 0) ++asked;
+    };
+    EXPECT_EQ(Play(u"あ\n\n\nい\n\n\n"), c.result);
+  }
+}
+
 }  // namespace
