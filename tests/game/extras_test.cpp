@@ -170,6 +170,7 @@ TEST_F(ExtrasTest, AlbumShowsSeenPicturesFullScreenAndRefusesLockedOnes) {
   const int before = ScreenChildren();
   int most = 0, albumChildren = 0, lockedChildren = 0;
   uint32_t page = 0, full = 0;
+  bool prevShows = true, nextShows = false;
   Play({{kMenuX, kAlbumY, kLeft},          // the album from the extras menu
         {10, 10, kNone, 3},                // the album's first page
         {200, 160, kLeft, 6},              // item UMI: its first picture full screen
@@ -182,11 +183,16 @@ TEST_F(ExtrasTest, AlbumShowsSeenPicturesFullScreenAndRefusesLockedOnes) {
          if (step == 1) {
            page = Shown(10, 10);
            albumChildren = ScreenChildren();
+           // A button differs from the page behind it on the same row.
+           prevShows = Shown(60, 548) != Shown(20, 548);
+           nextShows = Shown(200, 548) != Shown(20, 548);
          }
          if (step == 2) full = Shown(10, 10);
          if (step == 4) lockedChildren = std::max(lockedChildren, ScreenChildren());
        });
   Game::ShowExtrasMenu(sheet_.get(), nullptr);
+  EXPECT_FALSE(prevShows) << "no previous page before the first";
+  EXPECT_TRUE(nextShows);
   EXPECT_NE(full, page) << "the picture covers the page";
   EXPECT_EQ(most, albumChildren + 1) << "one full-screen picture at a time";
   EXPECT_EQ(lockedChildren, albumChildren) << "a locked item opens nothing";
