@@ -247,22 +247,25 @@ TEST_F(ScreensTest, NoticeWaitsForTheButtonsToComeUpThenStandsItsTime) {
   }
 }
 
-// Every screen, left by a request: the code goes on (the title answers it) and
-// no sprite stays behind.
+// Every screen left by a request: the request goes on as the same code (the
+// title answers it with -1 or the pending load's slot + 2) and no sprite stays.
 TEST_F(ScreensTest, RequestsLeaveNoSpriteOfAnyScreenBehind) {
   struct Case {
     const char* name;
-    std::function<void()> show;
-    int at;  // frame of the request
+    std::function<int()> show;  // the title's result; the others return 0
+    int at;                     // frame of the request
+    bool title = false;         // the title answers the request
   };
   const Case cases[] = {
-      {"logo", [] { Game::ShowBrandLogo(); }, 100},
-      {"manual", [] { Game::ShowManual(); }, 10},
-      {"ending", [] { Game::ShowEndingSlides(); }, 500},
-      {"yes/no", [] { Game::ShowYesNoBox(u"ロードしてもよろしいですか？"); }, 10},
-      {"notice", [] { Game::ShowNoticeBand(u"セーブしました", 2000); }, 5},
-      {"manual from the title", [] { Game::ShowTitle(); }, 60},
+      {"logo", [] { return Game::ShowBrandLogo(), 0; }, 100},
+      {"manual", [] { return Game::ShowManual(), 0; }, 10},
+      {"ending", [] { return Game::ShowEndingSlides(), 0; }, 500},
+      {"yes/no", [] { return Game::ShowYesNoBox(u"ロードしてもよろしいですか？"); }, 10},
+      {"notice", [] { return Game::ShowNoticeBand(u"セーブしました", 2000), 0; }, 5},
+      {"title fading in", [] { return Game::ShowTitle(); }, 5, true},
+      {"manual from the title", [] { return Game::ShowTitle(); }, 60, true},
   };
+  Game::LoadSlot = 4;
   for (uint32_t request : {App::kRequestTitle, App::kRequestLoad}) {
     for (const Case& c : cases) {
       SCOPED_TRACE(std::string(c.name) + (request == App::kRequestTitle ? " title" : " load"));
@@ -271,14 +274,17 @@ TEST_F(ScreensTest, RequestsLeaveNoSpriteOfAnyScreenBehind) {
         if (frame == c.at) frame_.SetRequest(request);
       });
       std::optional<int32_t> code;
+      int result = 0;
       try {
-        c.show();
+        result = c.show();
       } catch (const ScriptException& e) {
         code = e.code;
       }
-      if (std::string(c.name) != "manual from the title") {
-        ASSERT_TRUE(code.has_value());
-        EXPECT_EQ(*code, request == App::kRequestTitle ? ScriptException::kBackToTitle : ScriptException::kLoad);
+      if (c.title) {
+        EXPECT_FALSE(code.has_value());
+        EXPECT_EQ(result, request == App::kRequestTitle ? Game::kTitleAgain : 4 + 2);
+      } else {
+        EXPECT_EQ(code, request == App::kRequestTitle ? ScriptException::kBackToTitle : ScriptException::kLoad);
       }
       EXPECT_EQ(ScreenChildren(), before);
     }
@@ -311,23 +317,6 @@ TEST_F(ScreensTest, AMissingPictureIsReportedByNameAndLeavesNothingBehind) {
     }
     EXPECT_NE(message.find(c.picture), std::u16string::npos) << platform::Utf16ToUtf8(message);
     EXPECT_EQ(ScreenChildren(), before);
-  }
-}
-
-TEST_F(ScreensTest, TitleAnswersARequestWithTheTitleOrThePendingLoad) {
-  struct Case {
-    uint32_t request;
-    int at;
-    int result;
-  };
-  const Case cases[] = {{App::kRequestTitle, 5, Game::kTitleAgain}, {App::kRequestTitle, 40, Game::kTitleAgain},
-                        {App::kRequestLoad, 40, 4 + 2}};
-  for (const Case& c : cases) {
-    Game::LoadSlot = 4;
-    Play({}, [&](int frame) {
-      if (frame == c.at) frame_.SetRequest(c.request);
-    });
-    EXPECT_EQ(Game::ShowTitle(), c.result) << c.at;
   }
 }
 
