@@ -19,6 +19,7 @@
 #include "game/picture.h"
 #include "game/script_app.h"
 #include "game/session.h"
+#include "game/title.h"
 #include "demo_fixture.h"
 #include "message/messview.h"
 #include "platform/audio.h"
@@ -85,7 +86,10 @@ class DemoPlaythrough : public game_test::DemoHarness {
   Game::NameList album_;
 };
 
-TEST_F(DemoPlaythrough, EachEndingIsReachedByItsChoices) {
+TEST_F(DemoPlaythrough, FromTheLogoThroughTheTitleToEachEnding) {
+  Game::Hooks().showTitle = Game::ShowTitle;
+  const SystemConfig& config = GetSystemConfig();
+  const Point newGame{config.titleMenuX + 124, config.titleMenuY + 48 * 1 + 20};
   const Point harbour{400, 160}, lighthouse{400, 202};             // first choice, two lines
   const Point itemA{120, 300}, itemB{300, 300};                    // the selection screen
   const Point withAkari{400, 160}, withNagi{400, 202}, alone{400, 244};  // the festival night
@@ -100,7 +104,7 @@ TEST_F(DemoPlaythrough, EachEndingIsReachedByItsChoices) {
   for (const Route& route : routes) {
     SCOPED_TRACE(route.name);
     TextScript::ScriptVars().Clear();
-    Save::GetCommonData().flags[0] = 0;
+    Save::GetCommonData() = Save::CommonData{};  // the title asks nothing of a first game
     endings_ = 0;
     std::size_t next = 0;
     bool choosing = false;
@@ -117,7 +121,9 @@ TEST_F(DemoPlaythrough, EachEndingIsReachedByItsChoices) {
       auto* group = Game::CurrentGroup;
       const TextScript::ScriptStateNode* node = group != nullptr ? group->CurrentNode() : nullptr;
       int op = node != nullptr ? node->m_Opcode : -1;
-      if (op == TextScript::kOpSEL || op == TextScript::kOpSSL) {
+      if (node == nullptr) {
+        s.SetCursor(newGame.x, newGame.y);  // the logo and the title's new-game item
+      } else if (op == TextScript::kOpSEL || op == TextScript::kOpSSL) {
         choosing = true;
         if (next < route.choices.size()) s.SetCursor(route.choices[next].x, route.choices[next].y);
       } else {
@@ -137,6 +143,7 @@ TEST_F(DemoPlaythrough, EachEndingIsReachedByItsChoices) {
         firstMusicState = GetSoundState(GetChannelPlayId(Game::kChannelBgm));
       }
     };
+    if (&route == &routes[0]) Game::ShowBrandLogo();
     EXPECT_EQ(Game::RunGameSession(u"_start.txt", 0), 1) << "an ending goes back to the title";
     EXPECT_EQ(next, route.choices.size()) << "every choice was met";
     EXPECT_EQ(endings_, route.endingScreen ? 1 : 0);
