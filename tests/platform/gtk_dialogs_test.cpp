@@ -1,0 +1,145 @@
+// The game's dialogs in their GTK windows under a virtual display: each opens
+// over its owner with its controls and texts, and what the player does in the
+// widgets reaches the settings. Skips without a display.
+#include <gtk/gtk.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "app/settings.h"
+#include "game/debug_dialog.h"
+#include "game/game_state.h"
+#include "game/script_app.h"
+#include "game/settings_dialog.h"
+#include "platform/gtk_dialogs.h"
+#include "platform/text.h"
+#include "save/save_types.h"
+
+namespace {
+
+GtkWidget* FindNamed(GtkWidget* widget, const std::string& name) {
+  if (name == gtk_widget_get_name(widget)) return widget;
+  if (!GTK_IS_CONTAINER(widget)) return nullptr;
+  GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
+  GtkWidget* found = nullptr;
+  for (GList* c = children; c != nullptr && found == nullptr; c = c->next) found = FindNamed(GTK_WIDGET(c->data), name);
+  g_list_free(children);
+  return found;
+}
+
+GtkWidget* Control(GtkWidget* dialog, int id) {
+  GtkWidget* w = FindNamed(dialog, "ctl-" + std::to_string(id));
+  EXPECT_NE(w, nullptr) << id;
+  return w;
+}
+
+std::string ButtonText(GtkWidget* dialog, int id) { return gtk_button_get_label(GTK_BUTTON(Control(dialog, id))); }
+
+GtkWidget* TopDialog() {
+  GList* windows = gtk_window_list_toplevels();
+  GtkWidget* found = nullptr;
+  for (GList* w = windows; w != nullptr; w = w->next) {
+    if (GTK_IS_DIALOG(w->data) && gtk_widget_get_visible(GTK_WIDGET(w->data))) found = GTK_WIDGET(w->data);
+  }
+  g_list_free(windows);
+  return found;
+}
+
+class GtkDialogs : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!gtk_init_check(nullptr, nullptr)) GTEST_SKIP() << "no display";
+    owner_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    gtk_widget_show(owner_);
+    platform::SetDialogHostService(&host_);
+    saved_ = App::Settings().game;
+    App::Settings().game = App::DefaultGameSettings();
+    Game::SetLevelOutput([](int, int) {});
+  }
+  void TearDown() override {
+    if (owner_ == nullptr) return;
+    platform::SetDialogHostService(nullptr);
+    Game::SetLevelOutput({});
+    App::Settings().game = saved_;
+    gtk_widget_destroy(owner_);
+  }
+
+  // Runs `show` with `script` acting on the dialog's widgets once it shows.
+  int Run(std::function<int(platform::WindowHandle)> show, std::function<void(GtkWidget*)> script) {
+    script_ = std::move(script);
+    g_timeout_add(50, +[](gpointer self) -> gboolean {
+      auto* test = static_cast<GtkDialogs*>(self);
+      GtkWidget* dialog = TopDialog();
+      if (dialog == nullptr) return G_SOURCE_CONTINUE;
+      EXPECT_EQ(GTK_WIDGET(gtk_window_get_transient_for(GTK_WINDOW(dialog))), test->owner_);
+      test->script_(dialog);
+      return G_SOURCE_REMOVE;
+    }, this);
+    return show(owner_);
+  }
+
+  GtkWidget* owner_ = nullptr;
+  platform::GtkDialogHost host_;
+  App::GameSettings saved_;
+  std::function<void(GtkWidget*)> script_;
+};
+
+TEST_F(GtkDialogs, SystemSettingsShowTheirControlsAndASliderMoveReachesTheSettings) {
+  Game::SetDisplayHooks({[] { return false; }, [] {}, [] { return std::vector<std::u16string>{u"ＭＳ 明朝"}; }});
+  int result = Run(Game::ShowSystemSettings, [](GtkWidget* dialog) {
+    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(dialog)), "システム設定");
+    EXPECT_EQ(ButtonText(dialog, Game::kIdFullScreen), "全画面");
+    EXPECT_EQ(ButtonText(dialog, Game::kIdStopAtUnread), "未読でスキップ等を止める");
+    EXPECT_EQ(gtk_combo_box_get_active(GTK_COMBO_BOX(Control(dialog, Game::kIdFont))), 0);
+    gtk_range_set_value(GTK_RANGE(Control(dialog, Game::kIdRed)), 0);  // the top: full red
+    gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(Control(dialog, Game::kIdGraphicsFast)), TRUE);
+    gtk_button_clicked(GTK_BUTTON(Control(dialog, platform::IDOK)));
+  });
+  Game::SetDisplayHooks({});
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(App::Settings().game.base_color[0], 255);
+  EXPECT_EQ(App::Settings().game.display_speed, 1);
+}
+
+TEST_F(GtkDialogs, SoundSettingsTakeTheSliderAndTheSwitches) {
+  int result = Run(Game::ShowSoundDialog, [](GtkWidget* dialog) {
+    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(dialog)), "サウンド設定");
+    EXPECT_EQ(ButtonText(dialog, Game::kIdSeTest), "効果音");
+    gtk_range_set_value(GTK_RANGE(Control(dialog, Game::kIdBgmVolume)), 30);
+    gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(Control(dialog, Game::kIdVoiceOff)), TRUE);
+    gtk_button_clicked(GTK_BUTTON(Control(dialog, platform::IDOK)));
+  });
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(App::Settings().game.bgm_volume, 30);
+  EXPECT_EQ(App::Settings().game.enable_voice, 0);
+}
+
+TEST_F(GtkDialogs, NameDialogTakesTypedNames) {
+  int result = Run(Game::ShowNameDialog, [](GtkWidget* dialog) {
+    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(dialog)), "主人公名変更");
+    gtk_entry_set_text(GTK_ENTRY(Control(dialog, Game::kIdFamilyName)), "山田");
+    gtk_entry_set_text(GTK_ENTRY(Control(dialog, Game::kIdGivenName)), "花子");
+    gtk_button_clicked(GTK_BUTTON(Control(dialog, platform::IDOK)));
+  });
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(std::u16string(Save::GetCommonData().givenName), u"花子");
+}
+
+TEST_F(GtkDialogs, DebugWindowShowsTheStageAndCloses) {
+  Game::ScriptStateGroup_App group;
+  Game::ClearSceneState();
+  int result = Run([&group](platform::WindowHandle owner) {
+    Game::DebugDialog dialog(group, owner);
+    platform::DialogHostService().Run(owner, dialog);
+    return dialog.Result();
+  }, [](GtkWidget* dialog) {
+    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(dialog)), "デバッグウィンドウ");
+    EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(Control(dialog, Game::kIdStageGrp))), "Black");
+    EXPECT_EQ(ButtonText(dialog, platform::IDCANCEL), "閉じる");
+    gtk_button_clicked(GTK_BUTTON(Control(dialog, platform::IDCANCEL)));
+  });
+  EXPECT_EQ(result, -1);
+}
+
+}  // namespace
