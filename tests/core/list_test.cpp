@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 namespace {
@@ -117,33 +118,6 @@ TEST(ListGroup, InsertsChainsAtHeadMiddleAndTail) {
   EXPECT_EQ(Values(g), (std::vector<int>{1, 2, 3, 10, 15, 16, 20, 30}));
 }
 
-TEST(ListGroup, RemoveRefusesANodeOfAnotherList) {
-  Group a;
-  Group b;
-  Node* n = a.Append(new Node(1));
-  b.Append(new Node(2));
-  EXPECT_EQ(b.Remove(n), nullptr);
-  EXPECT_EQ(b.Remove(nullptr), nullptr);
-  EXPECT_EQ(Values(a), (std::vector<int>{1}));
-  EXPECT_EQ(Values(b), (std::vector<int>{2}));
-
-  EXPECT_EQ(a.Remove(n), n);
-  EXPECT_EQ(n->m_pOwner, nullptr);
-  EXPECT_EQ(a.GetCount(), 0);
-  EXPECT_EQ(a.GetHead(), nullptr);
-  EXPECT_EQ(a.GetTail(), nullptr);
-  delete n;
-}
-
-TEST(ListGroup, NullChainChangesNothing) {
-  Group g;
-  g.Append(new Node(1));
-  g.Append(new Node(2));
-  EXPECT_EQ(g.InsertBefore(nullptr, nullptr), nullptr);
-  EXPECT_EQ(g.InsertBefore(g.GetHead(), nullptr), nullptr);
-  EXPECT_EQ(Values(g), (std::vector<int>{1, 2}));
-}
-
 TEST(ListGroup, AGroupCanBeANodeOfAnotherGroup) {
   g_deleted = 0;
   auto* outer = new ListGroup;
@@ -157,25 +131,46 @@ TEST(ListGroup, AGroupCanBeANodeOfAnotherGroup) {
   EXPECT_EQ(g_deleted, 2);
 }
 
-// Regression: a node of another list used to be unlinked from the wrong list.
-TEST(DoubleListGroup, RemoveRefusesANodeOfAnotherList) {
-  DGroup a;
-  DGroup b;
-  DNode* n = a.Append(new DNode(1));
-  a.Append(new DNode(2));
-  b.Append(new DNode(3));
+// Both kinds of list: the singly and the doubly linked group.
+template <class T>
+class BothLists : public testing::Test {};
+using ListKinds = testing::Types<std::pair<Group, Node>, std::pair<DGroup, DNode>>;
+TYPED_TEST_SUITE(BothLists, ListKinds);
+
+// Regression (doubly linked): a node of another list used to be unlinked from the wrong list.
+TYPED_TEST(BothLists, RemoveRefusesANodeOfAnotherList) {
+  using G = typename TypeParam::first_type;
+  using N = typename TypeParam::second_type;
+  G a;
+  G b;
+  N* n = a.Append(new N(1));
+  a.Append(new N(2));
+  b.Append(new N(3));
   EXPECT_EQ(b.Remove(n), nullptr);
-  EXPECT_EQ(Values(a), (std::vector<int>{1, 2}));
-  EXPECT_EQ(Values(b), (std::vector<int>{3}));
+  EXPECT_EQ(b.Remove(nullptr), nullptr);
+  EXPECT_EQ((Values<G, N>(a)), (std::vector<int>{1, 2}));
+  EXPECT_EQ((Values<G, N>(b)), (std::vector<int>{3}));
+
+  EXPECT_EQ(a.Remove(n), n);
+  EXPECT_EQ(n->GetOwner(), nullptr);
+  delete n;
+  delete a.Remove(a.GetHead());
+  EXPECT_EQ(a.GetCount(), 0);
+  EXPECT_EQ(a.GetHead(), nullptr);
+  EXPECT_EQ(a.GetTail(), nullptr);
 }
 
-// Regression: a null chain put into a non-empty list used to clear its head and tail.
-TEST(DoubleListGroup, NullChainIntoANonEmptyListChangesNothing) {
-  DGroup g;
-  g.Append(new DNode(1));
-  g.Append(new DNode(2));
+// Regression (doubly linked): a null chain put into a non-empty list used to
+// clear its head and tail.
+TYPED_TEST(BothLists, NullChainChangesNothing) {
+  using G = typename TypeParam::first_type;
+  using N = typename TypeParam::second_type;
+  G g;
+  g.Append(new N(1));
+  g.Append(new N(2));
   EXPECT_EQ(g.InsertBefore(nullptr, nullptr), nullptr);
-  EXPECT_EQ(Values(g), (std::vector<int>{1, 2}));
+  EXPECT_EQ(g.InsertBefore(g.GetHead(), nullptr), nullptr);
+  EXPECT_EQ((Values<G, N>(g)), (std::vector<int>{1, 2}));
 }
 
 TEST(DoubleListGroup, InsertsAndRemovesLikeTheFirstKind) {

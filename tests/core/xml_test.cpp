@@ -62,38 +62,37 @@ TEST(XmlLoad, TrimmedTextJoinsIndentedLines) {
   EXPECT_EQ(root->GetText(), u"  a\n  b");
 }
 
-TEST(XmlLoad, ExpandsEntities) {
-  auto root = Load("<t a=\"&quot;&amp;&apos;\">&lt;b&gt; &unknown;</t>");
+// What each way of writing text in a document reads as.
+TEST(XmlLoad, EntitiesDoctypeCdataShiftJisAndNulReadAsText) {
+  const struct {
+    const char* what;
+    std::string doc;
+    std::u16string text;
+  } cases[] = {
+      {"built-in and unknown entities", "<t>&lt;b&gt; &unknown;</t>", u"<b> ?"},
+      {"entities declared in the DOCTYPE subset; the first declaration wins, built-ins stay",
+       "<!DOCTYPE config [\n"
+       "  <!-- names -->\n"
+       "  <!ENTITY maker \"ACME\">\n"
+       "  <!ENTITY maker 'second'>\n"
+       "  <!ENTITY lt 'not this'>\n"
+       "]>\n"
+       "<config>&maker;&lt;</config>",
+       u"ACME<"},
+      {"CDATA", "<t><![CDATA[a <b> &amp; c]]></t>", u"a <b> & c"},
+      {"a half-width katakana byte", "<t>\xB1</t>", u"\xFF71"},
+      {"a NUL byte ends the document", std::string("<t>x</t>\0<u>", 12), u"x"},
+  };
+  for (const auto& c : cases) {
+    auto root = Load(c.doc);
+    ASSERT_NE(root, nullptr) << c.what;
+    EXPECT_EQ(root->GetText(), c.text) << c.what;
+  }
+  // Attribute values read entities and CP932 the same way.
+  auto root = Load("<t a=\"&quot;&amp;&apos;\" name=\"\x93\xFA\x96\x7B\"/>");
   ASSERT_NE(root, nullptr);
-  EXPECT_EQ(root->GetText(), u"<b> ?");
   EXPECT_EQ(root->FindAttribute(u"a")->value, u"\"&'");
-}
-
-TEST(XmlLoad, DoctypeSubsetDeclaresEntities) {
-  auto root = Load(
-      "<!DOCTYPE config [\n"
-      "  <!-- names -->\n"
-      "  <!ENTITY maker \"ACME\">\n"
-      "  <!ENTITY maker 'second'>\n"
-      "  <!ENTITY lt 'not this'>\n"
-      "]>\n"
-      "<config>&maker;&lt;</config>");
-  ASSERT_NE(root, nullptr);
-  EXPECT_EQ(root->GetText(), u"ACME<");
-}
-
-TEST(XmlLoad, CdataBecomesText) {
-  auto root = Load("<t><![CDATA[a <b> &amp; c]]></t>");
-  ASSERT_NE(root, nullptr);
-  EXPECT_EQ(root->GetText(), u"a <b> & c");
-}
-
-TEST(XmlLoad, ReadsShiftJisText) {
-  // "日本" in CP932, and a half-width katakana.
-  auto root = Load("<t name=\"\x93\xFA\x96\x7B\">\xB1</t>");
-  ASSERT_NE(root, nullptr);
   EXPECT_EQ(root->FindAttribute(u"name")->value, u"日本");
-  EXPECT_EQ(root->GetText(), u"\xFF71");
 }
 
 TEST(XmlLoad, LeadBytesAtTheEdgesOfTheirRangesTakeTheirTrailByte) {
@@ -113,12 +112,6 @@ TEST(XmlLoad, LeadBytesAtTheEdgesOfTheirRangesTakeTheirTrailByte) {
     EXPECT_EQ(root->FindAttribute(u"a")->value, c.text);
     EXPECT_EQ(root->GetText(), c.text);
   }
-}
-
-TEST(XmlLoad, ANulByteEndsTheDocument) {
-  auto root = Load(std::string("<t>x</t>\0<u>", 12));
-  ASSERT_NE(root, nullptr);
-  EXPECT_EQ(root->name, u"t");
 }
 
 TEST(XmlLoad, DocumentWithoutElementsGivesNull) {
@@ -165,22 +158,26 @@ TEST(XmlLoad, MalformedDocumentsAreErrorsWithTheirLine) {
   }
 }
 
-TEST(XmlLoad, LeadByteAtTheEndOfTheBufferIsNotReadPast) {
-  // The buffer ends at the lead byte; the byte after it in memory must not be used.
-  const char bytes[] = "<a>x\x82\xA0</a>";
-  CMemoryReaderSJIS reader(bytes, 5);
-  std::u16string got;
-  for (char16_t c = reader.ReadChar(); c != 0; c = reader.ReadChar()) got += c;
-  EXPECT_EQ(got, u"<a>x\xFFFD");
-  EXPECT_TRUE(reader.Failed());
-}
-
-TEST(XmlLoad, AnInvalidTrailByteIsReadForItself) {
-  CMemoryReaderSJIS reader("\x81<", 2);
-  EXPECT_EQ(reader.ReadChar(), platform::kReplacementChar);
-  EXPECT_EQ(reader.ReadChar(), u'<');
-  EXPECT_EQ(reader.ReadChar(), 0);
-  EXPECT_FALSE(reader.Failed());
+// The reader never reads past its buffer: a lead byte at the end reads as a
+// replacement character and marks the read failed; an invalid trail byte is read
+// again for itself.
+TEST(XmlLoad, TheShiftJisReaderStaysInsideItsBuffer) {
+  const struct {
+    const char* bytes;
+    std::size_t size;
+    std::u16string chars;
+    bool failed;
+  } cases[] = {
+      {"<a>x\x82\xA0</a>", 5, u"<a>x\xFFFD", true},
+      {"\x81<", 2, u"\xFFFD<", false},
+  };
+  for (const auto& c : cases) {
+    CMemoryReaderSJIS reader(c.bytes, c.size);
+    std::u16string got;
+    for (char16_t ch = reader.ReadChar(); ch != 0; ch = reader.ReadChar()) got += ch;
+    EXPECT_EQ(got, c.chars) << c.bytes;
+    EXPECT_EQ(reader.Failed(), c.failed) << c.bytes;
+  }
 }
 
 TEST(XmlLoadOrThrow, NamesTheFileAndTheLine) {
