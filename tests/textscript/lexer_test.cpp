@@ -72,6 +72,13 @@ TEST(ScriptLexer, TokenSequences) {
       {"keyword with digit", ".END1 2\n", {kTokenEND1, V, NL, END}},
       {"last line without line end", ".JMP L1", {kTokenJMP, V, NL, END}},
       {"comment ending the text", "//x", {END}},
+      {"command names in any case", ".s2m\n.Rjp x\n", {kTokenS2M, NL, kTokenRJP, V, NL, END}},
+      {"a message ends at its line end", Sjis(u"あ\nい"), {TEXT, NL, END}},
+      {"a sharp line after a message", Sjis(u"あ\n＃x\n"), {TEXT, NL, kTokenSharpLine, NL, END}},
+      {"a header is skipped", std::string(ScriptReader::kHeaderSize, '\0') + ".DOF\n", {kTokenDOF, NL, END}},
+      {"a leading NUL shorter than a header is empty", std::string(1, '\0'), {END}},
+      {"a leading NUL and a command", std::string("\0.DOF\n", 6), {END}},
+      {"reading stops at an embedded NUL", std::string(".DOF\n\0.TOF\n", 11), {kTokenDOF, NL, END}},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Codes(c.text), c.codes) << c.what;
@@ -151,11 +158,6 @@ TEST(ScriptLexer, LeadBytesAtTheEdgesOfTheirRangesStartAndJoinMessages) {
   }
 }
 
-TEST(ScriptLexer, MessageIsFollowedByNewline) {
-  EXPECT_EQ(Codes(Sjis(u"あ\nい")), (std::vector<int>{TEXT, NL, END}));
-  EXPECT_EQ(Codes(Sjis(u"あ\n＃x\n")), (std::vector<int>{TEXT, NL, kTokenSharpLine, NL, END}));
-}
-
 TEST(ScriptLexer, SharpAndSlashLinesCarryTheirText) {
   std::vector<Token> tokens = Lex(Sjis(u"＃見出し\n") + "////abc\xE9\n");
   ASSERT_EQ(tokens.size(), 5u);
@@ -163,11 +165,6 @@ TEST(ScriptLexer, SharpAndSlashLinesCarryTheirText) {
   EXPECT_EQ(tokens[0].value, u"見出し");
   EXPECT_EQ(tokens[2].code, kTokenSlashLine);
   EXPECT_EQ(tokens[2].value, std::u16string(u"abc\u00E9"));  // bytes widened, no code page
-}
-
-TEST(ScriptLexer, CommandNameIsMatchedWithoutCase) {
-  EXPECT_EQ(Codes(".s2m\n")[0], kTokenS2M);
-  EXPECT_EQ(Codes(".Rjp x\n")[0], kTokenRJP);
 }
 
 TEST(ScriptLexer, UnknownCommandThrowsWithItsLine) {
@@ -184,17 +181,6 @@ TEST(ScriptLexer, UnknownCommandThrowsWithItsLine) {
     EXPECT_EQ(e.line, 3);
     EXPECT_EQ(std::u16string(e.text), u"コマンド名が違います。");
   }
-}
-
-TEST(ScriptLexer, HeaderIsSkippedOnlyWhenPresent) {
-  std::string withHeader(ScriptReader::kHeaderSize, '\0');
-  withHeader += ".DOF\n";
-  EXPECT_EQ(Codes(withHeader), (std::vector<int>{kTokenDOF, NL, END}));
-  // A text whose first byte is 0 but that is shorter than a header is empty.
-  EXPECT_EQ(Codes(std::string(1, '\0')), (std::vector<int>{END}));
-  EXPECT_EQ(Codes(std::string("\0.DOF\n", 6)), (std::vector<int>{END}));
-  // Reading stops at an embedded NUL.
-  EXPECT_EQ(Codes(std::string(".DOF\n\0.TOF\n", 11)), (std::vector<int>{kTokenDOF, NL, END}));
 }
 
 TEST(ScriptLexer, LongWordsAreCutToTheTokenBuffer) {

@@ -2,6 +2,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -128,31 +129,26 @@ class ScriptRun : public ::testing::Test {
   std::unique_ptr<TestGroup> group;
 };
 
-TEST_F(ScriptRun, VariableStatements) {
-  EXPECT_EQ(RunScript(".PST a = 10\n.PST a - 3\n.PST b + 4\n.PST b + 4\n.PST c = 1\n.RSP c\n"), 0);
-  EXPECT_EQ(ScriptVars().GetValue(u"A", -1), 7);
-  EXPECT_EQ(ScriptVars().GetValue(u"B", -1), 8);
-  EXPECT_EQ(ScriptVars().GetValue(u"C", -1), 0);
-  EXPECT_EQ(group->runEnds, 1);
-}
-
-TEST_F(ScriptRun, PstWrapsInsteadOfOverflowing) {
-  RunScript(".PST a = 2147483647\n.PST a + 1\n.PST b - 1\n");
-  EXPECT_EQ(ScriptVars().GetValue(u"A", 0), INT32_MIN);
-  EXPECT_EQ(ScriptVars().GetValue(u"B", 0), -1);
-}
-
-TEST_F(ScriptRun, ResetByInitial) {
-  for (const char16_t* name : {u"A1", u"alpha", u"BETA"}) ScriptVars().Insert(name, 5);
-  RunScript(".RST a\n");
-  EXPECT_EQ(ScriptVars().GetValue(u"A1", -1), 0);
-  EXPECT_EQ(ScriptVars().GetValue(u"ALPHA", -1), 0);
-  EXPECT_EQ(ScriptVars().GetValue(u"BETA", -1), 5);
-  for (const char16_t* name : {u"A1", u"alpha", u"BETA"}) ScriptVars().Insert(name, 5);
-  RunScript(".RSX A\n");
-  EXPECT_EQ(ScriptVars().GetValue(u"A1", -1), 5);
-  EXPECT_EQ(ScriptVars().GetValue(u"ALPHA", -1), 5);
-  EXPECT_EQ(ScriptVars().GetValue(u"BETA", -1), 0);
+// A1, ALPHA and BETA hold 5 before each script; every listed variable is then checked.
+TEST_F(ScriptRun, VariableStatementsSetWrapAndReset) {
+  const struct {
+    std::string text;
+    std::vector<std::pair<const char16_t*, int>> values;  // -1: absent
+  } cases[] = {
+      {".PST a = 10\n.PST a - 3\n.PST b + 4\n.PST b + 4\n.PST c = 1\n.RSP c\n",
+       {{u"A", 7}, {u"B", 8}, {u"C", 0}}},
+      {".PST a = 2147483647\n.PST a + 1\n.PST b - 1\n", {{u"A", INT32_MIN}, {u"B", -1}}},
+      {".RST a\n", {{u"A1", 0}, {u"ALPHA", 0}, {u"BETA", 5}}},
+      {".RSX A\n", {{u"A1", 5}, {u"ALPHA", 5}, {u"BETA", 0}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    ScriptVars().Clear();
+    for (const char16_t* name : {u"A1", u"alpha", u"BETA"}) ScriptVars().Insert(name, 5);
+    EXPECT_EQ(RunScript(c.text), 0);
+    for (const auto& [name, value] : c.values) EXPECT_EQ(ScriptVars().GetValue(name, -1), value);
+    EXPECT_EQ(group->runEnds, 1);
+  }
 }
 
 TEST_F(ScriptRun, JumpsLandOnTheLabelsPage) {
@@ -267,35 +263,35 @@ TEST_F(ScriptRun, WaitTaskEndsInTheFrameItFinishes) {
   EXPECT_EQ(trace.framesAtEvent, (std::vector<int>{0, 3}));
 }
 
-TEST_F(ScriptRun, HeldSkipKeysReachTheWaitTask) {
-  for (uint32_t key : {0x10000u, 0x20000u}) {  // left Ctrl or numpad 7, right Ctrl or numpad 9
-    SCOPED_TRACE(key);
+// Left Ctrl or numpad 7 (0x10000) and right Ctrl or numpad 9 (0x20000) held
+// while a message waits reach its task once; a task that already finished, and
+// other keys, get nothing.
+TEST_F(ScriptRun, OnlyHeldSkipKeysReachAWaitingTask) {
+  const struct {
+    uint32_t held;
+    int fromFrame;  // 0: held from the start
+    int runsToFinish;
+    int messages;
+    int frames;
+  } cases[] = {
+      {0x10000, 4, 1000, 1, 4},
+      {0x20000, 4, 1000, 1, 4},
+      {0x10000, 0, 1, 0, 1},
+      {0x1000 | 0x2000 | 0x20 | 0x40000, 0, 5, 0, 5},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << std::hex << c.held << " from frame " << c.fromFrame);
     trace = Trace{};
-    trace.runsToFinish = 1000;
+    trace.runsToFinish = c.runsToFinish;
     frame.frames = 0;
-    frame.held = 0;
-    frame.onFrame = [this, key](int n) {
-      if (n == 4) frame.held = key;
+    frame.held = c.fromFrame == 0 ? c.held : 0;
+    frame.onFrame = [this, &c](int n) {
+      if (n == c.fromFrame) frame.held = c.held;
     };
     RunScript(Sjis(u"あ\n"));
-    EXPECT_EQ(trace.keyHeldMessages, 1);
-    EXPECT_EQ(frame.frames, 4);
+    EXPECT_EQ(trace.keyHeldMessages, c.messages);
+    EXPECT_EQ(frame.frames, c.frames);
   }
-}
-
-TEST_F(ScriptRun, ATaskThatFinishedGetsNoHeldKeyMessage) {
-  frame.held = 0x10000;
-  RunScript(Sjis(u"あ\n"));
-  EXPECT_EQ(trace.keyHeldMessages, 0);
-  EXPECT_EQ(frame.frames, 1);
-}
-
-TEST_F(ScriptRun, OtherHeldKeysDoNot) {
-  trace.runsToFinish = 5;
-  frame.held = 0x1000 | 0x2000 | 0x20 | 0x40000;
-  RunScript(Sjis(u"あ\n"));
-  EXPECT_EQ(trace.keyHeldMessages, 0);
-  EXPECT_EQ(frame.frames, 5);
 }
 
 TEST_F(ScriptRun, ScriptExceptionResults) {
