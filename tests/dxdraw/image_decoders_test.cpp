@@ -602,47 +602,30 @@ TEST(BmpDecoder, MasklessBitFieldsRunLengthAndOs2HeadersLoad) {
 }
 
 TEST(BmpDecoder, DamagedHeadersAreRefused) {
-  auto refused = [](const BmpBuild& b, const char* what) {
-    DxImage image(32);
-    EXPECT_EQ(image.LoadFromMemory(b.Build()), 0) << what;
-    EXPECT_FALSE(image.LastError().empty()) << what;
-  };
   BmpBuild b;
   b.rows = Bytes(24, 1);
-  BmpBuild c = b;
-  c.height = INT32_MIN;
-  refused(c, "INT_MIN height");
-  c = b;
-  c.width = 0;
-  refused(c, "zero width");
-  c = b;
-  c.width = 0x40000000;
-  c.height = 0x4000;
-  refused(c, "size overflow");
-  c = b;
-  c.rows.resize(20);
-  refused(c, "short rows");
-  c = b;
-  c.bits = 7;
-  refused(c, "bit count 7");
-  c = b;
-  c.compression = 1;
-  c.bits = 24;
-  refused(c, "RLE8 of 24 bits");
-  c = b;
-  c.compression = 1;
-  c.bits = 8;
-  c.height = -2;
-  refused(c, "top-down RLE8");
-  c = b;
-  c.compression = 1;
-  c.bits = 8;
-  c.palette = std::vector<Px>(256);
-  c.rows = {3, 1, 0, 0, 3};
-  refused(c, "RLE8 ending inside the picture");
-  c = b;
-  c.headerSize = 20;
-  refused(c, "header between the OS/2 and the Windows sizes");
+  const struct {
+    const char* what;
+    void (*damage)(BmpBuild&);
+  } cases[] = {
+      {"INT_MIN height", [](BmpBuild& c) { c.height = INT32_MIN; }},
+      {"zero width", [](BmpBuild& c) { c.width = 0; }},
+      {"size overflow", [](BmpBuild& c) { c.width = 0x40000000, c.height = 0x4000; }},
+      {"short rows", [](BmpBuild& c) { c.rows.resize(20); }},
+      {"bit count 7", [](BmpBuild& c) { c.bits = 7; }},
+      {"RLE8 of 24 bits", [](BmpBuild& c) { c.compression = 1, c.bits = 24; }},
+      {"top-down RLE8", [](BmpBuild& c) { c.compression = 1, c.bits = 8, c.height = -2; }},
+      {"RLE8 ending inside the picture",
+       [](BmpBuild& c) { c.compression = 1, c.bits = 8, c.palette = std::vector<Px>(256), c.rows = {3, 1, 0, 0, 3}; }},
+      {"header between the OS/2 and the Windows sizes", [](BmpBuild& c) { c.headerSize = 20; }},
+  };
+  for (const auto& row : cases) {
+    BmpBuild c = b;
+    row.damage(c);
+    DxImage image(32);
+    EXPECT_EQ(image.LoadFromMemory(c.Build()), 0) << row.what;
+    EXPECT_FALSE(image.LastError().empty()) << row.what;
+  }
   {
     // A pixel offset inside the headers, or past the end of the file.
     for (uint32_t offBits : {20u, 5000u}) {

@@ -58,17 +58,6 @@ RECT ChangedArea(const DxSurface* s, uint32_t background) {
   return r;
 }
 
-TEST(Surface, BlitPastTheCornerTouchesOnlyTheVisiblePart) {
-  Surface screen(800, 600);
-  Surface picture(640, 480);
-  picture->FillRect(nullptr, 0x123456, 255);
-  screen->ClearDirty();
-  EXPECT_EQ(screen->Blt(700, 500, picture.p, nullptr, nullptr, nullptr), 1);
-  EXPECT_EQ(screen->GetDirty(), (RECT{700, 500, 800, 600}));
-  EXPECT_EQ(ChangedArea(screen.p, 0), (RECT{700, 500, 800, 600}));
-  EXPECT_EQ(PixelAt(screen.p, 799, 599), 0x00123456u);
-}
-
 TEST(Surface, SourceRectanglePastTheSourceEdgeIsCut) {
   Surface target(200, 200);
   Surface source(640, 100);

@@ -63,6 +63,13 @@ class TextTest : public ::testing::Test {
     return DrawTextChar(nullptr, image, &td_, ch, dirty ? dirty : &local);
   }
 
+  // The kinds of the events seen so far, in order.
+  std::vector<int> Kinds() const {
+    std::vector<int> kinds;
+    for (const Event& e : events_) kinds.push_back(e.event);
+    return kinds;
+  }
+
   BoxRasterizer boxes_;
   RasterizerScope scope_;
   FontHolder font_;
@@ -150,9 +157,7 @@ TEST_F(TextTest, ACharacterPastTheRightEdgeWrapsFirst) {
   // The wrapped glyph sits at the start of the second line.
   EXPECT_NE(PixelAt(*image, 0, 19), kTransparent);
   EXPECT_EQ(PixelAt(*image, 16, 0), kTransparent);
-  std::vector<int> kinds;
-  for (const Event& e : events_) kinds.push_back(e.event);
-  EXPECT_EQ(kinds, (std::vector<int>{0, 1, 0, 1, 0, 2, 1}));
+  EXPECT_EQ(Kinds(), (std::vector<int>{0, 1, 0, 1, 0, 2, 1}));
   EXPECT_EQ(events_[5].x, 0);
   EXPECT_EQ(events_[5].y, 19);
 }
@@ -265,9 +270,7 @@ TEST_F(TextTest, TheScrollCallbackKeepsThePixelsButTheStripIsStillCleared) {
   EXPECT_EQ(image->GetPixelAddress(30, 15)[0], 15);
   EXPECT_EQ(PixelAt(*image, 30, 16), kTransparent);
   EXPECT_EQ(td_.y, 20);
-  std::vector<int> kinds;
-  for (const Event& e : events_) kinds.push_back(e.event);
-  EXPECT_EQ(kinds, (std::vector<int>{0, 2, 4, 1}));
+  EXPECT_EQ(Kinds(), (std::vector<int>{0, 2, 4, 1}));
 }
 
 TEST_F(TextTest, EffectBoxesCoverTheirGlyphs) {
