@@ -113,8 +113,14 @@ TEST_F(ExtrasTest, BacklogScrollsAndReplaysTheVoiceOfAClickedFace) {
   std::u16string played;
   int state = 0;
   uint32_t faceAfterScroll = 0, faceBefore = 0;
-  Play({{48, 23 * 24 + 8, kLeft, 4}, {400, 300, kWheelUp, 4}, {48, 24 * 24 + 8, kNone, 2}},
+  bool fontTaken = false;
+  int fontFrames = 0;
+  Game::SettingsChanged = 0;
+  Play({{48, 23 * 24 + 8, kLeft, 4}, {400, 300, kWheelUp, 4}, {48, 24 * 24 + 8, kNone, 2}, {400, 300, kNone, 3}},
        [&](std::size_t step) {
+         // The font changes in the settings while the screen shows.
+         if (step == 3 && fontFrames++ == 0) Game::SettingsChanged |= Game::kFontChanged;
+         if (step == 3 && fontFrames > 1) fontTaken = fontTaken || (Game::SettingsChanged & Game::kFontChanged) == 0;
          if (step == 0) {
            faceBefore = Shown(40, 23 * 24 + 10);
            played = Game::ChannelName(Game::kChannelVoice);
@@ -128,6 +134,9 @@ TEST_F(ExtrasTest, BacklogScrollsAndReplaysTheVoiceOfAClickedFace) {
   EXPECT_TRUE(Bright(faceBefore)) << "a face beside the last message";
   EXPECT_TRUE(Bright(faceAfterScroll)) << "one line up, the face moved down a line";
   EXPECT_EQ(GetSoundState(GetChannelPlayId(Game::kChannelVoice)), 0) << "leaving stops the voice";
+  EXPECT_TRUE(fontTaken) << "the screen took the new font";
+  EXPECT_NE(Game::SettingsChanged & Game::kFontChanged, 0) << "and leaves it for the message window";
+  Game::SettingsChanged = 0;
   EXPECT_EQ(ScreenChildren(), before);
 }
 
