@@ -13,12 +13,15 @@
 #include "core/exception.h"
 #include "dxdraw/dxview.h"
 #include "game/config.h"
+#include "game/debug_dialog.h"
 #include "game/game_env.h"
 #include "game/game_sound.h"
 #include "game/game_state.h"
 #include "game/manual.h"
 #include "game/picture.h"
 #include "game/script_app.h"
+#include "game/settings_dialog.h"
+#include "game/settings_menu.h"
 #include "game/session.h"
 #include "game/stage.h"
 #include "game/title.h"
@@ -125,8 +128,14 @@ void ProgramSystems::AttachGame(DxDraw::ssGroup* stage_parent) {
     Save::SetSlotDialogHost(&slot_dialog_);
     Game::SetMenuSwitch(EnableMenuCommand);
     Game::InstallGameScreens();
-    Game::SetTitleScreens({[this] { return ShowSaveLoadDialog(1); }, {}});
+    platform::SetDialogHostService(&dialog_host_);
+    Game::SetDisplayHooks({[] { return platform::MainWindow().IsFullScreen(); }, [] { WinApp::ToggleFullScreen(); },
+                           [] { return FontList(); }});
+    Game::SetTitleScreens({[this] { return ShowSaveLoadDialog(1); },
+                           [this](DxDraw::DxSurface* sheet) { Game::ShowSettingsDialog(sheet, MainWindowHandle()); }});
   } else {
+    platform::SetDialogHostService(nullptr);
+    Game::SetDisplayHooks({});
     Save::SetSlotDialogHost(nullptr);
     Game::SetMenuSwitch(nullptr);
   }
@@ -154,11 +163,11 @@ int ProgramSystems::ShowSaveLoadDialog(int mode) {
 void ProgramSystems::ShowNotice(std::u16string_view text, uint32_t ms) { Game::ShowNotice(text, ms); }
 void ProgramSystems::SetLoadSlot(int slot) { Game::SetLoadSlot(slot); }
 // The dialogs of the settings and the debug screens come with their own parts.
-void ProgramSystems::ShowVariableDialog() {}
-void ProgramSystems::ShowFlagDialog() {}
-void ProgramSystems::ShowSoundDialog() {}
-void ProgramSystems::ShowSystemSettings() {}
-void ProgramSystems::ShowNameDialog() {}
+void ProgramSystems::ShowVariableDialog() { Game::ShowVariableDialog(MainWindowHandle()); }
+void ProgramSystems::ShowFlagDialog() { Game::ShowFlagDialog(MainWindowHandle()); }
+void ProgramSystems::ShowSoundDialog() { Game::ShowSoundDialog(MainWindowHandle()); }
+void ProgramSystems::ShowSystemSettings() { Game::ShowSystemSettings(MainWindowHandle()); }
+void ProgramSystems::ShowNameDialog() { Game::ShowNameDialog(MainWindowHandle()); }
 void ProgramSystems::ShowManual() { Game::ShowManual(); }
 
 int RunMesrin(ShellSystems& systems, std::span<const std::string> args) {

@@ -6,6 +6,7 @@
 
 #include "app/process.h"
 #include "app/startup.h"
+#include "platform/gtk_dialogs.h"
 #include "platform/save_dialog_gtk.h"
 
 namespace platform {
@@ -72,6 +73,7 @@ class ProgramSystems : public ShellSystems {
   std::unique_ptr<SingleInstanceLock> lock_;
   std::unique_ptr<platform::GtkShell> shell_;
   platform::GtkSlotDialogHost slot_dialog_;
+  platform::GtkDialogHost dialog_host_;
 };
 
 // The program's entry: the FreeType glyphs installed around RunProgram.

@@ -64,7 +64,7 @@ class WinApp : public IWindowProc {
   void OnWindowMessage(const platform::WindowEvent& event) override;
 
   // Window and full screen: removes or restores the menu bar with the switch.
-  void ToggleFullScreen();
+  static void ToggleFullScreen();
 
  private:
   void OnCommand(uint32_t id);
