@@ -14,6 +14,7 @@
 #include "dxdraw/dxview.h"
 #include "game/config.h"
 #include "game/debug_dialog.h"
+#include "game/extras.h"
 #include "game/game_env.h"
 #include "game/game_sound.h"
 #include "game/game_state.h"
@@ -127,6 +128,9 @@ void ProgramSystems::AttachGame(DxDraw::ssGroup* stage_parent) {
     Save::SetSaveFolder(UserFolder());
     Save::SetSlotDialogHost(&slot_dialog_);
     Game::SetMenuSwitch(EnableMenuCommand);
+    Game::SetMenuTextSwitch([](uint32_t id, std::u16string_view text) {
+      return platform::MainWindow().SetMenuItemText(id, text);
+    });
     Game::InstallGameScreens();
     platform::SetDialogHostService(&dialog_host_);
     Game::SetDisplayHooks({[] { return platform::MainWindow().IsFullScreen(); }, [] { WinApp::ToggleFullScreen(); },
@@ -138,6 +142,7 @@ void ProgramSystems::AttachGame(DxDraw::ssGroup* stage_parent) {
     Game::SetDisplayHooks({});
     Save::SetSlotDialogHost(nullptr);
     Game::SetMenuSwitch(nullptr);
+    Game::SetMenuTextSwitch(nullptr);
   }
 }
 void ProgramSystems::LoadSystemConfig() { ::LoadSystemConfig(); }

@@ -67,6 +67,7 @@ struct GtkShell::Impl : IMainWindow, IPresenter, IEventSource, IMessageBox {
   CursorPoint cursor;
 
   std::map<uint32_t, GtkWidget*> items;
+  std::map<uint32_t, std::u16string> texts;  // item texts as given, "&" marking the mnemonic
   std::vector<GtkWidget*> tops;
   int muted = 0;          // > 0 while the program changes items itself
   int dialogs = 0;        // > 0 while one of our boxes is up
@@ -326,6 +327,7 @@ struct GtkShell::Impl : IMainWindow, IPresenter, IEventSource, IMessageBox {
     for (GtkWidget* top : tops) gtk_widget_destroy(top);
     tops.clear();
     items.clear();
+    texts.clear();
     std::vector<GtkWidget*> shells{menubar};
     GSList* group = nullptr;
     for (const MenuEntry& entry : menu) {
@@ -359,6 +361,7 @@ struct GtkShell::Impl : IMainWindow, IPresenter, IEventSource, IMessageBox {
         g_object_set_data(G_OBJECT(item), "command", GUINT_TO_POINTER(entry.id));
         g_signal_connect(item, "activate", G_CALLBACK(OnActivateItem), this);
         items[entry.id] = item;
+        texts[entry.id] = entry.text != nullptr ? entry.text : u"";
       }
       gtk_menu_shell_append(GTK_MENU_SHELL(shells.back()), item);
     }
@@ -383,6 +386,14 @@ struct GtkShell::Impl : IMainWindow, IPresenter, IEventSource, IMessageBox {
   void EnableMenuItem(uint32_t id, bool enabled) override {
     auto it = items.find(id);
     if (it != items.end()) gtk_widget_set_sensitive(it->second, enabled);
+  }
+
+  std::u16string SetMenuItemText(uint32_t id, std::u16string_view text) override {
+    auto it = items.find(id);
+    if (it == items.end()) return {};
+    gtk_menu_item_set_label(GTK_MENU_ITEM(it->second), MnemonicLabel(text).c_str());
+    gtk_menu_item_set_use_underline(GTK_MENU_ITEM(it->second), TRUE);
+    return std::exchange(texts[id], std::u16string(text));
   }
 
   void CheckMenuItem(uint32_t id) override {

@@ -1,5 +1,7 @@
 #include "platform/main_window.h"
 
+#include <utility>
+
 #include "platform/service.h"
 
 namespace platform {
@@ -21,10 +23,10 @@ void HeadlessMainWindow::SetMenu(std::span<const MenuEntry> menu) {
         break;
       case MenuEntry::kRadio:
         if (group < 0) group = groups++;
-        items_[entry.id] = Item{static_cast<int>(tops_.size()) - 1, group};
+        items_[entry.id] = Item{static_cast<int>(tops_.size()) - 1, group, true, false, entry.text};
         break;
       case MenuEntry::kItem:
-        items_[entry.id] = Item{static_cast<int>(tops_.size()) - 1, -1};
+        items_[entry.id] = Item{static_cast<int>(tops_.size()) - 1, -1, true, false, entry.text};
         break;
       case MenuEntry::kSeparator:
         break;
@@ -57,6 +59,12 @@ void HeadlessMainWindow::CheckMenuItem(uint32_t id) {
     if (item.group >= 0 && item.group == it->second.group) item.checked = false;
   }
   it->second.checked = true;
+}
+
+std::u16string HeadlessMainWindow::SetMenuItemText(uint32_t id, std::u16string_view text) {
+  auto it = items_.find(id);
+  if (it == items_.end()) return {};
+  return std::exchange(it->second.text, std::u16string(text));
 }
 
 bool HeadlessMainWindow::SetFullScreen(bool full) {

@@ -8,6 +8,7 @@
 #include <map>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/message_box.h"
@@ -33,6 +34,8 @@ class IMainWindow {
   virtual void EnableMenuItem(uint32_t id, bool enabled) = 0;
   // Checks the radio item `id` and clears the others of its group.
   virtual void CheckMenuItem(uint32_t id) = 0;
+  // Gives item `id` a new text and returns the one it had ("" when there is no such item).
+  virtual std::u16string SetMenuItemText(uint32_t id, std::u16string_view text) = 0;
   virtual void SetMenuBarVisible(bool visible) = 0;
   virtual bool IsMenuBarVisible() const = 0;
   // Goes full screen on the window's monitor or back; false when it could not.
@@ -52,6 +55,7 @@ class HeadlessMainWindow : public IMainWindow {
   void RemoveTopMenu(int index) override;
   void EnableMenuItem(uint32_t id, bool enabled) override;
   void CheckMenuItem(uint32_t id) override;
+  std::u16string SetMenuItemText(uint32_t id, std::u16string_view text) override;
   void SetMenuBarVisible(bool visible) override { menu_visible_ = visible; }
   bool IsMenuBarVisible() const override { return menu_visible_; }
   bool SetFullScreen(bool full) override;
@@ -73,6 +77,7 @@ class HeadlessMainWindow : public IMainWindow {
     int group;      // radio group (consecutive radio items), -1 none
     bool enabled = true;
     bool checked = false;
+    std::u16string text;
   };
   std::map<uint32_t, Item> items_;
   std::vector<std::u16string> tops_;
