@@ -61,6 +61,10 @@ struct GtkShell::Impl : IMainWindow, IPresenter, IEventSource, IMessageBox {
   std::deque<WindowEvent> queue;
   uint8_t keys[kKeyboardKeys] = {};
   uint8_t buttons[4] = {};
+  // Presses since the last read: a press and release that both come between
+  // two reads still show as held for one read, so a quick tap is not lost.
+  uint8_t pressed_keys[kKeyboardKeys] = {};
+  uint8_t pressed_buttons[4] = {};
   int32_t motion_dx = 0, motion_dy = 0, wheel = 0;
   double last_x = 0, last_y = 0;
   bool have_last = false;
@@ -167,14 +171,14 @@ struct GtkShell::Impl : IMainWindow, IPresenter, IEventSource, IMessageBox {
   }
   void AcquireInput() override {}
   bool ReadKeyboard(std::span<uint8_t, kKeyboardKeys> out) override {
-    std::memcpy(out.data(), keys, kKeyboardKeys);
+    for (int i = 0; i < kKeyboardKeys; ++i) out[i] = keys[i] | std::exchange(pressed_keys[i], 0);
     return true;
   }
   bool ReadMouse(MouseState& out) override {
     out.dx = std::exchange(motion_dx, 0);
     out.dy = std::exchange(motion_dy, 0);
     out.wheel = std::exchange(wheel, 0);
-    std::memcpy(out.buttons, buttons, sizeof buttons);
+    for (int i = 0; i < 4; ++i) out.buttons[i] = buttons[i] | std::exchange(pressed_buttons[i], 0);
     return true;
   }
   CursorPoint CursorPosition() override { return cursor; }
@@ -182,6 +186,8 @@ struct GtkShell::Impl : IMainWindow, IPresenter, IEventSource, IMessageBox {
   void ReleaseAll() {
     std::memset(keys, 0, sizeof keys);
     std::memset(buttons, 0, sizeof buttons);
+    std::memset(pressed_keys, 0, sizeof pressed_keys);
+    std::memset(pressed_buttons, 0, sizeof pressed_buttons);
   }
 
   static void QueueCharacters(Impl* self, std::u16string_view text) {
@@ -232,7 +238,10 @@ struct GtkShell::Impl : IMainWindow, IPresenter, IEventSource, IMessageBox {
     auto* self = static_cast<Impl*>(data);
     const bool down = event->type == GDK_KEY_PRESS;
     int scan = ScanCodeFromLinuxKey(static_cast<int>(event->hardware_keycode) - 8);
-    if (scan > 0 && scan < kKeyboardKeys) self->keys[scan] = down ? 0x80 : 0;
+    if (scan > 0 && scan < kKeyboardKeys) {
+      self->keys[scan] = down ? 0x80 : 0;
+      if (down) self->pressed_keys[scan] = 0x80;
+    }
     if (down) {
       if (uint32_t command = Accelerator(event)) {
         self->Push(WindowEvent{WindowMessage::kCommand, command, 1});
@@ -296,7 +305,9 @@ struct GtkShell::Impl : IMainWindow, IPresenter, IEventSource, IMessageBox {
     auto* self = static_cast<Impl*>(data);
     int index = event->button == 1 ? 0 : event->button == 3 ? 1 : event->button == 2 ? 2 : -1;
     if (index < 0 || (event->type != GDK_BUTTON_PRESS && event->type != GDK_BUTTON_RELEASE)) return FALSE;
-    self->buttons[index] = event->type == GDK_BUTTON_PRESS ? 0x80 : 0;
+    const bool down = event->type == GDK_BUTTON_PRESS;
+    self->buttons[index] = down ? 0x80 : 0;
+    if (down) self->pressed_buttons[index] = 0x80;
     self->MoveCursor(event->x, event->y);
     return TRUE;
   }

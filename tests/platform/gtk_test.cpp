@@ -129,6 +129,37 @@ TEST_F(GtkShellTest, KeysReachTheStateAndAcceleratorsBecomeCommands) {
   g_list_free(children);
 }
 
+TEST_F(GtkShellTest, ATapBetweenTwoReadsShowsAsHeldForOneRead) {
+  GtkWidget* box = gtk_bin_get_child(GTK_BIN(widget_));
+  GList* children = gtk_container_get_children(GTK_CONTAINER(box));
+  GtkWidget* area = GTK_WIDGET(children->next->data);
+  g_list_free(children);
+  auto button = [&](bool down) {
+    GdkEvent* event = gdk_event_new(down ? GDK_BUTTON_PRESS : GDK_BUTTON_RELEASE);
+    event->button.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(area)));
+    event->button.button = 1;
+    event->button.x = event->button.y = 10;
+    gdk_event_set_device(event, gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_display_get_default())));
+    gtk_main_do_event(event);
+    gdk_event_free(event);
+  };
+  uint8_t keys[kKeyboardKeys];
+  MouseState mouse;
+  ASSERT_TRUE(EventSource().ReadKeyboard(keys));
+  ASSERT_TRUE(EventSource().ReadMouse(mouse));
+  Key(true, GDK_KEY_a, 30);
+  Key(false, GDK_KEY_a, 30);
+  button(true);
+  button(false);
+  for (uint8_t expected : {0x80, 0x00}) {
+    ASSERT_TRUE(EventSource().ReadKeyboard(keys));
+    ASSERT_TRUE(EventSource().ReadMouse(mouse));
+    EXPECT_EQ(keys[0x1E], expected);
+    EXPECT_EQ(mouse.buttons[0], expected);
+  }
+  Drain();
+}
+
 TEST_F(GtkShellTest, CloseQueuesTheCloseMessageAndTheWindowStays) {
   Drain();
   gtk_window_close(GTK_WINDOW(widget_));
