@@ -243,23 +243,26 @@ TEST(JpegDecoder, CmykEmptyAndCutPicturesAreRefused) {
   EXPECT_EQ(why, u"JPEG data is truncated");
 }
 
-// Sets one tag's value in the first directory of a little-endian TIFF.
-void PatchTiffTag(Bytes& tiff, uint16_t tag, uint32_t value) {
+// The offset of a tag's 12-byte entry in the first directory of a little-endian
+// TIFF, or 0 when the directory has no such tag.
+size_t TiffTagEntry(const Bytes& tiff, uint16_t tag) {
   auto get16 = [&](size_t at) { return tiff[at] | (tiff[at + 1] << 8); };
   const size_t ifd = tiff[4] | (tiff[5] << 8) | (tiff[6] << 16) | (tiff[7] << 24);
-  const int count = get16(ifd);
-  for (int i = 0; i < count; ++i) {
+  for (int i = 0; i < get16(ifd); ++i) {
     const size_t entry = ifd + 2 + 12 * i;
-    if (get16(entry) != tag) continue;
-    if (get16(entry + 2) == 3) {  // SHORT
-      tiff[entry + 8] = uint8_t(value);
-      tiff[entry + 9] = uint8_t(value >> 8);
-    } else {
-      for (int b = 0; b < 4; ++b) tiff[entry + 8 + b] = uint8_t(value >> (8 * b));
-    }
-    return;
+    if (get16(entry) == tag) return entry;
   }
-  FAIL() << "tag " << tag << " not found";
+  return 0;
+}
+
+// Sets one tag's value (a SHORT or a LONG), or with `rename` gives the tag another
+// number so the reader no longer finds it.
+void PatchTiffTag(Bytes& tiff, uint16_t tag, uint32_t value, bool rename = false) {
+  const size_t entry = TiffTagEntry(tiff, tag);
+  ASSERT_NE(entry, 0u) << "tag " << tag << " not found";
+  const size_t at = rename ? entry : entry + 8;
+  const int bytes = rename || (tiff[entry + 2] | (tiff[entry + 3] << 8)) == 3 ? 2 : 4;
+  for (int b = 0; b < bytes; ++b) tiff[at + b] = uint8_t(value >> (8 * b));
 }
 
 struct TiffCase {
@@ -326,18 +329,6 @@ TEST(TiffDecoder, WhitelistedLayoutsLoadInTheirColours) {
   }
 }
 
-// Renames a tag of the first directory, so the reader no longer finds it.
-void RenameTiffTag(Bytes& tiff, uint16_t tag, uint16_t to) {
-  const size_t ifd = tiff[4] | (tiff[5] << 8) | (tiff[6] << 16) | (tiff[7] << 24);
-  const int count = tiff[ifd] | (tiff[ifd + 1] << 8);
-  for (int i = 0; i < count; ++i) {
-    const size_t entry = ifd + 2 + 12 * i;
-    if ((tiff[entry] | (tiff[entry + 1] << 8)) != tag) continue;
-    tiff[entry] = uint8_t(to);
-    tiff[entry + 1] = uint8_t(to >> 8);
-  }
-}
-
 TEST(TiffDecoder, MissingOrOversizedRowsPerStripReadsOneStrip) {
   QuietDebugOutput quiet;
   TiffSpec spec;
@@ -349,7 +340,7 @@ TEST(TiffDecoder, MissingOrOversizedRowsPerStripReadsOneStrip) {
   const Bytes whole = EncodeTiff(spec);
   for (int variant = 0; variant < 3; ++variant) {
     Bytes tiff = whole;
-    if (variant == 0) RenameTiffTag(tiff, TIFFTAG_ROWSPERSTRIP, 279 - 1 + 0x7000);
+    if (variant == 0) PatchTiffTag(tiff, TIFFTAG_ROWSPERSTRIP, 279 - 1 + 0x7000, true);
     if (variant == 1) PatchTiffTag(tiff, TIFFTAG_ROWSPERSTRIP, 1000);
     if (variant == 2) PatchTiffTag(tiff, TIFFTAG_ROWSPERSTRIP, 0);
     DibBlock dib;

@@ -20,41 +20,33 @@ POINT Transform(const float* m, float x, float y) {
   return Matrix::TransformPoint(m, p);
 }
 
-TEST(Matrix, QuarterTurnsAboutZ) {
-  struct Case {
-    int32_t angle;
-    POINT expected;  // where (100, 0) lands
+// Turns of 0x10000 a circle, of which only the low 16 bits count. One call turns
+// a point about z first, then about x, then about y.
+TEST(Matrix, RotationsTurnAboutZThenXThenY) {
+  const struct {
+    int32_t x, y, z;   // the angles
+    float px, py;      // the point turned
+    POINT expected;
+  } cases[] = {
+      {0, 0, 0, 100, 0, {100, 0}},        {0, 0, 0x4000, 100, 0, {0, 100}},
+      {0, 0, 0x8000, 100, 0, {-100, 0}},  {0, 0, 0xC000, 100, 0, {0, -100}},
+      {0, 0, 0x10000, 100, 0, {100, 0}},  {0, 0, 0x14000, 100, 0, {0, 100}},
+      {0, 0, -0x4000, 100, 0, {0, -100}},
+      // A quarter turn about z maps x to y; a half turn about x then flips y.
+      {0x8000, 0, 0x4000, 100, 0, {0, -100}},
+      // A quarter turn about y moves x into z, leaving nothing in x.
+      {0, 0x4000, 0, 100, 7, {0, 7}},
+      // (100, 7.5, 0) goes to (100, 0, 7.5) about x, then to (7.5, 0, -100) about
+      // y. The other order would give (0, 100).
+      {0x4000, 0x4000, 0, 100, 7.5f, {7, 0}},
   };
-  const Case cases[] = {
-      {0, {100, 0}},     {0x4000, {0, 100}},  {0x8000, {-100, 0}},
-      {0xC000, {0, -100}}, {0x10000, {100, 0}}, {0x14000, {0, 100}},  // only the low 16 bits count
-      {-0x4000, {0, -100}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.angle);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.x << "," << c.y << "," << c.z);
     float m[16];
     Matrix::SetIdentity(m);
-    Matrix::RotateXYZ(m, 0, 0, c.angle);
-    EXPECT_EQ(Transform(m, 100, 0), c.expected);
+    Matrix::RotateXYZ(m, c.x, c.y, c.z);
+    EXPECT_EQ(Transform(m, c.px, c.py), c.expected);
   }
-}
-
-TEST(Matrix, RotationsComposeYThenXThenZInFrontOfTheMatrix) {
-  // A half turn about x flips y; a quarter turn about z then maps x to y.
-  float m[16];
-  Matrix::SetIdentity(m);
-  Matrix::RotateXYZ(m, 0x8000, 0, 0x4000);
-  // The point is turned about z first, then about x.
-  EXPECT_EQ(Transform(m, 100, 0), (POINT{0, -100}));
-  // A quarter turn about y moves x into z, leaving nothing in x or y.
-  Matrix::SetIdentity(m);
-  Matrix::RotateXYZ(m, 0, 0x4000, 0);
-  EXPECT_EQ(Transform(m, 100, 7), (POINT{0, 7}));
-  // Quarter turns about x and y in one call: (100, 7.5, 0) goes to (100, 0, 7.5)
-  // about x, then to (7.5, 0, -100) about y. The other order would give (0, 100).
-  Matrix::SetIdentity(m);
-  Matrix::RotateXYZ(m, 0x4000, 0x4000, 0);
-  EXPECT_EQ(Transform(m, 100, 7.5f), (POINT{7, 0}));
 }
 
 TEST(Matrix, TranslateGoesInFrontAndScaleTouchesOnlyTheLinearPart) {
