@@ -131,11 +131,5 @@ TEST_F(DirArchiveTest, OpensVersion6ArchivesOnly) {
   EXPECT_EQ(ErrorOf([&] { EXPECT_EQ(archive_->OpenArchive(u"cut.saf"), nullptr); }), u"");
 }
 
-TEST(GlobalArchives, StartClosed) {
-  EXPECT_EQ(SystemArchive, nullptr);
-  EXPECT_EQ(ScriptArchive, nullptr);
-  EXPECT_EQ(SoundArchive, nullptr);
-}
-
 }  // namespace
 }  // namespace archive_test
