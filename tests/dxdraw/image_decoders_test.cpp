@@ -16,9 +16,8 @@
 #include "dxdraw/decoders.h"
 #include "dxdraw/image.h"
 #include "dxdraw/image_fixtures.h"
-#include "platform/debug_output.h"
-#include "platform/message_box.h"
 #include "platform/text.h"
+#include "support/quiet_output.h"
 
 namespace {
 
@@ -29,26 +28,6 @@ Px PixelAt(const DxImage& image, int x, int y) {
   const uint8_t* p = image.GetPixelAddress(x, y);
   return Px{p[0], p[1], p[2], p[3]};
 }
-
-// Silences the decoders' debugger lines and keeps their boxes for the test's life.
-class QuietDebugOutput {
- public:
-  QuietDebugOutput() {
-    previous_ = platform::SetDebugSink([](std::u16string_view) {});
-    boxes_.SetEcho(false);
-    previousBoxes_ = platform::SetMessageBoxService(&boxes_);
-  }
-  ~QuietDebugOutput() {
-    platform::SetDebugSink(previous_);
-    platform::SetMessageBoxService(previousBoxes_);
-  }
-  std::vector<platform::HeadlessMessageBox::Shown> boxes() const { return boxes_.shown(); }
-
- private:
-  platform::DebugSink previous_;
-  platform::HeadlessMessageBox boxes_;
-  platform::IMessageBox* previousBoxes_;
-};
 
 // Packs samples of `depth` bits, MSB first, rows padded to whole bytes.
 Bytes PackRows(const std::vector<int>& samples, int perRow, int rows, int depth) {

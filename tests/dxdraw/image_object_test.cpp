@@ -12,8 +12,7 @@
 #include "dxdraw/decoders.h"
 #include "dxdraw/image.h"
 #include "dxdraw/image_fixtures.h"
-#include "platform/debug_output.h"
-#include "platform/message_box.h"
+#include "support/quiet_output.h"
 
 namespace {
 
@@ -105,10 +104,7 @@ TEST(DxImage, ConvertTo16PacksChannelsAndMarksOnlyZeroAlphaTransparent) {
 // A picture that fails to load, whatever its kind and however far its decoder
 // got, leaves the image as it was.
 TEST(DxImage, AFailedLoadLeavesThePreviousImage) {
-  platform::HeadlessMessageBox boxes;
-  boxes.SetEcho(false);
-  platform::IMessageBox* previous = platform::SetMessageBoxService(&boxes);
-  platform::DebugSink previousSink = platform::SetDebugSink([](std::u16string_view) {});
+  QuietDebugOutput quiet;
   PngSpec spec{3, 2, 2 /* RGB */, 8, Bytes(18, 0x44), {}, {}, -1, {}, false};
   Bytes cutPng = EncodePng(spec);
   cutPng.resize(cutPng.size() - 20);  // inside the pixel data
@@ -143,8 +139,6 @@ TEST(DxImage, AFailedLoadLeavesThePreviousImage) {
               image.GetStride() * 4)
         << c.what;
   }
-  platform::SetDebugSink(previousSink);
-  platform::SetMessageBoxService(previous);
 }
 
 TEST(DxImage, LoadsFilesFromDiskAndFromAFolderArchiveNamingTheFileOnFailure) {
@@ -158,9 +152,7 @@ TEST(DxImage, LoadsFilesFromDiskAndFromAFolderArchiveNamingTheFileOnFailure) {
   std::ofstream(folder / "cg" / "broken.png", std::ios::binary)
       .write(reinterpret_cast<const char*>(broken.data()), broken.size());
 
-  platform::HeadlessMessageBox boxes;
-  boxes.SetEcho(false);
-  platform::IMessageBox* previous = platform::SetMessageBoxService(&boxes);
+  QuietDebugOutput quiet;
   DxImage image(32);
   const std::u16string onDisk = (folder / "cg" / "a.png").u16string();
   ASSERT_EQ(image.LoadFile(nullptr, onDisk), 1);
@@ -175,7 +167,6 @@ TEST(DxImage, LoadsFilesFromDiskAndFromAFolderArchiveNamingTheFileOnFailure) {
   EXPECT_EQ(image.LoadFile(archive, u"cg/broken.png"), 0);
   EXPECT_EQ(image.LastError().rfind(u"cg/broken.png: libpng error: ", 0), 0u);
   archive->Release();
-  platform::SetMessageBoxService(previous);
   std::filesystem::remove_all(folder);
 }
 
