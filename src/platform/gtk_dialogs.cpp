@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/gtk_dialog_view.h"
 #include "platform/text.h"
 
 namespace platform {
@@ -16,30 +17,13 @@ namespace {
 
 std::string Utf8(std::u16string_view text) { return Utf16ToUtf8(text); }
 
-// The widgets of one dialog and the model they show. Handlers call the model
-// and refresh; an exception is kept and thrown again after the loop, so none
-// crosses a GLib frame.
-struct DialogView {
+// The widgets of one dialog and the model they show; handlers go through Event.
+struct DialogView : GtkDialogView<DialogView> {
   DialogModel& model;
-  GtkWidget* dialog = nullptr;
   std::map<int, GtkWidget*> widgets;  // by control id
   std::map<int, std::vector<std::u16string>> shownItems;
-  bool refreshing = false;  // set while the view changes widgets itself
-  std::exception_ptr error;
 
   explicit DialogView(DialogModel& m) : model(m) {}
-
-  template <class F>
-  void Event(F action) {
-    if (refreshing || error) return;
-    try {
-      action();
-      Refresh();
-    } catch (...) {
-      error = std::current_exception();
-      gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_CANCEL);
-    }
-  }
 
   void ShowItems(const DialogControl& c, GtkWidget* w) {
     const std::vector<std::u16string>& items = model.Items(c.id);

@@ -5,6 +5,7 @@
 #include <exception>
 #include <string>
 
+#include "platform/gtk_dialog_view.h"
 #include "platform/text.h"
 
 namespace platform {
@@ -15,12 +16,9 @@ constexpr int kListHeight = 260;
 
 std::string Utf8(std::u16string_view text) { return Utf16ToUtf8(text); }
 
-// The dialog's widgets and the model they show. Signal handlers call the model
-// and refresh; an exception is kept and thrown again after the loop, so none
-// crosses a GLib frame.
-struct SlotDialogView {
+// The dialog's widgets and the model they show; handlers go through Event.
+struct SlotDialogView : GtkDialogView<SlotDialogView> {
   ISlotDialogModel& model;
-  GtkWidget* dialog = nullptr;
   GtkListStore* store = nullptr;
   GtkWidget* list = nullptr;
   GtkWidget* comment = nullptr;
@@ -29,22 +27,8 @@ struct SlotDialogView {
   GtkWidget* ok = nullptr;
   GtkWidget* preview = nullptr;
   std::vector<std::u16string> shownLines;
-  bool refreshing = false;  // set while the view changes widgets itself
-  std::exception_ptr error;
 
   explicit SlotDialogView(ISlotDialogModel& m) : model(m) {}
-
-  template <class F>
-  void Event(F action) {
-    if (refreshing || error) return;
-    try {
-      action();
-      Refresh();
-    } catch (...) {
-      error = std::current_exception();
-      gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_CANCEL);
-    }
-  }
 
   int SelectedRow() const {
     GtkTreeModel* treeModel = nullptr;

@@ -12,39 +12,20 @@
 #include "game/game_state.h"
 #include "game/script_app.h"
 #include "game/settings_dialog.h"
+#include "platform/gtk_widgets.h"
 #include "platform/gtk_dialogs.h"
 #include "platform/text.h"
 #include "save/save_types.h"
 
 namespace {
 
-GtkWidget* FindNamed(GtkWidget* widget, const std::string& name) {
-  if (name == gtk_widget_get_name(widget)) return widget;
-  if (!GTK_IS_CONTAINER(widget)) return nullptr;
-  GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
-  GtkWidget* found = nullptr;
-  for (GList* c = children; c != nullptr && found == nullptr; c = c->next) found = FindNamed(GTK_WIDGET(c->data), name);
-  g_list_free(children);
-  return found;
-}
-
 GtkWidget* Control(GtkWidget* dialog, int id) {
-  GtkWidget* w = FindNamed(dialog, "ctl-" + std::to_string(id));
+  GtkWidget* w = gtk_test::FindNamed(dialog, "ctl-" + std::to_string(id));
   EXPECT_NE(w, nullptr) << id;
   return w;
 }
 
 std::string ButtonText(GtkWidget* dialog, int id) { return gtk_button_get_label(GTK_BUTTON(Control(dialog, id))); }
-
-GtkWidget* TopDialog() {
-  GList* windows = gtk_window_list_toplevels();
-  GtkWidget* found = nullptr;
-  for (GList* w = windows; w != nullptr; w = w->next) {
-    if (GTK_IS_DIALOG(w->data) && gtk_widget_get_visible(GTK_WIDGET(w->data))) found = GTK_WIDGET(w->data);
-  }
-  g_list_free(windows);
-  return found;
-}
 
 class GtkDialogs : public ::testing::Test {
  protected:
@@ -70,7 +51,7 @@ class GtkDialogs : public ::testing::Test {
     script_ = std::move(script);
     g_timeout_add(50, +[](gpointer self) -> gboolean {
       auto* test = static_cast<GtkDialogs*>(self);
-      GtkWidget* dialog = TopDialog();
+      GtkWidget* dialog = gtk_test::OpenDialog();
       if (dialog == nullptr) return G_SOURCE_CONTINUE;
       EXPECT_EQ(GTK_WIDGET(gtk_window_get_transient_for(GTK_WINDOW(dialog))), test->owner_);
       test->script_(dialog);

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "platform/gtk_widgets.h"
 #include "platform/save_dialog_gtk.h"
 #include "save/save_dialog.h"
 #include "save_test_util.h"
@@ -16,25 +17,8 @@ namespace {
 
 using Controller = Save::SlotDialogController;
 
-GtkWidget* FindNamed(GtkWidget* widget, const char* name) {
-  if (g_strcmp0(gtk_widget_get_name(widget), name) == 0) return widget;
-  if (!GTK_IS_CONTAINER(widget)) return nullptr;
-  GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
-  GtkWidget* found = nullptr;
-  for (GList* c = children; c != nullptr && found == nullptr; c = c->next) found = FindNamed(GTK_WIDGET(c->data), name);
-  g_list_free(children);
-  return found;
-}
-
-GtkWidget* OpenDialog() {
-  GList* windows = gtk_window_list_toplevels();
-  GtkWidget* found = nullptr;
-  for (GList* w = windows; w != nullptr; w = w->next) {
-    if (GTK_IS_DIALOG(w->data) && gtk_widget_get_visible(GTK_WIDGET(w->data))) found = GTK_WIDGET(w->data);
-  }
-  g_list_free(windows);
-  return found;
-}
+using gtk_test::FindNamed;
+using gtk_test::OpenDialog;
 
 class GtkSlotDialogTest : public SaveFolderTest {
  protected:

@@ -1,0 +1,33 @@
+// Finding the widgets of a GTK dialog under test: by the names the views give
+// them, and the dialog that shows last.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <string>
+
+namespace gtk_test {
+
+// The widget of that name at or below `widget`, or null.
+inline GtkWidget* FindNamed(GtkWidget* widget, const std::string& name) {
+  if (name == gtk_widget_get_name(widget)) return widget;
+  if (!GTK_IS_CONTAINER(widget)) return nullptr;
+  GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
+  GtkWidget* found = nullptr;
+  for (GList* c = children; c != nullptr && found == nullptr; c = c->next) found = FindNamed(GTK_WIDGET(c->data), name);
+  g_list_free(children);
+  return found;
+}
+
+// The last visible dialog among the top-level windows (a nested one over its parent), or null.
+inline GtkWidget* OpenDialog() {
+  GList* windows = gtk_window_list_toplevels();
+  GtkWidget* found = nullptr;
+  for (GList* w = windows; w != nullptr; w = w->next) {
+    if (GTK_IS_DIALOG(w->data) && gtk_widget_get_visible(GTK_WIDGET(w->data))) found = GTK_WIDGET(w->data);
+  }
+  g_list_free(windows);
+  return found;
+}
+
+}  // namespace gtk_test
