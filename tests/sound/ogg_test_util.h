@@ -1,8 +1,7 @@
-// Ogg Vorbis data made by the tests themselves (libvorbisenc), a plain ov_read
+// Ogg Vorbis data made by the tests themselves (oggenc), a plain ov_read
 // decoder to compare with, and a byte source over memory.
 #pragma once
 
-#include <vorbis/vorbisenc.h>
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
@@ -11,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "oggenc.h"
 #include "sound/stream.h"
 
 namespace sound_test {
@@ -28,64 +28,10 @@ inline std::vector<int16_t> Tone(uint32_t frames, int channels, long rate, doubl
 
 // Encodes interleaved 16-bit PCM as one logical Ogg Vorbis stream.
 inline std::vector<uint8_t> EncodeOgg(const std::vector<int16_t>& pcm, int channels, long rate, int serial = 1) {
-  std::vector<uint8_t> out;
-  vorbis_info vi;
-  vorbis_info_init(&vi);
-  if (vorbis_encode_init_vbr(&vi, channels, rate, 0.3f) != 0) return out;
-  vorbis_comment vc;
-  vorbis_comment_init(&vc);
-  vorbis_dsp_state vd;
-  vorbis_analysis_init(&vd, &vi);
-  vorbis_block vb;
-  vorbis_block_init(&vd, &vb);
-  ogg_stream_state os;
-  ogg_stream_init(&os, serial);
-  auto put = [&](const ogg_page& page) {
-    out.insert(out.end(), page.header, page.header + page.header_len);
-    out.insert(out.end(), page.body, page.body + page.body_len);
-  };
-  ogg_packet header, comment, code;
-  vorbis_analysis_headerout(&vd, &vc, &header, &comment, &code);
-  ogg_stream_packetin(&os, &header);
-  ogg_stream_packetin(&os, &comment);
-  ogg_stream_packetin(&os, &code);
-  ogg_page page;
-  while (ogg_stream_flush(&os, &page) != 0) put(page);
-
-  const std::size_t frames = pcm.size() / channels;
-  std::size_t at = 0;
-  bool eos = false;
-  while (!eos) {
-    const std::size_t n = std::min<std::size_t>(1024, frames - at);
-    if (n == 0) {
-      vorbis_analysis_wrote(&vd, 0);
-    } else {
-      float** buffer = vorbis_analysis_buffer(&vd, static_cast<int>(n));
-      for (std::size_t f = 0; f < n; ++f) {
-        for (int c = 0; c < channels; ++c) buffer[c][f] = pcm[(at + f) * channels + c] / 32768.0f;
-      }
-      vorbis_analysis_wrote(&vd, static_cast<int>(n));
-      at += n;
-    }
-    while (vorbis_analysis_blockout(&vd, &vb) == 1) {
-      vorbis_analysis(&vb, nullptr);
-      vorbis_bitrate_addblock(&vb);
-      ogg_packet packet;
-      while (vorbis_bitrate_flushpacket(&vd, &packet) != 0) {
-        ogg_stream_packetin(&os, &packet);
-        while (!eos && ogg_stream_pageout(&os, &page) != 0) {
-          put(page);
-          eos = ogg_page_eos(&page) != 0;
-        }
-      }
-    }
-  }
-  ogg_stream_clear(&os);
-  vorbis_block_clear(&vb);
-  vorbis_dsp_clear(&vd);
-  vorbis_comment_clear(&vc);
-  vorbis_info_clear(&vi);
-  return out;
+  std::vector<float> samples(pcm.size());
+  std::transform(pcm.begin(), pcm.end(), samples.begin(), [](int16_t s) { return s / 32768.0f; });
+  return oggenc::EncodeOggVorbis(
+      samples, {.channels = channels, .rate = rate, .quality = 0.3f, .serial = serial, .chunk_frames = 1024});
 }
 
 // The whole stream decoded by a plain ov_read loop, as the reference.

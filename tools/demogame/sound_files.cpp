@@ -1,12 +1,11 @@
 #include "sound_files.h"
 
-#include <vorbis/vorbisenc.h>
-
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <numbers>
 #include <stdexcept>
+
+#include "oggenc.h"
 
 namespace demogame {
 namespace {
@@ -189,69 +188,7 @@ Samples MakeBlip(double pitch, int ms) {
 }
 
 std::vector<uint8_t> EncodeOggVorbis(const Samples& samples, float quality) {
-  vorbis_info info;
-  vorbis_info_init(&info);
-  if (vorbis_encode_init_vbr(&info, 1, kSampleRate, quality) != 0) {
-    vorbis_info_clear(&info);
-    throw std::runtime_error("libvorbisenc refused the stream settings");
-  }
-  vorbis_comment comment;
-  vorbis_comment_init(&comment);
-  vorbis_dsp_state dsp;
-  vorbis_block block;
-  vorbis_analysis_init(&dsp, &info);
-  vorbis_block_init(&dsp, &block);
-  ogg_stream_state stream;
-  ogg_stream_init(&stream, 1);
-
-  std::vector<uint8_t> out;
-  ogg_page page;
-  auto append = [&out](const ogg_page& p) {
-    out.insert(out.end(), p.header, p.header + p.header_len);
-    out.insert(out.end(), p.body, p.body + p.body_len);
-  };
-  ogg_packet header, header_comment, header_code;
-  vorbis_analysis_headerout(&dsp, &comment, &header, &header_comment, &header_code);
-  ogg_stream_packetin(&stream, &header);
-  ogg_stream_packetin(&stream, &header_comment);
-  ogg_stream_packetin(&stream, &header_code);
-  while (ogg_stream_flush(&stream, &page) != 0) append(page);
-
-  constexpr std::size_t kChunk = 4096;
-  std::size_t at = 0;
-  bool done = false;
-  while (!done) {
-    const std::size_t n = std::min(kChunk, samples.size() - at);
-    if (n == 0) {
-      vorbis_analysis_wrote(&dsp, 0);
-    } else {
-      float** buffer = vorbis_analysis_buffer(&dsp, static_cast<int>(n));
-      std::memcpy(buffer[0], samples.data() + at, n * sizeof(float));
-      vorbis_analysis_wrote(&dsp, static_cast<int>(n));
-      at += n;
-    }
-    while (vorbis_analysis_blockout(&dsp, &block) == 1) {
-      vorbis_analysis(&block, nullptr);
-      vorbis_bitrate_addblock(&block);
-      ogg_packet packet;
-      while (vorbis_bitrate_flushpacket(&dsp, &packet) != 0) {
-        ogg_stream_packetin(&stream, &packet);
-        while (ogg_stream_pageout(&stream, &page) != 0) {
-          append(page);
-          if (ogg_page_eos(&page) != 0) done = true;
-        }
-      }
-    }
-    if (n == 0) done = true;
-  }
-  while (ogg_stream_flush(&stream, &page) != 0) append(page);
-
-  ogg_stream_clear(&stream);
-  vorbis_block_clear(&block);
-  vorbis_dsp_clear(&dsp);
-  vorbis_comment_clear(&comment);
-  vorbis_info_clear(&info);
-  return out;
+  return oggenc::EncodeOggVorbis(samples, {.channels = 1, .rate = kSampleRate, .quality = quality, .chunk_frames = 4096});
 }
 
 std::vector<uint8_t> EncodeWave(const Samples& samples) {
