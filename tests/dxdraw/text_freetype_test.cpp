@@ -11,6 +11,7 @@ namespace {
 
 using testing::MakePicture;
 using testing::PixelAt;
+using testing::TextRecord;
 
 class FreeTypeTextTest : public ::testing::Test {
  protected:
@@ -34,10 +35,7 @@ TEST_F(FreeTypeTextTest, DrawsJapaneseTextWithTheInstalledFonts) {
   ASSERT_TRUE(rasterizer_.ok());
   testing::FontHolder font(24, u"ＭＳ 明朝");
   ASSERT_TRUE(font.font->HasFaces());
-  TEXTDATA td;
-  InitTextData(&td);
-  td.pFont = font.font;
-  td.area = RECT{0, 0, 200, 60};
+  TEXTDATA td = TextRecord(font.font, RECT{0, 0, 200, 60});
   auto image = MakePicture(200, 60);
   std::u16string text = u"日本語のテキスト";
   TextBegin(&td, nullptr);
@@ -66,11 +64,7 @@ TEST_F(FreeTypeTextTest, DrawsJapaneseTextWithTheInstalledFonts) {
 
 TEST_F(FreeTypeTextTest, SmoothedGlyphsHavePartialCoverage) {
   testing::FontHolder font(20, u"ＭＳ ゴシック");
-  TEXTDATA td;
-  InitTextData(&td);
-  td.pFont = font.font;
-  td.flags = TEXT_LARGE;
-  td.area = RECT{0, 0, 40, 20};
+  TEXTDATA td = TextRecord(font.font, RECT{0, 0, 40, 20}, TEXT_LARGE);
   auto image = MakePicture(40, 20);
   RECT dirty{};
   DrawTextChar(nullptr, *image, &td, u'永', &dirty);
@@ -88,10 +82,7 @@ TEST_F(FreeTypeTextTest, SmoothedGlyphsHavePartialCoverage) {
 
 TEST_F(FreeTypeTextTest, ProportionalAdvancesAreNarrowerForNarrowLetters) {
   testing::FontHolder font(24, u"ＭＳ Ｐゴシック");
-  TEXTDATA td;
-  InitTextData(&td);
-  td.pFont = font.font;
-  td.flags = TEXT_PROPORTIONAL;
+  TEXTDATA td = TextRecord(font.font, RECT{}, TEXT_PROPORTIONAL);
   int i = GetGlyphWidth(&td, u'i').cx;
   int w = GetGlyphWidth(&td, u'W').cx;
   EXPECT_GT(i, 0);

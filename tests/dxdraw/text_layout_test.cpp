@@ -16,6 +16,7 @@ using testing::BoxRasterizer;
 using testing::FontHolder;
 using testing::MakePicture;
 using testing::PixelAt;
+using testing::TextRecord;
 
 constexpr uint32_t kTransparent = 0xFF000000;
 
@@ -49,9 +50,7 @@ int RecordEvents(TEXTDATA* td, DxSurface*, int event, uint32_t ch) {
 class TextTest : public ::testing::Test {
  protected:
   TextTest() : scope_(&boxes_), font_(16) {
-    InitTextData(&td_);
-    td_.pFont = font_.font;
-    td_.area = RECT{0, 0, 64, 32};
+    td_ = TextRecord(font_.font, RECT{0, 0, 64, 32});
     g_events = &events_;
     g_before_result = 0;
     g_scroll_result = 0;
@@ -292,10 +291,7 @@ TEST_F(TextTest, EffectBoxesCoverTheirGlyphs) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.flags);
     auto image = MakePicture(40, 40);
-    InitTextData(&td_);
-    td_.pFont = font_.font;
-    td_.area = RECT{10, 10, 40, 40};
-    td_.flags = c.flags;
+    td_ = TextRecord(font_.font, RECT{10, 10, 40, 40}, c.flags);
     td_.color = 0xFFFFFF;
     td_.shadow_color = 0x0000FF;
     td_.outline_color = 0x00FF00;
@@ -383,10 +379,7 @@ TEST_F(TextTest, EqualCharactersInOneRunRenderTheGlyphOnce) {
 }
 
 TEST_F(TextTest, RecordsSharingAFontNeverDrawEachOthersGlyph) {
-  TEXTDATA other;
-  InitTextData(&other);
-  other.pFont = font_.font;
-  other.area = RECT{0, 16, 64, 32};
+  TEXTDATA other = TextRecord(font_.font, RECT{0, 16, 64, 32});
   auto image = MakePicture(64, 32);
   TextBegin(&td_, nullptr);
   TextBegin(&other, nullptr);
@@ -409,12 +402,8 @@ TEST_F(TextTest, NormalAndSmoothedRecordsOnOneFontKeepTheirOwnGlyphs) {
   platform::HeadlessGlyphRasterizer headless;
   RasterizerScope scope(&headless);
   FontHolder font(16);
-  TEXTDATA normal, smooth;
-  InitTextData(&normal);
-  InitTextData(&smooth);
-  normal.pFont = smooth.pFont = font.font;
-  normal.area = smooth.area = RECT{0, 0, 16, 16};
-  smooth.flags = TEXT_LARGE;
+  TEXTDATA normal = TextRecord(font.font, RECT{0, 0, 16, 16});
+  TEXTDATA smooth = TextRecord(font.font, RECT{0, 0, 16, 16}, TEXT_LARGE);
   // What a smoothed 'A' looks like when drawn alone.
   auto alone = MakePicture(16, 16);
   RECT dirty{};
@@ -555,10 +544,7 @@ TEST(SurfaceTextTest, DrawCharMarksTheChangedPixelsDirtyOnBottomUpAndTopDownSurf
     surface->Create(64, height);
     surface->FillRect(nullptr, 0, 0);
     surface->ClearDirty();
-    TEXTDATA td;
-    InitTextData(&td);
-    td.pFont = font.font;
-    td.area = RECT{4, 4, 64, 32};
+    TEXTDATA td = TextRecord(font.font, RECT{4, 4, 64, 32});
     EXPECT_EQ(surface->DrawChar(&td, u'あ'), 1);
     EXPECT_EQ(surface->GetDirty(), (RECT{4, 4, 20, 20}));
     EXPECT_NE(PixelAt(*surface, 4, 4), kTransparent);

@@ -95,6 +95,16 @@ inline std::unique_ptr<platform::IFontFace> BoxRasterizer::OpenFace(
   return std::make_unique<BoxFace>(request.height, shared);
 }
 
+// A fresh text record drawing with `font` into `area`.
+inline TEXTDATA TextRecord(DxFont* font, RECT area, uint32_t flags = 0) {
+  TEXTDATA td;
+  InitTextData(&td);
+  td.pFont = font;
+  td.area = area;
+  td.flags = flags;
+  return td;
+}
+
 // Owns a font and releases it at the end of the test.
 struct FontHolder {
   explicit FontHolder(int height, const char16_t* face = nullptr) : font(new DxFont()) {
