@@ -396,4 +396,25 @@ TEST_F(DemoData, FixedPicturesAndSoundsCoverTheRegionsTheEngineCuts) {
   }
 }
 
+// The title, settings and extras items are copied without blending, so a
+// see-through pixel of an item would show black on the screen.
+TEST_F(DemoData, TitleItemsAreOpaqueToTheirCorners) {
+  DxDraw::DxSurface* sheet = ScriptLoadImage(script_.get(), u"title/title", 0, 0);
+  // The rows each column uses: the title's six, the settings menu's four, the extras' three.
+  const std::vector<int> rows[3] = {{0, 1, 2, 3, 4, 5}, {0, 1, 2, 5}, {0, 1, 5}};
+  for (int column = 0; column < 3; ++column) {
+    const int left = 256 * column;
+    for (const int row : rows[column]) {
+      for (const int top : {608 + 48 * row, 896 + 48 * row}) {
+        for (const int y : {top, top + 39}) {
+          for (const int x : {left, left + 247}) {
+            EXPECT_EQ(sheet->GetPixelAddress(x, y)[3], 0) << "item corner at " << x << ", " << y;
+          }
+        }
+      }
+    }
+  }
+  sheet->Release();
+}
+
 }  // namespace

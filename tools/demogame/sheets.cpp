@@ -128,6 +128,10 @@ std::unique_ptr<Canvas> SystemSheet(const Item& item) {
 // 800 x 1176: the background, then columns of six 248 x 40 items at x = 256 c,
 // normal from y 608, highlighted from y 896. A column lists its labels with '|';
 // an empty label leaves its place empty.
+// The title menu's place on the screen, as config.xml gives it.
+constexpr double kTitleMenuX = 520;
+constexpr double kTitleMenuY = 250;
+
 std::unique_ptr<Canvas> TitleSheet(const Item& item) {
   auto canvas = std::make_unique<Canvas>(800, 1176);
   cairo_t* cr = canvas->cr();
@@ -155,12 +159,29 @@ std::unique_ptr<Canvas> TitleSheet(const Item& item) {
   DrawText(cr, title[0], 64, 300, 150, {1, 1, 1});
   if (title.size() > 1) DrawText(cr, title[1], 22, 300, 190, {1, 1, 0.85});
 
+  // The engine copies the items without blending, so each item's place first
+  // gets the background it stands on: its rounded corners then match the screen.
+  Canvas background(800, 600);
+  cairo_set_source_surface(background.cr(), canvas->surface(), 0, 0);
+  cairo_paint(background.cr());
+  cairo_surface_flush(background.surface());
   for (int column = 0; column < 3; ++column) {
     const std::vector<std::string> labels = SplitBars(item.Text(5 + static_cast<std::size_t>(column)));
     for (std::size_t row = 0; row < labels.size() && row < 6; ++row) {
+      if (labels[row].empty()) continue;
       const double x = 256.0 * column;
-      Button(cr, x, 608 + 48.0 * row, 248, 40, labels[row], Darker(top, 0.2), false, 22);
-      Button(cr, x, 896 + 48.0 * row, 248, 40, labels[row], Darker(top, 0.2), true, 22);
+      const double normal = 608 + 48.0 * static_cast<double>(row);
+      const double under = kTitleMenuY + 48.0 * static_cast<double>(row);
+      for (double y : {normal, normal + 288}) {
+        cairo_save(cr);
+        cairo_rectangle(cr, x, y, 248, 40);
+        cairo_clip(cr);
+        cairo_set_source_surface(cr, background.surface(), x - kTitleMenuX, y - under);
+        cairo_paint(cr);
+        cairo_restore(cr);
+      }
+      Button(cr, x, normal, 248, 40, labels[row], Darker(top, 0.2), false, 22);
+      Button(cr, x, normal + 288, 248, 40, labels[row], Darker(top, 0.2), true, 22);
     }
   }
   return canvas;
