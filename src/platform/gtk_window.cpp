@@ -29,12 +29,11 @@ constexpr uint32_t kAccelCtrlZ = 40012;
 // (no compositor, the window unmapped) falls back to 60 Hz.
 constexpr guint kRefreshFallbackMs = 17;
 
-std::string Utf8(std::u16string_view text) { return Utf16ToUtf8(text); }
 
 // "&X" marks a mnemonic; GTK writes it "_X" and a literal "_" as "__".
 std::string MnemonicLabel(std::u16string_view text) {
   std::string out;
-  for (char c : Utf8(text)) {
+  for (char c : Utf16ToUtf8(text)) {
     if (c == '&') {
       out += '_';
     } else if (c == '_') {
@@ -474,8 +473,8 @@ struct GtkShell::Impl : IMainWindow, IPresenter, IEventSource, IMessageBox {
     }
     GtkWindow* parent = owner != nullptr ? GTK_WINDOW(owner) : nullptr;
     GtkWidget* dialog = gtk_message_dialog_new(parent, GTK_DIALOG_MODAL, type, GTK_BUTTONS_NONE, "%s",
-                                               Utf8(text).c_str());
-    gtk_window_set_title(GTK_WINDOW(dialog), Utf8(caption).c_str());
+                                               Utf16ToUtf8(text).c_str());
+    gtk_window_set_title(GTK_WINDOW(dialog), Utf16ToUtf8(caption).c_str());
     struct Button {
       const char* label;
       int id;
@@ -524,7 +523,7 @@ bool GtkShell::DisplayAvailable() { return gtk_init_check(nullptr, nullptr) != F
 
 std::unique_ptr<GtkShell> GtkShell::Open(const std::u16string& class_name, const std::u16string& title, int width,
                                          int height) {
-  std::string cls = Utf8(class_name);
+  std::string cls = Utf16ToUtf8(class_name);
   std::string prg = cls;
   std::transform(prg.begin(), prg.end(), prg.begin(), [](char c) { return static_cast<char>(std::tolower(c)); });
   if (g_get_prgname() == nullptr) g_set_prgname(prg.c_str());
@@ -538,7 +537,7 @@ std::unique_ptr<GtkShell> GtkShell::Open(const std::u16string& class_name, const
   p->height = height;
   p->image = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
   p->window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-  gtk_window_set_title(GTK_WINDOW(p->window), Utf8(title).c_str());
+  gtk_window_set_title(GTK_WINDOW(p->window), Utf16ToUtf8(title).c_str());
   gtk_window_set_resizable(GTK_WINDOW(p->window), FALSE);
   gtk_window_set_position(GTK_WINDOW(p->window), GTK_WIN_POS_CENTER);
   p->box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
@@ -625,7 +624,7 @@ int GtkShell::ChooseMonitor(const std::vector<MonitorInfo>& monitors) {
                      FALSE, 4);
   GtkWidget* combo = gtk_combo_box_text_new();
   for (const MonitorInfo& m : monitors) {
-    gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(combo), Utf8(m.description).c_str());
+    gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(combo), Utf16ToUtf8(m.description).c_str());
   }
   gtk_combo_box_set_active(GTK_COMBO_BOX(combo), 0);
   gtk_box_pack_start(GTK_BOX(content), combo, FALSE, FALSE, 4);
