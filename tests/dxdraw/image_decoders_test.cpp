@@ -419,31 +419,26 @@ struct BmpBuild {
   }
 };
 
-TEST(BmpDecoder, LargerHeadersMasksAndPixelOffsetAreHonoured) {
-  // 24 bits, width 3 (rows padded to 12 bytes), two rows stored bottom row first.
+TEST(BmpDecoder, LargerHeadersPixelOffsetAndEitherRowOrderAreHonoured) {
+  // 24 bits, width 3 (rows padded to 12 bytes), two rows.
   const Bytes rows24 = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0, 11, 12, 13, 14, 15, 16, 17, 18, 19, 0, 0, 0};
   for (int headerSize : {40, 52, 56, 108, 124}) {
     for (int gap : {0, 6}) {
-      BmpBuild b;
-      b.headerSize = headerSize;
-      b.gap = gap;
-      b.rows = rows24;
-      DxImage image(32);
-      ASSERT_EQ(image.LoadFromMemory(b.Build()), 1) << headerSize;
-      EXPECT_EQ(PixelAt(image, 0, 1), (Px{1, 2, 3, 0})) << headerSize << " gap " << gap;
-      EXPECT_EQ(PixelAt(image, 2, 0), (Px{17, 18, 19, 0})) << headerSize << " gap " << gap;
+      for (int height : {2, -2}) {  // bottom row first, or top row first
+        SCOPED_TRACE(::testing::Message() << headerSize << " gap " << gap << " height " << height);
+        BmpBuild b;
+        b.headerSize = headerSize;
+        b.gap = gap;
+        b.height = height;
+        b.rows = rows24;
+        DxImage image(32);
+        ASSERT_EQ(image.LoadFromMemory(b.Build()), 1);
+        const int first = height > 0 ? 1 : 0;  // where the first stored row shows
+        EXPECT_EQ(PixelAt(image, 0, first), (Px{1, 2, 3, 0}));
+        EXPECT_EQ(PixelAt(image, 2, 1 - first), (Px{17, 18, 19, 0}));
+      }
     }
   }
-}
-
-TEST(BmpDecoder, TopDownRowsLoadUpright) {
-  BmpBuild b;
-  b.height = -2;
-  b.rows = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0, 11, 12, 13, 14, 15, 16, 17, 18, 19, 0, 0, 0};
-  DxImage image(32);
-  ASSERT_EQ(image.LoadFromMemory(b.Build()), 1);
-  EXPECT_EQ(PixelAt(image, 0, 0), (Px{1, 2, 3, 0}));
-  EXPECT_EQ(PixelAt(image, 0, 1), (Px{11, 12, 13, 0}));
 }
 
 TEST(BmpDecoder, PaletteDepthsLoadInTheirColours) {
@@ -478,35 +473,33 @@ TEST(BmpDecoder, PaletteDepthsLoadInTheirColours) {
 
 TEST(BmpDecoder, SixteenBitPixelsFollowTheirMasks) {
   // x555 (no masks, or the x555 masks): bit 15 is transparency; 31 -> 255, 1 -> 9.
-  const Bytes rowsX555 = {0x1F | 0x20, 0x80 | (1 << 2), 0, 0};  // B 31, G 1, R 1, bit 15
-  for (bool withMasks : {false, true}) {
+  const Bytes x555 = {0x1F | 0x20, 0x80 | (1 << 2), 0, 0};  // B 31, G 1, R 1, bit 15
+  const uint16_t v565 = (31 << 11) | (0 << 5) | 16;         // R full, G 0, B half
+  const Bytes r565 = {uint8_t(v565), uint8_t(v565 >> 8), 0, 0};
+  const struct {
+    const char* what;
+    int headerSize;
+    std::vector<uint32_t> masks;  // none: plain RGB
+    Bytes row;
+    Px pixel;
+  } cases[] = {
+      {"x555 without masks", 40, {}, x555, {255, 9, 9, 255}},
+      {"x555 masks", 40, {0x7C00, 0x3E0, 0x1F}, x555, {255, 9, 9, 255}},
+      {"565 masks after a 40-byte header", 40, {0xF800, 0x07E0, 0x001F}, r565, {132, 0, 255, 0}},
+      {"565 masks in a 124-byte header", 124, {0xF800, 0x07E0, 0x001F}, r565, {132, 0, 255, 0}},
+  };
+  for (const auto& c : cases) {
     BmpBuild b;
+    b.headerSize = c.headerSize;
     b.width = 1;
     b.height = 1;
     b.bits = 16;
-    if (withMasks) {
-      b.compression = 3;
-      b.masks = {0x7C00, 0x3E0, 0x1F};
-    }
-    b.rows = rowsX555;
+    b.compression = c.masks.empty() ? 0 : 3;
+    b.masks = c.masks;
+    b.rows = c.row;
     DxImage image(32);
-    ASSERT_EQ(image.LoadFromMemory(b.Build()), 1);
-    EXPECT_EQ(PixelAt(image, 0, 0), (Px{255, 9, 9, 255})) << withMasks;
-  }
-  // 565 masks, in a 40-byte header and in a 124-byte one.
-  for (int headerSize : {40, 124}) {
-    BmpBuild b;
-    b.headerSize = headerSize;
-    b.width = 1;
-    b.height = 1;
-    b.bits = 16;
-    b.compression = 3;
-    b.masks = {0xF800, 0x07E0, 0x001F};
-    const uint16_t v = (31 << 11) | (0 << 5) | 16;  // R full, G 0, B half
-    b.rows = {uint8_t(v), uint8_t(v >> 8), 0, 0};
-    DxImage image(32);
-    ASSERT_EQ(image.LoadFromMemory(b.Build()), 1) << headerSize;
-    EXPECT_EQ(PixelAt(image, 0, 0), (Px{132, 0, 255, 0})) << headerSize;
+    ASSERT_EQ(image.LoadFromMemory(b.Build()), 1) << c.what;
+    EXPECT_EQ(PixelAt(image, 0, 0), c.pixel) << c.what;
   }
 }
 
