@@ -137,32 +137,27 @@ TEST_F(JudgeTable, ConditionPartsMaySpanLinesButNeverReachIntoTheNextRecord) {
   EXPECT_EQ(Choose(*group, 1), u"J1");
 }
 
-// Every condition of a record must hold, the first record that holds wins, a
-// record without conditions always holds, and with none holding the jump entry is
-// taken. Unknown variables read as zero and are not created.
-TEST_F(JudgeTable, TheFirstRecordWhoseConditionsAllHoldIsChosen) {
-  const std::string routes = "// routes\n#2\nyes\nA == 1\nB == 2\n\n#2\nno\nA == 1\n#2 the rest is ignored\nother\n";
-  const struct {
-    std::string records;
-    int a, b, n;
-    std::u16string label;
-  } cases[] = {
-      {routes, 1, 2, 2, u"YES"},
-      {routes, 1, 0, 2, u"NO"},
-      {routes, 0, 0, 2, u"OTHER"},
-      {"#3\nyes\nA == 1\n#3\nno\nB == 1\n", 0, 0, 3, u"J3"},
-      {"#1\nyes\nNOBODY == 0\n#2\nyes\n0 == nobody\n", 0, 0, 1, u"YES"},
-      {"#1\nyes\nNOBODY == 0\n#2\nyes\n0 == nobody\n", 0, 0, 2, u"YES"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.records);
-    Load(c.records);
-    ScriptVars().Clear();
-    if (c.a != 0) ScriptVars().Insert(u"A", c.a);
-    if (c.b != 0) ScriptVars().Insert(u"B", c.b);
-    EXPECT_EQ(Choose(*group, c.n), c.label);
-    EXPECT_EQ(ScriptVars().Find(SCRIPTVARENTRY::kInteger, u"NOBODY"), nullptr);
-  }
+TEST_F(JudgeTable, AllConditionsMustHoldAndTheFirstRecordWins) {
+  Load("// routes\n#2\nyes\nA == 1\nB == 2\n\n#2\nno\nA == 1\n#2 the rest is ignored\nother\n");
+  ScriptVars().Insert(u"A", 1);
+  ScriptVars().Insert(u"B", 2);
+  EXPECT_EQ(Choose(*group, 2), u"YES");
+  ScriptVars().Insert(u"B", 0);
+  EXPECT_EQ(Choose(*group, 2), u"NO");
+  ScriptVars().Insert(u"A", 0);
+  EXPECT_EQ(Choose(*group, 2), u"OTHER");  // no conditions: always holds
+}
+
+TEST_F(JudgeTable, FallsBackToTheJumpEntryWhenNoRecordHolds) {
+  Load("#3\nyes\nA == 1\n#3\nno\nB == 1\n");
+  EXPECT_EQ(Choose(*group, 3), u"J3");
+}
+
+TEST_F(JudgeTable, UnknownVariablesCountAsZero) {
+  Load("#1\nyes\nNOBODY == 0\n#2\nyes\n0 == nobody\n");
+  EXPECT_EQ(Choose(*group, 1), u"YES");
+  EXPECT_EQ(Choose(*group, 2), u"YES");
+  EXPECT_EQ(ScriptVars().Count(), 0u);
 }
 
 TEST_F(JudgeTable, MissingLabelIsReportedOnlyWhenChosen) {

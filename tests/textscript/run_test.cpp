@@ -133,7 +133,7 @@ class ScriptRun : public ::testing::Test {
 TEST_F(ScriptRun, VariableStatementsSetWrapAndReset) {
   const struct {
     std::string text;
-    std::vector<std::pair<const char16_t*, int>> values;  // -1: absent
+    std::vector<std::pair<const char16_t*, int>> values;  // read with -1 for a missing name
   } cases[] = {
       {".PST a = 10\n.PST a - 3\n.PST b + 4\n.PST b + 4\n.PST c = 1\n.RSP c\n",
        {{u"A", 7}, {u"B", 8}, {u"C", 0}}},
