@@ -14,17 +14,32 @@
 namespace DxDraw {
 namespace {
 
-// A view that records what happens to it in a shared log.
-class LogView : public ssView {
+// A view or group that records the messages it gets, and its end, in a shared log.
+template <class Base>
+class Logged : public Base {
  public:
-  LogView(std::string name, std::vector<std::string>* log) : name_(std::move(name)), log_(log) {}
-  ~LogView() override { log_->push_back("~" + name_); }
+  Logged(std::string name, std::vector<std::string>* log) : name_(std::move(name)), log_(log) {}
+  ~Logged() override { log_->push_back("~" + name_); }
 
   MessageResult OnMessage(uint32_t msg, MessageArg a, MessageArg b) override {
     log_->push_back(name_ + ":" + std::to_string(msg));
     if (answer_ >= 0 && msg != kMsgCountViews) return answer_;
-    return ssView::OnMessage(msg, a, b);
+    return Base::OnMessage(msg, a, b);
   }
+
+  MessageResult answer_ = -1;  // forced OnMessage result, -1 for the default
+
+ protected:
+  std::string name_;
+  std::vector<std::string>* log_;
+};
+
+using LogGroup = Logged<ssGroup>;
+
+// A view also logs its flag changes and updates.
+class LogView : public Logged<ssView> {
+ public:
+  using Logged::Logged;
   void SetFlag(uint16_t bits, int on) override {
     log_->push_back(name_ + (on ? "+" : "-") + std::to_string(bits));
     ssView::SetFlag(bits, on);
@@ -36,27 +51,6 @@ class LogView : public ssView {
   }
 
   std::function<void()> onUpdate;
-  MessageResult answer_ = -1;  // forced OnMessage result, -1 for the default
-
- private:
-  std::string name_;
-  std::vector<std::string>* log_;
-};
-
-class LogGroup : public ssGroup {
- public:
-  LogGroup(std::string name, std::vector<std::string>* log) : name_(std::move(name)), log_(log) {}
-  ~LogGroup() override { log_->push_back("~" + name_); }
-  MessageResult OnMessage(uint32_t msg, MessageArg a, MessageArg b) override {
-    log_->push_back(name_ + ":" + std::to_string(msg));
-    if (answer_ >= 0 && msg != kMsgCountViews) return answer_;
-    return ssGroup::OnMessage(msg, a, b);
-  }
-  MessageResult answer_ = -1;
-
- private:
-  std::string name_;
-  std::vector<std::string>* log_;
 };
 
 std::vector<ssView*> RingOf(const ssGroup& g) {
