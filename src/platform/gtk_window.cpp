@@ -270,6 +270,12 @@ struct GtkShell::Impl : IMainWindow, IPresenter, IEventSource, IMessageBox {
     return FALSE;
   }
 
+  // A modal box takes the keyboard and mouse: the releases of what was held
+  // when it came up go to the box, so nothing may stay held here.
+  static void OnGrabNotify(GtkWidget*, gboolean was_grabbed, gpointer data) {
+    if (!was_grabbed) static_cast<Impl*>(data)->ReleaseAll();
+  }
+
   static gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer data) {
     static_cast<Impl*>(data)->Push(WindowEvent{WindowMessage::kClose});
     return TRUE;  // the window stays; the program decides
@@ -563,6 +569,7 @@ std::unique_ptr<GtkShell> GtkShell::Open(const std::u16string& class_name, const
   g_signal_connect(p->window, "focus-in-event", G_CALLBACK(Impl::OnFocus), p);
   g_signal_connect(p->window, "focus-out-event", G_CALLBACK(Impl::OnFocus), p);
   g_signal_connect(p->window, "delete-event", G_CALLBACK(Impl::OnDelete), p);
+  g_signal_connect(p->area, "grab-notify", G_CALLBACK(Impl::OnGrabNotify), p);
   p->tick_id = gtk_widget_add_tick_callback(p->area, Impl::OnTick, p, nullptr);
   gtk_widget_show_all(p->box);
   gtk_widget_realize(p->window);
