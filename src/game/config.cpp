@@ -89,14 +89,6 @@ int32_t DecimalValue(std::u16string_view s) {
   return ScanInt(s, i, v) ? v : 0;
 }
 
-// Copies a name into a field of kNameUnits, cut to 63 units without leaving
-// half of a surrogate pair at the end.
-void CopyName(char16_t (&field)[Save::kNameUnits], std::u16string_view name) {
-  std::size_t n = std::min<std::size_t>(name.size(), Save::kNameUnits - 1);
-  if (n > 0 && n < name.size() && name[n - 1] >= 0xD800 && name[n - 1] <= 0xDBFF) --n;
-  platform::CopyWide(field, Save::kNameUnits, name.substr(0, n));
-}
-
 char16_t Upper(char16_t c) { return static_cast<char16_t>(std::towupper(c)); }
 
 void ReadPositions(const XmlElement& system, const char16_t* element, std::vector<CharacterPosition>& out,
@@ -137,8 +129,8 @@ std::unique_ptr<XmlElement> LoadConfigTree(const char16_t* fileName) {
 void ReadSystemConfig(const XmlElement& root, SystemConfig& out, const char16_t* file) {
   const XmlElement& system = NeedChild(root, u"", u"system", file);
   const XmlElement& name = NeedChild(system, u"system", u"name", file);
-  CopyName(out.familyName, NeedAttribute(name, u"system/name", u"first", file));
-  CopyName(out.givenName, NeedAttribute(name, u"system/name", u"last", file));
+  platform::CopyWideField(out.familyName, NeedAttribute(name, u"system/name", u"first", file));
+  platform::CopyWideField(out.givenName, NeedAttribute(name, u"system/name", u"last", file));
 
   const XmlElement& title = NeedChild(system, u"system", u"title", file);
   int32_t* menu[] = {&out.titleMenuX, &out.titleMenuY};
@@ -170,8 +162,8 @@ void LoadSystemConfig(const char16_t* fileName) {
   ReadSystemConfig(*root, config, fileName);
   GetSystemConfig() = std::move(config);
   Save::CommonData& common = Save::GetCommonData();
-  CopyName(common.familyName, GetSystemConfig().familyName);
-  CopyName(common.givenName, GetSystemConfig().givenName);
+  platform::CopyWideField(common.familyName, GetSystemConfig().familyName);
+  platform::CopyWideField(common.givenName, GetSystemConfig().givenName);
 }
 
 int32_t FindCharacterPosition(std::span<const CharacterPosition> list, char16_t letter) {

@@ -104,15 +104,6 @@ int TrackbarPosition(int current, ScrollCode code, int position, int max, int pa
   return current;
 }
 
-// Copies a face or a name into a fixed field, cut to fit without leaving half
-// of a surrogate pair at the end.
-template <std::size_t N>
-void CopyField(char16_t (&field)[N], std::u16string_view text) {
-  std::size_t n = std::min(text.size(), N - 1);
-  if (n > 0 && n < text.size() && text[n - 1] >= 0xD800 && text[n - 1] <= 0xDBFF) --n;
-  platform::CopyWide(field, N, text.substr(0, n));
-}
-
 int FindFont(const std::vector<std::u16string>& fonts, std::u16string_view face) {
   auto it = std::find_if(fonts.begin(), fonts.end(),
                          [face](const std::u16string& f) { return TextScript::ScriptNameEqual(f, face); });
@@ -229,7 +220,7 @@ void SystemSettingsDialog::Clicked(int id) {
     m_Settings.text_skip2 = Value(kIdStopAtChoice) != 0;
     int font = Value(kIdFont);
     const auto& fonts = Items(kIdFont);
-    CopyField(m_Settings.font_name, font >= 0 && font < static_cast<int>(fonts.size())
+    platform::CopyWideField(m_Settings.font_name, font >= 0 && font < static_cast<int>(fonts.size())
                                         ? std::u16string_view(fonts[static_cast<std::size_t>(font)])
                                         : kDefaultFontFace);
     End(1);
@@ -355,8 +346,8 @@ int ShowNameDialog(platform::WindowHandle owner) {
   NameDialog dialog(common.familyName, common.givenName);
   platform::DialogHostService().Run(owner, dialog);
   if (dialog.Result() != 1) return -1;
-  CopyField(common.familyName, dialog.Text(kIdFamilyName));
-  CopyField(common.givenName, dialog.Text(kIdGivenName));
+  platform::CopyWideField(common.familyName, dialog.Text(kIdFamilyName));
+  platform::CopyWideField(common.givenName, dialog.Text(kIdGivenName));
   return 1;
 }
 

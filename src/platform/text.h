@@ -39,4 +39,13 @@ std::size_t WideLength(const char16_t* s);
 // Returns the units copied, terminator excluded.
 std::size_t CopyWide(char16_t* dst, std::size_t capacity, std::u16string_view src);
 
+// Copies `src` into a fixed field, cut to fit without leaving half of a
+// surrogate pair at the end, always terminated.
+template <std::size_t N>
+void CopyWideField(char16_t (&field)[N], std::u16string_view src) {
+  std::size_t n = src.size() < N - 1 ? src.size() : N - 1;
+  if (n > 0 && n < src.size() && src[n - 1] >= 0xD800 && src[n - 1] <= 0xDBFF) --n;
+  CopyWide(field, N, src.substr(0, n));
+}
+
 }  // namespace platform
