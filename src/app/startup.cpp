@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 
 #include "app/cmdline.h"
 #include "app/frame.h"
@@ -41,6 +42,13 @@ constexpr int kSoundChannels = 4;
 constexpr uint32_t kGreyedPerRun[] = {kCommandBackToTitle, kCommandSave, kCommandLoad, kCommandVariables, kCommandStepBack};
 constexpr uint32_t kGreyedDuringLogo[] = {kCommandSoundSettings, kCommandSystemSettings, kCommandChangeName};
 
+// The cursor's frames in its picture: size, the point at the pointer, source.
+constexpr DxDraw::SPRITEFRAME kCursorFrames[] = {
+    {16, 16, 0, 0, {0, 0, 16, 16}, 0},
+    {16, 16, 4, 0, {16, 0, 32, 16}, 0},
+    {16, 16, 8, 8, {112, 0, 128, 16}, 0},
+};
+
 // What one run of the program holds; cleared at its end.
 struct ShellState {
   std::u16string program_path;
@@ -49,6 +57,8 @@ struct ShellState {
   std::u16string settings_path;
   std::u16string data_folder;
   DxDraw::DxSurface* system_picture = nullptr;
+  DxDraw::DxScreenSurface* screen = nullptr;  // the screen of the running DirectX level
+  int cursor_frame = 0;                       // row of kCursorFrames the cursor sprite shows
   std::vector<std::u16string> fonts;
   int exit_code = 0;  // set by a start that must end non-zero after an orderly shut-down
 };
@@ -223,6 +233,7 @@ int RunDirectX(ShellSystems& sys, Frame& frame) {
     sys.AttachGame(nullptr);
     frame.SetRoot(nullptr);
     frame.SetScreen(nullptr);
+    State().screen = nullptr;
     if (screen != nullptr) screen->Release();
     TermACT();
     root->Release();
@@ -239,6 +250,8 @@ int RunDirectX(ShellSystems& sys, Frame& frame) {
 
     screen = new DxDraw::DxScreenSurface32();
     screen->Resize(kScreenWidth, kScreenHeight);
+    State().screen = screen;
+    SetCursorFrame(0);
     CheckMenuRadio(kCommandDrawSpeedFirst, kCommandDrawSpeedLast, DrawSpeedCommand(settings.words.skip_frame));
     int32_t skip = settings.words.skip_frame == 0 ? 1 : static_cast<int32_t>(settings.words.skip_frame) - 1;
     screen->SetSkip(skip, skip);
@@ -370,5 +383,14 @@ const std::u16string& DataFolder() { return State().data_folder; }
 const std::u16string& UserFolder() { return State().user_folder; }
 const std::vector<std::u16string>& FontList() { return State().fonts; }
 DxDraw::DxSurface* SystemPicture() { return State().system_picture; }
+
+void SetCursorFrame(int index) {
+  if (index < 0 || index >= static_cast<int>(std::size(kCursorFrames))) return;
+  State().cursor_frame = index;
+  DxDraw::DxScreenSurface* screen = State().screen;
+  if (screen != nullptr && screen->GetCursorSprite() != nullptr) screen->GetCursorSprite()->SetFrame(&kCursorFrames[index]);
+}
+
+int CursorFrame() { return State().cursor_frame; }
 
 }  // namespace App

@@ -133,6 +133,12 @@ const std::vector<std::u16string>& FontList();
 // The SYSTEM picture, kept for the whole run (null outside it).
 DxDraw::DxSurface* SystemPicture();
 
+// Gives the screen's cursor sprite row `index` (0-2) of the cursor table and
+// keeps the index; an index outside the table changes nothing.
+void SetCursorFrame(int index);
+// The cursor row last set.
+int CursorFrame();
+
 // Creates every missing level of `path` with mode 0700. A level that cannot
 // be made shows "Error: 無効なディレクトリ名です。(%s)" and throws ProgramExit{1}.
 void CreateDirectoryPath(std::u16string_view path);

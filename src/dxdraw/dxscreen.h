@@ -47,6 +47,8 @@ class DxScreenSurface : public DxDrawGroup {
   DxSurface* GetBackBuffer() const { return m_pBackBuffer; }
   const RECT& GetScreenBounds() const { return m_ScreenRect; }
   DirtyRectList& GetDirtyList() { return m_DirtyList; }
+  // The sprite that draws the cursor; null when the screen was made without a cursor image.
+  DxSprite* GetCursorSprite() const { return m_pCursorSprite; }
 
  protected:
   DxSurface* m_pCursorImage = nullptr;
