@@ -151,9 +151,7 @@ TEST_F(StreamChannels, InitialFillLaysOutFourSegments) {
       EXPECT_EQ(Channel(0).writePosition, 4 * kSegment);
       EXPECT_EQ(Channel(0).boundary, kSegment - 1);
     }
-    std::vector<uint8_t> bytes = sound_test::BufferBytes(*Channel(0).buffer);
-    EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 4 * kSegment),
-              Expected(0, 4 * kSegment, row.total, loop));
+    EXPECT_EQ(device_->Render(4 * kSegmentFrames), AsStereo(Expected(0, 4 * kSegment, row.total, loop)));
     StopChannel(0);
   }
 }
@@ -175,18 +173,31 @@ TEST_F(StreamChannels, LoopingStreamPlaysOnWithoutAGapAcrossTheRingsEnd) {
 }
 
 TEST_F(StreamChannels, StreamEndsOnceEveryByteHasPlayed) {
-  const uint32_t total = 3 * kSegment / 2;
-  const int32_t id = Start(-1, total, 0);
-  ASSERT_NE(id, -1);
-  std::vector<int16_t> heard = Play(kSegmentFrames);
-  EXPECT_EQ(IsSoundPlaying(id), 1) << "one segment played, half of one to go";
-  std::vector<int16_t> rest = Play(kSegmentFrames);
-  heard.insert(heard.end(), rest.begin(), rest.end());
-  EXPECT_EQ(heard, AsStereo(Expected(0, 2 * kSegment, total, false)));
-  EXPECT_EQ(IsSoundPlaying(id), 0);
-  EXPECT_EQ(GetSoundState(id), 0);
-  EXPECT_EQ(GetChannelPlayId(0), -1);
-  EXPECT_EQ(SetSoundVolume(id, 0), 0);
+  const struct {
+    const char* name;
+    uint32_t total;
+    int segments;  // played when the channel frees itself
+  } table[] = {
+      {"ends inside the first fill", 3 * kSegment / 2, 2},
+      {"ends inside a refill, over an earlier segment's bytes", 11 * kSegment / 2, 6},
+      {"ends on a segment's end", 6 * kSegment, 6},
+  };
+  for (const auto& row : table) {
+    SCOPED_TRACE(row.name);
+    const int32_t id = Start(-1, row.total, 0);
+    ASSERT_NE(id, -1);
+    std::vector<int16_t> heard;
+    for (int i = 0; i < row.segments; ++i) {
+      EXPECT_EQ(IsSoundPlaying(id), 1) << i << " segments played";
+      std::vector<int16_t> out = Play(kSegmentFrames);
+      heard.insert(heard.end(), out.begin(), out.end());
+    }
+    EXPECT_EQ(heard, AsStereo(Expected(0, row.segments * kSegment, row.total, false)));
+    EXPECT_EQ(IsSoundPlaying(id), 0);
+    EXPECT_EQ(GetSoundState(id), 0);
+    EXPECT_EQ(GetChannelPlayId(0), -1);
+    EXPECT_EQ(SetSoundVolume(id, 0), 0);
+  }
 }
 
 TEST_F(StreamChannels, RefillsWaitWhenTheCursorJumpedPastTheNextSegment) {

@@ -58,14 +58,4 @@ struct DebugCapture {
   DebugCapture& operator=(const DebugCapture&) = delete;
 };
 
-// The bytes a buffer holds now.
-inline std::vector<uint8_t> BufferBytes(platform::SoundBuffer& buffer) {
-  std::vector<uint8_t> bytes(buffer.size());
-  SoundLock lock;
-  WriteBuffer(buffer, 0, buffer.size(), [&](uint8_t* piece, uint32_t n, uint32_t at) {
-    std::copy(piece, piece + n, bytes.begin() + at);
-  });
-  return bytes;
-}
-
 }  // namespace sound_test
