@@ -4,7 +4,8 @@
 // turns a byte source into PCM. The buffer is filled four segments ahead at the
 // start; each service pass (every 10 ms) watches the play cursor, and each time it
 // leaves a segment the control writes the next one. A stream loops by rewinding its
-// source, or ends: silence follows the data until every byte has been played, and
+// source (one shorter than a segment is decoded once and repeated from memory), or
+// ends: silence follows the data until every byte has been played, and
 // then the channel frees itself.
 //
 // Byte sources (IStreamReader) read a disk file or an archive entry; controls
@@ -17,6 +18,7 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include "core/combase.h"
 #include "platform/audio.h"
@@ -130,6 +132,12 @@ class CStreamControl : public CComImpl<IStreamControl> {
  private:
   // Reads `bytes` from the source, the rest after a short read filled with silence.
   uint32_t ReadPadded(STREAMCHANNEL* channel, uint8_t* out, uint32_t bytes);
+  // Writes `bytes` of a looping stream shorter than a segment from loopCopy_.
+  uint32_t RepeatFromMemory(STREAMCHANNEL* channel, uint8_t* out, uint32_t bytes);
+
+  // The whole PCM of a looping stream shorter than a segment, decoded once: such a
+  // stream would otherwise rewind its decoder many times in every segment.
+  std::vector<uint8_t> loopCopy_;
 };
 
 // Factories; each gives the first reference, or null.

@@ -62,6 +62,7 @@ uint32_t CStreamControl::ReadPadded(STREAMCHANNEL* channel, uint8_t* out, uint32
 uint32_t CStreamControl::ReadPcm(STREAMCHANNEL* channel, void* buffer, uint32_t bytes) {
   auto* out = static_cast<uint8_t*>(buffer);
   const bool loop = (channel->flags & kChannelLoop) != 0 && channel->total > 0;
+  if (loop && channel->total < channel->segment) return RepeatFromMemory(channel, out, bytes);
   if (channel->flags & kChannelEndOfData) {
     if (!loop) return 0;
     channel->remaining = channel->total;
@@ -94,6 +95,30 @@ uint32_t CStreamControl::ReadPcm(STREAMCHANNEL* channel, void* buffer, uint32_t 
   }
   if (channel->remaining == 0) channel->flags |= kChannelEndOfData;
   return got;
+}
+
+uint32_t CStreamControl::RepeatFromMemory(STREAMCHANNEL* channel, uint8_t* out, uint32_t bytes) {
+  const uint32_t total = channel->total;
+  if (loopCopy_.size() != total) {
+    loopCopy_.resize(total);
+    Rewind(channel);
+    ReadPadded(channel, loopCopy_.data(), total);
+  }
+  // `remaining` keeps its meaning: the bytes of this repetition not yet written.
+  uint32_t at = (total - channel->remaining) % total;
+  for (uint32_t filled = 0; filled < bytes;) {
+    const uint32_t n = std::min(total - at, bytes - filled);
+    std::memcpy(out + filled, loopCopy_.data() + at, n);
+    filled += n;
+    at = (at + n) % total;
+  }
+  channel->remaining = (total - at) % total;
+  if (channel->remaining == 0) {
+    channel->flags |= kChannelEndOfData;
+  } else {
+    channel->flags &= ~kChannelEndOfData;
+  }
+  return bytes;
 }
 
 int CStreamControl::InitialFill(STREAMCHANNEL* channel) {
