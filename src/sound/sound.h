@@ -9,8 +9,9 @@
 //
 // Failures: with sound off (InitSound with enable 0, or no audio device) every call
 // is harmless: streams do not open (-1), channels are free. A missing or undecodable
-// stream gives -1; a bad wave image leaves its slot without a buffer and writes one
-// line to the debugger output.
+// stream gives -1; so does one whose PCM bytes do not fit 32 bits, after one line on
+// the debugger output. A bad wave image leaves its slot without a buffer and writes
+// one line to the debugger output.
 //
 // Threads: everything state-changing runs under the sound lock, which is recursive.
 // The game thread takes it in every channel operation and in LoadWaveSlot; the

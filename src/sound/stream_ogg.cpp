@@ -6,7 +6,9 @@
 #include <cstdio>
 #include <memory>
 #include <new>
+#include <string>
 
+#include "platform/debug_output.h"
 #include "sound/stream.h"
 
 namespace {
@@ -94,9 +96,16 @@ int CStreamControl_Ogg::Open(std::u16string_view name) {
   format_.wBitsPerSample = 16;
   format_.nBlockAlign = static_cast<uint16_t>(2 * info->channels);
   format_.nAvgBytesPerSec = format_.nBlockAlign * format_.nSamplesPerSec;
-  // Kept to 32 bits, on a whole frame.
-  const uint64_t limit = UINT32_MAX / format_.nBlockAlign * format_.nBlockAlign;
-  total_ = static_cast<uint32_t>(std::min<uint64_t>(uint64_t(samples) * format_.nBlockAlign, limit));
+  // A channel counts a stream's bytes in 32 bits. A longer one (in practice a damaged
+  // last page whose granule position is far past the data) would play what decodes
+  // and then hold its channel with silence for hours.
+  if (uint64_t(samples) > UINT32_MAX / format_.nBlockAlign) {
+    platform::OutputDebugText(std::u16string(name) +
+                              u": the Ogg stream is not played: its length does not fit 32 bits of PCM bytes\n");
+    Close();
+    return 0;
+  }
+  total_ = static_cast<uint32_t>(samples) * format_.nBlockAlign;
   // vorbisfile may leave a chained stream at a later link: start at the first sample.
   if (ov_pcm_tell(&decoder_.file) != 0) ov_pcm_seek(&decoder_.file, 0);
   return 1;

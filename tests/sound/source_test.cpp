@@ -6,6 +6,7 @@
 #include "archive/archive_test_util.h"
 #include "engine_fixture.h"
 #include "ogg_test_util.h"
+#include "platform/text.h"
 #include "sound/stream.h"
 
 namespace {
@@ -75,6 +76,22 @@ TEST(OggSource, DecodesAsAPlainOvReadLoopFromArchiveAndFile) {
   EXPECT_FALSE(OpenOgg(nullptr, U16(dir / "missing.ogg")));
 }
 
+// The bytes with the granule position of the last page set to `granule`, its
+// checksum made good again.
+std::vector<uint8_t> WithLastGranule(std::vector<uint8_t> ogg, int64_t granule) {
+  const std::string_view all(reinterpret_cast<const char*>(ogg.data()), ogg.size());
+  const std::size_t at = all.rfind("OggS");
+  ogg_page page;
+  page.header = ogg.data() + at;
+  page.header_len = 27 + page.header[26];
+  page.body = page.header + page.header_len;
+  page.body_len = 0;
+  for (int i = 0; i < page.header[26]; ++i) page.body_len += page.header[27 + i];
+  for (int i = 0; i < 8; ++i) page.header[6 + i] = static_cast<uint8_t>(uint64_t(granule) >> (8 * i));
+  ogg_page_checksum_set(&page);
+  return ogg;
+}
+
 TEST(OggSource, DamagedDataFailsOrEndsWithoutHanging) {
   const std::vector<uint8_t> good = EncodeOgg(Tone(200000, 2, 44100), 2, 44100);
   std::vector<uint8_t> flipped = good;
@@ -83,21 +100,28 @@ TEST(OggSource, DamagedDataFailsOrEndsWithoutHanging) {
     const char* name;
     std::vector<uint8_t> bytes;
     int opens;  // 1 opens, 0 fails, -1 either
+    bool tooLong = false;  // the debugger output says why
   } table[] = {
       {"empty", {}, 0},
       {"not Ogg", archive_test::NoiseBytes(5000, 3), 0},
       {"cut inside the headers", std::vector<uint8_t>(good.begin(), good.begin() + 60), 0},
       {"cut in the middle", std::vector<uint8_t>(good.begin(), good.begin() + good.size() / 2), 1},
       {"damaged pages", flipped, 1},
+      // Lengths in bytes past 32 bits: refused with a reason, also where the bytes
+      // wrap 64 bits to a small count.
+      {"last granule far past the data", WithLastGranule(good, 0x7FFFFFFF00000000), 0, true},
+      {"last granule whose bytes wrap", WithLastGranule(good, 0x4000000000000400), 0, true},
   };
   for (const auto& row : table) {
     SCOPED_TRACE(row.name);
     auto control = ComPtr<IStreamControl>::Adopt(
         CreateOggStreamControl(new sound_test::MemoryStreamReader(row.bytes)));
-    const int opened = control->Open(u"x");
+    sound_test::DebugCapture capture;
+    const int opened = control->Open(u"x.ogg");
     if (row.opens != -1) {
       EXPECT_EQ(opened, row.opens);
     }
+    EXPECT_EQ(capture.text.find(u"x.ogg: the Ogg stream is not played") == 0, row.tooLong) << platform::Utf16ToUtf8(capture.text);
     if (opened != 0) {
       // Whatever decodes comes out; the rest is silence, and the read returns.
       std::vector<uint8_t> pcm = ReadAll(control.get(), control->GetDataSize());
