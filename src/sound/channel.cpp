@@ -2,6 +2,7 @@
 // table's bookkeeping.
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 #include "core/exception.h"
@@ -12,6 +13,9 @@ namespace {
 
 STREAMCHANNEL g_channels[kStreamChannelCount];
 int32_t g_nextPlayId = 0;  // under the sound lock
+// The format of the last stream buffer the device refused, until its box is shown.
+// Under the sound lock.
+std::optional<WAVEFORMATEX> g_refusedFormat;
 
 STREAMCHANNEL* ChannelAt(int channel) {
   return channel >= 0 && channel < kStreamChannelCount ? &g_channels[channel] : nullptr;
@@ -134,14 +138,23 @@ std::unique_ptr<platform::SoundBuffer> CreateStreamBuffer(const WAVEFORMATEX& fo
   platform::IAudioDevice* device = SoundDevice();
   std::unique_ptr<platform::SoundBuffer> buffer;
   if (device != nullptr) buffer = device->Mixer().CreateBuffer(format, bytes);
-  if (!buffer) {
-    MessageBoxF(nullptr, u"DirectSound",
-                u"CreateStreamBuffer(%X)\r\n  wFormatTag=%4X\r\n  nChannels=%d\r\n  nSamplesPerSec=%d\r\n"
-                u"  nAvgBytesPerSec=%d\r\n  nBlockAlign=%d\r\n  wBitsPerSample=%d\r\n  cbSize=%d\r\n",
-                DSERR_INVALIDPARAM, format.wFormatTag, format.nChannels, format.nSamplesPerSec,
-                format.nAvgBytesPerSec, format.nBlockAlign, format.wBitsPerSample, format.cbSize);
-  }
+  if (!buffer) g_refusedFormat = format;
   return buffer;
+}
+
+void ReportRefusedStreamBuffer() {
+  std::optional<WAVEFORMATEX> refused;
+  {
+    SoundLock lock;
+    refused = std::exchange(g_refusedFormat, std::nullopt);
+  }
+  if (!refused) return;
+  const WAVEFORMATEX& format = *refused;
+  MessageBoxF(nullptr, u"DirectSound",
+              u"CreateStreamBuffer(%X)\r\n  wFormatTag=%4X\r\n  nChannels=%d\r\n  nSamplesPerSec=%d\r\n"
+              u"  nAvgBytesPerSec=%d\r\n  nBlockAlign=%d\r\n  wBitsPerSample=%d\r\n  cbSize=%d\r\n",
+              DSERR_INVALIDPARAM, format.wFormatTag, format.nChannels, format.nSamplesPerSec,
+              format.nAvgBytesPerSec, format.nBlockAlign, format.wBitsPerSample, format.cbSize);
 }
 
 void StopStreamChannel(STREAMCHANNEL* channel) {
@@ -168,15 +181,20 @@ void ReleaseStreamChannel(STREAMCHANNEL* channel) {
 
 int32_t OpenOggStream(IArchive* archive, std::u16string_view name, int channel, int loop,
                       uint32_t rate, int32_t volume, int32_t pan) {
-  SoundLock lock;
-  if (IsSoundEnabled() == 0) return -1;
-  IStreamReader* reader = archive != nullptr ? CreateStreamArchiveReader(archive) : CreateStreamFileReader();
-  if (reader == nullptr) return -1;
-  ComPtr<IStreamControl> control = ComPtr<IStreamControl>::Adopt(CreateOggStreamControl(reader));
-  if (!control || control->Open(name) == 0) return -1;
-  const int32_t id = AttachStreamToChannel(channel, control.get(), rate, volume, pan, loop);
-  // From here on the channel owns the control's reference.
-  if (id != -1) control.detach();
+  const int32_t id = [&]() -> int32_t {
+    SoundLock lock;
+    g_refusedFormat.reset();
+    if (IsSoundEnabled() == 0) return -1;
+    IStreamReader* reader = archive != nullptr ? CreateStreamArchiveReader(archive) : CreateStreamFileReader();
+    if (reader == nullptr) return -1;
+    ComPtr<IStreamControl> control = ComPtr<IStreamControl>::Adopt(CreateOggStreamControl(reader));
+    if (!control || control->Open(name) == 0) return -1;
+    const int32_t attached = AttachStreamToChannel(channel, control.get(), rate, volume, pan, loop);
+    // From here on the channel owns the control's reference.
+    if (attached != -1) control.detach();
+    return attached;
+  }();
+  ReportRefusedStreamBuffer();
   return id;
 }
 

@@ -156,8 +156,22 @@ void ShutdownSound() {
   }
 }
 
-void LockSound() { State().lock.lock(); }
-void UnlockSound() { State().lock.unlock(); }
+namespace {
+// How many times the calling thread holds the sound lock.
+thread_local int t_lockDepth = 0;
+}  // namespace
+
+void LockSound() {
+  State().lock.lock();
+  ++t_lockDepth;
+}
+
+void UnlockSound() {
+  --t_lockDepth;
+  State().lock.unlock();
+}
+
+bool SoundLockHeldHere() { return t_lockDepth > 0; }
 
 int IsSoundEnabled() { return State().enabled.load(); }
 

@@ -16,6 +16,9 @@ platform::IAudioDevice* SoundDevice();
 // channel pass, under the sound lock. Tests run it themselves to step the engine.
 void RunSoundServicePass();
 
+// True while the calling thread holds the sound lock.
+bool SoundLockHeldHere();
+
 // The static buffer of a wave slot, or null (tests).
 platform::SoundBuffer* WaveSlotBuffer(int slot);
 

@@ -168,8 +168,12 @@ int32_t AttachStreamToChannel(int channel, IStreamControl* control, uint32_t rat
 int StreamChannelCallback(STREAMCHANNEL* channel, uint32_t event);
 // One pass over the four channels; the caller holds the sound lock.
 void ServiceStreamChannels();
-// A streaming buffer, or null after a message box.
+// A streaming buffer, or null. A refusal is kept until ReportRefusedStreamBuffer.
 std::unique_ptr<platform::SoundBuffer> CreateStreamBuffer(const WAVEFORMATEX& format, uint32_t bytes);
+// Shows the box of the last refused stream buffer, if any, and forgets it. Called
+// with the sound lock left: a modal box under it would stop the service thread, and
+// the other channels would repeat their buffered seconds until it closed.
+void ReportRefusedStreamBuffer();
 void StopStreamChannel(STREAMCHANNEL* channel);
 void ReleaseStreamChannel(STREAMCHANNEL* channel);
 int FindFreeStreamChannel();

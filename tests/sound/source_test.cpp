@@ -170,4 +170,29 @@ TEST_F(OggPlayback, StreamFromTheSoundArchiveComesOutOfTheDevice) {
   EXPECT_EQ(heard, expected);
 }
 
+// The device takes mono and stereo only. Its box comes up with the sound lock left,
+// so the service thread goes on refilling the other channels while it is open.
+TEST_F(OggPlayback, RefusedStreamBufferIsReportedOutsideTheSoundLock) {
+  struct Boxes : platform::HeadlessMessageBox {
+    bool underLock = false;
+    int Show(platform::WindowHandle owner, std::u16string_view text, std::u16string_view caption,
+             uint32_t flags) override {
+      underLock = underLock || SoundLockHeldHere();
+      return HeadlessMessageBox::Show(owner, text, caption, flags);
+    }
+  } boxes;
+  boxes.SetEcho(false);
+  platform::IMessageBox* previous = platform::SetMessageBoxService(&boxes);
+  ScratchDir dir;
+  const std::filesystem::path file = dir.Write("three.ogg", EncodeOgg(Tone(2000, 3, kRate), 3, kRate));
+  EXPECT_EQ(OpenOggStream(nullptr, U16(file), -1, 1, 4096, 0, 0), -1);
+  platform::SetMessageBoxService(previous);
+  ASSERT_EQ(boxes.shown().size(), 1u);
+  EXPECT_EQ(boxes.shown()[0].caption, u"DirectSound");
+  EXPECT_EQ(boxes.shown()[0].text.rfind(u"CreateStreamBuffer(80070057)\r\n", 0), 0u);
+  EXPECT_NE(boxes.shown()[0].text.find(u"nChannels=3\r\n"), std::u16string::npos);
+  EXPECT_FALSE(boxes.underLock);
+  EXPECT_EQ(GetChannelPlayId(0), -1);
+}
+
 }  // namespace
