@@ -34,6 +34,13 @@ void ModeBox(bool full_screen, const char16_t* text) {
 
 }  // namespace
 
+bool EnterFullScreen() {
+  if (platform::MainWindow().SetFullScreen(true) && platform::MainWindow().IsFullScreen()) return true;
+  platform::ShowMessageBox(platform::MainWindow().Handle(), u"フルスクリーンに設定できませんでした。", kModeCaption,
+                           platform::MB_OK);
+  return false;
+}
+
 ModeMatch CheckDisplayMode(std::span<const DisplayMode> modes, const DisplayMode& wanted) {
   ModeMatch best = ModeMatch::kNoSize;
   for (const DisplayMode& m : modes) {

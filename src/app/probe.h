@@ -36,6 +36,10 @@ struct ModeChoice {
 // request shows the boxes that say so ("DirectDraw 初期化").
 ModeChoice ChooseDisplayMode(std::span<const DisplayMode> modes, DisplayMode wanted, bool full_screen);
 
+// Takes the main window to full screen; when the display refuses, the box
+// "フルスクリーンに設定できませんでした。" says so and the window stays as it was.
+bool EnterFullScreen();
+
 // The assertion box: Abort throws the error record, Retry stops in a debugger
 // when one is attached (else it acts as Ignore), Ignore returns 1.
 int AssertBox(const char* expression, const char* file, int line, const char* extra);

@@ -86,7 +86,7 @@ int ProgramSystems::InitDisplay(bool full_screen, bool select_driver, uint32_t r
   }
   ModeChoice choice =
       ChooseDisplayMode(modes, {800, 600, 24, static_cast<int32_t>(refresh_rate)}, full_screen);
-  if (choice.full_screen) shell_->window().SetFullScreen(true);
+  if (choice.full_screen) EnterFullScreen();
   return 0;
 }
 bool ProgramSystems::IsDisplayWindowed() { return !platform::MainWindow().IsFullScreen(); }

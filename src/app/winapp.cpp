@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "app/probe.h"
 #include "app/settings.h"
 #include "app/startup.h"
 #include "platform/message_box.h"
@@ -208,7 +209,7 @@ void WinApp::ToggleFullScreen() {
   bool full = !window.IsFullScreen();
   if (full) window.SetMenuBarVisible(false);
   // A switch that failed leaves the window as it was, with its menu bar.
-  if (!window.SetFullScreen(full) || !window.IsFullScreen()) window.SetMenuBarVisible(true);
+  if (full ? !EnterFullScreen() : (window.SetFullScreen(false), true)) window.SetMenuBarVisible(true);
 }
 
 void WinApp::OnMouseMove(int32_t y) {

@@ -25,6 +25,10 @@ constexpr uint32_t kAccelF10 = 40002;
 constexpr uint32_t kAccelAltEnter = 40001;
 constexpr uint32_t kAccelCtrlZ = 40012;
 
+// Longest wait for the window manager to map the window or to take it to
+// full screen and back; a manager that has not done it by then will not.
+constexpr guint kWindowManagerWaitMs = 3000;
+
 // Longest wait for a refresh: the frame clock of a display that never ticks
 // (no compositor, the window unmapped) falls back to 60 Hz.
 constexpr guint kRefreshFallbackMs = 17;
@@ -49,6 +53,7 @@ std::string MnemonicLabel(std::u16string_view text) {
 
 struct GtkShell::Impl : IMainWindow, IPresenter, IEventSource, IMessageBox {
   GtkWidget* window = nullptr;
+  GtkWidget* overlay = nullptr;  // holds the box, and the menu bar over the picture in full screen
   GtkWidget* box = nullptr;
   GtkWidget* menubar = nullptr;
   GtkWidget* area = nullptr;
@@ -366,6 +371,15 @@ struct GtkShell::Impl : IMainWindow, IPresenter, IEventSource, IMessageBox {
           item = gtk_separator_menu_item_new();
           break;
         case MenuEntry::kRadio:
+          if (group == nullptr) {
+            // GTK keeps one item of a group checked, the first at the start: a
+            // hidden first item holds the group's "none checked", for a value
+            // no item shows.
+            GtkWidget* none = gtk_radio_menu_item_new(nullptr);
+            gtk_widget_set_no_show_all(none, TRUE);
+            gtk_menu_shell_append(GTK_MENU_SHELL(shells.back()), none);
+            group = gtk_radio_menu_item_get_group(GTK_RADIO_MENU_ITEM(none));
+          }
           item = gtk_radio_menu_item_new_with_mnemonic(group, MnemonicLabel(entry.text).c_str());
           group = gtk_radio_menu_item_get_group(GTK_RADIO_MENU_ITEM(item));
           break;
@@ -426,16 +440,69 @@ struct GtkShell::Impl : IMainWindow, IPresenter, IEventSource, IMessageBox {
   }
   bool IsMenuBarVisible() const override { return menu_visible; }
 
+  // The menu bar above the picture in a window; over the picture's top in full
+  // screen, so showing it there neither moves nor rescales the picture.
+  void PlaceMenuBar(bool over_picture) {
+    g_object_ref(menubar);
+    gtk_container_remove(GTK_CONTAINER(gtk_widget_get_parent(menubar)), menubar);
+    if (over_picture) {
+      gtk_widget_set_valign(menubar, GTK_ALIGN_START);
+      gtk_overlay_add_overlay(GTK_OVERLAY(overlay), menubar);
+    } else {
+      gtk_widget_set_valign(menubar, GTK_ALIGN_FILL);
+      gtk_box_pack_start(GTK_BOX(box), menubar, FALSE, FALSE, 0);
+      gtk_box_reorder_child(GTK_BOX(box), menubar, 0);
+    }
+    g_object_unref(menubar);
+  }
+
+  GdkWindowState WindowState() const { return gdk_window_get_state(gtk_widget_get_window(window)); }
+
+  // Whether the window covers the whole of the full-screen monitor.
+  bool CoversMonitor() const {
+    if ((WindowState() & GDK_WINDOW_STATE_FULLSCREEN) == 0) return false;
+    GdkDisplay* display = gtk_widget_get_display(window);
+    GdkMonitor* m = gdk_display_get_monitor(display, monitor);
+    if (m == nullptr) m = gdk_display_get_monitor_at_window(display, gtk_widget_get_window(window));
+    GdkRectangle geometry;
+    gdk_monitor_get_geometry(m, &geometry);
+    return gtk_widget_get_allocated_width(area) == geometry.width &&
+           gtk_widget_get_allocated_height(area) == geometry.height;
+  }
+
+  // The window's own look: a fixed-size window with its menu bar, or a
+  // resizable one whose menu bar lies over the picture. A window that may not
+  // change size pins its minimum and maximum, which a window manager honours
+  // even for full screen.
+  void Dress(bool full) {
+    full_screen = full;
+    PlaceMenuBar(full);
+    SetMenuBarVisible(!full);
+    gtk_widget_set_size_request(area, full ? 1 : width, full ? 1 : height);
+    gtk_window_set_resizable(GTK_WINDOW(window), full);
+    // Sends the new size hints now, before the request that depends on them.
+    gtk_container_check_resize(GTK_CONTAINER(window));
+  }
+
   bool SetFullScreen(bool full) override {
     if (full == full_screen) return true;
-    full_screen = full;
     if (full) {
-      SetMenuBarVisible(false);
+      // A request made before the manager has taken the window is forgotten.
+      RunLoopUntil(kWindowManagerWaitMs, [&] { return (WindowState() & GDK_WINDOW_STATE_WITHDRAWN) == 0; });
+      Dress(true);
       gtk_window_fullscreen_on_monitor(GTK_WINDOW(window), gtk_widget_get_screen(window), monitor);
+      RunLoopUntil(kWindowManagerWaitMs, [&] { return CoversMonitor(); });
+      if (!CoversMonitor()) {
+        gtk_window_unfullscreen(GTK_WINDOW(window));
+        Dress(false);
+        gtk_window_resize(GTK_WINDOW(window), 1, 1);
+        return false;
+      }
     } else {
       gtk_window_unfullscreen(GTK_WINDOW(window));
-      SetMenuBarVisible(true);
+      Dress(false);
       gtk_window_resize(GTK_WINDOW(window), 1, 1);
+      RunLoopUntil(kWindowManagerWaitMs, [&] { return (WindowState() & GDK_WINDOW_STATE_FULLSCREEN) == 0; });
     }
     gtk_widget_queue_draw(area);
     return true;
@@ -546,16 +613,20 @@ std::unique_ptr<GtkShell> GtkShell::Open(const std::u16string& class_name, const
   gtk_window_set_title(GTK_WINDOW(p->window), Utf16ToUtf8(title).c_str());
   gtk_window_set_resizable(GTK_WINDOW(p->window), FALSE);
   gtk_window_set_position(GTK_WINDOW(p->window), GTK_WIN_POS_CENTER);
+  p->overlay = gtk_overlay_new();
   p->box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
   p->menubar = gtk_menu_bar_new();
+  gtk_widget_set_name(p->menubar, "menubar");
   p->area = gtk_drawing_area_new();
+  gtk_widget_set_name(p->area, "area");
   gtk_widget_set_size_request(p->area, width, height);
   gtk_widget_set_can_focus(p->area, TRUE);
   gtk_widget_add_events(p->area, GDK_POINTER_MOTION_MASK | GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK |
                                      GDK_SCROLL_MASK);
   gtk_box_pack_start(GTK_BOX(p->box), p->menubar, FALSE, FALSE, 0);
   gtk_box_pack_start(GTK_BOX(p->box), p->area, TRUE, TRUE, 0);
-  gtk_container_add(GTK_CONTAINER(p->window), p->box);
+  gtk_container_add(GTK_CONTAINER(p->overlay), p->box);
+  gtk_container_add(GTK_CONTAINER(p->window), p->overlay);
 
   p->im = gtk_im_multicontext_new();
   g_signal_connect(p->im, "commit", G_CALLBACK(Impl::OnCommit), p);
@@ -571,7 +642,7 @@ std::unique_ptr<GtkShell> GtkShell::Open(const std::u16string& class_name, const
   g_signal_connect(p->window, "delete-event", G_CALLBACK(Impl::OnDelete), p);
   g_signal_connect(p->area, "grab-notify", G_CALLBACK(Impl::OnGrabNotify), p);
   p->tick_id = gtk_widget_add_tick_callback(p->area, Impl::OnTick, p, nullptr);
-  gtk_widget_show_all(p->box);
+  gtk_widget_show_all(p->overlay);
   gtk_widget_realize(p->window);
   gtk_im_context_set_client_window(p->im, gtk_widget_get_window(p->window));
   return std::unique_ptr<GtkShell>(new GtkShell(std::move(impl)));

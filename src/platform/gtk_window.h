@@ -1,6 +1,9 @@
 // The GTK back end of the main window: one object that is the window (menu bar
 // over an 800 x 600 drawing area, X11 class "MESRIN"), its presenter (a cairo
 // RGB24 copy of the back buffer), its event source and its message boxes.
+// In full screen the window covers its monitor, the picture scaled to fit
+// between black bars and the menu bar, when shown, lying over its top; the
+// pointer is read back in the picture's own pixels.
 // GTK signals only queue events and record key state; the frame's pump takes
 // them in C++, so no exception crosses a GLib frame.
 #pragma once

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -104,26 +105,64 @@ Profile::Line Profile::MakeLine(std::u16string text, const std::u16string& secti
   return line;
 }
 
-Profile Profile::Parse(std::string_view bytes) {
-  Profile profile;
-  std::u16string text = DecodeOutsideText(bytes);
-  std::u16string section;
+void Profile::AddLine(Line line) {
+  if (lines_.empty() && line.ending == u"\r\n") crlf_ = true;
+  std::u16string section = lines_.empty() ? std::u16string() : lines_.back().section;
+  Line made = MakeLine(std::move(line.text), section);
+  made.bytes = std::move(line.bytes);
+  made.ending = std::move(line.ending);
+  lines_.push_back(std::move(made));
+}
+
+void Profile::AddLines(std::u16string_view text) {
   std::size_t start = 0;
-  bool first = true;
   while (start < text.size()) {
-    std::size_t end = text.find(u'\n', start);
-    if (end == std::u16string::npos) end = text.size();
-    std::u16string raw = text.substr(start, end - start);
-    if (!raw.empty() && raw.back() == u'\r') {
-      raw.pop_back();
-      if (first) profile.crlf_ = true;
+    std::size_t end = std::min(text.find(u'\n', start), text.size());
+    Line line;
+    line.text = std::u16string(text.substr(start, end - start));
+    if (end < text.size()) line.ending = u"\n";
+    if (!line.text.empty() && line.text.back() == u'\r' && !line.ending.empty()) {
+      line.text.pop_back();
+      line.ending = u"\r\n";
     }
-    first = false;
-    Line line = MakeLine(std::move(raw), section);
-    section = line.section;
-    profile.lines_.push_back(std::move(line));
+    AddLine(std::move(line));
     start = end + 1;
   }
+}
+
+void Profile::AddByteLines(std::string_view bytes) {
+  std::size_t start = 0;
+  while (start < bytes.size()) {
+    std::size_t end = std::min(bytes.find('\n', start), bytes.size());
+    Line line;
+    line.bytes = std::string(bytes.substr(start, end - start));
+    if (end < bytes.size()) line.ending = u"\n";
+    if (!line.bytes.empty() && line.bytes.back() == '\r' && !line.ending.empty()) {
+      line.bytes.pop_back();
+      line.ending = u"\r\n";
+    }
+    line.text = IsValidUtf8(line.bytes) ? Utf8ToUtf16(line.bytes) : Cp932ToUtf16(line.bytes);
+    AddLine(std::move(line));
+    start = end + 1;
+  }
+}
+
+Profile Profile::Parse(std::string_view bytes) {
+  Profile profile;
+  const bool le = bytes.starts_with("\xFF\xFE"), be = bytes.starts_with("\xFE\xFF");
+  if (le || be) {
+    profile.encoding_ = le ? Encoding::kUtf16Le : Encoding::kUtf16Be;
+    profile.mark_ = std::string(bytes.substr(0, 2));
+    std::u16string text;
+    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
+      const auto first = static_cast<unsigned char>(bytes[i]), second = static_cast<unsigned char>(bytes[i + 1]);
+      text += static_cast<char16_t>(le ? (second << 8 | first) : (first << 8 | second));
+    }
+    profile.AddLines(text);
+    return profile;
+  }
+  if (bytes.starts_with("\xEF\xBB\xBF")) profile.mark_ = std::string(bytes.substr(0, 3));
+  profile.AddByteLines(bytes.substr(profile.mark_.size()));
   return profile;
 }
 
@@ -164,6 +203,7 @@ void Profile::Set(std::u16string_view section, std::u16string_view key, std::u16
   if (const Line* found = FindLine(section, key)) {
     Line& line = lines_[static_cast<std::size_t>(found - lines_.data())];
     line.text = KeyLine(line.key, value);
+    line.edited = true;
     return;
   }
   // After the last key line of the section, so blank lines and comments that
@@ -180,20 +220,40 @@ void Profile::Set(std::u16string_view section, std::u16string_view key, std::u16
     }
   }
   std::u16string name(section);
+  auto added = [&](std::u16string text) {
+    Line line = MakeLine(std::move(text), name);
+    line.edited = true;
+    line.ending = crlf_ ? u"\r\n" : u"\n";
+    return line;
+  };
   if (!have_section) {
-    std::u16string header = u"[" + name + u"]";
-    lines_.push_back(MakeLine(header, name));
+    lines_.push_back(added(u"[" + name + u"]"));
     insert_at = lines_.size();
   }
-  lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insert_at), MakeLine(KeyLine(key, value), name));
+  lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insert_at), added(KeyLine(key, value)));
+}
+
+std::string Profile::Encode(std::u16string_view text) const {
+  if (encoding_ == Encoding::kBytes) return Utf16ToUtf8(text);
+  std::string out;
+  out.reserve(text.size() * 2);
+  for (char16_t unit : text) {
+    const char low = static_cast<char>(unit & 0xFF), high = static_cast<char>(unit >> 8);
+    out += encoding_ == Encoding::kUtf16Le ? low : high;
+    out += encoding_ == Encoding::kUtf16Le ? high : low;
+  }
+  return out;
 }
 
 std::string Profile::Serialize() const {
-  std::string out;
-  const char* ending = crlf_ ? "\r\n" : "\n";
-  for (const Line& line : lines_) {
-    out += Utf16ToUtf8(line.text);
-    out += ending;
+  std::string out = mark_;
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    const Line& line = lines_[i];
+    out += encoding_ == Encoding::kBytes && !line.edited ? line.bytes : Encode(line.text);
+    // A last line without an ending gets one when lines follow it.
+    const bool last = i + 1 == lines_.size();
+    out += Encode(!line.ending.empty() || last ? std::u16string_view(line.ending)
+                                               : std::u16string_view(crlf_ ? u"\r\n" : u"\n"));
   }
   return out;
 }

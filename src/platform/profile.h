@@ -5,8 +5,11 @@
 // line and comment as it stands, changes a key in place, adds a missing key at the
 // end of its section (a missing section at the end of the file), and replaces the
 // file atomically, so a crash leaves either the old file or the new one.
-// Files are read as UTF-8 (a byte-order mark is skipped) or, when they are not
-// valid UTF-8, as CP932; they are written as UTF-8.
+// A file with a UTF-16 byte-order mark is read and written as UTF-16 in its
+// byte order. Any other file is read line by line: a line that is valid UTF-8
+// reads as UTF-8, else as CP932; a UTF-8 mark at the start is kept. Lines the
+// program did not change are written back byte for byte, with their own line
+// endings; changed and added lines are written as UTF-8.
 #pragma once
 
 #include <filesystem>
@@ -39,7 +42,7 @@ class Profile {
   // Sets a key: in place when it exists, else at the end of its section.
   void Set(std::u16string_view section, std::u16string_view key, std::u16string_view value);
 
-  // The file's text as it would be written (UTF-8).
+  // The file's bytes as they would be written.
   std::string Serialize() const;
   // Writes the file atomically: a temporary file beside it, flushed, then renamed
   // over it. `before_rename` (tests) runs between the two and may throw, as a
@@ -48,18 +51,30 @@ class Profile {
             const std::function<void()>& before_rename = {}) const;
 
  private:
+  enum class Encoding { kBytes, kUtf16Le, kUtf16Be };
+
   struct Line {
     std::u16string text;     // the line as read, without its line ending
+    std::string bytes;       // a byte file's line as read, written back while `edited` is false
+    bool edited = false;     // changed or added by the program: `text` is written
+    std::u16string ending;   // u"\r\n", u"\n", or empty for a last line without one
     std::u16string section;  // the section it belongs to ("" before the first)
     std::u16string key;      // trimmed key of a "key=value" line, else empty
     bool header = false;     // a "[section]" line
   };
 
   static Line MakeLine(std::u16string text, const std::u16string& section);
+  // Splits decoded lines or, for a byte file, raw ones into `lines_`.
+  void AddLines(std::u16string_view text);
+  void AddByteLines(std::string_view bytes);
+  void AddLine(Line line);
   const Line* FindLine(std::u16string_view section, std::u16string_view key) const;
+  std::string Encode(std::u16string_view text) const;
 
   std::vector<Line> lines_;
-  bool crlf_ = false;  // the file ended its lines with CR LF
+  Encoding encoding_ = Encoding::kBytes;
+  std::string mark_;  // the byte-order mark the file starts with, written back as it was
+  bool crlf_ = false;  // the file's first line ended with CR LF: added lines do the same
 };
 
 // Whether the bytes are well-formed UTF-8.

@@ -174,11 +174,30 @@ TEST(ProfileTest, FirstOfTwoKeysWinsAndValuesAreCut) {
   EXPECT_EQ(p.Get(u"mesrin", u"Missing", u"dflt"), u"dflt");
 }
 
-TEST(ProfileTest, ReadsUtf8WithOrWithoutMarkAndFallsBackToCp932) {
-  EXPECT_EQ(Profile::Parse("\xEF\xBB\xBF[mesrin]\nFontName=\xE6\x98\x8E\xE6\x9C\x9D\n").Get(u"mesrin", u"FontName", u""),
-            u"明朝");
-  EXPECT_EQ(Profile::Parse("[mesrin]\nFontName=\xE6\x98\x8E\xE6\x9C\x9D\n").Get(u"mesrin", u"FontName", u""), u"明朝");
-  EXPECT_EQ(Profile::Parse("[mesrin]\r\nFontName=\x96\xBE\x92\xA9\r\n").Get(u"mesrin", u"FontName", u""), u"明朝");
+// The bytes of a UTF-16 file with its byte-order mark.
+std::string Utf16File(std::u16string_view text, bool little_endian) {
+  std::string out = little_endian ? "\xFF\xFE" : "\xFE\xFF";
+  for (char16_t unit : text) {
+    const char low = static_cast<char>(unit & 0xFF), high = static_cast<char>(unit >> 8);
+    out += little_endian ? std::string{low, high} : std::string{high, low};
+  }
+  return out;
+}
+
+TEST(ProfileTest, ReadsEachLineInItsOwnEncodingAndUtf16Files) {
+  struct Row {
+    std::string bytes;
+    std::u16string font;
+  } rows[] = {
+      {"\xEF\xBB\xBF[mesrin]\nFontName=\xE6\x98\x8E\xE6\x9C\x9D\n", u"明朝"},
+      {"[mesrin]\nFontName=\xE6\x98\x8E\xE6\x9C\x9D\n", u"明朝"},
+      {"[mesrin]\r\nFontName=\x96\xBE\x92\xA9\r\n", u"明朝"},
+      // A CP932 comment does not turn the UTF-8 value into CP932.
+      {"; \x96\xBE\x92\xA9\n[mesrin]\nFontName=\xE6\x98\x8E\xE6\x9C\x9D", u"明朝"},
+      {Utf16File(u"[mesrin]\r\nFontName=ＭＳ 明朝\r\n", true), u"ＭＳ 明朝"},
+      {Utf16File(u"[mesrin]\nFontName=ＭＳ 明朝", false), u"ＭＳ 明朝"},
+  };
+  for (const Row& row : rows) EXPECT_EQ(Profile::Parse(row.bytes).Get(u"mesrin", u"FontName", u""), row.font) << row.bytes;
 }
 
 TEST(ProfileTest, WriterKeepsForeignLinesAndAddsKeysToTheirSection) {
@@ -189,6 +208,23 @@ TEST(ProfileTest, WriterKeepsForeignLinesAndAddsKeysToTheirSection) {
   EXPECT_EQ(p.Serialize(),
             "; top\r\n[mesrin]\r\nFullScreen=1\r\n; note\r\nUnknown=keep\r\nSkipFrame=2\r\n\r\n[other]\r\nx=1\r\n"
             "[third]\r\nA=b\r\n");
+
+  // Lines the writer did not change keep their bytes, whatever their encoding and ending.
+  const std::string mixed = "\xEF\xBB\xBF; \x96\xBE\x92\xA9\n[mesrin]\r\nFontName=\xEF\xBC\xAD\xEF\xBC\xB3 \xE6\x98\x8E\xE6\x9C\x9D\n"
+                            "Title=\x83\x5C\r\nMainVolume=10";
+  Profile m = Profile::Parse(mixed);
+  EXPECT_EQ(m.Serialize(), mixed);
+  m.Set(u"mesrin", u"MainVolume", u"90");
+  m.Set(u"mesrin", u"SkipFrame", u"2");
+  EXPECT_EQ(m.Serialize(), mixed.substr(0, mixed.size() - 2) + "90\nSkipFrame=2\n");
+
+  // A UTF-16 file stays UTF-16 in its byte order, its values and its one section kept.
+  for (bool le : {true, false}) {
+    Profile u = Profile::Parse(Utf16File(u"[mesrin]\r\nFontName=ＭＳ 明朝\r\nMainVolume=10\r\n", le));
+    u.Set(u"mesrin", u"MainVolume", u"90");
+    u.Set(u"mesrin", u"SkipFrame", u"2");
+    EXPECT_EQ(u.Serialize(), Utf16File(u"[mesrin]\r\nFontName=ＭＳ 明朝\r\nMainVolume=90\r\nSkipFrame=2\r\n", le)) << le;
+  }
 }
 
 TEST(ProfileTest, CrashBeforeRenameLeavesTheOldFileWhole) {

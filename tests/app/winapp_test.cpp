@@ -167,9 +167,12 @@ TEST_F(WinAppTest, FullScreenTogglesAndTheMenuShowsAtTheTopEdge) {
   EXPECT_TRUE(move(300));  // in a window the bar stays
 
   window_.SetFullScreenAllowed(false);
+  const size_t boxes = boxes_.shown().size();
   Command(kCommandToggleFullScreen, 1);
   EXPECT_FALSE(window_.IsFullScreen());
   EXPECT_TRUE(window_.IsMenuBarVisible());
+  ASSERT_EQ(boxes_.shown().size(), boxes + 1);
+  EXPECT_EQ(boxes_.shown().back().text, u"フルスクリーンに設定できませんでした。");
 }
 
 TEST_F(WinAppTest, MenuHoldsTheTextsAndTheDebugMenuCanGo) {

@@ -18,3 +18,15 @@ set_tests_properties(platform_gtk_test PROPERTIES ENVIRONMENT "${gtk_test_env}")
 if(XVFB_RUN)
   set_tests_properties(platform_gtk_test_xvfb PROPERTIES ENVIRONMENT "${gtk_test_env}")
 endif()
+
+# Full screen under openbox on a display whose shape leaves bars at the sides.
+engine_test(platform_gtk_fullscreen_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/gtk_fullscreen_test.cpp
+  DEPS platform_gtk PkgConfig::GTK3
+)
+set_tests_properties(platform_gtk_fullscreen_test PROPERTIES ENVIRONMENT "${gtk_test_env}")
+if(XVFB_RUN)
+  add_test(NAME platform_gtk_fullscreen_test_xvfb
+    COMMAND ${XVFB_RUN} -a -s "-screen 0 1280x720x24" $<TARGET_FILE:platform_gtk_fullscreen_test>)
+  set_tests_properties(platform_gtk_fullscreen_test_xvfb PROPERTIES TIMEOUT 120 ENVIRONMENT "${gtk_test_env}")
+endif()

@@ -30,4 +30,16 @@ inline GtkWidget* OpenDialog() {
   return found;
 }
 
+// Whether a window manager has announced itself on the default display.
+inline bool WindowManagerRuns() {
+  GdkAtom type;
+  gint format = 0, length = 0;
+  guchar* data = nullptr;
+  bool found = gdk_property_get(gdk_get_default_root_window(), gdk_atom_intern_static_string("_NET_SUPPORTING_WM_CHECK"),
+                                GDK_NONE, 0, 1, FALSE, &type, &format, &length, &data) &&
+               length > 0;
+  g_free(data);
+  return found;
+}
+
 }  // namespace gtk_test
