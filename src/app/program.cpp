@@ -47,7 +47,7 @@ ProgramSystems::~ProgramSystems() = default;
 
 bool ProgramSystems::LockSingleInstance() {
   lock_ = std::make_unique<SingleInstanceLock>(kWindowClass);
-  return lock_->held();
+  return !lock_->another_instance();
 }
 std::u16string ProgramSystems::ExecutablePath() { return App::ExecutablePath(); }
 std::u16string ProgramSystems::DataHome() { return App::DataHome(); }

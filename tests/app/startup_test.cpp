@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -235,16 +236,75 @@ TEST_F(StartupTest, DevelopmentFoldersAndOptionsChooseTheSources) {
 namespace App {
 namespace {
 
-TEST(SingleInstanceLockTest, ASecondHolderIsRefusedUntilTheFirstEnds) {
-  std::string folder = std::filesystem::temp_directory_path().string();
-  auto first = std::make_unique<SingleInstanceLock>(u"MESRIN_TEST", folder);
-  ASSERT_TRUE(first->held());
-  EXPECT_FALSE(SingleInstanceLock(u"MESRIN_TEST", folder).held());
-  EXPECT_TRUE(SingleInstanceLock(u"OTHER_TEST", folder).held());
-  first.reset();
-  EXPECT_TRUE(SingleInstanceLock(u"MESRIN_TEST", folder).held());
-  std::filesystem::remove(folder + "/MESRIN_TEST.lock");
-  std::filesystem::remove(folder + "/OTHER_TEST.lock");
+// Sets an environment variable (null: unsets it) for the object's life.
+class EnvironmentValue {
+ public:
+  EnvironmentValue(const char* name, const char* value) : name_(name) {
+    const char* old = std::getenv(name);
+    if (old != nullptr) old_ = old;
+    had_ = old != nullptr;
+    if (value != nullptr) {
+      ::setenv(name, value, 1);
+    } else {
+      ::unsetenv(name);
+    }
+  }
+  ~EnvironmentValue() {
+    if (had_) {
+      ::setenv(name_, old_.c_str(), 1);
+    } else {
+      ::unsetenv(name_);
+    }
+  }
+
+ private:
+  const char* name_;
+  std::string old_;
+  bool had_ = false;
+};
+
+// Only a lock another holder has is a second instance; a runtime folder that
+// does not exist, or a lock held in the temporary folder every user shares
+// (another user's program), is not.
+TEST(SingleInstanceLockTest, OnlyALockHeldByAnotherIsASecondInstance) {
+  fs::path temp = fs::temp_directory_path() / ("shell_lock_" + std::to_string(::getpid()));
+  fs::remove_all(temp);
+  fs::create_directories(temp / "runtime");
+  std::string runtime = (temp / "runtime").string();
+  std::string missing = (temp / "missing").string();
+  EnvironmentValue tmpdir("TMPDIR", temp.c_str());
+  struct Row {
+    const char* name;
+    const char* runtime;    // XDG_RUNTIME_DIR, null: unset
+    const char* held_in;    // a folder where another holder keeps "MESRIN_TEST.lock", or null
+    bool another;
+  } rows[] = {
+      {"held in the runtime folder", runtime.c_str(), runtime.c_str(), true},
+      {"runtime folder missing", missing.c_str(), nullptr, false},
+      {"shared temporary folder", nullptr, temp.c_str(), false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    EnvironmentValue xdg("XDG_RUNTIME_DIR", row.runtime);
+    std::unique_ptr<SingleInstanceLock> other;
+    if (row.held_in != nullptr) {
+      other = std::make_unique<SingleInstanceLock>(u"MESRIN_TEST", row.held_in);
+      ASSERT_TRUE(other->held());
+    }
+    {
+      SingleInstanceLock first(u"MESRIN_TEST");
+      EXPECT_EQ(first.another_instance(), row.another);
+      // Whatever folder the first took, a second start of this user finds it held.
+      if (!row.another) {
+        ASSERT_TRUE(first.held());
+        EXPECT_TRUE(SingleInstanceLock(u"MESRIN_TEST").another_instance());
+      }
+    }
+    if (!row.another) {
+      EXPECT_FALSE(SingleInstanceLock(u"MESRIN_TEST").another_instance());
+    }
+  }
+  fs::remove_all(temp);
 }
 
 }  // namespace
