@@ -286,16 +286,18 @@ int RunDirectX(ShellSystems& sys, Frame& frame) {
 int WinAppRun(ShellSystems& sys, std::span<const std::string> args) {
   ShellState& state = State();
   UserSettings& settings = Settings();
+  std::u16string executable = sys.ExecutablePath();
   std::vector<std::string> argv;
-  argv.push_back(platform::Utf16ToUtf8(sys.ExecutablePath()));
+  argv.push_back(platform::Utf16ToUtf8(executable));
   argv.insert(argv.end(), args.begin(), args.end());
   std::u16string command_line = QuoteArguments(argv);
-  ProgramPaths paths = ParseProgramPath(command_line);
-  state.program_path = paths.path;
-  state.program_directory = paths.directory;
+  // The program's own path is taken whole from the system, not from the first
+  // token: the token limit would cut a deep install path.
+  state.program_path = executable;
+  state.program_directory = ProgramDirectory(executable);
 
   std::u16string home = sys.DataHome();
-  state.user_folder = home.empty() ? paths.directory : home + std::u16string(kUserSubfolder);
+  state.user_folder = home.empty() ? state.program_directory : home + std::u16string(kUserSubfolder);
   CreateDirectoryPath(WithSlash(state.user_folder));
   state.settings_path = WithSlash(state.user_folder) + std::u16string(kSettingsFileName);
   platform::Profile profile = platform::Profile::Load(platform::WidePath(state.settings_path));
@@ -305,8 +307,8 @@ int WinAppRun(ShellSystems& sys, std::span<const std::string> args) {
 
   ResetMenuCommands();
   sys.CreateMainWindow(settings.options.debug_level != 0);
-  if (!paths.directory.empty() && ::chdir(platform::Utf16ToUtf8(paths.directory).c_str()) != 0) {
-    DebugPrintf(u"chdir failed: %s\n", paths.directory.c_str());
+  if (!state.program_directory.empty() && ::chdir(platform::Utf16ToUtf8(state.program_directory).c_str()) != 0) {
+    DebugPrintf(u"chdir failed: %s\n", state.program_directory.c_str());
   }
 
   Frame frame;

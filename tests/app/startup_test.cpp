@@ -230,6 +230,18 @@ TEST_F(StartupTest, DevelopmentFoldersAndOptionsChooseTheSources) {
   EXPECT_EQ(dev.sound_rate, 22050u);
 }
 
+// The program's own path is followed whole, however deep the install.
+TEST_F(StartupTest, ADeepInstallPathFindsItsData) {
+  fs::path deep = root_ / std::string(100, 'd') / std::string(100, 'e') / std::string(100, 'f');
+  fs::create_directories(deep / "bin");
+  fs::create_directories(deep / "data");
+  for (const char* name : {"system.saf", "script.saf", "sound.saf"}) std::ofstream(deep / "data" / name) << "x";
+  FakeSystems sys(deep);
+  EXPECT_EQ(Run(sys), 0);
+  EXPECT_EQ(fs::current_path(), deep / "bin");
+  EXPECT_NE(std::find(sys.calls.begin(), sys.calls.end(), "Session"), sys.calls.end());
+}
+
 }  // namespace
 }  // namespace App
 
