@@ -36,6 +36,9 @@ constexpr std::u16string_view kUserSubfolder = u"/quelvastor/mesrin_trial";
 constexpr int kScreenWidth = 800;
 constexpr int kScreenHeight = 600;
 constexpr uint32_t kRequiredDirectX = 0x700;
+// Shown instead of the DirectX box when no display could be opened at all.
+constexpr std::u16string_view kNeedsDisplay =
+    u"ディスプレイを開けません。このプログラムはグラフィカルセッション (X11 または Wayland) の中で起動してください。";
 constexpr const char16_t* kSystemSoundNames[] = {u"SUBMIT.WAV", u"CANCEL.WAV"};
 constexpr int kSoundChannels = 4;
 // Commands greyed before every game run, and while the logo shows.
@@ -60,6 +63,7 @@ struct ShellState {
   DxDraw::DxScreenSurface* screen = nullptr;  // the screen of the running DirectX level
   int cursor_frame = 0;                       // row of kCursorFrames the cursor sprite shows
   std::vector<std::u16string> fonts;
+  bool window_made = false;  // CreateMainWindow found a display
   int exit_code = 0;  // set by a start that must end non-zero after an orderly shut-down
 };
 
@@ -74,6 +78,13 @@ void ShowError(ShellSystems& sys, const std::u16string& text) {
 
 void ShowMissing(ShellSystems& sys, const MissingSubsystem& missing) {
   ShowError(sys, platform::FormatString(u"%s がありません。起動を続けられません。", missing.name.c_str()));
+}
+
+// The box of an error record that ends the program: its fields, captioned
+// with the product title.
+void ShowExceptionBox(platform::WindowHandle owner, const ExceptionHandle& record) {
+  MessageBoxF(owner, (std::u16string(kProductTitle) + u" Exception Error").c_str(), u"%s",
+              FormatExceptionReport(record).c_str());
 }
 
 std::u16string WithSlash(std::u16string folder) {
@@ -178,6 +189,11 @@ void RunGame(ShellSystems& sys) {
 int RunDirectX(ShellSystems& sys, Frame& frame) {
   UserSettings& settings = Settings();
   InitACT();
+  if (!State().window_made) {
+    ShowError(sys, std::u16string(kNeedsDisplay));
+    TermACT();
+    return 1;
+  }
   uint32_t version = sys.GetDirectXVersion();
   DebugPrintf(u"DirectX=%X\n", version);
   if (version < kRequiredDirectX) {
@@ -264,9 +280,13 @@ int RunDirectX(ShellSystems& sys, Frame& frame) {
     try {
       RunGame(sys);
     } catch (const ExceptionHandle& record) {
+      // A quit ends silently; any other record is shown, and the program ends
+      // with 1 after the orderly shut-down, so neither player nor launcher takes it for success.
       if (record.Type != kErrorTypeQuit) {
         DebugPrintf(u"Exception Error:\n");
         DebugReportException(record);
+        ShowExceptionBox(sys.MainWindowHandle(), record);
+        State().exit_code = 1;
       }
     } catch (const ScriptException&) {
       // A request with no script left to take it ends the run like a quit.
@@ -306,7 +326,7 @@ int WinAppRun(ShellSystems& sys, std::span<const std::string> args) {
   ParseCommandLine(command_line, settings);
 
   ResetMenuCommands();
-  sys.CreateMainWindow(settings.options.debug_level != 0);
+  state.window_made = sys.CreateMainWindow(settings.options.debug_level != 0);
   if (!state.program_directory.empty() && ::chdir(platform::Utf16ToUtf8(state.program_directory).c_str()) != 0) {
     DebugPrintf(u"chdir failed: %s\n", state.program_directory.c_str());
   }
@@ -366,10 +386,7 @@ int RunProgram(ShellSystems& sys, std::span<const std::string> args) {
   try {
     code = WinAppRun(sys, args);
   } catch (const ExceptionHandle& record) {
-    if (record.Type != kErrorTypeQuit) {
-      MessageBoxF(nullptr, (std::u16string(kProductTitle) + u" Exception Error").c_str(), u"%s",
-                  FormatExceptionReport(record).c_str());
-    }
+    if (record.Type != kErrorTypeQuit) ShowExceptionBox(nullptr, record);
     code = 1;
   } catch (const ProgramExit& exit) {
     code = exit.code;

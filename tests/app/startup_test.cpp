@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "app/cmdline.h"
+#include "app/frame.h"
 #include "app/process.h"
 #include "app/settings.h"
 #include "app/winapp.h"
@@ -126,6 +127,7 @@ TEST_F(StartupTest, EachFailureShowsItsBoxAndEndsWithItsCode) {
     const char* last_device_call;  // the last of DeleteDisplay/ShutdownSound, or ""
   } rows[] = {
       {"Lock", "", {}, u"", 0, false, ""},
+      {"Window", "", {}, u"ディスプレイを開けません。このプログラムはグラフィカルセッション (X11 または Wayland) の中で起動してください。", 0, true, ""},
       {"DirectX", "", {}, u"このゲームをプレイするには DirectX7か、それ以上のバーションをインストールする必要があります。", 0, true, ""},
       {"Display(full)", "[mesrin]\nFullScreen=1\n", {}, u"ディスプレイの初期化に失敗しました。", 0, true, "DeleteDisplay"},
       {"Sound", "", {}, u"", 0, true, "DeleteDisplay"},
@@ -183,8 +185,9 @@ TEST_F(StartupTest, RecordsAndMissingEntriesEndTheRunAtTheirLevel) {
     std::u16string box_prefix;
     bool written;
   } rows[] = {
-      // A script error leaves the run; the program shuts down normally.
-      {"Session", [] { ThrowError(u"script", 1, u"bad"); }, 0, u"", true},
+      // A record leaving the run is shown; the program shuts down in order and ends with 1.
+      {"Session", [] { ThrowError(u"script", 1, u"bad"); }, 1, u"Type: 0\r\nSource: script\r\nLine: 1", true},
+      {"Session", [] { throw MakeQuitRecord(kQuitLinePump); }, 0, u"", true},
       {"Session", [] { throw MissingSubsystem{u"RunGameSession"}; }, 1,
        u"RunGameSession がありません。", true},
       // A request while the logo shows has no script to go to.
@@ -205,6 +208,9 @@ TEST_F(StartupTest, RecordsAndMissingEntriesEndTheRunAtTheirLevel) {
     } else {
       ASSERT_EQ(boxes.size(), 1u);
       EXPECT_EQ(boxes[0].substr(0, row.box_prefix.size()), row.box_prefix);
+      if (row.box_prefix.starts_with(u"Type")) {
+        EXPECT_EQ(boxes_->shown()[0].caption, std::u16string(kProductTitle) + u" Exception Error");
+      }
     }
     EXPECT_EQ(fs::exists(SettingsFile()), row.written);
   }
