@@ -1,6 +1,7 @@
 #include "app/frame.h"
 
 #include "app/input.h"
+#include "app/process.h"
 #include "core/act.h"
 #include "dxdraw/dxscreen.h"
 #include "dxdraw/view.h"
@@ -101,6 +102,10 @@ void Frame::RunFrame() {
 void Frame::PumpMessages() {
   platform::IEventSource& source = platform::EventSource();
   for (;;) {
+    // SIGTERM, SIGINT or SIGHUP end the program like a confirmed close, before
+    // any pending message can raise a box; the inactive loop comes by here too.
+    if (QuitSignalReceived() != 0) SetQuit();
+    if (m_Quit) throw MakeQuitRecord(kQuitLinePump);
     platform::WindowEvent event;
     bool any = false;
     while (source.PeekEvent(event)) {

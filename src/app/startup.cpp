@@ -12,6 +12,7 @@
 #include "app/cmdline.h"
 #include "app/frame.h"
 #include "app/input.h"
+#include "app/process.h"
 #include "app/settings.h"
 #include "app/winapp.h"
 #include "archive/archive.h"
@@ -380,6 +381,7 @@ void CreateDirectoryPath(std::u16string_view path) {
 
 int RunProgram(ShellSystems& sys, std::span<const std::string> args) {
   if (!sys.LockSingleInstance()) return 0;
+  QuitSignals signals;
   State() = ShellState();
   Settings() = UserSettings();
   int code = 0;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -177,6 +178,15 @@ TEST_F(StartupTest, MissingDataNamesTheFolderAndEndsNonZeroInOrder) {
   }
 }
 
+// Raises a signal in the game run; the next frame must end the run as a quit.
+std::function<void()> SignalThenFrame(int number) {
+  return [number] {
+    ::raise(number);
+    WaitNextFrame();
+    ThrowError(u"frame", 0, u"the frame went on after the signal");
+  };
+}
+
 TEST_F(StartupTest, RecordsAndMissingEntriesEndTheRunAtTheirLevel) {
   struct Row {
     const char* step;
@@ -188,6 +198,10 @@ TEST_F(StartupTest, RecordsAndMissingEntriesEndTheRunAtTheirLevel) {
       // A record leaving the run is shown; the program shuts down in order and ends with 1.
       {"Session", [] { ThrowError(u"script", 1, u"bad"); }, 1, u"Type: 0\r\nSource: script\r\nLine: 1", true},
       {"Session", [] { throw MakeQuitRecord(kQuitLinePump); }, 0, u"", true},
+      // A logout, a terminal closing or `kill` ends the program as a quit does.
+      {"Session", SignalThenFrame(SIGTERM), 0, u"", true},
+      {"Session", SignalThenFrame(SIGINT), 0, u"", true},
+      {"Session", SignalThenFrame(SIGHUP), 0, u"", true},
       {"Session", [] { throw MissingSubsystem{u"RunGameSession"}; }, 1,
        u"RunGameSession がありません。", true},
       // A request while the logo shows has no script to go to.
