@@ -94,6 +94,7 @@ QuitSignals::QuitSignals() {
 
 QuitSignals::~QuitSignals() {
   for (std::size_t i = 0; i < std::size(kQuitSignals); ++i) ::sigaction(kQuitSignals[i], &previous_[i], nullptr);
+  g_quit_signal.store(0);
 }
 
 int QuitSignalReceived() { return g_quit_signal.load(std::memory_order_relaxed); }

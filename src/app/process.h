@@ -41,7 +41,7 @@ std::u16string DataHome();
 // does: the handler only notes the signal and the frame throws the quit record,
 // so the tear-down and the settings write-back run. A second signal of a kind
 // already noted takes its default action, so a shut-down that hangs can still
-// be cut short. The destructor puts the previous actions back.
+// be cut short. The destructor puts the previous actions back and forgets the note.
 class QuitSignals {
  public:
   QuitSignals();
@@ -53,7 +53,7 @@ class QuitSignals {
   struct sigaction previous_[3];
 };
 
-// The last signal noted since the handlers went in, or 0.
+// The last signal noted while a QuitSignals lives, or 0.
 int QuitSignalReceived();
 
 }  // namespace App
