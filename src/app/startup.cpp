@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <exception>
 #include <filesystem>
 #include <iterator>
 
@@ -394,6 +395,12 @@ int RunProgram(ShellSystems& sys, std::span<const std::string> args) {
     code = exit.code;
   } catch (const MissingSubsystem& missing) {
     ShowMissing(sys, missing);
+    code = 1;
+  } catch (const std::exception& error) {
+    // A library's failure (memory, the file system) ends the program the same
+    // way as a record, never silently.
+    MessageBoxF(nullptr, (std::u16string(kProductTitle) + u" Exception Error").c_str(), u"%s",
+                platform::Utf8ToUtf16(error.what()).c_str());
     code = 1;
   }
   sys.DestroyMainWindow();

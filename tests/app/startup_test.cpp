@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <sstream>
+#include <stdexcept>
 
 #include "app/cmdline.h"
 #include "app/frame.h"
@@ -208,6 +209,7 @@ TEST_F(StartupTest, RecordsAndMissingEntriesEndTheRunAtTheirLevel) {
       {"Logo", [] { throw ScriptException{ScriptException::kBackToTitle}; }, 0, u"", true},
       // A record escaping the device level skips the write-back.
       {"Volumes", [] { ThrowError(u"x", 7, u"boom"); }, 1, u"Type: 0\r\nSource: x\r\nLine: 7", false},
+      {"Session", [] { throw std::runtime_error("disk full"); }, 1, u"disk full", false},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.step);
