@@ -10,6 +10,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 
@@ -271,30 +272,14 @@ namespace App {
 namespace {
 
 // Sets an environment variable (null: unsets it) for the object's life.
-class EnvironmentValue {
- public:
-  EnvironmentValue(const char* name, const char* value) : name_(name) {
-    const char* old = std::getenv(name);
-    if (old != nullptr) old_ = old;
-    had_ = old != nullptr;
-    if (value != nullptr) {
-      ::setenv(name, value, 1);
-    } else {
-      ::unsetenv(name);
-    }
+struct EnvironmentValue {
+  EnvironmentValue(const char* name, const char* value) : name(name) {
+    if (const char* old = std::getenv(name)) saved = old;
+    value != nullptr ? ::setenv(name, value, 1) : ::unsetenv(name);
   }
-  ~EnvironmentValue() {
-    if (had_) {
-      ::setenv(name_, old_.c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
-  }
-
- private:
-  const char* name_;
-  std::string old_;
-  bool had_ = false;
+  ~EnvironmentValue() { saved ? ::setenv(name, saved->c_str(), 1) : ::unsetenv(name); }
+  const char* name;
+  std::optional<std::string> saved;
 };
 
 // Only a lock another holder has is a second instance; a runtime folder that
