@@ -5,7 +5,6 @@
 #include "app/settings.h"
 #include "core/util.h"
 #include "platform/message_box.h"
-#include "platform/profile.h"
 #include "platform/text.h"
 #include "platform/wformat.h"
 
@@ -50,12 +49,27 @@ void SkipChars(std::u16string_view text, std::size_t& pos, std::u16string_view s
   while (pos < text.size() && skip.find(text[pos]) != std::u16string_view::npos) ++pos;
 }
 
+// A response file's text: CP932, or UTF-8 when it starts with the UTF-8 mark,
+// read as text, so each CR LF becomes one line feed.
+std::u16string DecodeResponseFile(std::string_view bytes) {
+  constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+  std::u16string text = bytes.starts_with(kUtf8Mark) ? platform::Utf8ToUtf16(bytes.substr(kUtf8Mark.size()))
+                                                     : platform::Cp932ToUtf16(bytes);
+  std::u16string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') continue;
+    out += text[i];
+  }
+  return out;
+}
+
+}  // namespace
+
 std::u16string ProgramDirectory(std::u16string_view path) {
   std::size_t cut = path.find_last_of(u"/\\");
   return std::u16string(cut == std::u16string_view::npos ? std::u16string_view() : path.substr(0, cut + 1));
 }
-
-}  // namespace
 
 std::optional<std::u16string> ArgIterator::ReadStringToken() {
   SkipChars(m_Text, m_Pos, u" \t");
@@ -95,7 +109,7 @@ std::optional<std::u16string> ArgIterator::Next() {
                                u"Error", platform::MB_ICONWARNING);
       throw ProgramExit{1};
     }
-    m_File = platform::DecodeOutsideText(std::string_view(static_cast<const char*>(data), size));
+    m_File = DecodeResponseFile(std::string_view(static_cast<const char*>(data), size));
     std::free(data);
     m_FilePos = 0;
     m_State = kFile;

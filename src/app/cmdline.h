@@ -1,7 +1,8 @@
 // The command line: the program's arguments become one text (ArgIterator gives
 // each argument back unchanged), the settings' "Options" text is appended to it,
 // and the tokens set the start options. A token beginning with "@" names a
-// response file whose tokens take its place; response files do not nest.
+// response file whose tokens take its place; response files do not nest. A
+// response file is CP932 text, or UTF-8 when it starts with the UTF-8 mark.
 #pragma once
 
 #include <optional>
@@ -59,6 +60,8 @@ struct ProgramPaths {
 };
 
 ProgramPaths ParseProgramPath(std::u16string_view text);
+// The folder of a program path, with the separator that ends it; empty without one.
+std::u16string ProgramDirectory(std::u16string_view path);
 
 // Sets the start options from the tokens (and the sound-enable word and the
 // full-screen byte for -S and -W); returns the program path and folder.

@@ -1,6 +1,7 @@
 #include "app/frame.h"
 
 #include "app/input.h"
+#include "app/process.h"
 #include "core/act.h"
 #include "dxdraw/dxscreen.h"
 #include "dxdraw/view.h"
@@ -101,6 +102,11 @@ void Frame::RunFrame() {
 void Frame::PumpMessages() {
   platform::IEventSource& source = platform::EventSource();
   for (;;) {
+    // A confirmed close ends every later frame too, even one without messages.
+    // SIGTERM, SIGINT or SIGHUP end the program the same way, before any pending
+    // message can raise a box; the inactive loop comes by here too.
+    if (QuitSignalReceived() != 0) SetQuit();
+    if (m_Quit) throw MakeQuitRecord(kQuitLinePump);
     platform::WindowEvent event;
     bool any = false;
     while (source.PeekEvent(event)) {
@@ -112,8 +118,6 @@ void Frame::PumpMessages() {
       }
       if (m_Quit) throw MakeQuitRecord(kQuitLinePump);
     }
-    // A confirmed close ends every later frame too, even one without messages.
-    if (m_Quit) throw MakeQuitRecord(kQuitLinePump);
     if (m_Active) return;
     // Inactive: nothing else runs until the program is activated again; the
     // source blocks until an event may be there.

@@ -1,31 +1,59 @@
 // What the program asks of the process and the system at start: one instance
-// at a time, where its executable lies, and the user's data home.
+// at a time, where its executable lies, the user's data home, and an orderly
+// end on the signals a logout, a terminal or `kill` sends.
 #pragma once
+
+#include <signal.h>
 
 #include <string>
 #include <string_view>
 
 namespace App {
 
-// An exclusive lock on a file named after the window class in the user's
-// runtime folder, held while the object lives.
+// An exclusive lock on a file named after the window class in a folder of this
+// user, held while the object lives. Only a lock another process holds counts
+// as a second instance: when no folder takes the file, or the lock call fails
+// for any other reason, the program goes on without the lock.
 class SingleInstanceLock {
  public:
-  // `folder` empty: "$XDG_RUNTIME_DIR", else the temporary folder.
+  // `folder` empty: the first of "$XDG_RUNTIME_DIR", a folder of this user under
+  // the temporary folder (made 0700 when missing) and the data home that takes the file.
   explicit SingleInstanceLock(std::u16string_view class_name, std::string folder = {});
   ~SingleInstanceLock();
   SingleInstanceLock(const SingleInstanceLock&) = delete;
   SingleInstanceLock& operator=(const SingleInstanceLock&) = delete;
-  // False when another instance holds it.
+  // True when another process holds the lock.
+  bool another_instance() const { return another_; }
+  // True while this object holds the lock (false when it went on without one).
   bool held() const { return fd_ >= 0; }
 
  private:
   int fd_ = -1;
+  bool another_ = false;
 };
 
 // The running executable's full path (from /proc/self/exe).
 std::u16string ExecutablePath();
 // "$XDG_DATA_HOME", else "$HOME/.local/share"; empty without a home.
 std::u16string DataHome();
+
+// While it lives, SIGTERM, SIGINT and SIGHUP end the program as the quit key
+// does: the handler only notes the signal and the frame throws the quit record,
+// so the tear-down and the settings write-back run. A second signal of a kind
+// already noted takes its default action, so a shut-down that hangs can still
+// be cut short. The destructor puts the previous actions back and forgets the note.
+class QuitSignals {
+ public:
+  QuitSignals();
+  ~QuitSignals();
+  QuitSignals(const QuitSignals&) = delete;
+  QuitSignals& operator=(const QuitSignals&) = delete;
+
+ private:
+  struct sigaction previous_[3];
+};
+
+// The last signal noted while a QuitSignals lives, or 0.
+int QuitSignalReceived();
 
 }  // namespace App

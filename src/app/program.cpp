@@ -28,6 +28,7 @@
 #include "game/title.h"
 #include "platform/font_freetype.h"
 #include "platform/glyph_rasterizer.h"
+#include "platform/gtk_message_box.h"
 #include "platform/gtk_window.h"
 #include "platform/main_window.h"
 #include "save/save_data.h"
@@ -47,7 +48,7 @@ ProgramSystems::~ProgramSystems() = default;
 
 bool ProgramSystems::LockSingleInstance() {
   lock_ = std::make_unique<SingleInstanceLock>(kWindowClass);
-  return lock_->held();
+  return !lock_->another_instance();
 }
 std::u16string ProgramSystems::ExecutablePath() { return App::ExecutablePath(); }
 std::u16string ProgramSystems::DataHome() { return App::DataHome(); }
@@ -178,7 +179,11 @@ void ProgramSystems::ShowManual() { Game::ShowManual(); }
 int RunMesrin(ShellSystems& systems, std::span<const std::string> args) {
   platform::FreeTypeRasterizer fonts;
   if (fonts.ok()) platform::SetGlyphRasterizer(&fonts);
+  // Boxes raised while the window is not up are real dialogs where a display opens.
+  platform::GtkStartupMessageBox boxes;
+  platform::IMessageBox* previous_boxes = platform::SetMessageBoxService(&boxes);
   int code = RunProgram(systems, args);
+  platform::SetMessageBoxService(previous_boxes);
   platform::SetGlyphRasterizer(nullptr);
   return code;
 }

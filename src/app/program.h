@@ -76,7 +76,8 @@ class ProgramSystems : public ShellSystems {
   platform::GtkDialogHost dialog_host_;
 };
 
-// The program's entry: the FreeType glyphs installed around RunProgram.
+// The program's entry: the FreeType glyphs and the boxes of a program without
+// its window installed around RunProgram.
 int RunMesrin(ShellSystems& systems, std::span<const std::string> args);
 
 }  // namespace App

@@ -6,12 +6,14 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <exception>
 #include <filesystem>
 #include <iterator>
 
 #include "app/cmdline.h"
 #include "app/frame.h"
 #include "app/input.h"
+#include "app/process.h"
 #include "app/settings.h"
 #include "app/winapp.h"
 #include "archive/archive.h"
@@ -36,6 +38,9 @@ constexpr std::u16string_view kUserSubfolder = u"/quelvastor/mesrin_trial";
 constexpr int kScreenWidth = 800;
 constexpr int kScreenHeight = 600;
 constexpr uint32_t kRequiredDirectX = 0x700;
+// Shown instead of the DirectX box when no display could be opened at all.
+constexpr std::u16string_view kNeedsDisplay =
+    u"ディスプレイを開けません。このプログラムはグラフィカルセッション (X11 または Wayland) の中で起動してください。";
 constexpr const char16_t* kSystemSoundNames[] = {u"SUBMIT.WAV", u"CANCEL.WAV"};
 constexpr int kSoundChannels = 4;
 // Commands greyed before every game run, and while the logo shows.
@@ -60,6 +65,7 @@ struct ShellState {
   DxDraw::DxScreenSurface* screen = nullptr;  // the screen of the running DirectX level
   int cursor_frame = 0;                       // row of kCursorFrames the cursor sprite shows
   std::vector<std::u16string> fonts;
+  bool window_made = false;  // CreateMainWindow found a display
   int exit_code = 0;  // set by a start that must end non-zero after an orderly shut-down
 };
 
@@ -74,6 +80,13 @@ void ShowError(ShellSystems& sys, const std::u16string& text) {
 
 void ShowMissing(ShellSystems& sys, const MissingSubsystem& missing) {
   ShowError(sys, platform::FormatString(u"%s がありません。起動を続けられません。", missing.name.c_str()));
+}
+
+// The box of an error record that ends the program: its fields, captioned
+// with the product title.
+void ShowExceptionBox(platform::WindowHandle owner, const ExceptionHandle& record) {
+  MessageBoxF(owner, (std::u16string(kProductTitle) + u" Exception Error").c_str(), u"%s",
+              FormatExceptionReport(record).c_str());
 }
 
 std::u16string WithSlash(std::u16string folder) {
@@ -178,6 +191,11 @@ void RunGame(ShellSystems& sys) {
 int RunDirectX(ShellSystems& sys, Frame& frame) {
   UserSettings& settings = Settings();
   InitACT();
+  if (!State().window_made) {
+    ShowError(sys, std::u16string(kNeedsDisplay));
+    TermACT();
+    return 1;
+  }
   uint32_t version = sys.GetDirectXVersion();
   DebugPrintf(u"DirectX=%X\n", version);
   if (version < kRequiredDirectX) {
@@ -264,9 +282,13 @@ int RunDirectX(ShellSystems& sys, Frame& frame) {
     try {
       RunGame(sys);
     } catch (const ExceptionHandle& record) {
+      // A quit ends silently; any other record is shown, and the program ends
+      // with 1 after the orderly shut-down, so neither player nor launcher takes it for success.
       if (record.Type != kErrorTypeQuit) {
         DebugPrintf(u"Exception Error:\n");
         DebugReportException(record);
+        ShowExceptionBox(sys.MainWindowHandle(), record);
+        State().exit_code = 1;
       }
     } catch (const ScriptException&) {
       // A request with no script left to take it ends the run like a quit.
@@ -286,16 +308,18 @@ int RunDirectX(ShellSystems& sys, Frame& frame) {
 int WinAppRun(ShellSystems& sys, std::span<const std::string> args) {
   ShellState& state = State();
   UserSettings& settings = Settings();
+  std::u16string executable = sys.ExecutablePath();
   std::vector<std::string> argv;
-  argv.push_back(platform::Utf16ToUtf8(sys.ExecutablePath()));
+  argv.push_back(platform::Utf16ToUtf8(executable));
   argv.insert(argv.end(), args.begin(), args.end());
   std::u16string command_line = QuoteArguments(argv);
-  ProgramPaths paths = ParseProgramPath(command_line);
-  state.program_path = paths.path;
-  state.program_directory = paths.directory;
+  // The program's own path is taken whole from the system, not from the first
+  // token: the token limit would cut a deep install path.
+  state.program_path = executable;
+  state.program_directory = ProgramDirectory(executable);
 
   std::u16string home = sys.DataHome();
-  state.user_folder = home.empty() ? paths.directory : home + std::u16string(kUserSubfolder);
+  state.user_folder = home.empty() ? state.program_directory : home + std::u16string(kUserSubfolder);
   CreateDirectoryPath(WithSlash(state.user_folder));
   state.settings_path = WithSlash(state.user_folder) + std::u16string(kSettingsFileName);
   platform::Profile profile = platform::Profile::Load(platform::WidePath(state.settings_path));
@@ -304,9 +328,9 @@ int WinAppRun(ShellSystems& sys, std::span<const std::string> args) {
   ParseCommandLine(command_line, settings);
 
   ResetMenuCommands();
-  sys.CreateMainWindow(settings.options.debug_level != 0);
-  if (!paths.directory.empty() && ::chdir(platform::Utf16ToUtf8(paths.directory).c_str()) != 0) {
-    DebugPrintf(u"chdir failed: %s\n", paths.directory.c_str());
+  state.window_made = sys.CreateMainWindow(settings.options.debug_level != 0);
+  if (!state.program_directory.empty() && ::chdir(platform::Utf16ToUtf8(state.program_directory).c_str()) != 0) {
+    DebugPrintf(u"chdir failed: %s\n", state.program_directory.c_str());
   }
 
   Frame frame;
@@ -358,21 +382,25 @@ void CreateDirectoryPath(std::u16string_view path) {
 
 int RunProgram(ShellSystems& sys, std::span<const std::string> args) {
   if (!sys.LockSingleInstance()) return 0;
+  QuitSignals signals;
   State() = ShellState();
   Settings() = UserSettings();
   int code = 0;
   try {
     code = WinAppRun(sys, args);
   } catch (const ExceptionHandle& record) {
-    if (record.Type != kErrorTypeQuit) {
-      MessageBoxF(nullptr, (std::u16string(kProductTitle) + u" Exception Error").c_str(), u"%s",
-                  FormatExceptionReport(record).c_str());
-    }
+    if (record.Type != kErrorTypeQuit) ShowExceptionBox(nullptr, record);
     code = 1;
   } catch (const ProgramExit& exit) {
     code = exit.code;
   } catch (const MissingSubsystem& missing) {
     ShowMissing(sys, missing);
+    code = 1;
+  } catch (const std::exception& error) {
+    // A library's failure (memory, the file system) ends the program the same
+    // way as a record, never silently.
+    MessageBoxF(nullptr, (std::u16string(kProductTitle) + u" Exception Error").c_str(), u"%s",
+                platform::Utf8ToUtf16(error.what()).c_str());
     code = 1;
   }
   sys.DestroyMainWindow();

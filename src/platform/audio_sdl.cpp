@@ -53,6 +53,9 @@ uint32_t PeriodFrames(uint32_t rate) {
 }  // namespace
 
 std::unique_ptr<IAudioDevice> OpenSdlAudioDevice(uint32_t rate) {
+  // SDL would take SIGINT and SIGTERM for a quit event nobody reads; the
+  // program ends on them itself.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (rate == 0 || SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return nullptr;
   // From here on the device's destructor gives the subsystem back.
   auto device = std::make_unique<SdlAudioDevice>(rate, PeriodFrames(rate));

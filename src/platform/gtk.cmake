@@ -4,6 +4,7 @@ pkg_check_modules(GTK3 REQUIRED IMPORTED_TARGET gtk+-3.0)
 engine_library(platform_gtk
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/gtk_keymap.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/gtk_message_box.cpp
     ${CMAKE_CURRENT_LIST_DIR}/gtk_window.cpp
   DEPS
     platform

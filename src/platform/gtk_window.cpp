@@ -11,6 +11,7 @@
 
 #include "platform/event_source.h"
 #include "platform/gtk_keymap.h"
+#include "platform/gtk_message_box.h"
 #include "platform/main_window.h"
 #include "platform/message_box.h"
 #include "platform/presenter.h"
@@ -536,55 +537,10 @@ struct GtkShell::Impl : IMainWindow, IPresenter, IEventSource, IMessageBox {
 
   // --- IMessageBox
   int Show(WindowHandle owner, std::u16string_view text, std::u16string_view caption, uint32_t flags) override {
-    GtkMessageType type = GTK_MESSAGE_OTHER;
-    switch (flags & MB_ICONMASK) {
-      case MB_ICONERROR: type = GTK_MESSAGE_ERROR; break;
-      case MB_ICONQUESTION: type = GTK_MESSAGE_QUESTION; break;
-      case MB_ICONWARNING: type = GTK_MESSAGE_WARNING; break;
-      case MB_ICONINFORMATION: type = GTK_MESSAGE_INFO; break;
-      default: break;
-    }
-    GtkWindow* parent = owner != nullptr ? GTK_WINDOW(owner) : nullptr;
-    GtkWidget* dialog = gtk_message_dialog_new(parent, GTK_DIALOG_MODAL, type, GTK_BUTTONS_NONE, "%s",
-                                               Utf16ToUtf8(text).c_str());
-    gtk_window_set_title(GTK_WINDOW(dialog), Utf16ToUtf8(caption).c_str());
-    struct Button {
-      const char* label;
-      int id;
-    };
-    std::vector<Button> set;
-    switch (flags & MB_TYPEMASK) {
-      case MB_OKCANCEL: set = {{"OK", IDOK}, {"キャンセル", IDCANCEL}}; break;
-      case MB_ABORTRETRYIGNORE: set = {{"中止(_A)", IDABORT}, {"再試行(_R)", IDRETRY}, {"無視(_I)", IDIGNORE}}; break;
-      case MB_YESNOCANCEL: set = {{"はい(_Y)", IDYES}, {"いいえ(_N)", IDNO}, {"キャンセル", IDCANCEL}}; break;
-      case MB_YESNO: set = {{"はい(_Y)", IDYES}, {"いいえ(_N)", IDNO}}; break;
-      case MB_RETRYCANCEL: set = {{"再試行(_R)", IDRETRY}, {"キャンセル", IDCANCEL}}; break;
-      default: set = {{"OK", IDOK}}; break;
-    }
-    for (const Button& b : set) gtk_dialog_add_button(GTK_DIALOG(dialog), b.label, b.id);
-    gtk_dialog_set_default_response(GTK_DIALOG(dialog), DefaultAnswer(flags));
     ++dialogs;
-    int answer = gtk_dialog_run(GTK_DIALOG(dialog));
+    int answer = ShowGtkMessageBox(owner, text, caption, flags);
     --dialogs;
-    gtk_widget_destroy(dialog);
-    return answer > 0 ? answer : DismissedAnswer(flags);
-  }
-
-  // A box closed without a button: its Cancel, else the answer that changes
-  // nothing (No, Ignore), never Yes.
-  static int DismissedAnswer(uint32_t flags) {
-    switch (flags & MB_TYPEMASK) {
-      case MB_OKCANCEL:
-      case MB_YESNOCANCEL:
-      case MB_RETRYCANCEL:
-        return IDCANCEL;
-      case MB_YESNO:
-        return IDNO;
-      case MB_ABORTRETRYIGNORE:
-        return IDIGNORE;
-      default:
-        return IDOK;
-    }
+    return answer;
   }
 };
 

@@ -50,6 +50,7 @@ class FakeSystems : public ShellSystems {
   }
   bool CreateMainWindow(bool debug) override {
     Note(debug ? "Window(debug)" : "Window");
+    if (fail == "Window") return false;  // no display
     platform::MainWindow().SetMenu(MainMenu());
     if (!debug) platform::MainWindow().RemoveTopMenu(kDebugMenuIndex);
     return true;

@@ -310,13 +310,32 @@ TEST(CommandLineTest, OptionsSetTheStartState) {
 TEST(CommandLineTest, ResponseFilesReplaceTheirTokenAndDoNotNest) {
   TempDir dir;
   std::filesystem::path file = dir.path() / "opts.txt";
-  WriteBytes(file, "-S\n  \"two words\n@inner\n-W");
   std::u16string text = u"prog @" + platform::Utf8ToUtf16(file.string()) + u" last";
-  ArgIterator it(text);
-  std::vector<std::u16string> got;
-  while (auto t = it.Next()) got.push_back(*t);
-  EXPECT_EQ(got, (std::vector<std::u16string>{u"prog", u"-S", u"two words", u"@inner", u"-W", u"last"}));
+  struct Row {
+    const char* name;
+    std::string bytes;
+    std::vector<std::u16string> tokens;
+  } rows[] = {
+      {"lines", "-S\n  \"two words\n@inner\n-W", {u"-S", u"two words", u"@inner", u"-W"}},
+      // Read as text: no CR is left at the end of an unclosed quoted run.
+      {"CR LF", "-S\r\n\"-W\r\n\"a b\"\r\n", {u"-S", u"-W", u"a b"}},
+      // CP932 even where the bytes would pass as UTF-8.
+      {"CP932", "\xE3\x81\xB1", {u"\u7E3A\uFF71"}},
+      {"UTF-8 mark", "\xEF\xBB\xBF-S \xE6\x98\x8E", {u"-S", u"\u660E"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    WriteBytes(file, row.bytes);
+    ArgIterator it(text);
+    std::vector<std::u16string> got;
+    while (auto t = it.Next()) got.push_back(*t);
+    std::vector<std::u16string> expected = {u"prog"};
+    expected.insert(expected.end(), row.tokens.begin(), row.tokens.end());
+    expected.push_back(u"last");
+    EXPECT_EQ(got, expected);
+  }
 
+  WriteBytes(file, "-S\r\n-W\r\n");
   UserSettings s;
   s.game.full_screen = 1;
   ParseCommandLine(text, s);

@@ -1,6 +1,7 @@
 // The built program on the demo data under a virtual display: it starts, shows
 // the game, and a close confirmed with Yes ends it with exit code 0 and the
-// settings written. Skipped without a display.
+// settings written. Without a display it says on one line of stderr what it needs.
+#include <gtk/gtk.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -98,10 +99,14 @@ TEST(ProgramSmokeTest, StartsTheDemoAndQuitsThroughTheCloseBox) {
   fs::create_directories(home);
   SmokeSystems systems(home);
   std::vector<std::string> args = {"-S"};
+  ::testing::internal::CaptureStderr();
   int code = RunMesrin(systems, args);
+  std::string errors = ::testing::internal::GetCapturedStderr();
   if (!systems.window_made) {
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(errors, "[エラー] ディスプレイを開けません。このプログラムはグラフィカルセッション (X11 または Wayland) の中で起動してください。\n");
     fs::remove_all(home);
-    GTEST_SKIP() << "no display";
+    return;
   }
   EXPECT_EQ(code, 0);
   EXPECT_GE(systems.frames(), 90u);
@@ -114,6 +119,48 @@ TEST(ProgramSmokeTest, StartsTheDemoAndQuitsThroughTheCloseBox) {
   EXPECT_NE(text.str().find("[mesrin]"), std::string::npos);
   EXPECT_NE(text.str().find("FullScreen=0"), std::string::npos);
   EXPECT_TRUE(fs::exists(home / "quelvastor" / "mesrin_trial" / "save.dat"));
+  fs::remove_all(home);
+}
+
+// Answers the first message dialog that shows, noting its caption and text.
+struct SeenBox {
+  std::string caption;
+  std::string text;
+  bool answered = false;
+};
+
+gboolean AnswerMessageDialog(gpointer data) {
+  auto* seen = static_cast<SeenBox*>(data);
+  GList* windows = gtk_window_list_toplevels();
+  for (GList* w = windows; w != nullptr && !seen->answered; w = w->next) {
+    if (!GTK_IS_MESSAGE_DIALOG(w->data) || !gtk_widget_get_visible(GTK_WIDGET(w->data))) continue;
+    gchar* text = nullptr;
+    g_object_get(w->data, "text", &text, nullptr);
+    seen->text = text != nullptr ? text : "";
+    g_free(text);
+    seen->caption = gtk_window_get_title(GTK_WINDOW(w->data));
+    seen->answered = true;
+    gtk_dialog_response(GTK_DIALOG(w->data), GTK_RESPONSE_OK);
+  }
+  g_list_free(windows);
+  return seen->answered ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
+}
+
+TEST(ProgramSmokeTest, ABoxBeforeTheWindowIsADialogOnTheDisplay) {
+  if (!gtk_init_check(nullptr, nullptr)) GTEST_SKIP() << "no display";
+  fs::path home = fs::temp_directory_path() / ("shell_smoke_box_" + std::to_string(::getpid()));
+  fs::remove_all(home);
+  fs::create_directories(home);
+  ::setenv("XDG_RUNTIME_DIR", home.c_str(), 1);
+  SmokeSystems systems(home);
+  SeenBox seen;
+  guint timer = g_timeout_add(50, AnswerMessageDialog, &seen);
+  std::vector<std::string> args = {"-S", "@/no/such/file"};
+  EXPECT_EQ(RunMesrin(systems, args), 1);
+  if (!seen.answered) g_source_remove(timer);
+  EXPECT_FALSE(systems.window_made);
+  EXPECT_EQ(seen.caption, "Error");
+  EXPECT_EQ(seen.text, "File not found '/no/such/file'");
   fs::remove_all(home);
 }
 

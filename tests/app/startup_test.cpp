@@ -4,13 +4,18 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
+#include <optional>
 #include <sstream>
+#include <stdexcept>
 
 #include "app/cmdline.h"
+#include "app/frame.h"
 #include "app/process.h"
 #include "app/settings.h"
 #include "app/winapp.h"
@@ -125,6 +130,7 @@ TEST_F(StartupTest, EachFailureShowsItsBoxAndEndsWithItsCode) {
     const char* last_device_call;  // the last of DeleteDisplay/ShutdownSound, or ""
   } rows[] = {
       {"Lock", "", {}, u"", 0, false, ""},
+      {"Window", "", {}, u"ディスプレイを開けません。このプログラムはグラフィカルセッション (X11 または Wayland) の中で起動してください。", 0, true, ""},
       {"DirectX", "", {}, u"このゲームをプレイするには DirectX7か、それ以上のバーションをインストールする必要があります。", 0, true, ""},
       {"Display(full)", "[mesrin]\nFullScreen=1\n", {}, u"ディスプレイの初期化に失敗しました。", 0, true, "DeleteDisplay"},
       {"Sound", "", {}, u"", 0, true, "DeleteDisplay"},
@@ -174,6 +180,15 @@ TEST_F(StartupTest, MissingDataNamesTheFolderAndEndsNonZeroInOrder) {
   }
 }
 
+// Raises a signal in the game run; the next frame must end the run as a quit.
+std::function<void()> SignalThenFrame(int number) {
+  return [number] {
+    ::raise(number);
+    WaitNextFrame();
+    ThrowError(u"frame", 0, u"the frame went on after the signal");
+  };
+}
+
 TEST_F(StartupTest, RecordsAndMissingEntriesEndTheRunAtTheirLevel) {
   struct Row {
     const char* step;
@@ -182,14 +197,20 @@ TEST_F(StartupTest, RecordsAndMissingEntriesEndTheRunAtTheirLevel) {
     std::u16string box_prefix;
     bool written;
   } rows[] = {
-      // A script error leaves the run; the program shuts down normally.
-      {"Session", [] { ThrowError(u"script", 1, u"bad"); }, 0, u"", true},
+      // A record leaving the run is shown; the program shuts down in order and ends with 1.
+      {"Session", [] { ThrowError(u"script", 1, u"bad"); }, 1, u"Type: 0\r\nSource: script\r\nLine: 1", true},
+      {"Session", [] { throw MakeQuitRecord(kQuitLinePump); }, 0, u"", true},
+      // A logout, a terminal closing or `kill` ends the program as a quit does.
+      {"Session", SignalThenFrame(SIGTERM), 0, u"", true},
+      {"Session", SignalThenFrame(SIGINT), 0, u"", true},
+      {"Session", SignalThenFrame(SIGHUP), 0, u"", true},
       {"Session", [] { throw MissingSubsystem{u"RunGameSession"}; }, 1,
        u"RunGameSession がありません。", true},
       // A request while the logo shows has no script to go to.
       {"Logo", [] { throw ScriptException{ScriptException::kBackToTitle}; }, 0, u"", true},
       // A record escaping the device level skips the write-back.
       {"Volumes", [] { ThrowError(u"x", 7, u"boom"); }, 1, u"Type: 0\r\nSource: x\r\nLine: 7", false},
+      {"Session", [] { throw std::runtime_error("disk full"); }, 1, u"disk full", false},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.step);
@@ -204,6 +225,9 @@ TEST_F(StartupTest, RecordsAndMissingEntriesEndTheRunAtTheirLevel) {
     } else {
       ASSERT_EQ(boxes.size(), 1u);
       EXPECT_EQ(boxes[0].substr(0, row.box_prefix.size()), row.box_prefix);
+      if (row.box_prefix.starts_with(u"Type")) {
+        EXPECT_EQ(boxes_->shown()[0].caption, std::u16string(kProductTitle) + u" Exception Error");
+      }
     }
     EXPECT_EQ(fs::exists(SettingsFile()), row.written);
   }
@@ -229,22 +253,77 @@ TEST_F(StartupTest, DevelopmentFoldersAndOptionsChooseTheSources) {
   EXPECT_EQ(dev.sound_rate, 22050u);
 }
 
+// The program's own path is followed whole, however deep the install.
+TEST_F(StartupTest, ADeepInstallPathFindsItsData) {
+  fs::path deep = root_ / std::string(100, 'd') / std::string(100, 'e') / std::string(100, 'f');
+  fs::create_directories(deep / "bin");
+  fs::create_directories(deep / "data");
+  for (const char* name : {"system.saf", "script.saf", "sound.saf"}) std::ofstream(deep / "data" / name) << "x";
+  FakeSystems sys(deep);
+  EXPECT_EQ(Run(sys), 0);
+  EXPECT_EQ(fs::current_path(), deep / "bin");
+  EXPECT_NE(std::find(sys.calls.begin(), sys.calls.end(), "Session"), sys.calls.end());
+}
+
 }  // namespace
 }  // namespace App
 
 namespace App {
 namespace {
 
-TEST(SingleInstanceLockTest, ASecondHolderIsRefusedUntilTheFirstEnds) {
-  std::string folder = std::filesystem::temp_directory_path().string();
-  auto first = std::make_unique<SingleInstanceLock>(u"MESRIN_TEST", folder);
-  ASSERT_TRUE(first->held());
-  EXPECT_FALSE(SingleInstanceLock(u"MESRIN_TEST", folder).held());
-  EXPECT_TRUE(SingleInstanceLock(u"OTHER_TEST", folder).held());
-  first.reset();
-  EXPECT_TRUE(SingleInstanceLock(u"MESRIN_TEST", folder).held());
-  std::filesystem::remove(folder + "/MESRIN_TEST.lock");
-  std::filesystem::remove(folder + "/OTHER_TEST.lock");
+// Sets an environment variable (null: unsets it) for the object's life.
+struct EnvironmentValue {
+  EnvironmentValue(const char* name, const char* value) : name(name) {
+    if (const char* old = std::getenv(name)) saved = old;
+    value != nullptr ? ::setenv(name, value, 1) : ::unsetenv(name);
+  }
+  ~EnvironmentValue() { saved ? ::setenv(name, saved->c_str(), 1) : ::unsetenv(name); }
+  const char* name;
+  std::optional<std::string> saved;
+};
+
+// Only a lock another holder has is a second instance; a runtime folder that
+// does not exist, or a lock held in the temporary folder every user shares
+// (another user's program), is not.
+TEST(SingleInstanceLockTest, OnlyALockHeldByAnotherIsASecondInstance) {
+  fs::path temp = fs::temp_directory_path() / ("shell_lock_" + std::to_string(::getpid()));
+  fs::remove_all(temp);
+  fs::create_directories(temp / "runtime");
+  std::string runtime = (temp / "runtime").string();
+  std::string missing = (temp / "missing").string();
+  EnvironmentValue tmpdir("TMPDIR", temp.c_str());
+  struct Row {
+    const char* name;
+    const char* runtime;    // XDG_RUNTIME_DIR, null: unset
+    const char* held_in;    // a folder where another holder keeps "MESRIN_TEST.lock", or null
+    bool another;
+  } rows[] = {
+      {"held in the runtime folder", runtime.c_str(), runtime.c_str(), true},
+      {"runtime folder missing", missing.c_str(), nullptr, false},
+      {"shared temporary folder", nullptr, temp.c_str(), false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    EnvironmentValue xdg("XDG_RUNTIME_DIR", row.runtime);
+    std::unique_ptr<SingleInstanceLock> other;
+    if (row.held_in != nullptr) {
+      other = std::make_unique<SingleInstanceLock>(u"MESRIN_TEST", row.held_in);
+      ASSERT_TRUE(other->held());
+    }
+    {
+      SingleInstanceLock first(u"MESRIN_TEST");
+      EXPECT_EQ(first.another_instance(), row.another);
+      // Whatever folder the first took, a second start of this user finds it held.
+      if (!row.another) {
+        ASSERT_TRUE(first.held());
+        EXPECT_TRUE(SingleInstanceLock(u"MESRIN_TEST").another_instance());
+      }
+    }
+    if (!row.another) {
+      EXPECT_FALSE(SingleInstanceLock(u"MESRIN_TEST").another_instance());
+    }
+  }
+  fs::remove_all(temp);
 }
 
 }  // namespace

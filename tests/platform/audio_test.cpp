@@ -2,7 +2,10 @@
 // known samples out.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/audio.h"
@@ -154,6 +157,19 @@ TEST(AudioMixer, RefusesFormatsAndSizesItCannotPlay) {
   }
   EXPECT_EQ(device.Mixer().CreateBuffer(Pcm(2, 16), 2), nullptr);
   EXPECT_EQ(device.Mixer().CreateBuffer(Pcm(2, 16), platform::kMaxBufferBytes + 1), nullptr);
+}
+
+// The SDL device on its dummy driver leaves SIGINT and SIGTERM to the program.
+TEST(SdlAudioDevice, LeavesTheQuitSignalsAlone) {
+  ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+  std::unique_ptr<platform::IAudioDevice> device = platform::OpenSdlAudioDevice(kRate);
+  ::unsetenv("SDL_AUDIODRIVER");
+  ASSERT_NE(device, nullptr);
+  for (int number : {SIGINT, SIGTERM}) {
+    struct sigaction now {};
+    ::sigaction(number, nullptr, &now);
+    EXPECT_EQ(now.sa_handler, SIG_DFL) << number;
+  }
 }
 
 }  // namespace
