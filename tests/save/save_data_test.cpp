@@ -201,13 +201,15 @@ TEST_F(SaveDataTest, CommentEditChangesOnlyTheCommentOfAWholeHeader) {
   Start();
   SaveWithPage(2, 77);
   SaveWithPage(3, 1);
-  { RawDb(File()).Column("UPDATE entry SET header=x'00' WHERE number=3"); }
+  // A header of any other length than the whole one is left as it is, even one
+  // long enough to hold the comment field.
+  { RawDb(File()).Column("UPDATE entry SET header=zeroblob(60000) WHERE number=3"); }
   Save::SetSlotComment(2, std::string(40, 'x'));
   Save::SetSlotComment(3, "ignored");
   Save::SetSlotComment(9, "no row");
   EXPECT_EQ(Save::ReadSlotSummary(2).comment, std::string(35, 'x'));
   EXPECT_EQ(PageOf(2), 77);
-  EXPECT_EQ(RawDb(File()).Blob("SELECT header FROM entry WHERE number=3"), Bytes{0});
+  EXPECT_EQ(RawDb(File()).Blob("SELECT header FROM entry WHERE number=3"), Bytes(60000, 0));
   EXPECT_FALSE(Save::SlotExists(9));
 }
 
