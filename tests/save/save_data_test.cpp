@@ -114,6 +114,8 @@ TEST_F(SaveDataTest, SaveAndLoadRestorePageSceneVariablesAndThumbnail) {
   for (int i = 0; i < 1000; ++i) snapshot.Insert(u"V" + platform::Utf8ToUtf16(std::to_string(i)), i * 3 - 500);
   snapshot.Insert(u"変数", 7);
   const Save::SceneState saved = Save::GetSceneState();
+  SaveWithPage(5, 1);  // saved over a row whose backlog column holds something
+  { RawDb(File()).Column("UPDATE entry SET backlog=x'0102' WHERE number=5"); }
 
   Save::SaveGameToSlot(5, u"森の中", {picture.get(), 321, &snapshot});
   ASSERT_TRUE(Save::SlotExists(5));
