@@ -2,6 +2,7 @@
 // what each button does to the file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "core/exception.h"
@@ -68,6 +69,9 @@ TEST_F(SlotDialogTest, ListMarksTheLastSavedSlotAndShowsStoredComments) {
   Save::GetCommonData().lastSavedSlot = 2;
   Controller dialog(Controller::kLoadMode, 2, Services());
   ASSERT_EQ(dialog.Lines().size(), 99u);
+  EXPECT_EQ(std::count_if(dialog.Lines().begin(), dialog.Lines().end(),
+                          [](const std::u16string& line) { return line[0] == u'>'; }),
+            1);
   EXPECT_EQ(dialog.Lines()[2].substr(0, 4), u">03 ");
   EXPECT_NE(dialog.Lines()[2].find(u"三番"), std::u16string::npos);
   EXPECT_EQ(dialog.Lines()[6], u" 07 ----/--/-- --:--:-- --------------------------------");
