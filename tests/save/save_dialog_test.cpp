@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <string>
 
 #include "core/exception.h"
 #include "dxdraw/dxsurface.h"
@@ -103,7 +104,7 @@ TEST_F(SlotDialogTest, ButtonsFollowTheSelectedSlotInLoadModeOnlyAndThePreviewIn
                {saving, 1, true, u"", true},  // an empty slot takes a save
                {saving, 0, true, u"one", false}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.dialog.Title() == u"ロード" ? c.line : 100 + c.line);
+    SCOPED_TRACE((&c.dialog == &saving ? "save, line " : "load, line ") + std::to_string(c.line));
     c.dialog.Select(c.line);
     EXPECT_EQ(c.dialog.OkEnabled(), c.enabled);
     EXPECT_EQ(c.dialog.DeleteEnabled(), c.enabled);
