@@ -65,6 +65,8 @@ TEST_F(ScreensTest, TitleItemsGiveTheirResults) {
   };
   const Case cases[] = {
       {"quit", false, {{30, kItemX, ItemY(5)}}, Game::kTitleQuit, 0, 0},
+      {"pressed in the gap below new game, then quit", false,
+       {{30, kItemX, ItemY(1) + 24}, {60, kItemX, ItemY(5)}}, Game::kTitleQuit, 0, 0},
       {"pressed outside, released over an item", false,
        {{30, 100, 100, 0, 3}, {32, kItemX, ItemY(5), -1}, {60, kItemX, ItemY(5)}}, Game::kTitleQuit, 0, 0},
       {"clicked during the fade-in", false, {{5, kItemX, ItemY(5)}, {60, kItemX, ItemY(1)}}, Game::kTitleNewGame, 0, 0},
