@@ -106,7 +106,7 @@ TEST_F(ScreensTest, TitleFadesInAndLightsOnlyTheItemUnderTheCursor) {
   EXPECT_LT(seen[0].second & 0xFF, 10u) << "black at the first level";
   EXPECT_GT(seen[1].second & 0xFF, 20u);
   EXPECT_LT(seen[1].second & 0xFF, kItemNormal.b - 10u) << "half way through the fade";
-  EXPECT_EQ(lit, kItemLit.Shown());
+  EXPECT_EQ(lit, ItemLit(2).Shown());
   EXPECT_EQ(other, kItemNormal.Shown());
   EXPECT_EQ(back, kTitleBack.Shown());
 }

@@ -51,6 +51,8 @@ inline constexpr Rgb kBrand{250, 0, 0};
 inline constexpr Rgb kTitleBack{0, 0, 200};
 inline constexpr Rgb kItemNormal{100, 100, 100};
 inline constexpr Rgb kItemLit{0, 200, 0};
+// The title sheet's highlighted row r (from y 896, 48 px a row) has a colour of its own.
+inline constexpr Rgb ItemLit(int row) { return Rgb{0, 200, static_cast<uint8_t>(40 * row)}; }
 inline constexpr Rgb kPages[4] = {{200, 0, 0}, {0, 200, 0}, {0, 0, 200}, {200, 200, 0}};
 inline constexpr Rgb kEndings[3] = {{200, 0, 200}, {0, 200, 200}, {200, 100, 0}};
 inline constexpr Rgb kBox{100, 100, 100};
@@ -81,7 +83,7 @@ class ScreenHarness : public game_test::GameHarness {
   ScreenHarness() {
     folder_.Write("brand.bmp", Bmp(64, 64, [](int, int) { return kBrand; }));
     folder_.Write("title/title.bmp", Bmp(800, 1176, [](int, int y) {
-      return y < 600 ? kTitleBack : y < 896 ? kItemNormal : kItemLit;
+      return y < 600 ? kTitleBack : y < 896 ? kItemNormal : ItemLit((y - 896) / 48);
     }));
     folder_.Write("title/rm_parts.bmp", Bmp(106, 162, [](int x, int) { return x < 56 ? kItemNormal : kItemLit; }));
     for (int i = 0; i < 4; ++i) {
