@@ -333,6 +333,10 @@ TEST_F(ScreensTest, YesNoBoxAnswersOnlyALeftClickOnAnAnswer) {
       {"yes", {{10, kYesX, kAnswerY}}, 1, false},
       {"between the answers, then no", {{10, 384, kAnswerY}, {30, kNoX, kAnswerY}}, 0, false},
       {"right click on yes, then no", {{10, kYesX, kAnswerY, 1}, {30, kNoX, kAnswerY}}, 0, false},
+      {"Enter and Escape over yes, then no",
+       {{10, kYesX, kAnswerY, -1, 1, App::DIK_RETURN}, {20, kYesX, kAnswerY, -1, 1, App::DIK_ESCAPE},
+        {30, kNoX, kAnswerY}},
+       0, false},
       {"font changed while asking", {{10, kYesX, kAnswerY}}, 1, true},
   };
   for (const Case& c : cases) {

@@ -64,13 +64,15 @@ inline int ItemY(int i) { return kMenuY + 48 * i + 20; }
 inline constexpr int kItemX = kMenuX + 124;
 
 // One move of the player: from frame `at` of the screen on, the cursor is at
-// (x, y); `button` (0 left, 1 right, -1 none) is held for `hold` frames from `at`.
+// (x, y); `button` (0 left, 1 right, -1 none) and the key of scan code `key`
+// (0 none) are held for `hold` frames from `at`.
 struct Move {
   int at;
   int x;
   int y;
   int button = 0;
   int hold = 1;
+  int key = 0;
 };
 
 class ScreenHarness : public game_test::GameHarness {
@@ -119,6 +121,7 @@ class ScreenHarness : public game_test::GameHarness {
       s.SetMouseButton(0, false);
       s.SetMouseButton(1, false);
       for (const Move& m : moves) {
+        if (m.key != 0) s.SetKey(m.key, m.at <= frame && frame < m.at + m.hold);
         if (m.at > frame) continue;
         s.SetCursor(m.x, m.y);
         if (m.button >= 0 && frame < m.at + m.hold) s.SetMouseButton(m.button, true);
