@@ -180,7 +180,7 @@ TEST_F(ExtrasTest, AlbumShowsSeenPicturesFullScreenAndRefusesLockedOnes) {
   Game::AddName(Game::AlbumList(), u"UMI");
   const int before = ScreenChildren();
   int most = 0, albumChildren = 0, lockedChildren = 0;
-  uint32_t page = 0, full = 0;
+  uint32_t page = 0, full = 0, locked = 0, lockedHovered = 1;  // a pixel of the locked item TOU
   bool prevShows = true, nextShows = false;
   Play({{kMenuX, kAlbumY, kLeft},          // the album from the extras menu
         {10, 10, kNone, 3},                // the album's first page
@@ -193,13 +193,14 @@ TEST_F(ExtrasTest, AlbumShowsSeenPicturesFullScreenAndRefusesLockedOnes) {
          most = std::max(most, ScreenChildren());
          if (step == 1) {
            page = Shown(10, 10);
+           locked = Shown(540, 230);
            albumChildren = ScreenChildren();
            // A button differs from the page behind it on the same row.
            prevShows = Shown(60, 548) != Shown(20, 548);
            nextShows = Shown(200, 548) != Shown(20, 548);
          }
          if (step == 2) full = Shown(10, 10);
-         if (step == 4) lockedChildren = std::max(lockedChildren, ScreenChildren());
+         if (step == 4) lockedChildren = std::max(lockedChildren, ScreenChildren()), lockedHovered = Shown(540, 230);
        });
   Game::ShowExtrasMenu(sheet_.get(), nullptr);
   EXPECT_FALSE(prevShows) << "no previous page before the first";
@@ -207,6 +208,7 @@ TEST_F(ExtrasTest, AlbumShowsSeenPicturesFullScreenAndRefusesLockedOnes) {
   EXPECT_NE(full, page) << "the picture covers the page";
   EXPECT_EQ(most, albumChildren + 1) << "one full-screen picture at a time";
   EXPECT_EQ(lockedChildren, albumChildren) << "a locked item opens nothing";
+  EXPECT_EQ(lockedHovered, locked) << "and does not light under the cursor";
   EXPECT_EQ(Game::ChannelName(Game::kChannelBgm), GetSystemConfig().titleMusic);
   EXPECT_EQ(ScreenChildren(), before);
   EXPECT_TRUE(reported_.empty());
