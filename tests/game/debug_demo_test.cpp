@@ -67,6 +67,7 @@ TEST_F(DebugOnDemo, ShowsThePageChangesAVariableListsAndJumps) {
   platform::SetDialogHostService(&host);
 
   bool opened = false;
+  int nodeLine = -1;    // the line of the node running when the window opened
   int choiceLine = -1;  // the line of the first choice met after the window
   int tick = 0;
   source_.play = [&](PlayerSource& s) {
@@ -77,6 +78,7 @@ TEST_F(DebugOnDemo, ShowsThePageChangesAVariableListsAndJumps) {
     const TextScript::ScriptStateNode* node = group != nullptr ? group->CurrentNode() : nullptr;
     if (!opened && Game::MessageShown != 0) {
       opened = true;
+      nodeLine = node != nullptr ? node->m_Line : -1;
       EXPECT_EQ(Game::ShowVariableDialog(nullptr), 0);
     } else if (opened && choiceLine < 0 && node != nullptr &&
                (node->m_Opcode == TextScript::kOpSEL || node->m_Opcode == TextScript::kOpSSL)) {
@@ -87,7 +89,7 @@ TEST_F(DebugOnDemo, ShowsThePageChangesAVariableListsAndJumps) {
   };
   EXPECT_EQ(Game::RunGameSession(u"_start.txt", 0), 1);
   ASSERT_TRUE(opened);
-  EXPECT_GT(line, 0);
+  EXPECT_EQ(line, nodeLine - 1) << "the window shows the running line less one";
   EXPECT_EQ(music, u"UMI");
   EXPECT_EQ(shownValue, u"7");
   EXPECT_NE(std::find(variables.begin(), variables.end(), u"    NAGI : 7"), variables.end());

@@ -4,6 +4,7 @@
 // request ends it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -37,7 +38,7 @@ namespace {
 
 using game_test::PlayerSource;
 
-enum Action { kNone, kLeft, kRight, kWheelUp };
+enum Action { kNone, kLeft, kRight, kWheelUp, kWheelDown, kEscape };
 
 // One move of the player: point at (x, y), press and release a button (or
 // turn the wheel), then wait the rest of `frames`.
@@ -73,6 +74,7 @@ class ExtrasTest : public game_test::DemoHarness {
       s.SetMouseMotion(0, 0, 0);
       s.SetMouseButton(0, false);
       s.SetMouseButton(1, false);
+      s.SetKey(App::DIK_ESCAPE, false);
       if (index >= steps.size()) {
         s.SetMouseButton(1, ++frame % 2 == 0);
         return;
@@ -83,6 +85,8 @@ class ExtrasTest : public game_test::DemoHarness {
         if (step.action == kLeft) s.SetMouseButton(0, true);
         if (step.action == kRight) s.SetMouseButton(1, true);
         if (step.action == kWheelUp) s.SetMouseMotion(0, 0, 120);
+        if (step.action == kWheelDown) s.SetMouseMotion(0, 0, -120);
+        if (step.action == kEscape) s.SetKey(App::DIK_ESCAPE, true);
       }
       if (watch) watch(index);
       if (++frame >= step.frames) {
@@ -107,35 +111,58 @@ class ExtrasTest : public game_test::DemoHarness {
 // The title menu stands at (520, 250) in the demo's config.xml.
 constexpr int kMenuX = 530, kAlbumY = 260, kReplayY = 308;
 
-TEST_F(ExtrasTest, BacklogScrollsAndReplaysTheVoiceOfAClickedFace) {
+TEST_F(ExtrasTest, BacklogScrollsWithinItsLinesReplaysTheVoiceOfAClickedFaceAndLeavesOnEscape) {
   for (int i = 0; i < 14; ++i) Game::Backlog().Append(u"「……誰？　ここ、立ち入り禁止だよ」", i % 2 == 0 ? u"A0001" : u"");
   Game::Backlog().Append(u"最後の台詞", u"B0002");
-  // 15 messages of two lines take 30 lines: the newest 25 show, the last face on line 28 - 5 = 23.
+  // 15 messages of two lines take 30 lines: the newest 25 show (top line 5),
+  // faces on lines 4, 8, ..., 28, that is on screen lines -1, 3, ..., 23.
   const int before = ScreenChildren();
   std::u16string played;
-  int state = 0;
-  uint32_t faceAfterScroll = 0, faceBefore = 0;
+  int state = 0, stateAbove = 1;
+  uint32_t aboveTop = 0;
+  bool faceBefore = false, faceAfterScroll = false;
+  // The face column is bright from the face's first line for 48 rows, dark just above.
+  auto faceStartsOn = [this](int line) {
+    const int top = line * 24;
+    return !Bright(Shown(40, top - 3)) && Bright(Shown(40, top + 3)) && Bright(Shown(40, std::min(top + 44, 599)));
+  };
   bool fontTaken = false;
   int fontFrames = 0;
+  std::size_t lastStep = 0;
   Game::SettingsChanged = 0;
-  Play({{48, 23 * 24 + 8, kLeft, 4}, {400, 300, kWheelUp, 4}, {48, 24 * 24 + 8, kNone, 2}, {400, 300, kNone, 3}},
+  Play({{400, 300, kWheelDown, 2},  // already at the end: nothing moves
+        {48, 10, kLeft, 4},         // where the face of the line above the top would hang
+        {48, 23 * 24 + 8, kLeft, 4},
+        {400, 300, kWheelUp, 4},
+        {48, 24 * 24 + 8, kNone, 2},
+        {400, 300, kNone, 3},
+        {400, 300, kEscape, 4},
+        {400, 300, kNone, 2}},  // never reached
        [&](std::size_t step) {
+         lastStep = step;
          // The font changes in the settings while the screen shows.
-         if (step == 3 && fontFrames++ == 0) Game::SettingsChanged |= Game::kFontChanged;
-         if (step == 3 && fontFrames > 1) fontTaken = fontTaken || (Game::SettingsChanged & Game::kFontChanged) == 0;
-         if (step == 0) {
-           faceBefore = Shown(40, 23 * 24 + 10);
+         if (step == 5 && fontFrames++ == 0) Game::SettingsChanged |= Game::kFontChanged;
+         if (step == 5 && fontFrames > 1) fontTaken = fontTaken || (Game::SettingsChanged & Game::kFontChanged) == 0;
+         if (step == 1) {
+           aboveTop = Shown(40, 10);
+           stateAbove = GetSoundState(GetChannelPlayId(Game::kChannelVoice));
+         }
+         if (step == 2) {
+           faceBefore = faceStartsOn(23);
            played = Game::ChannelName(Game::kChannelVoice);
            state = GetSoundState(GetChannelPlayId(Game::kChannelVoice));
          }
-         if (step == 2) faceAfterScroll = Shown(40, 24 * 24 + 10);
+         if (step == 4) faceAfterScroll = faceStartsOn(24);
        });
   Game::BackLog();
+  EXPECT_FALSE(Bright(aboveTop)) << "no face of the line above the top";
+  EXPECT_EQ(stateAbove, 0) << "and no voice from a click there";
   EXPECT_EQ(played, u"B0002");
   EXPECT_EQ(state, 1) << "the voice plays on the voice channel";
-  EXPECT_TRUE(Bright(faceBefore)) << "a face beside the last message";
-  EXPECT_TRUE(Bright(faceAfterScroll)) << "one line up, the face moved down a line";
+  EXPECT_TRUE(faceBefore) << "the last face on line 23: the wheel at the end moved nothing";
+  EXPECT_TRUE(faceAfterScroll) << "one line up, the face moved down a line";
   EXPECT_EQ(GetSoundState(GetChannelPlayId(Game::kChannelVoice)), 0) << "leaving stops the voice";
+  EXPECT_EQ(lastStep, 6u) << "Escape leaves";
   EXPECT_TRUE(fontTaken) << "the screen took the new font";
   EXPECT_NE(Game::SettingsChanged & Game::kFontChanged, 0) << "and leaves it for the message window";
   Game::SettingsChanged = 0;
@@ -180,7 +207,7 @@ TEST_F(ExtrasTest, AlbumShowsSeenPicturesFullScreenAndRefusesLockedOnes) {
   Game::AddName(Game::AlbumList(), u"UMI");
   const int before = ScreenChildren();
   int most = 0, albumChildren = 0, lockedChildren = 0;
-  uint32_t page = 0, full = 0;
+  uint32_t page = 0, full = 0, locked = 0, lockedHovered = 1;  // a pixel of the locked item TOU
   bool prevShows = true, nextShows = false;
   Play({{kMenuX, kAlbumY, kLeft},          // the album from the extras menu
         {10, 10, kNone, 3},                // the album's first page
@@ -193,13 +220,14 @@ TEST_F(ExtrasTest, AlbumShowsSeenPicturesFullScreenAndRefusesLockedOnes) {
          most = std::max(most, ScreenChildren());
          if (step == 1) {
            page = Shown(10, 10);
+           locked = Shown(540, 230);
            albumChildren = ScreenChildren();
            // A button differs from the page behind it on the same row.
            prevShows = Shown(60, 548) != Shown(20, 548);
            nextShows = Shown(200, 548) != Shown(20, 548);
          }
          if (step == 2) full = Shown(10, 10);
-         if (step == 4) lockedChildren = std::max(lockedChildren, ScreenChildren());
+         if (step == 4) lockedChildren = std::max(lockedChildren, ScreenChildren()), lockedHovered = Shown(540, 230);
        });
   Game::ShowExtrasMenu(sheet_.get(), nullptr);
   EXPECT_FALSE(prevShows) << "no previous page before the first";
@@ -207,6 +235,7 @@ TEST_F(ExtrasTest, AlbumShowsSeenPicturesFullScreenAndRefusesLockedOnes) {
   EXPECT_NE(full, page) << "the picture covers the page";
   EXPECT_EQ(most, albumChildren + 1) << "one full-screen picture at a time";
   EXPECT_EQ(lockedChildren, albumChildren) << "a locked item opens nothing";
+  EXPECT_EQ(lockedHovered, locked) << "and does not light under the cursor";
   EXPECT_EQ(Game::ChannelName(Game::kChannelBgm), GetSystemConfig().titleMusic);
   EXPECT_EQ(ScreenChildren(), before);
   EXPECT_TRUE(reported_.empty());

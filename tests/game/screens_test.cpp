@@ -65,6 +65,8 @@ TEST_F(ScreensTest, TitleItemsGiveTheirResults) {
   };
   const Case cases[] = {
       {"quit", false, {{30, kItemX, ItemY(5)}}, Game::kTitleQuit, 0, 0},
+      {"pressed in the gap below new game, then quit", false,
+       {{30, kItemX, ItemY(1) + 24}, {60, kItemX, ItemY(5)}}, Game::kTitleQuit, 0, 0},
       {"pressed outside, released over an item", false,
        {{30, 100, 100, 0, 3}, {32, kItemX, ItemY(5), -1}, {60, kItemX, ItemY(5)}}, Game::kTitleQuit, 0, 0},
       {"clicked during the fade-in", false, {{5, kItemX, ItemY(5)}, {60, kItemX, ItemY(1)}}, Game::kTitleNewGame, 0, 0},
@@ -104,7 +106,7 @@ TEST_F(ScreensTest, TitleFadesInAndLightsOnlyTheItemUnderTheCursor) {
   EXPECT_LT(seen[0].second & 0xFF, 10u) << "black at the first level";
   EXPECT_GT(seen[1].second & 0xFF, 20u);
   EXPECT_LT(seen[1].second & 0xFF, kItemNormal.b - 10u) << "half way through the fade";
-  EXPECT_EQ(lit, kItemLit.Shown());
+  EXPECT_EQ(lit, ItemLit(2).Shown());
   EXPECT_EQ(other, kItemNormal.Shown());
   EXPECT_EQ(back, kTitleBack.Shown());
 }
@@ -331,6 +333,10 @@ TEST_F(ScreensTest, YesNoBoxAnswersOnlyALeftClickOnAnAnswer) {
       {"yes", {{10, kYesX, kAnswerY}}, 1, false},
       {"between the answers, then no", {{10, 384, kAnswerY}, {30, kNoX, kAnswerY}}, 0, false},
       {"right click on yes, then no", {{10, kYesX, kAnswerY, 1}, {30, kNoX, kAnswerY}}, 0, false},
+      {"Enter and Escape over yes, then no",
+       {{10, kYesX, kAnswerY, -1, 1, App::DIK_RETURN}, {20, kYesX, kAnswerY, -1, 1, App::DIK_ESCAPE},
+        {30, kNoX, kAnswerY}},
+       0, false},
       {"font changed while asking", {{10, kYesX, kAnswerY}}, 1, true},
   };
   for (const Case& c : cases) {

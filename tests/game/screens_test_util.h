@@ -51,6 +51,8 @@ inline constexpr Rgb kBrand{250, 0, 0};
 inline constexpr Rgb kTitleBack{0, 0, 200};
 inline constexpr Rgb kItemNormal{100, 100, 100};
 inline constexpr Rgb kItemLit{0, 200, 0};
+// The title sheet's highlighted row r (from y 896, 48 px a row) has a colour of its own.
+inline constexpr Rgb ItemLit(int row) { return Rgb{0, 200, static_cast<uint8_t>(40 * row)}; }
 inline constexpr Rgb kPages[4] = {{200, 0, 0}, {0, 200, 0}, {0, 0, 200}, {200, 200, 0}};
 inline constexpr Rgb kEndings[3] = {{200, 0, 200}, {0, 200, 200}, {200, 100, 0}};
 inline constexpr Rgb kBox{100, 100, 100};
@@ -62,13 +64,15 @@ inline int ItemY(int i) { return kMenuY + 48 * i + 20; }
 inline constexpr int kItemX = kMenuX + 124;
 
 // One move of the player: from frame `at` of the screen on, the cursor is at
-// (x, y); `button` (0 left, 1 right, -1 none) is held for `hold` frames from `at`.
+// (x, y); `button` (0 left, 1 right, -1 none) and the key of scan code `key`
+// (0 none) are held for `hold` frames from `at`.
 struct Move {
   int at;
   int x;
   int y;
   int button = 0;
   int hold = 1;
+  int key = 0;
 };
 
 class ScreenHarness : public game_test::GameHarness {
@@ -81,7 +85,7 @@ class ScreenHarness : public game_test::GameHarness {
   ScreenHarness() {
     folder_.Write("brand.bmp", Bmp(64, 64, [](int, int) { return kBrand; }));
     folder_.Write("title/title.bmp", Bmp(800, 1176, [](int, int y) {
-      return y < 600 ? kTitleBack : y < 896 ? kItemNormal : kItemLit;
+      return y < 600 ? kTitleBack : y < 896 ? kItemNormal : ItemLit((y - 896) / 48);
     }));
     folder_.Write("title/rm_parts.bmp", Bmp(106, 162, [](int x, int) { return x < 56 ? kItemNormal : kItemLit; }));
     for (int i = 0; i < 4; ++i) {
@@ -117,6 +121,7 @@ class ScreenHarness : public game_test::GameHarness {
       s.SetMouseButton(0, false);
       s.SetMouseButton(1, false);
       for (const Move& m : moves) {
+        if (m.key != 0) s.SetKey(m.key, m.at <= frame && frame < m.at + m.hold);
         if (m.at > frame) continue;
         s.SetCursor(m.x, m.y);
         if (m.button >= 0 && frame < m.at + m.hold) s.SetMouseButton(m.button, true);

@@ -50,7 +50,7 @@ TEST_F(SettingsMenuTest, TheHoveredItemLightsUp) {
     if (frame == 10) lit = Shown(kItemX, MenuItemY(48)), other = Shown(kItemX, MenuItemY(0));
   });
   Game::ShowSettingsDialog(sheet.get(), nullptr);
-  EXPECT_EQ(lit, kItemLit.Shown());
+  EXPECT_EQ(lit, ItemLit(1).Shown());
   EXPECT_EQ(other, kItemNormal.Shown());
 }
 

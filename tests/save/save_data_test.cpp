@@ -114,6 +114,8 @@ TEST_F(SaveDataTest, SaveAndLoadRestorePageSceneVariablesAndThumbnail) {
   for (int i = 0; i < 1000; ++i) snapshot.Insert(u"V" + platform::Utf8ToUtf16(std::to_string(i)), i * 3 - 500);
   snapshot.Insert(u"変数", 7);
   const Save::SceneState saved = Save::GetSceneState();
+  SaveWithPage(5, 1);  // saved over a row whose backlog column holds something
+  { RawDb(File()).Column("UPDATE entry SET backlog=x'0102' WHERE number=5"); }
 
   Save::SaveGameToSlot(5, u"森の中", {picture.get(), 321, &snapshot});
   ASSERT_TRUE(Save::SlotExists(5));
@@ -201,13 +203,15 @@ TEST_F(SaveDataTest, CommentEditChangesOnlyTheCommentOfAWholeHeader) {
   Start();
   SaveWithPage(2, 77);
   SaveWithPage(3, 1);
-  { RawDb(File()).Column("UPDATE entry SET header=x'00' WHERE number=3"); }
+  // A header of any other length than the whole one is left as it is, even one
+  // long enough to hold the comment field.
+  { RawDb(File()).Column("UPDATE entry SET header=zeroblob(60000) WHERE number=3"); }
   Save::SetSlotComment(2, std::string(40, 'x'));
   Save::SetSlotComment(3, "ignored");
   Save::SetSlotComment(9, "no row");
   EXPECT_EQ(Save::ReadSlotSummary(2).comment, std::string(35, 'x'));
   EXPECT_EQ(PageOf(2), 77);
-  EXPECT_EQ(RawDb(File()).Blob("SELECT header FROM entry WHERE number=3"), Bytes{0});
+  EXPECT_EQ(RawDb(File()).Blob("SELECT header FROM entry WHERE number=3"), Bytes(60000, 0));
   EXPECT_FALSE(Save::SlotExists(9));
 }
 

@@ -61,6 +61,7 @@ TEST_F(GtkSlotDialogTest, ListsTheSlotsSavesWithACommentAndLoadsByDoubleClick) {
     GtkTreePath* path = gtk_tree_path_new_from_indices(2, -1);
     gtk_tree_selection_select_path(gtk_tree_view_get_selection(list), path);
     gtk_tree_path_free(path);
+    EXPECT_TRUE(gtk_widget_get_sensitive(FindNamed(dialog, "ok"))) << "an empty slot takes a save";
     gtk_entry_set_text(GTK_ENTRY(FindNamed(dialog, "comment")), "ＧＴＫから");
     gtk_button_clicked(GTK_BUTTON(FindNamed(dialog, "ok")));
   });

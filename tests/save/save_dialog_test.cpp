@@ -2,7 +2,9 @@
 // what each button does to the file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <string>
 
 #include "core/exception.h"
 #include "dxdraw/dxsurface.h"
@@ -68,6 +70,9 @@ TEST_F(SlotDialogTest, ListMarksTheLastSavedSlotAndShowsStoredComments) {
   Save::GetCommonData().lastSavedSlot = 2;
   Controller dialog(Controller::kLoadMode, 2, Services());
   ASSERT_EQ(dialog.Lines().size(), 99u);
+  EXPECT_EQ(std::count_if(dialog.Lines().begin(), dialog.Lines().end(),
+                          [](const std::u16string& line) { return line[0] == u'>'; }),
+            1);
   EXPECT_EQ(dialog.Lines()[2].substr(0, 4), u">03 ");
   EXPECT_NE(dialog.Lines()[2].find(u"三番"), std::u16string::npos);
   EXPECT_EQ(dialog.Lines()[6], u" 07 ----/--/-- --:--:-- --------------------------------");
@@ -76,7 +81,7 @@ TEST_F(SlotDialogTest, ListMarksTheLastSavedSlotAndShowsStoredComments) {
   EXPECT_TRUE(dialog.HasApplyButton());
 }
 
-TEST_F(SlotDialogTest, LoadModeButtonsAndPreviewFollowTheSelectedSlot) {
+TEST_F(SlotDialogTest, ButtonsFollowTheSelectedSlotInLoadModeOnlyAndThePreviewInBoth) {
   DxDraw::DxSurface* stage = DxDraw::CreateSurface(32);
   stage->Create(800, 600);
   stage->FillRect(nullptr, 0x336699, 255);
@@ -86,18 +91,25 @@ TEST_F(SlotDialogTest, LoadModeButtonsAndPreviewFollowTheSelectedSlot) {
   picture_ = nullptr;
 
   Controller dialog(Controller::kLoadMode, -1, Services());
+  Controller saving(Controller::kSaveMode, -1, Services());
   struct Case {
+    Controller& dialog;
     int line;
     bool enabled;
     std::u16string comment;
     bool grey;
-  } cases[] = {{0, true, u"one", false}, {1, false, u"", true}, {-1, false, u"", true}};
+  } cases[] = {{dialog, 0, true, u"one", false},
+               {dialog, 1, false, u"", true},
+               {dialog, -1, false, u"", true},
+               {saving, 1, true, u"", true},  // an empty slot takes a save
+               {saving, 0, true, u"one", false}};
   for (const Case& c : cases) {
-    dialog.Select(c.line);
-    EXPECT_EQ(dialog.OkEnabled(), c.enabled) << c.line;
-    EXPECT_EQ(dialog.DeleteEnabled(), c.enabled) << c.line;
-    EXPECT_EQ(dialog.Comment(), c.comment) << c.line;
-    EXPECT_EQ(dialog.Preview().front() == 0x808080, c.grey) << c.line;
+    SCOPED_TRACE((&c.dialog == &saving ? "save, line " : "load, line ") + std::to_string(c.line));
+    c.dialog.Select(c.line);
+    EXPECT_EQ(c.dialog.OkEnabled(), c.enabled);
+    EXPECT_EQ(c.dialog.DeleteEnabled(), c.enabled);
+    EXPECT_EQ(c.dialog.Comment(), c.comment);
+    EXPECT_EQ(c.dialog.Preview().front() == 0x808080, c.grey);
   }
   dialog.DoubleClick(1);
   EXPECT_FALSE(dialog.Finished());
