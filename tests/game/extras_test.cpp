@@ -110,15 +110,17 @@ constexpr int kMenuX = 530, kAlbumY = 260, kReplayY = 308;
 TEST_F(ExtrasTest, BacklogScrollsAndReplaysTheVoiceOfAClickedFace) {
   for (int i = 0; i < 14; ++i) Game::Backlog().Append(u"「……誰？　ここ、立ち入り禁止だよ」", i % 2 == 0 ? u"A0001" : u"");
   Game::Backlog().Append(u"最後の台詞", u"B0002");
-  // 15 messages of two lines take 30 lines: the newest 25 show, the last face on line 28 - 5 = 23.
+  // 15 messages of two lines take 30 lines: the newest 25 show, the last face on
+  // line 28 - 5 = 23, the one before it on 24 - 5 = 19.
   const int before = ScreenChildren();
-  std::u16string played;
+  std::u16string played, playedBelow = u"none";
   int state = 0;
-  uint32_t faceAfterScroll = 0, faceBefore = 0;
+  uint32_t faceBefore = 0, faceMoved = 0, faceBelow = 0;
   bool fontTaken = false;
   int fontFrames = 0;
   Game::SettingsChanged = 0;
-  Play({{48, 23 * 24 + 8, kLeft, 4}, {400, 300, kWheelUp, 4}, {48, 24 * 24 + 8, kNone, 2}, {400, 300, kNone, 3}},
+  // One line up the last face would stand on line 24, half below the screen.
+  Play({{48, 23 * 24 + 8, kLeft, 4}, {400, 300, kWheelUp, 4}, {48, 24 * 24 + 8, kLeft, 4}, {400, 300, kNone, 3}},
        [&](std::size_t step) {
          // The font changes in the settings while the screen shows.
          if (step == 3 && fontFrames++ == 0) Game::SettingsChanged |= Game::kFontChanged;
@@ -128,13 +130,20 @@ TEST_F(ExtrasTest, BacklogScrollsAndReplaysTheVoiceOfAClickedFace) {
            played = Game::ChannelName(Game::kChannelVoice);
            state = GetSoundState(GetChannelPlayId(Game::kChannelVoice));
          }
-         if (step == 2) faceAfterScroll = Shown(40, 24 * 24 + 10);
+         if (step == 1) Game::SetChannelName(Game::kChannelVoice, u"");
+         if (step == 2) {
+           faceMoved = Shown(40, 21 * 24 + 10);
+           faceBelow = Shown(40, 24 * 24 + 10);
+           playedBelow = Game::ChannelName(Game::kChannelVoice);
+         }
        });
   Game::BackLog();
   EXPECT_EQ(played, u"B0002");
   EXPECT_EQ(state, 1) << "the voice plays on the voice channel";
   EXPECT_TRUE(Bright(faceBefore)) << "a face beside the last message";
-  EXPECT_TRUE(Bright(faceAfterScroll)) << "one line up, the face moved down a line";
+  EXPECT_TRUE(Bright(faceMoved)) << "one line up, the faces moved down a line";
+  EXPECT_FALSE(Bright(faceBelow)) << "a face half below the screen is not drawn";
+  EXPECT_EQ(playedBelow, u"") << "nor does it answer a click";
   EXPECT_EQ(GetSoundState(GetChannelPlayId(Game::kChannelVoice)), 0) << "leaving stops the voice";
   EXPECT_TRUE(fontTaken) << "the screen took the new font";
   EXPECT_NE(Game::SettingsChanged & Game::kFontChanged, 0) << "and leaves it for the message window";
