@@ -236,7 +236,7 @@ class BacklogScreen {
       if (line.length == 0) continue;
       const std::u16string_view text = std::u16string_view(Backlog()[line.entry].text).substr(line.start, line.length);
       TextScript::MessCommandArray commands(text.size() + 1);
-      for (std::size_t k = 0; k < text.size(); ++k) commands[k] = {TextScript::kMessChar, text[k]};
+      TextScript::CopyMessageGlyphs(std::span(commands.data(), commands.size()), text);
       m_Text->SetTextOrigin(0, (i - m_Top) * kBacklogLineHeight);
       m_Text->DrawCommands(0, kWhite, 0, commands.data(), nullptr, 0);
     }

@@ -48,11 +48,14 @@ void LightModeButtons() {
   MessageWindow->SetButtonLevel(TextScript::kButtonAuto, AutoMode != 0 ? kButtonLitLevel : kButtonIdleLevel);
 }
 
-// The whole text at once, a line lower when no speaker leads it.
-void DrawTextAtOnce(TextScript::DxMessView2* view, uint32_t gdiColour, std::u16string_view text) {
-  std::u16string copy(text);
-  if (!HasSpeaker(text)) view->LineFeed();
-  view->DrawText(0, TextScript::SwapRedBlue(gdiColour), 0, copy.c_str(), nullptr, 0);
+// The whole text at once, a line lower when no speaker leads it. The text has
+// its names put in already and is drawn as it stands: a name that reads "#2"
+// stays "#2".
+void DrawTextAtOnce(TextScript::DxMessView2* view, uint32_t gdiColour, std::u16string_view expanded) {
+  TextScript::MessCommandArray commands(TextScript::kMessageCapacity);
+  TextScript::CopyMessageGlyphs(std::span(commands.data(), commands.size()), expanded);
+  if (!HasSpeaker(expanded)) view->LineFeed();
+  view->DrawCommands(0, TextScript::SwapRedBlue(gdiColour), 0, commands.data(), nullptr, 0);
 }
 
 // The text character by character at the message speed; a font change in the
