@@ -108,10 +108,12 @@ class ExtrasTest : public game_test::DemoHarness {
 constexpr int kMenuX = 530, kAlbumY = 260, kReplayY = 308;
 
 TEST_F(ExtrasTest, BacklogScrollsAndReplaysTheVoiceOfAClickedFace) {
-  for (int i = 0; i < 14; ++i) Game::Backlog().Append(u"「……誰？　ここ、立ち入り禁止だよ」", i % 2 == 0 ? u"A0001" : u"");
+  // 14 messages of one full line of 46 narrow characters, each followed by two
+  // empty lines (one before its end, one closing), then one short message: 44
+  // lines, the newest 25 show from line 19. The last face stands on line
+  // 42 - 19 = 23, the one before it on 36 - 19 = 17.
+  for (int i = 0; i < 14; ++i) Game::Backlog().Append(std::u16string(46, u'i'), i % 2 == 0 ? u"A0001" : u"");
   Game::Backlog().Append(u"最後の台詞", u"B0002");
-  // 15 messages of two lines take 30 lines: the newest 25 show, the last face on
-  // line 28 - 5 = 23, the one before it on 24 - 5 = 19.
   const int before = ScreenChildren();
   std::u16string played, playedBelow = u"none";
   int state = 0;
@@ -132,7 +134,7 @@ TEST_F(ExtrasTest, BacklogScrollsAndReplaysTheVoiceOfAClickedFace) {
          }
          if (step == 1) Game::SetChannelName(Game::kChannelVoice, u"");
          if (step == 2) {
-           faceMoved = Shown(40, 21 * 24 + 10);
+           faceMoved = Shown(40, 19 * 24 + 10);  // the lower half of the face now on line 18
            faceBelow = Shown(40, 24 * 24 + 10);
            playedBelow = Game::ChannelName(Game::kChannelVoice);
          }
@@ -141,7 +143,7 @@ TEST_F(ExtrasTest, BacklogScrollsAndReplaysTheVoiceOfAClickedFace) {
   EXPECT_EQ(played, u"B0002");
   EXPECT_EQ(state, 1) << "the voice plays on the voice channel";
   EXPECT_TRUE(Bright(faceBefore)) << "a face beside the last message";
-  EXPECT_TRUE(Bright(faceMoved)) << "one line up, the faces moved down a line";
+  EXPECT_TRUE(Bright(faceMoved)) << "one line up, the faces moved down a line, after three lines a full message";
   EXPECT_FALSE(Bright(faceBelow)) << "a face half below the screen is not drawn";
   EXPECT_EQ(playedBelow, u"") << "nor does it answer a click";
   EXPECT_EQ(GetSoundState(GetChannelPlayId(Game::kChannelVoice)), 0) << "leaving stops the voice";
