@@ -68,7 +68,7 @@ BacklogLayout LayOutBacklog(const BacklogList& list, const CharWidth& width) {
       chars = 0;
       pixels = 0;
     };
-    for (std::size_t i = 0;; ) {
+    for (std::size_t i = 0;;) {
       // A full line is cut before whatever comes next, the end of the text and a
       // line feed included: those then stand on a line of their own.
       if (chars == kBacklogLineChars) cutAt(i);
