@@ -37,6 +37,7 @@ struct PngLayout {
   int paletteCount;
   png_color palette[256];
   size_t rowBytes;    // what libpng writes per row
+  size_t fileRowBytes;  // one row as the file stores it, before any widening
 };
 
 void OnPngError(png_structp png, png_const_charp message) {
@@ -68,6 +69,7 @@ int ReadPngHeader(png_structp png, png_infop info, bool engine32, PngLayout* lay
   if (setjmp(png_jmpbuf(png))) return 0;
   png_set_user_limits(png, 32768, 32768);
   png_read_info(png, info);
+  layout->fileRowBytes = png_get_rowbytes(png, info);
   png_uint_32 width = 0, height = 0;
   int depth = 0, colourType = 0, interlace = 0;
   if (!png_get_IHDR(png, info, &width, &height, &depth, &colourType, &interlace, nullptr, nullptr)) return 0;
@@ -204,8 +206,10 @@ bool DecodePng(std::span<const uint8_t> data, bool engine32, DibBlock& out,
     return fail(false);
   }
   // Deflate expands at most about 1032 to 1, so the file bounds what its rows can
-  // hold; a header claiming more is refused before the rows are allocated.
-  if ((static_cast<uint64_t>(layout->rowBytes) + 1) * layout->height / 1032 > data.size()) {
+  // hold; a header claiming more is refused before the rows are allocated. The
+  // bound is on the rows the file stores: the widened rows libpng hands back are
+  // up to 32 times longer, and a flat picture may well compress that far.
+  if ((static_cast<uint64_t>(layout->fileRowBytes) + 1) * layout->height / 1032 > data.size()) {
     std::snprintf(state.message, sizeof state.message, "PNG data is too short for its size");
     return fail(false);
   }

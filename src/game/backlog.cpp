@@ -62,22 +62,25 @@ BacklogLayout LayOutBacklog(const BacklogList& list, const CharWidth& width) {
     const std::u16string_view text = entry.text;
     std::size_t start = 0, chars = 0;
     int pixels = 0;
-    for (std::size_t i = 0; i < text.size();) {
+    auto cutAt = [&](std::size_t i) {
+      layout.lines.push_back(BacklogLine{e, start, i - start});
+      start = i;
+      chars = 0;
+      pixels = 0;
+    };
+    for (std::size_t i = 0;;) {
+      // A full line is cut before whatever comes next, the end of the text and a
+      // line feed included: those then stand on a line of their own.
+      if (chars == kBacklogLineChars) cutAt(i);
+      if (i == text.size()) break;
       if (text[i] == u'\n') {
-        layout.lines.push_back(BacklogLine{e, start, i - start});
+        cutAt(i);
         start = ++i;
-        chars = 0;
-        pixels = 0;
         continue;
       }
       const std::size_t units = UnitsOfCharacter(text, i);
       const int w = width ? width(text.substr(i, units)) : 0;
-      if (chars == kBacklogLineChars || (chars > 0 && pixels + w > kBacklogViewWidth)) {
-        layout.lines.push_back(BacklogLine{e, start, i - start});
-        start = i;
-        chars = 0;
-        pixels = 0;
-      }
+      if (chars > 0 && pixels + w > kBacklogViewWidth) cutAt(i);
       pixels += w;
       ++chars;
       i += units;
@@ -218,7 +221,11 @@ class BacklogScreen {
     m_ThumbRect = DxDraw::RECT{kThumbX, top, kThumbX + kThumbWidth, top + kThumbHeight};
   }
 
-  bool VisibleTop(int line) const { return line >= m_Top && line < m_Top + kBacklogVisibleLines; }
+  // A face two lines high shows, and answers a click, only while all of it is
+  // on screen: one beside the last line would hang half below the bottom.
+  bool FaceOnScreen(int line) const {
+    return line >= m_Top && (line - m_Top) * kBacklogLineHeight + kFaceSize <= kStageHeight;
+  }
 
   void Redraw() {
     m_Text->Clear(0);
@@ -229,14 +236,14 @@ class BacklogScreen {
       if (line.length == 0) continue;
       const std::u16string_view text = std::u16string_view(Backlog()[line.entry].text).substr(line.start, line.length);
       TextScript::MessCommandArray commands(text.size() + 1);
-      for (std::size_t k = 0; k < text.size(); ++k) commands[k] = {TextScript::kMessChar, text[k]};
+      TextScript::CopyMessageGlyphs(std::span(commands.data(), commands.size()), text);
       m_Text->SetTextOrigin(0, (i - m_Top) * kBacklogLineHeight);
       m_Text->DrawCommands(0, kWhite, 0, commands.data(), nullptr, 0);
     }
     DxDraw::BLTPARAM param;
     param.Flags = DxDraw::BLT_WEIGHTED;
     for (const BacklogVoice& voice : m_Layout.voices) {
-      if (!VisibleTop(voice.firstLine)) continue;
+      if (!FaceOnScreen(voice.firstLine)) continue;
       const std::u16string& name = Backlog()[voice.entry].voice;
       auto face = std::find_if(m_Faces.begin(), m_Faces.end(), [&](const BacklogFace& f) { return f.key == name[0]; });
       if (face == m_Faces.end()) {
@@ -255,7 +262,7 @@ class BacklogScreen {
 
   void ClickFace(int x, int y) {
     for (const BacklogVoice& voice : m_Layout.voices) {
-      if (!VisibleTop(voice.firstLine)) continue;
+      if (!FaceOnScreen(voice.firstLine)) continue;
       const int top = (voice.firstLine - m_Top) * kBacklogLineHeight;
       if (Inside(DxDraw::RECT{kFaceX, top, kFaceX + kFaceSize, top + kFaceSize}, x, y)) {
         ReplayBacklogVoice(Backlog()[voice.entry].voice);

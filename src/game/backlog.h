@@ -7,7 +7,9 @@
 // Lines are cut where the view would wrap them itself, so that one line of the
 // table is one line on screen: at 46 characters, or earlier when the next
 // character would pass the view's width in the font drawn with. Every message
-// ends with an empty line; a line feed never shows.
+// ends with an empty line; a line feed never shows. A line of 46 is cut before
+// the end of its text or a line feed too, so that either leaves one more empty
+// line. A face shows, and answers a click, only while all of it is on screen.
 #pragma once
 
 #include <cstddef>

@@ -28,8 +28,8 @@ namespace {
 
 constexpr char16_t kSpeakerOpen = u'【';
 constexpr uint32_t kEffectSpeaking = 0x8000;
-constexpr int kIdleLevel = 128;
-constexpr int kLitLevel = 255;
+using TextScript::kButtonIdleLevel;
+using TextScript::kButtonLitLevel;
 constexpr uint32_t kBlinkMs = 200;
 
 void CheckAbortCallback(intptr_t) { CheckScriptAbort(); }
@@ -42,23 +42,20 @@ std::u16string_view VoiceBeside(const ScriptStateNode* node) {
   return {};
 }
 
-void SetButtonLevel(int button, int level) {
-  DxDraw::DxSprite* sprite = MessageWindow->GetButton(button);
-  sprite->m_Param.Level = level;
-  sprite->SetChanged(DxDraw::kChangedShown);
-}
-
 // The skip and auto buttons show their mode.
 void LightModeButtons() {
-  SetButtonLevel(TextScript::kButtonSkip, SkipMode != 0 ? kLitLevel : kIdleLevel);
-  SetButtonLevel(TextScript::kButtonAuto, AutoMode != 0 ? kLitLevel : kIdleLevel);
+  MessageWindow->SetButtonLevel(TextScript::kButtonSkip, SkipMode != 0 ? kButtonLitLevel : kButtonIdleLevel);
+  MessageWindow->SetButtonLevel(TextScript::kButtonAuto, AutoMode != 0 ? kButtonLitLevel : kButtonIdleLevel);
 }
 
-// The whole text at once, a line lower when no speaker leads it.
-void DrawTextAtOnce(TextScript::DxMessView2* view, uint32_t gdiColour, std::u16string_view text) {
-  std::u16string copy(text);
-  if (!HasSpeaker(text)) view->LineFeed();
-  view->DrawText(0, TextScript::SwapRedBlue(gdiColour), 0, copy.c_str(), nullptr, 0);
+// The whole text at once, a line lower when no speaker leads it. The text has
+// its names put in already and is drawn as it stands: a name that reads "#2"
+// stays "#2".
+void DrawTextAtOnce(TextScript::DxMessView2* view, uint32_t gdiColour, std::u16string_view expanded) {
+  TextScript::MessCommandArray commands(TextScript::kMessageCapacity);
+  TextScript::CopyMessageGlyphs(std::span(commands.data(), commands.size()), expanded);
+  if (!HasSpeaker(expanded)) view->LineFeed();
+  view->DrawCommands(0, TextScript::SwapRedBlue(gdiColour), 0, commands.data(), nullptr, 0);
 }
 
 // The text character by character at the message speed; a font change in the
@@ -201,8 +198,8 @@ void ClickWait(const ScriptStateNode* node) {
   try {
     for (;;) {
       int button = PointerFrame(hover, rects, [](int previous, int current) {
-        if (previous >= 0) SetButtonLevel(previous, kIdleLevel);
-        if (current >= 0) SetButtonLevel(current, kLitLevel);
+        if (previous >= 0) MessageWindow->SetButtonLevel(previous, kButtonIdleLevel);
+        if (current >= 0) MessageWindow->SetButtonLevel(current, kButtonLitLevel);
       });
       if (blink.IsElapsed(kBlinkMs)) {
         iconShown = !iconShown;

@@ -40,10 +40,10 @@ void StopModesAtChoice() {
   if (App::Settings().game.text_skip2 == 0) return;
   if (SkipMode != 0) {
     SkipMode = 0;
-    if (MessageWindow != nullptr) MessageWindow->GetButton(TextScript::kButtonSkip)->m_Param.Level = 128;
+    if (MessageWindow != nullptr) MessageWindow->SetButtonLevel(TextScript::kButtonSkip, TextScript::kButtonIdleLevel);
   } else if (AutoMode != 0) {
     AutoMode = 0;
-    if (MessageWindow != nullptr) MessageWindow->GetButton(TextScript::kButtonAuto)->m_Param.Level = 128;
+    if (MessageWindow != nullptr) MessageWindow->SetButtonLevel(TextScript::kButtonAuto, TextScript::kButtonIdleLevel);
   }
 }
 

@@ -59,6 +59,16 @@ std::size_t ExpandMessageGlyphs(std::span<MESSCOMMAND> out, std::u16string_view 
   return n;
 }
 
+std::size_t CopyMessageGlyphs(std::span<MESSCOMMAND> out, std::u16string_view text) {
+  if (out.empty()) return 0;
+  std::size_t n = 0;
+  for (std::size_t i = 0; i < text.size() && text[i] != 0 && n + 1 < out.size(); ++i) {
+    out[n++] = MESSCOMMAND{kMessChar, text[i]};
+  }
+  out[n++] = MESSCOMMAND{kMessEnd, 0};
+  return n;
+}
+
 MESSCOMMAND* ExpandMessageGlyphs(uint32_t, MESSCOMMAND* out, std::size_t capacity, const char16_t* text) {
   if (out == nullptr || capacity == 0) return out;
   const Save::CommonData& common = Save::GetCommonData();

@@ -75,7 +75,10 @@ inline constexpr std::size_t kMessageCapacity = 1024;
 // the number of commands written, the end command included (0 for capacity 0).
 std::size_t ExpandMessageGlyphs(std::span<MESSCOMMAND> out, std::u16string_view text,
                                 std::u16string_view familyName, std::u16string_view givenName);
-// The same with the names of the COMMON record; returns the element after the
+// The text as it stands, names already put in: code-1 commands within the
+// same bounds, and the same count returned.
+std::size_t CopyMessageGlyphs(std::span<MESSCOMMAND> out, std::u16string_view text);
+// ExpandMessageGlyphs with the names of the COMMON record; returns the element after the
 // end command (out itself when capacity is 0).
 MESSCOMMAND* ExpandMessageGlyphs(uint32_t ignored, MESSCOMMAND* out, std::size_t capacity,
                                  const char16_t* text);

@@ -7,7 +7,6 @@
 namespace TextScript {
 namespace {
 
-constexpr int kButtonLevel = 128;
 constexpr int kButtonStep = 24;
 
 DxMessWindow* WindowOf(ACT* task) { return reinterpret_cast<DxMessWindow*>(task->user); }
@@ -53,13 +52,19 @@ MessageWindow::MessageWindow(int width, int height, int left, int right, int top
     const int32_t y = kButtonStep * i;
     const DxDraw::SPRITEFRAME frame{48, 24, 0, 0, DxDraw::RECT{752, 288 + y, 800, 312 + y}, 0};
     auto* button = new DxDraw::DxSprite(GetSystemPicture(), &frame, DxDraw::BLT_WEIGHTED | DxDraw::BLT_FADE);
-    button->m_Param.Level = kButtonLevel;
+    button->m_Param.Level = kButtonIdleLevel;
     button->SetPosition(752, 40 + y);
     button->SetChanged(DxDraw::kChangedShown);
     AddChild(button);
     m_pButtons[i] = button;
     m_ButtonRects[i] = DxDraw::RECT{752, 440 + y, 800, 464 + y};
   }
+}
+
+void MessageWindow::SetButtonLevel(int i, int level) {
+  DxDraw::DxSprite* button = m_pButtons[i];
+  button->m_Param.Level = level;
+  button->SetChanged(DxDraw::kChangedShown);
 }
 
 ACT* MakeOpenWindowTask(DxMessWindow* window) {

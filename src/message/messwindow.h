@@ -55,12 +55,19 @@ enum : int {
   kMessageButtonCount = 5,
 };
 
+// A button's level: idle, and lit while the cursor is over it or its mode is on.
+inline constexpr int kButtonIdleLevel = 128;
+inline constexpr int kButtonLitLevel = 255;
+
 class MessageWindow : public DxMessWindow {
  public:
   // The window (no large glyphs) with the five buttons after the text view.
   MessageWindow(int width, int height, int left, int right, int top, int bottom);
 
   DxDraw::DxSprite* GetButton(int i) const { return m_pButtons[i]; }
+  // Sets button i's level and marks it changed, so that the next frame draws
+  // it so; every change of a button's level goes through here.
+  void SetButtonLevel(int i, int level);
   // Screen rectangles for the hit test, for the window standing at (0, 400);
   // they do not follow the window if it moves.
   const std::array<DxDraw::RECT, kMessageButtonCount>& GetButtonRects() const { return m_ButtonRects; }

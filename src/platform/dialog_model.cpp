@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/text.h"
+
 namespace platform {
 
 DialogModel::DialogModel(std::u16string title, int width, int height, std::span<const DialogControl> controls)
@@ -64,9 +66,12 @@ void DialogModel::Selected(int id, int index) {
 
 void DialogModel::Edited(int id, std::u16string text) {
   const DialogControl* control = Control(id);
-  if (control != nullptr && control->kind == ControlKind::kEdit && control->range > 0 &&
-      text.size() > static_cast<std::size_t>(control->range)) {
-    text.resize(static_cast<std::size_t>(control->range));
+  if (control != nullptr && control->kind == ControlKind::kEdit && control->range > 0) {
+    // The limit counts characters, as the entry does: a surrogate pair is one
+    // and is kept or cut whole.
+    std::size_t end = 0;
+    for (int count = 0; end < text.size() && count < control->range; ++count) NextCodePoint(text, end);
+    text.resize(end);
   }
   m_Texts[id] = std::move(text);
 }

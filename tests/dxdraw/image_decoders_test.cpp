@@ -59,6 +59,8 @@ struct PngCase {
   int colourType, depth;
   bool withTrns;
   bool interlaced;
+  int width = 9, height = 5;  // odd width: sub-byte rows end mid-byte
+  bool flat = false;          // one colour throughout: compresses far below its widened size
 };
 
 TEST(PngDecoder, EveryLayoutLoadsInItsColours) {
@@ -73,10 +75,18 @@ TEST(PngDecoder, EveryLayoutLoadsInItsColours) {
       {"palette1", PNG_COLOR_TYPE_PALETTE, 1, false, false}, {"palette2", PNG_COLOR_TYPE_PALETTE, 2, false, false},
       {"palette4", PNG_COLOR_TYPE_PALETTE, 4, false, false}, {"palette8", PNG_COLOR_TYPE_PALETTE, 8, false, false},
       {"palette4 trns", PNG_COLOR_TYPE_PALETTE, 4, true, false},
+      {"palette8 flat", PNG_COLOR_TYPE_PALETTE, 8, false, false, 800, 600, true},
+      {"palette4 flat", PNG_COLOR_TYPE_PALETTE, 4, false, false, 800, 600, true},
+      {"palette2 flat", PNG_COLOR_TYPE_PALETTE, 2, false, false, 800, 600, true},
+      {"palette1 flat", PNG_COLOR_TYPE_PALETTE, 1, false, false, 800, 600, true},
+      {"grey8 flat", PNG_COLOR_TYPE_GRAY, 8, false, false, 800, 600, true},
+      {"grey4 flat", PNG_COLOR_TYPE_GRAY, 4, false, false, 800, 600, true},
+      {"grey2 flat", PNG_COLOR_TYPE_GRAY, 2, false, false, 800, 600, true},
+      {"grey1 flat", PNG_COLOR_TYPE_GRAY, 1, false, false, 800, 600, true},
   };
-  const int width = 9, height = 5;  // odd width: sub-byte rows end mid-byte
   std::mt19937 rng(7);
   for (const PngCase& c : cases) {
+    const int width = c.width, height = c.height;
     PngSpec spec;
     spec.width = width;
     spec.height = height;
@@ -86,10 +96,14 @@ TEST(PngDecoder, EveryLayoutLoadsInItsColours) {
     const int channels = c.colourType == PNG_COLOR_TYPE_RGB ? 3 : c.colourType == PNG_COLOR_TYPE_RGBA ? 4
                          : c.colourType == PNG_COLOR_TYPE_GRAY_ALPHA ? 2 : 1;
     const int top = (1 << c.depth) - 1;
+    // A flat picture's palette holds two colours, as a one-colour picture's would.
+    const int lastEntry = c.flat ? 1 : top;
     std::vector<int> samples(width * height * channels);
-    for (int& s : samples) s = static_cast<int>(rng() % (top + 1));
+    for (int& s : samples) s = static_cast<int>(rng() % (c.colourType == PNG_COLOR_TYPE_PALETTE ? lastEntry + 1 : top + 1));
+    if (c.flat)
+      for (size_t i = channels; i < samples.size(); ++i) samples[i] = samples[i % channels];
     if (c.colourType == PNG_COLOR_TYPE_PALETTE) {
-      for (int i = 0; i <= top; ++i)
+      for (int i = 0; i <= lastEntry; ++i)
         spec.palette.push_back({uint8_t(rng()), uint8_t(rng()), uint8_t(rng())});
       if (c.withTrns)
         for (int i = 0; i <= top / 2; ++i) spec.paletteAlpha.push_back(uint8_t(rng()));

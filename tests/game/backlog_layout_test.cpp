@@ -36,6 +36,8 @@ TEST(BacklogLayout, LinesAreCutAtFortySixCharactersOrTheViewWidthAndEveryMessage
   };
   const Case cases[] = {
       {"47 narrow characters", {{a47, u""}}, {a47.substr(0, 46), u"a", u""}, {}},
+      {"a full line still gets its empty line", {{a47.substr(1), u""}}, {a47.substr(1), u"", u""}, {}},
+      {"a full line before a line feed", {{a47.substr(1) + u"\n", u""}}, {a47.substr(1), u"", u"", u""}, {}},
       {"full-width text wraps at the view's width", {{wide30, u""}}, {wide30.substr(0, 24), wide30.substr(24), u""}, {}},
       {"a line feed ends a line and never shows", {{u"ab\ncd", u""}}, {u"ab", u"cd", u""}, {}},
       {"a closing line feed leaves an empty line", {{u"ab\n", u""}}, {u"ab", u"", u""}, {}},

@@ -260,6 +260,8 @@ TEST_F(Dialogs, NameDialogNeedsBothNamesAndStopsTypingAtEight) {
       {u"", u"太郎", -1, u"元"},
       {u"山田", u"", -1, u"元"},
       {u"山田", u"太郎", 1, u"山田"},
+      // Eight characters, the last a surrogate pair: kept whole, the rest cut.
+      {u"あいうえおかき\U00020BB7けこ", u"太郎", 1, u"あいうえおかき\U00020BB7"},
   };
   for (const Case& c : cases) {
     Save::CommonData& common = Save::GetCommonData();

@@ -112,15 +112,17 @@ class ExtrasTest : public game_test::DemoHarness {
 constexpr int kMenuX = 530, kAlbumY = 260, kReplayY = 308;
 
 TEST_F(ExtrasTest, BacklogScrollsWithinItsLinesReplaysTheVoiceOfAClickedFaceAndLeavesOnEscape) {
-  for (int i = 0; i < 14; ++i) Game::Backlog().Append(u"「……誰？　ここ、立ち入り禁止だよ」", i % 2 == 0 ? u"A0001" : u"");
+  // 14 messages of one full line of 46 narrow characters, each followed by two
+  // empty lines (one before its end, one closing), then one short message: 44
+  // lines, the newest 25 show from line 19. Faces stand on lines 0, 6, ..., 36
+  // and 42: on screen lines -1 (half above the top), 5, 11, 17 and 23.
+  for (int i = 0; i < 14; ++i) Game::Backlog().Append(std::u16string(46, u'i'), i % 2 == 0 ? u"A0001" : u"");
   Game::Backlog().Append(u"最後の台詞", u"B0002");
-  // 15 messages of two lines take 30 lines: the newest 25 show (top line 5),
-  // faces on lines 4, 8, ..., 28, that is on screen lines -1, 3, ..., 23.
   const int before = ScreenChildren();
-  std::u16string played;
+  std::u16string played, playedBelow = u"none";
   int state = 0, stateAbove = 1;
-  uint32_t aboveTop = 0;
-  bool faceBefore = false, faceAfterScroll = false;
+  uint32_t aboveTop = 0, faceBelow = 0;
+  bool faceBefore = false, faceMoved = false;
   // The face column is bright from the face's first line for 48 rows, dark just above.
   auto faceStartsOn = [this](int line) {
     const int top = line * 24;
@@ -134,7 +136,7 @@ TEST_F(ExtrasTest, BacklogScrollsWithinItsLinesReplaysTheVoiceOfAClickedFaceAndL
         {48, 10, kLeft, 4},         // where the face of the line above the top would hang
         {48, 23 * 24 + 8, kLeft, 4},
         {400, 300, kWheelUp, 4},
-        {48, 24 * 24 + 8, kNone, 2},
+        {48, 24 * 24 + 8, kLeft, 4},  // the last face, now half below the screen
         {400, 300, kNone, 3},
         {400, 300, kEscape, 4},
         {400, 300, kNone, 2}},  // never reached
@@ -152,7 +154,12 @@ TEST_F(ExtrasTest, BacklogScrollsWithinItsLinesReplaysTheVoiceOfAClickedFaceAndL
            played = Game::ChannelName(Game::kChannelVoice);
            state = GetSoundState(GetChannelPlayId(Game::kChannelVoice));
          }
-         if (step == 4) faceAfterScroll = faceStartsOn(24);
+         if (step == 3) Game::SetChannelName(Game::kChannelVoice, u"");
+         if (step == 4) {
+           faceMoved = faceStartsOn(18);
+           faceBelow = Shown(40, 24 * 24 + 10);
+           playedBelow = Game::ChannelName(Game::kChannelVoice);
+         }
        });
   Game::BackLog();
   EXPECT_FALSE(Bright(aboveTop)) << "no face of the line above the top";
@@ -160,7 +167,9 @@ TEST_F(ExtrasTest, BacklogScrollsWithinItsLinesReplaysTheVoiceOfAClickedFaceAndL
   EXPECT_EQ(played, u"B0002");
   EXPECT_EQ(state, 1) << "the voice plays on the voice channel";
   EXPECT_TRUE(faceBefore) << "the last face on line 23: the wheel at the end moved nothing";
-  EXPECT_TRUE(faceAfterScroll) << "one line up, the face moved down a line";
+  EXPECT_TRUE(faceMoved) << "one line up, the faces moved down a line, after three lines a full message";
+  EXPECT_FALSE(Bright(faceBelow)) << "a face half below the screen is not drawn";
+  EXPECT_EQ(playedBelow, u"") << "nor does it answer a click";
   EXPECT_EQ(GetSoundState(GetChannelPlayId(Game::kChannelVoice)), 0) << "leaving stops the voice";
   EXPECT_EQ(lastStep, 6u) << "Escape leaves";
   EXPECT_TRUE(fontTaken) << "the screen took the new font";

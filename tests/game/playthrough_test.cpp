@@ -213,8 +213,8 @@ TEST_F(DemoPlaythrough, LoadedSceneShowsEveryCharacterLayer) {
 }
 
 // A step back in the prologue brings the same page back with its picture and
-// music; then a held Ctrl skips the read pages up to the first choice, where
-// skipping stops.
+// music; then a held Ctrl skips every page (unread ones too, as the settings
+// allow) up to the first choice, where skipping stops and its button goes out.
 TEST_F(DemoPlaythrough, StepBackReplaysThePageAndCtrlSkipsToTheFirstChoice) {
   const std::u16string target = u"タラップを降りると";
   int phase = 0;
@@ -225,7 +225,11 @@ TEST_F(DemoPlaythrough, StepBackReplaysThePageAndCtrlSkipsToTheFirstChoice) {
   int musicStateAfter = 0;
   int skipAtChoice = -1;
   int pageAtChoice = -1;
+  int framesAtChoice = 0;
   bool skipped = false;
+  // The skip button's right end, clear of the text view that overlaps the rest.
+  const int buttonX = 790, buttonY = 476;
+  uint32_t buttonIdle = 0, buttonLit = 0, buttonAtChoice = 0;
   auto stagePixels = [this] {
     std::vector<uint32_t> pixels;
     for (int y = 0; y < 400; y += 7) {
@@ -240,31 +244,41 @@ TEST_F(DemoPlaythrough, StepBackReplaysThePageAndCtrlSkipsToTheFirstChoice) {
     shownFrames = atTarget ? shownFrames + 1 : 0;
     const TextScript::ScriptStateNode* node = Game::CurrentGroup->CurrentNode();
     if (phase < 2) s.SetMouseButton(0, tick % 2 == 0 && !atTarget);
-    if (phase == 2 && Game::SkipMode == 2) skipped = true;
+    if (phase == 2 && Game::SkipMode == 2) {
+      skipped = true;
+      if (Game::MessageShown != 0) buttonLit = Shown(buttonX, buttonY);
+    }
     if (phase == 0 && shownFrames == 2) {
       before = stagePixels();
       frame_.SetRequest(App::kRequestStepBack);
+      App::Settings().game.text_skip1 = 0;  // the skip button shows on the page's next wait
       phase = 1;
     } else if (phase == 1 && shownFrames == 2) {
       after = stagePixels();
+      buttonIdle = Shown(buttonX, buttonY);
       musicAfter = Game::ChannelName(Game::kChannelBgm);
       musicStateAfter = GetSoundState(GetChannelPlayId(Game::kChannelBgm));
       s.SetKey(App::DIK_LCONTROL, true);
       phase = 2;
-    } else if (phase == 2 && node != nullptr && node->m_Opcode == TextScript::kOpSEL) {
+    } else if (phase == 2 && node != nullptr && node->m_Opcode == TextScript::kOpSEL && ++framesAtChoice == 3) {
       skipAtChoice = Game::SkipMode;
       pageAtChoice = static_cast<int>(TextScript::CurrentPage);
+      buttonAtChoice = Shown(buttonX, buttonY);
       s.SetKey(App::DIK_LCONTROL, false);
       throw ScriptException{ScriptException::kBackToTitle};
     }
   };
+  const uint8_t stopAtUnread = App::Settings().game.text_skip1;
   EXPECT_EQ(Game::RunGameSession(u"_start.txt", 0), 1);
+  App::Settings().game.text_skip1 = stopAtUnread;
   ASSERT_EQ(phase, 2);
   EXPECT_TRUE(before == after) << "the page came back with another picture";
   EXPECT_EQ(musicAfter, u"UMI");
   EXPECT_EQ(musicStateAfter, 1);
   EXPECT_TRUE(skipped);
   EXPECT_EQ(skipAtChoice, 0) << "skipping stops at a choice";
+  EXPECT_NE(buttonLit, buttonIdle) << "the skip button is lit while skipping";
+  EXPECT_EQ(buttonAtChoice, buttonIdle) << "and goes out at the choice";
   ASSERT_GT(pageAtChoice, 5);
   for (int page = 0; page < pageAtChoice; ++page) EXPECT_EQ(Game::TestReadFlag(page), 1) << page;
 }

@@ -234,6 +234,43 @@ TEST_F(SessionTest, BacklogKeepsTheShownTextWithTheVoiceBesideIt) {
   EXPECT_EQ(seen[1].voice, u"");
 }
 
+TEST_F(SessionTest, PlayerNamesArePutInOnceHoweverTheMessageIsDrawn) {
+  // A family name that reads like the given name's mark: "#1" shows "#2", never "Q".
+  platform::CopyWide(Save::GetCommonData().familyName, Save::kNameUnits, u"#2");
+  platform::CopyWide(Save::GetCommonData().givenName, Save::kNameUnits, u"Q");
+  enum Way { kAtSpeed, kSkipping, kAfterFontChange };
+  const std::pair<const char*, Way> ways[] = {
+      {"at the message speed", kAtSpeed}, {"skipping", kSkipping}, {"redrawn after a font change", kAfterFontChange}};
+  // Lit pixels of the message text on screen, once the page waits.
+  auto textPixels = [this] {
+    int count = 0;
+    for (int y = 444; y < 584; ++y) {
+      for (int x = 8; x < 776; ++x) count += (Shown(x, y) & 0xFF) > 200 ? 1 : 0;
+    }
+    return count;
+  };
+  std::vector<int> shown;
+  for (const auto& [what, way] : ways) {
+    SCOPED_TRACE(what);
+    int waited = 0, seen = -1;
+    everyFrame_ = [&, way = way](PlayerSource& s) {
+      const bool atName = Game::MessageShown != 0 && Game::Backlog().Back().text == u"「#2」";
+      // A held Ctrl on the first page skips to the name's page, where letting
+      // go stops skipping.
+      if (way == kSkipping) s.SetKey(App::DIK_LCONTROL, Game::MessageShown != 0 && !atName && Game::SkipMode == 0);
+      if (!atName || seen >= 0) return;
+      s.SetMouseButton(0, false);
+      if (++waited == 2 && way == kAfterFontChange) Game::SettingsChanged |= Game::kFontChanged;
+      if (waited == 5) seen = textPixels();
+    };
+    EXPECT_EQ(Play(u"あ\n\n\n「#1」\n\n\n.PST END = 1\n"), 0);
+    EXPECT_EQ(Var(u"END"), 1);
+    shown.push_back(seen);
+  }
+  EXPECT_GT(shown[0], 0);
+  EXPECT_EQ(shown, std::vector<int>(3, shown[0])) << "each way shows 「#2」";
+}
+
 TEST_F(SessionTest, DebugJumpGoesToItsLabelAndAMissingOneIsIgnored) {
   App::Settings().options.debug_level = 1;
   struct Case {
