@@ -183,7 +183,7 @@ int32_t LoadGameFromSlot(int number, TextScript::ScriptVarTable& live, TextScrip
 
 bool SlotExists(int number) { return Db().EntryExists(number); }
 
-SlotSummary ReadSlotSummary(int number) { return DecodeSlotSummary(Db().ReadHeader(number)); }
+SlotSummary ReadSlotSummary(int number) { return DecodeSlotHeader(Db().ReadHeader(number)).summary; }
 
 std::vector<uint32_t> ReadSlotThumbnail(int number) { return DecodeThumbnail(Db().ReadHeader(number)); }
 

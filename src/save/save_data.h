@@ -86,7 +86,8 @@ void SaveGameToSlot(int number, std::u16string_view comment, const SaveInputs& i
 int32_t LoadGameFromSlot(int number, TextScript::ScriptVarTable& live, TextScript::ScriptVarTable& snapshot);
 
 bool SlotExists(int number);
-// Comment and time of a stored slot.
+// Comment and time of a stored slot; raises for a header of another size (a
+// slot that could not be loaded).
 SlotSummary ReadSlotSummary(int number);
 // The thumbnail as top-down 0x00RRGGBB pixels, or empty when there is none.
 std::vector<uint32_t> ReadSlotThumbnail(int number);
