@@ -286,7 +286,7 @@ TEST_F(SaveDataTest, AFolderThatCannotHoldTheFileRaisesAndLeavesNothingOpen) {
     Save::SlotExists(1);
     ADD_FAILURE() << "no error";
   } catch (const ExceptionHandle& e) {
-    EXPECT_EQ(std::u16string(e.Message), u"セーブファイルを開けません\n");
+    EXPECT_EQ(std::u16string(e.Message), u"セーブファイルを開けません\nNo such file or directory");  // with the reason
     EXPECT_EQ(std::u16string(e.Source), u"script/scr_gui");
   }
   EXPECT_EQ(Save::CSaveDatabase::Instance().OpenCount(), 0);
