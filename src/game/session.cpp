@@ -51,7 +51,7 @@ void OpenSaveData(ScriptStateGroup_App& group) {
     Hooks().openSaveData(group);
   } catch (const ExceptionHandle& e) {
     if (e.Type == kErrorTypeQuit) throw;
-    ReportSaveFailure(u"セーブファイルを開けません。セーブせずに続けます。", e);
+    ReportSaveFailure(u"セーブファイルが使えないため、セーブせずに続けます。", e);
   }
 }
 

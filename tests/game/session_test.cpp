@@ -386,6 +386,10 @@ TEST_F(SessionTest, ASaveFileThatCantBeOpenedIsReportedAndThePlayGoesOnWithoutIt
        [](const std::filesystem::path& folder) {
          Save::SetSaveFolder(platform::Utf8ToUtf16((folder / "gone").string()));
        }},
+      {"a link to itself",
+       [](const std::filesystem::path& folder) {
+         std::filesystem::create_symlink(folder / "save.dat", folder / "save.dat");
+       }},
       {"a file held locked", [](const std::filesystem::path&) {}},
   };
   for (const Case& c : cases) {
@@ -412,7 +416,7 @@ TEST_F(SessionTest, ASaveFileThatCantBeOpenedIsReportedAndThePlayGoesOnWithoutIt
     EXPECT_EQ(Var(u"END"), 1);
     const std::vector<std::u16string> boxes = NewBoxes();
     ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0].rfind(u"セーブファイルを開けません。セーブせずに続けます。\n" + path + u"\n", 0), 0u);
+    EXPECT_EQ(boxes[0].rfind(u"セーブファイルが使えないため、セーブせずに続けます。\n" + path + u"\n", 0), 0u);
     EXPECT_EQ(boxes[1].rfind(u"セーブできませんでした。\n" + path + u"\n", 0), 0u);
     ForgetSaveFile();
   }
