@@ -4,7 +4,9 @@
 // A host (platform/save_dialog.h) shows it; ShowSaveLoadDialog runs it.
 //
 // Database errors inside the dialog are reported through the services and the
-// dialog stays open; nothing of a failed operation is kept (save_database.h).
+// dialog stays open; nothing of a failed operation is kept (save_database.h). A
+// stored slot whose header can't be read (another size) is listed as damaged,
+// and loading it is refused with a message.
 #pragma once
 
 #include <functional>
