@@ -157,13 +157,7 @@ std::vector<std::u16string> ProgramSystems::ListFonts() { return platform::Glyph
 
 int ProgramSystems::ShowSaveLoadDialog(int mode) {
   Save::SlotDialogController::Services services;
-  services.save = [](int number, std::u16string_view comment) {
-    Save::SaveInputs inputs;
-    inputs.picture = StageSprite != nullptr ? StageSprite->GetImage() : nullptr;
-    inputs.resumePage = static_cast<int32_t>(TextScript::CurrentPage);
-    inputs.variables = &TextScript::ScriptVarSnapshot();
-    Save::SaveGameToSlot(number, comment, inputs);
-  };
+  services.save = [](int number, std::u16string_view comment) { Game::SaveGameToSlot(number, comment); };
   return Save::ShowSaveLoadDialog(mode, MainWindowHandle(), services);
 }
 void ProgramSystems::ShowNotice(std::u16string_view text, uint32_t ms) { Game::ShowNotice(text, ms); }

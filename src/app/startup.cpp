@@ -157,6 +157,12 @@ void RunGameBody(ShellSystems& sys) {
     sys.ShowBrandLogo();
   } catch (const ScriptException&) {
     // A request made while the logo shows has no script to go to: the game starts.
+  } catch (const ExceptionHandle& record) {
+    // A broken logo is shown once and ends the program, as a broken title does.
+    if (record.Type == kErrorTypeQuit) throw;
+    ShowError(sys, platform::FormatString(u"%s(%d): %s", record.Source, record.Line, record.Message));
+    state.exit_code = 1;
+    return;
   }
   GreyCommands(kGreyedDuringLogo, true);
   int r = 0;
@@ -164,7 +170,9 @@ void RunGameBody(ShellSystems& sys) {
     GreyCommands(kGreyedPerRun, false);
     r = sys.RunGameSession(u"_start.txt", r);
     StopSystemSounds(sys);
-  } while (r != 0);
+  } while (r > 0);
+  // The title failed and its error was shown: the program ends there.
+  if (r < 0) state.exit_code = 1;
 }
 
 void RunGame(ShellSystems& sys) {

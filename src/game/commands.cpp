@@ -31,10 +31,17 @@ constexpr std::size_t kSceneNameRoom = sizeof(Save::SceneStateRecord::name) - 1;
 bool IsName(std::u16string_view a, std::u16string_view b) { return TextScript::ScriptNameEqual(a, b); }
 
 // The character-layer record: the CHL pictures on the stage in the order shown,
-// joined by ','; the oldest are dropped when the record is full.
+// joined by ','; the oldest are dropped when the record is full. A picture
+// already there (the page shown again after a load or a step back) is not
+// added twice.
 void AddCharacterLayer(std::u16string_view name) {
   std::u16string layers;
   if (SceneRecordState(Save::kSceneCharacter) != 0) layers = SceneRecordName(Save::kSceneCharacter);
+  for (std::size_t start = 0; start <= layers.size();) {
+    std::size_t end = std::min(layers.find(u',', start), layers.size());
+    if (IsName(std::u16string_view(layers).substr(start, end - start), name)) return;
+    start = end + 1;
+  }
   if (!layers.empty()) layers += u',';
   layers += name;
   while (platform::Utf16ToCp932(layers).size() > kSceneNameRoom) {

@@ -149,7 +149,7 @@ bool PressButton(int button) {
       AutoMode = 1;
       return true;
     case TextScript::kButtonQuickSave:
-      if (TextScript::ReplayMode == 0 && Hooks().quickSave && Hooks().quickSave()) {
+      if (TextScript::ReplayMode == 0 && QuickSaveGame()) {
         ShowNotice(u"セーブしました", 2000);
       }
       return false;

@@ -116,6 +116,9 @@ void ScriptStateGroup_App::RestoreScene() {
 }
 
 int ScriptStateGroup_App::Run(int page) {
+  // Pages are numbered from 1 at their breaks: page 0, the text before the
+  // first break, starts at the head of the script.
+  if (page == 0) page = -1;
   for (;;) {
     SkipMode = 0;
     AutoMode = 0;

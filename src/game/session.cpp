@@ -15,6 +15,7 @@
 #include "platform/message_box.h"
 #include "platform/wformat.h"
 #include "save/save_data.h"
+#include "save/save_database.h"
 #include "textscript/script_state.h"
 #include "textscript/script_vars.h"
 
@@ -31,22 +32,55 @@ struct CurrentGroupScope {
   CurrentGroupScope& operator=(const CurrentGroupScope&) = delete;
 };
 
-// The tail of every cycle, also after an error: the global records written,
+// Tells the player what could not be done with the save file, where the file
+// is and why.
+void ReportSaveFailure(std::u16string_view what, const ExceptionHandle& error) {
+  std::u16string reason(error.Message);
+  while (!reason.empty() && reason.back() == u'\n') reason.pop_back();
+  const std::u16string text =
+      std::u16string(what) + u"\n" + Save::CSaveDatabase::Instance().FilePath() + u"\n" + reason;
+  platform::ShowMessageBox(nullptr, text, u"セーブファイル", platform::MB_OK | platform::MB_ICONERROR);
+}
+
+// The global records at the start of a cycle. A save file that can't be used
+// is reported and the game goes on without it: nothing is written over it, and
+// each save reports its own failure.
+void OpenSaveData(ScriptStateGroup_App& group) {
+  if (!Hooks().openSaveData) return;
+  try {
+    Hooks().openSaveData(group);
+  } catch (const ExceptionHandle& e) {
+    if (e.Type == kErrorTypeQuit) throw;
+    ReportSaveFailure(u"セーブファイルが使えないため、セーブせずに続けます。", e);
+  }
+}
+
+// The tail of every cycle, also after an error: the global records written
+// (a failed write is reported; the save data keeps them for the next write),
 // the lists and the scene records emptied.
 void EndCycle(ScriptStateGroup_App& group) {
-  if (Hooks().writeGlobalData) Hooks().writeGlobalData(group);
+  if (Hooks().writeGlobalData) {
+    try {
+      Hooks().writeGlobalData(group);
+    } catch (const ExceptionHandle& e) {
+      ReportSaveFailure(u"進行状況を書き込めません。次に書き込むときにもう一度試します。", e);
+    }
+  }
   group.ClearStrings();
   ClearSceneState();
   Backlog().Clear();
   AlbumList().clear();
 }
 
-// Title (when asked for), then the run. Returns the cycle's result.
-int PlayCycle(ScriptStateGroup_App& group, int mode) {
+// Title (when asked for), then the run. Returns the cycle's result;
+// `inTitle` stays set when the title leaves with an error.
+int PlayCycle(ScriptStateGroup_App& group, int mode, bool& inTitle) {
   EnableMenuCommand(kMenuBackToTitle, true);
   SkipPrologue = 0;
   if (mode < 2) {
+    inTitle = true;
     int t = Hooks().showTitle ? Hooks().showTitle() : 1;
+    inTitle = false;
     if (t == -1) return 1;
     if (t == 0) return 0;
     mode = t == 1 ? kModeNewGame : t;
@@ -56,6 +90,8 @@ int PlayCycle(ScriptStateGroup_App& group, int mode) {
   EnableMenuCommand(kMenuLoad, true);
   int page = -1;
   if (mode < 2) {
+    // A new game: a step back on its first page finds no variables of the last one.
+    TextScript::ScriptVarSnapshot().Clear();
     if (SkipPrologue != 0) {
       TextScript::ScriptStateNode* prologueEnd = group.FindLabel(u"PRSK");
       if (prologueEnd != nullptr) page = static_cast<int>(prologueEnd->m_Page);
@@ -70,7 +106,30 @@ int PlayCycle(ScriptStateGroup_App& group, int mode) {
   return result;
 }
 
+// Calls `save` with what a save of the running game stores, for the quick save
+// and the slot dialog alike: the thumbnail's picture ("thumb/" and the
+// background's first three bytes when the script archive holds that picture,
+// else the picture the stage shows), the page and the variables' page snapshot.
+template <class F>
+auto WithSaveInputs(F save) {
+  SurfaceHolder thumbnail;
+  if (auto name = Save::ThumbnailPictureName(Save::GetSceneState())) {
+    if (FileExistsInArchive(ScriptArchive, *name + u".tif") || FileExistsInArchive(ScriptArchive, *name + u".png")) {
+      thumbnail.reset(ScriptLoadImage(ScriptArchive, *name, 0, 0));
+    }
+  }
+  Save::SaveInputs inputs;
+  inputs.picture = thumbnail ? thumbnail.get() : (StageSprite != nullptr ? StageSprite->GetImage() : nullptr);
+  inputs.resumePage = static_cast<int32_t>(TextScript::CurrentPage);
+  inputs.variables = &TextScript::ScriptVarSnapshot();
+  return save(inputs);
+}
+
 }  // namespace
+
+void SaveGameToSlot(int number, std::u16string_view comment) {
+  WithSaveInputs([&](const Save::SaveInputs& inputs) { Save::SaveGameToSlot(number, comment, inputs); });
+}
 
 SessionHooks DefaultSessionHooks() {
   SessionHooks hooks;
@@ -85,17 +144,7 @@ SessionHooks DefaultSessionHooks() {
     return Save::LoadGameFromSlot(entry, TextScript::ScriptVars(), TextScript::ScriptVarSnapshot());
   };
   hooks.quickSave = [] {
-    SurfaceHolder thumbnail;
-    if (auto name = Save::ThumbnailPictureName(Save::GetSceneState())) {
-      if (FileExistsInArchive(ScriptArchive, *name + u".tif") || FileExistsInArchive(ScriptArchive, *name + u".png")) {
-        thumbnail.reset(ScriptLoadImage(ScriptArchive, *name, 0, 0));
-      }
-    }
-    Save::SaveInputs inputs;
-    inputs.picture = thumbnail ? thumbnail.get() : (StageSprite != nullptr ? StageSprite->GetImage() : nullptr);
-    inputs.resumePage = static_cast<int32_t>(TextScript::CurrentPage);
-    inputs.variables = &TextScript::ScriptVarSnapshot();
-    return Save::QuickSave(inputs) == 1;
+    return WithSaveInputs([](const Save::SaveInputs& inputs) { return Save::QuickSave(inputs) == 1; });
   };
   hooks.findLatestQuickSave = [] { return Save::FindLatestQuickSave(); };
   hooks.showBacklog = [] { BackLog(); };
@@ -145,12 +194,13 @@ int RunGameSession(std::u16string_view scriptName, int mode) {
   ClearSceneState();
   Backlog().Clear();
   AlbumList().clear();
-  if (Hooks().openSaveData) Hooks().openSaveData(group);
+  OpenSaveData(group);
 
   int result = 0;
+  bool inTitle = false;
   std::optional<ExceptionHandle> error;
   try {
-    result = PlayCycle(group, mode);
+    result = PlayCycle(group, mode, inTitle);
   } catch (const ExceptionHandle& e) {
     error = e;
     result = 0;
@@ -158,9 +208,21 @@ int RunGameSession(std::u16string_view scriptName, int mode) {
   EndCycle(group);
   if (error.has_value() && error->Type != kErrorTypeQuit) {
     ReportGameError(*error);
-    return 1;
+    // Showing the title again would only raise the same error again.
+    return inTitle ? kSessionFailed : 1;
   }
   return result;
+}
+
+bool QuickSaveGame() {
+  if (!Hooks().quickSave) return false;
+  try {
+    return Hooks().quickSave();
+  } catch (const ExceptionHandle& e) {
+    if (e.Type == kErrorTypeQuit) throw;
+    ReportSaveFailure(u"セーブできませんでした。", e);
+    return false;
+  }
 }
 
 }  // namespace Game

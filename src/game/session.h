@@ -1,9 +1,11 @@
 // One game cycle: compile the story, show the title or load, run, persist.
 //
 // The application calls RunGameSession ("_start.txt", r) in a loop with the
-// result of the previous call while that result is not 0. Mode 0 or 1 shows
+// result of the previous call while that result is above 0. Mode 0 or 1 shows
 // the title first; mode m >= 2 loads save entry m - 1 (slot m - 2) directly.
-// The result: 0 quit, 1 the title again, s + 2 a load of slot s.
+// The result: 0 quit, 1 the title again, s + 2 a load of slot s, and
+// kSessionFailed when the title itself failed: its error was shown and the
+// program ends with exit code 1.
 //
 // The screens that the cycle calls are installed by whoever builds them, by
 // setting their member of Hooks() (Hooks().showTitle = the title screen),
@@ -16,8 +18,14 @@
 // error record. Any other error record raised from the title to the end of the
 // run (a broken picture, a runtime error of the script) is shown to the player
 // with its file, line and message after the global records are written, and
-// the cycle returns 1: back to the title. The quit record ends the cycle with 0
-// after the global records are written.
+// the cycle returns 1: back to the title; an error of the title itself gives
+// kSessionFailed instead. The quit record ends the cycle with 0 after the
+// global records are written.
+//
+// The save file: one that can't be opened at the start of a cycle is reported
+// with its path and reason, and the game goes on without it; a failed write of
+// the global records at the end is reported, and the save data tries them again
+// at its next write.
 #pragma once
 
 #include <cstdint>
@@ -63,7 +71,17 @@ SessionHooks DefaultSessionHooks();
 void SetSessionHooks(SessionHooks hooks);
 SessionHooks& Hooks();
 
+inline constexpr int kSessionFailed = -1;
+
 int RunGameSession(std::u16string_view scriptName, int mode);
+
+// Saves the running game in entry `number` (the slot dialog's save); raises the
+// save data's error record. The quick save builds its inputs the same way.
+void SaveGameToSlot(int number, std::u16string_view comment);
+
+// The quick save of the message window: true when it was written. A failure is
+// shown to the player with its reason, and the story goes on.
+bool QuickSaveGame();
 
 // The screens above when installed. Without a Yes/No box the question goes to
 // a message box; without a notice nothing is shown.

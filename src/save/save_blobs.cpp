@@ -215,7 +215,8 @@ std::vector<uint8_t> EncodeSlotHeader(const SlotHeader& header) {
   PutSlotComment(blob, header.summary.comment);
   PutTime(&blob[kHeaderTime], header.summary.time);
   Put32(&blob[kHeaderPage], header.resumePage);
-  PutInfoHeader(&blob[kHeaderThumbInfo], header.thumbInfo);
+  // Without rows the info header stays all zero: the file's "no thumbnail".
+  if (!header.thumbBits.empty()) PutInfoHeader(&blob[kHeaderThumbInfo], header.thumbInfo);
   std::copy_n(header.thumbBits.begin(), std::min(header.thumbBits.size(), kThumbBitsField), &blob[kHeaderThumbBits]);
   for (int i = 0; i < kSceneSlotCount; ++i) {
     const SceneStateRecord& record = header.scene.records[i];

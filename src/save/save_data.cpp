@@ -26,6 +26,15 @@ constexpr int kOldestQuickEntry = 99;
 
 bool g_GlobalsRead = false;  // the global records were read or created in this process
 
+// The names of a write of the global records that failed, kept (with COMMON,
+// which stays in GetCommonData()) for the next write: a new start hands them
+// back instead of reading the older ones from the file.
+struct UnwrittenNames {
+  NameList scene;
+  NameList album;
+};
+std::optional<UnwrittenNames> g_Unwritten;
+
 CSaveDatabase& Db() { return CSaveDatabase::Instance(); }
 
 struct SurfaceRelease {
@@ -68,6 +77,7 @@ void CreateFreshFile(const NameList& sceneNames, const NameList& album) {
     WriteGlobalData(sceneNames, album);
   } catch (...) {
     g_GlobalsRead = false;
+    g_Unwritten.reset();
     throw;
   }
   level.Close();
@@ -103,9 +113,18 @@ std::filesystem::path MoveAside(const std::filesystem::path& from) {
 
 void SetSaveFolder(std::u16string_view folder) { Db().SetFolder(folder); }
 
-void ResetGlobalDataState() { g_GlobalsRead = false; }
+void ResetGlobalDataState() {
+  g_GlobalsRead = false;
+  g_Unwritten.reset();
+}
 
 void OpenSaveDataAtStart(NameList& sceneNames, NameList& album) {
+  if (g_Unwritten.has_value()) {
+    // The file holds older records than the ones the last write could not store.
+    sceneNames.insert(sceneNames.end(), g_Unwritten->scene.begin(), g_Unwritten->scene.end());
+    album.insert(album.end(), g_Unwritten->album.begin(), g_Unwritten->album.end());
+    return;
+  }
   g_GlobalsRead = false;
   const std::filesystem::path path = platform::WidePath(Db().FilePath());
   std::error_code ec;
@@ -135,11 +154,17 @@ bool WriteGlobalData(const NameList& sceneNames, const NameList& album) {
   if (!g_GlobalsRead) return false;
   const std::vector<uint8_t> scene = EncodeNameList(sceneNames);
   const std::vector<uint8_t> albumBlob = EncodeNameList(album);
-  SaveDbLevel level;
-  Db().WriteCommon(GetCommonData());
-  Db().WriteScene(scene);
-  Db().WriteAlbum(albumBlob);
-  level.Close();
+  try {
+    SaveDbLevel level;
+    Db().WriteCommon(GetCommonData());
+    Db().WriteScene(scene);
+    Db().WriteAlbum(albumBlob);
+    level.Close();
+  } catch (const ExceptionHandle&) {
+    g_Unwritten = UnwrittenNames{sceneNames, album};
+    throw;
+  }
+  g_Unwritten.reset();
   return true;
 }
 
@@ -183,7 +208,7 @@ int32_t LoadGameFromSlot(int number, TextScript::ScriptVarTable& live, TextScrip
 
 bool SlotExists(int number) { return Db().EntryExists(number); }
 
-SlotSummary ReadSlotSummary(int number) { return DecodeSlotSummary(Db().ReadHeader(number)); }
+SlotSummary ReadSlotSummary(int number) { return DecodeSlotHeader(Db().ReadHeader(number)).summary; }
 
 std::vector<uint32_t> ReadSlotThumbnail(int number) { return DecodeThumbnail(Db().ReadHeader(number)); }
 

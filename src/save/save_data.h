@@ -57,7 +57,10 @@ void SetSaveFolder(std::u16string_view folder);
 void OpenSaveDataAtStart(NameList& sceneNames, NameList& album);
 // Writes COMMON, SCENE and ALBUM in one transaction. Does nothing (and returns
 // false) unless OpenSaveDataAtStart succeeded in this process: records that
-// were never read are not written over the player's progress.
+// were never read are not written over the player's progress. When the write
+// fails, the records are kept: the next OpenSaveDataAtStart hands the names back
+// (and keeps GetCommonData()) instead of reading the file, so the next write
+// stores them.
 bool WriteGlobalData(const NameList& sceneNames, const NameList& album);
 // Forgets that the global records were read (a new start reads them again).
 void ResetGlobalDataState();
@@ -86,7 +89,8 @@ void SaveGameToSlot(int number, std::u16string_view comment, const SaveInputs& i
 int32_t LoadGameFromSlot(int number, TextScript::ScriptVarTable& live, TextScript::ScriptVarTable& snapshot);
 
 bool SlotExists(int number);
-// Comment and time of a stored slot.
+// Comment and time of a stored slot; raises for a header of another size (a
+// slot that could not be loaded).
 SlotSummary ReadSlotSummary(int number);
 // The thumbnail as top-down 0x00RRGGBB pixels, or empty when there is none.
 std::vector<uint32_t> ReadSlotThumbnail(int number);

@@ -46,7 +46,7 @@ void CSaveDatabase::Open() {
   ComPtr<SQLite3> db = ComPtr<SQLite3>::Adopt(new SQLite3);
   if (const int rc = db->Open(FilePath(), m_BusyTimeoutMs); rc != SQLITE_OK) {
     m_OpenCount = 0;
-    RaiseSqliteError(__LINE__, rc, u"セーブファイルを開けません\n");
+    RaiseSqliteError(__LINE__, rc, u"セーブファイルを開けません\n" + db->OpenFailure());
   }
   if (db->Exec("BEGIN;") != SQLITE_OK) {
     m_OpenCount = 0;

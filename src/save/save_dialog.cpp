@@ -4,6 +4,7 @@
 #include "platform/wformat.h"
 #include "save/save_data.h"
 #include "save/save_database.h"
+#include "save/sqlite_db.h"
 
 namespace Save {
 
@@ -24,8 +25,9 @@ std::string CommentBytes(std::u16string_view text) {
 
 }  // namespace
 
-std::u16string SlotLine(int index, bool lastSaved, const SlotSummary* summary) {
+std::u16string SlotLine(int index, bool lastSaved, const SlotSummary* summary, bool damaged) {
   const char16_t mark = lastSaved ? u'>' : u' ';
+  if (damaged) return platform::FormatString(u"%c%02d ----/--/-- --:--:-- 破損", mark, index + 1);
   if (summary == nullptr)
     return platform::FormatString(u"%c%02d ----/--/-- --:--:-- --------------------------------", mark, index + 1);
   const SlotTime& t = summary->time;
@@ -70,6 +72,7 @@ std::u16string SlotDialogController::OkText() const { return m_Mode == kSaveMode
 
 void SlotDialogController::FillSlotList() {
   m_Lines.assign(kSlotCount, std::u16string());
+  m_Damaged.assign(kSlotCount, false);
   for (int i = 0; i < kSlotCount; ++i) m_Lines[i] = SlotLine(i, i == m_LastSaved, nullptr);
   Guarded([&] {
     // One level for the whole list: the file is opened once.
@@ -80,7 +83,9 @@ void SlotDialogController::FillSlotList() {
         const SlotSummary summary = ReadSlotSummary(i + 1);
         m_Lines[i] = SlotLine(i, i == m_LastSaved, &summary);
       } catch (const ExceptionHandle&) {
-        // A damaged header keeps the empty line; loading it reports the damage.
+        // A header of another size, or none: the slot is there but can't be loaded.
+        m_Damaged[i] = true;
+        m_Lines[i] = SlotLine(i, i == m_LastSaved, nullptr, true);
       }
     }
     level.Close();
@@ -98,7 +103,7 @@ void SlotDialogController::ShowSelection() {
   m_Comment.clear();
   m_Preview.assign(m_Preview.size(), kPreviewGrey);
   if (m_Mode == kLoadMode) m_SlotButtonsEnabled = exists;
-  if (!exists) return;
+  if (!exists || SelectedSlotDamaged()) return;
   Guarded([&] {
     m_Comment = platform::Cp932ToUtf16(ReadSlotSummary(m_Selection + 1).comment);
     std::vector<uint32_t> thumb = ReadSlotThumbnail(m_Selection + 1);
@@ -114,7 +119,16 @@ void SlotDialogController::Select(int line) {
 void SlotDialogController::DoubleClick(int line) {
   if (m_Mode != kLoadMode) return;
   Select(line);
-  if (SelectedSlotExists()) Finish(m_Selection);
+  if (SelectedSlotExists()) FinishLoad();
+}
+
+void SlotDialogController::FinishLoad() {
+  if (SelectedSlotDamaged()) {
+    m_Services.report(MakeError(kSaveErrorSource, __LINE__, kErrorTypeError, nullptr,
+                                u"%d番のデータは壊れているため、ロードできません。", m_Selection + 1));
+    return;
+  }
+  Finish(m_Selection);
 }
 
 void SlotDialogController::EditComment(std::u16string text) {
@@ -128,7 +142,7 @@ void SlotDialogController::Ok() {
       m_ListFocusRequest = true;
       m_CommentFocus = false;
     } else if (SelectedSlotExists()) {
-      Finish(m_Selection);
+      FinishLoad();
     }
     return;
   }

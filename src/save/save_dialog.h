@@ -4,7 +4,9 @@
 // A host (platform/save_dialog.h) shows it; ShowSaveLoadDialog runs it.
 //
 // Database errors inside the dialog are reported through the services and the
-// dialog stays open; nothing of a failed operation is kept (save_database.h).
+// dialog stays open; nothing of a failed operation is kept (save_database.h). A
+// stored slot whose header can't be read (another size) is listed as damaged,
+// and loading it is refused with a message.
 #pragma once
 
 #include <functional>
@@ -72,6 +74,10 @@ class SlotDialogController : public platform::ISlotDialogModel {
   // What a change of selection shows: comment, buttons (load mode) and preview.
   void ShowSelection();
   bool SelectedSlotExists();
+  bool SelectedSlotDamaged() const { return m_Selection >= 0 && m_Damaged[m_Selection]; }
+  // Load mode: the chosen slot, unless it is damaged (then the player is told
+  // and the dialog stays).
+  void FinishLoad();
   void Finish(int result);
   // Runs `action`; an error record is reported and the dialog goes on.
   template <class F>
@@ -81,6 +87,8 @@ class SlotDialogController : public platform::ISlotDialogModel {
   Services m_Services;
   int m_LastSaved;                       // slot index marked with '>'
   std::vector<std::u16string> m_Lines;
+  std::vector<bool> m_Damaged;           // stored slots whose header can't be read
+
   int m_Selection = -1;
   std::u16string m_Comment;
   bool m_CommentFocus = false;           // load mode: Enter applies the comment
@@ -92,8 +100,9 @@ class SlotDialogController : public platform::ISlotDialogModel {
 };
 
 // One line of the slot list: "%c%02d %04d/%02d/%02d %02d:%02d:%02d %-30hs " for a
-// stored slot, the dashed line for an empty one (summary null).
-std::u16string SlotLine(int index, bool lastSaved, const SlotSummary* summary);
+// stored slot, the dashed line for an empty one (summary null), the dashed time
+// and "破損" for a damaged one.
+std::u16string SlotLine(int index, bool lastSaved, const SlotSummary* summary, bool damaged = false);
 
 // Runs the dialog through the installed host over `owner`: the slot index chosen,
 // or -1. In save mode a chosen slot becomes the last saved slot of COMMON.

@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <cstring>
+
 #include "core/exception.h"
 #include "platform/text.h"
 
@@ -33,7 +35,10 @@ int SQLite3::Open(std::u16string_view path, int busyMs) {
   const std::u16string name(path);
   sqlite3* db = nullptr;
   int rc = sqlite3_open16(name.c_str(), &db);
+  m_OpenFailure.clear();
   if (rc != SQLITE_OK) {
+    const int error = db != nullptr ? sqlite3_system_errno(db) : 0;
+    if (error != 0) m_OpenFailure = platform::Utf8ToUtf16(std::strerror(error));
     // A handle comes back even from a failed open; it must still be closed.
     sqlite3_close(db);
     return rc;

@@ -44,8 +44,11 @@ class SQLite3 : public CComBaseT<IUnknown> {
   SQLite3() = default;
 
   // Opens (creating when missing) the database file; the SQLite result code. A
-  // failed open keeps no connection. Busy files are waited for up to `busyMs`.
+  // failed open keeps no connection, only the system's reason (OpenFailure).
+  // Busy files are waited for up to `busyMs`.
   int Open(std::u16string_view path, int busyMs);
+  // Why the last Open failed, in the system's words; empty when it gave none.
+  const std::u16string& OpenFailure() const { return m_OpenFailure; }
   // A new statement prepared on this connection in `out`: 0, or the SQLite
   // result code with `out` untouched.
   int Prepare(SQLite3Statement** out, const char16_t* sql, int bytes = -1, const void** tail = nullptr);
@@ -65,6 +68,7 @@ class SQLite3 : public CComBaseT<IUnknown> {
 
  private:
   sqlite3* m_pDB = nullptr;
+  std::u16string m_OpenFailure;
 };
 
 class SQLite3Statement : public CComBaseT<IUnknown> {

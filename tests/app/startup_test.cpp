@@ -196,6 +196,8 @@ TEST_F(StartupTest, RecordsAndMissingEntriesEndTheRunAtTheirLevel) {
     int exit_code;
     std::u16string box_prefix;
     bool written;
+    std::vector<int> sessions = {0};  // what the game cycles return, in turn
+    int cycles = -1;                  // the game cycles run (-1: not counted)
   } rows[] = {
       // A record leaving the run is shown; the program shuts down in order and ends with 1.
       {"Session", [] { ThrowError(u"script", 1, u"bad"); }, 1, u"Type: 0\r\nSource: script\r\nLine: 1", true},
@@ -208,6 +210,10 @@ TEST_F(StartupTest, RecordsAndMissingEntriesEndTheRunAtTheirLevel) {
        u"RunGameSession がありません。", true},
       // A request while the logo shows has no script to go to.
       {"Logo", [] { throw ScriptException{ScriptException::kBackToTitle}; }, 0, u"", true},
+      // A broken logo, or a title that failed (its cycle showed the error),
+      // ends the program once: no cycle after it.
+      {"Logo", [] { ThrowError(u"brand", 3, u"broken"); }, 1, u"brand(3): broken", true, {0}, 0},
+      {"Session", nullptr, 1, u"", true, {-1, 0}, 1},
       // A record escaping the device level skips the write-back.
       {"Volumes", [] { ThrowError(u"x", 7, u"boom"); }, 1, u"Type: 0\r\nSource: x\r\nLine: 7", false},
       {"Session", [] { throw std::runtime_error("disk full"); }, 1, u"disk full", false},
@@ -217,8 +223,12 @@ TEST_F(StartupTest, RecordsAndMissingEntriesEndTheRunAtTheirLevel) {
     fs::remove_all(root_ / "home");
     ResetBoxes();
     FakeSystems sys(root_);
-    sys.hooks[row.step] = row.raise;
+    if (row.raise) sys.hooks[row.step] = row.raise;
+    sys.session_results = row.sessions;
     EXPECT_EQ(Run(sys), row.exit_code);
+    if (row.cycles >= 0) {
+      EXPECT_EQ(std::count(sys.calls.begin(), sys.calls.end(), "Session"), row.cycles);
+    }
     std::vector<std::u16string> boxes = BoxTexts();
     if (row.box_prefix.empty()) {
       EXPECT_TRUE(boxes.empty());

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -19,9 +20,11 @@
 #include "game/config.h"
 #include "game/game_env.h"
 #include "game/holders.h"
+#include "game/session.h"
 #include "game/stage.h"
 #include "message/frame_fixture.h"
 #include "platform/text.h"
+#include "save/save_data.h"
 #include "textscript/file_history.h"
 
 namespace {
@@ -284,6 +287,49 @@ TEST_F(PictureArchiveTest, CgModeEndsOnTheFirstButtonAndReturnsOnceBothAreUp) {
     EXPECT_EQ(after, children);
     while (source_.pending_frames() > 0) App::WaitNextFrame();
   }
+}
+
+// The slot dialog's save and the quick save take the same thumbnail: the
+// background's "thumb/" picture when the archive holds it, else the stage.
+TEST_F(PictureArchiveTest, BothSavesTakeTheBackgroundsThumbPictureElseTheStage) {
+  const std::string saves = image_test::TempPath("saves");
+  std::filesystem::create_directories(saves);
+  Save::SetSaveFolder(platform::Utf8ToUtf16(saves));
+  Save::NameList scene, album;
+  Save::OpenSaveDataAtStart(scene, album);
+  std::filesystem::create_directories(dir_ + "/thumb");
+  WriteSolid("thumb/ABC", ".png", {0, 255, 0, 255});
+  Game::BuildStage();
+  StageSprite->GetImage()->FillRect(nullptr, 0xFF0000, 255);
+
+  struct Saver {
+    const char* what;
+    std::function<void()> save;
+    int number;
+  } savers[] = {{"slot dialog", [] { Game::SaveGameToSlot(5, u""); }, 5},
+                {"quick save", [] { Game::DefaultSessionHooks().quickSave(); }, 91}};
+  struct Case {
+    const char* background;
+    uint32_t colour;
+  } cases[] = {{"ABC0000", 0x00FF00}, {"XYZ0000", 0xFF0000}};
+  for (const Saver& saver : savers) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(saver.what) + " " + c.background);
+      Save::SceneStateRecord& background = Save::GetSceneState().records[Save::kSceneBackground];
+      background = Save::SceneStateRecord{};
+      background.state = 2;
+      std::strcpy(background.name, c.background);
+      saver.save();
+      const std::vector<uint32_t> thumb = Save::ReadSlotThumbnail(saver.number);
+      ASSERT_EQ(thumb.size(), 140u * 105u);
+      EXPECT_EQ(thumb[52 * 140 + 70], c.colour);
+    }
+  }
+  Game::TearDownStage();
+  Save::GetSceneState() = Save::SceneState{};
+  Save::ResetGlobalDataState();
+  Save::SetSaveFolder(u"");
+  std::filesystem::remove_all(saves);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "../save/save_test_util.h"
 #include "app/settings.h"
 #include "game/game_state.h"
 #include "game/message_stage.h"
@@ -27,7 +28,10 @@ class SessionTest : public game_test::GameHarness {
     Game::SessionHooks hooks;
     hooks.writeGlobalData = [this](Game::ScriptStateGroup_App&) { ++writes_; };
     hooks.reportError = [this](const ExceptionHandle& e) { reported_ = e; };
-    hooks.showTitle = [this] { return title_; };
+    hooks.showTitle = [this] {
+      if (title_ == kTitleFails) ThrowError(u"title/title", 9, u"broken title");
+      return title_;
+    };
     Game::SetSessionHooks(hooks);
     Game::MessageSpeed = 0;
     Game::SettingsChanged = 0;
@@ -50,6 +54,39 @@ class SessionTest : public game_test::GameHarness {
     return Game::RunGameSession(u"_start.txt", mode);
   }
   int Var(std::u16string_view name) { return TextScript::ScriptVars().GetValue(name, -1); }
+  // The save module behind the hooks, its file in a folder of the test's own.
+  void UseSaveFile() {
+    saves_ = std::filesystem::path(::testing::TempDir()) / ("session_saves_" + std::to_string(::getpid()));
+    std::filesystem::remove_all(saves_);
+    std::filesystem::create_directories(saves_);
+    Save::SetSaveFolder(platform::Utf8ToUtf16(saves_.string()));
+    Save::ResetGlobalDataState();
+    Save::CSaveDatabase::Instance().SetBusyTimeout(100);
+    const Game::SessionHooks real = Game::DefaultSessionHooks();
+    Game::Hooks().openSaveData = real.openSaveData;
+    Game::Hooks().writeGlobalData = real.writeGlobalData;
+    Game::Hooks().quickSave = real.quickSave;
+  }
+  void TearDown() override { ForgetSaveFile(); }
+  void ForgetSaveFile() {
+    if (saves_.empty()) return;
+    Save::ResetGlobalDataState();
+    Save::CSaveDatabase::Instance().SetBusyTimeout(5000);
+    Save::SetSaveFolder(u"");
+    std::filesystem::remove_all(saves_);
+  }
+  // The boxes shown since the last call.
+  std::vector<std::u16string> NewBoxes() {
+    std::vector<std::u16string> texts;
+    const auto shown = boxes_.shown();
+    for (size_t i = boxesSeen_; i < shown.size(); ++i) texts.push_back(shown[i].text);
+    boxesSeen_ = shown.size();
+    return texts;
+  }
+
+  static constexpr int kTitleFails = -100;
+  std::filesystem::path saves_;
+  size_t boxesSeen_ = 0;
 
   game_test::ScriptFolder folder_;
   int title_ = 1;
@@ -65,15 +102,19 @@ TEST_F(SessionTest, TitleAnswerDecidesTheCycleAndTheGlobalRecordsAreAlwaysWritte
     int result;
     int ran;  // the script's variable after the cycle (-1: never set)
   };
-  const Case cases[] = {{-1, 1, -1}, {0, 0, -1}, {1, 0, 1}};
+  // A title that fails ends the program after its error is shown: the title
+  // again would fail again.
+  const Case cases[] = {{-1, 1, -1}, {0, 0, -1}, {1, 0, 1}, {kTitleFails, Game::kSessionFailed, -1}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.title);
     TextScript::ScriptVars().Clear();
     title_ = c.title;
     writes_ = 0;
+    reported_.reset();
     EXPECT_EQ(Play(u".PST RAN = 1\n"), c.result);
     EXPECT_EQ(Var(u"RAN"), c.ran);
     EXPECT_EQ(writes_, 1);
+    EXPECT_EQ(reported_.has_value(), c.title == kTitleFails);
     EXPECT_EQ(Game::CurrentGroup, nullptr);
   }
 }
@@ -139,17 +180,40 @@ TEST_F(SessionTest, ClosingTheWindowEndsTheCycleWithTheRecordsWritten) {
 }
 
 TEST_F(SessionTest, StepBackReplaysThePageWithItsVariablesAndGoesOn) {
-  bool asked = false;
-  everyFrame_ = [&](PlayerSource&) {
-    if (!asked && Game::MessageShown != 0 && !Game::Backlog().Empty() && Game::Backlog().Back().text == u"い") {
-      asked = true;
-      frame_.SetRequest(App::kRequestStepBack);
-    }
-  };
-  EXPECT_EQ(Play(u".PST A + 1\nあ\n\n\n.PST A + 10\nい\n\n\n.PST B = 1\n"), 0);
-  EXPECT_TRUE(asked);
-  EXPECT_EQ(Var(u"A"), 11) << "the page's additions ran once more from its snapshot";
-  EXPECT_EQ(Var(u"B"), 1) << "the story went on to its end";
+  // On the first page the variables are a new game's, none of the last game's;
+  // the pictures shown again are not added twice to the character record.
+  for (const std::u16string at : {u"い", u"あ"}) {
+    SCOPED_TRACE(platform::Utf16ToUtf8(at));
+    TextScript::ScriptVarSnapshot().Clear();
+    TextScript::ScriptVarSnapshot().Insert(u"A", 100);  // what the last game left
+    bool asked = false;
+    std::u16string layers;
+    everyFrame_ = [&](PlayerSource&) {
+      if (Game::MessageShown != 0) layers = Game::SceneRecordName(Save::kSceneCharacter);
+      if (!asked && Game::MessageShown != 0 && !Game::Backlog().Empty() && Game::Backlog().Back().text == at) {
+        asked = true;
+        frame_.SetRequest(App::kRequestStepBack);
+      }
+    };
+    EXPECT_EQ(Play(u".CHL A000101\n.PST A + 1\nあ\n\n\n.CHL B000102\n.PST A + 10\nい\n\n\n.PST B = 1\n"), 0);
+    EXPECT_TRUE(asked);
+    EXPECT_EQ(Var(u"A"), 11) << "the page's additions ran once more from its snapshot";
+    EXPECT_EQ(Var(u"B"), 1) << "the story went on to its end";
+    EXPECT_EQ(layers, u"A000101,B000102");
+  }
+}
+
+TEST_F(SessionTest, LoadResumesAtTheSavedPageAndPageZeroAtTheHead) {
+  for (const int page : {0, 1}) {
+    SCOPED_TRACE(page);
+    TextScript::ScriptVars().Clear();
+    reported_.reset();
+    Game::Hooks().loadGameFromSlot = [page](int) { return page; };
+    EXPECT_EQ(Play(u".PST A = 1\nあ\n\n\n.PST B = 1\n", 2), 0);
+    EXPECT_FALSE(reported_.has_value());
+    EXPECT_EQ(Var(u"A"), page == 0 ? 1 : -1);
+    EXPECT_EQ(Var(u"B"), 1);
+  }
 }
 
 TEST_F(SessionTest, ChoiceUnderTheCursorDecidesTheLabel) {
@@ -344,6 +408,81 @@ TEST_F(SessionTest, QuickLoadFromThePageWaitAsksForTheLatestQuickSave) {
     };
     EXPECT_EQ(Play(u"あ\n\n\nい\n\n\n"), c.result);
   }
+}
+
+// A save file that can't be used: the player is told why and where, the story
+// goes on, and each save reports its own failure.
+TEST_F(SessionTest, ASaveFileThatCantBeOpenedIsReportedAndThePlayGoesOnWithoutIt) {
+  struct Case {
+    const char* what;
+    std::function<void(const std::filesystem::path& folder)> spoil;
+  } cases[] = {
+      {"a folder in place of save.dat",
+       [](const std::filesystem::path& folder) { std::filesystem::create_directories(folder / "save.dat"); }},
+      {"a folder that doesn't exist",
+       [](const std::filesystem::path& folder) {
+         Save::SetSaveFolder(platform::Utf8ToUtf16((folder / "gone").string()));
+       }},
+      {"a link to itself",
+       [](const std::filesystem::path& folder) {
+         std::filesystem::create_symlink(folder / "save.dat", folder / "save.dat");
+       }},
+      {"a file held locked", [](const std::filesystem::path&) {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    UseSaveFile();
+    Save::NameList scene, album;
+    std::optional<save_test::RawDb> other;
+    if (std::string(c.what) == "a file held locked") {
+      Save::OpenSaveDataAtStart(scene, album);
+      Save::ResetGlobalDataState();
+      other.emplace(saves_ / "save.dat");
+      ASSERT_EQ(sqlite3_exec(other->get(), "BEGIN EXCLUSIVE;", nullptr, nullptr, nullptr), SQLITE_OK);
+    }
+    c.spoil(saves_);
+    const std::u16string path = Save::CSaveDatabase::Instance().FilePath();
+    NewBoxes();
+    int pressed = 0;
+    everyFrame_ = [&](PlayerSource& s) {
+      // The quick-save button, once, then clicks elsewhere.
+      s.SetCursor(pressed == 0 ? 770 : 400, pressed == 0 ? 518 : 300);
+      if (Game::MessageShown != 0 && pressed == 0 && tick_ % 2 == 0) ++pressed;
+    };
+    EXPECT_EQ(Play(u"あ\n\n\nい\n\n\n.PST END = 1\n"), 0);
+    EXPECT_EQ(Var(u"END"), 1);
+    const std::vector<std::u16string> boxes = NewBoxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].rfind(u"セーブファイルが使えないため、セーブせずに続けます。\n" + path + u"\n", 0), 0u);
+    EXPECT_EQ(boxes[1].rfind(u"セーブできませんでした。\n" + path + u"\n", 0), 0u);
+    ForgetSaveFile();
+  }
+}
+
+// Records the end of a run could not write are shown as such and written at
+// the end of the next run.
+TEST_F(SessionTest, RecordsThatCantBeWrittenAtTheEndAreShownAndWrittenNextTime) {
+  UseSaveFile();
+  std::optional<save_test::RawDb> other;
+  everyFrame_ = [&](PlayerSource&) {
+    if (Game::MessageShown != 0 && !other.has_value()) {
+      other.emplace(saves_ / "save.dat");
+      sqlite3_exec(other->get(), "BEGIN EXCLUSIVE;", nullptr, nullptr, nullptr);
+    }
+  };
+  EXPECT_EQ(Play(u".SFS SCENE_A\nあ\n\n\n"), 0);
+  const std::vector<std::u16string> boxes = NewBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].rfind(u"進行状況を書き込めません。", 0), 0u);
+  other.reset();
+  everyFrame_ = nullptr;
+  EXPECT_EQ(Play(u"い\n\n\n"), 0);
+  EXPECT_TRUE(NewBoxes().empty());
+
+  Save::ResetGlobalDataState();
+  Save::NameList scene, album;
+  Save::OpenSaveDataAtStart(scene, album);
+  EXPECT_EQ(scene, Save::NameList{u"SCENE_A"});
 }
 
 }  // namespace

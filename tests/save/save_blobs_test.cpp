@@ -164,8 +164,10 @@ TEST(SaveBlobs, HeaderReadersRefuseWrongSizesAndUntrustedThumbnails) {
   EXPECT_TRUE(Raises([] { Save::DecodeSlotHeader(Bytes(65797)); }));
   EXPECT_TRUE(Raises([] { Save::DecodeSlotSummary(Bytes(55)); }));
 
-  Save::SlotHeader header;
-  EXPECT_TRUE(Save::DecodeThumbnail(Save::EncodeSlotHeader(header)).empty());  // all-zero header
+  Save::SlotHeader header;  // a save without a picture
+  const Bytes none = Save::EncodeSlotHeader(header);
+  EXPECT_EQ(Bytes(none.begin() + 60, none.begin() + 100), Bytes(40, 0)) << "the all-zero mark";
+  EXPECT_TRUE(Save::DecodeThumbnail(none).empty());
   header.thumbInfo.biWidth = 4000;  // sizes the blob cannot hold
   header.thumbInfo.biHeight = 105;
   header.thumbInfo.biBitCount = 32;

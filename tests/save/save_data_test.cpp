@@ -261,6 +261,14 @@ TEST_F(SaveDataTest, ALockedFileIsWaitedForUntilTheTimeoutThenReported) {
   ASSERT_EQ(sqlite3_exec(other.get(), "BEGIN EXCLUSIVE;", nullptr, nullptr, nullptr), SQLITE_OK);
   EXPECT_TRUE(Raises([&] { SaveWithPage(5, 1); }));  // held past the timeout
   EXPECT_EQ(db.OpenCount(), 0);
+  // The end of a run can't write its records either: they are kept, and the
+  // next run takes them instead of the older ones in the file.
+  Save::SetFlag(Save::GetCommonData(), 300, true);
+  EXPECT_TRUE(Raises([&] { Save::WriteGlobalData({u"SCENE_A"}, {u"A01"}); }));
+  Start();
+  EXPECT_EQ(scene_, Save::NameList{u"SCENE_A"});
+  EXPECT_EQ(album_, Save::NameList{u"A01"});
+  EXPECT_TRUE(Save::GetFlag(Save::GetCommonData(), 300));
 
   std::thread release([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -269,6 +277,11 @@ TEST_F(SaveDataTest, ALockedFileIsWaitedForUntilTheTimeoutThenReported) {
   SaveWithPage(5, 1);  // released within the timeout
   release.join();
   EXPECT_TRUE(Save::SlotExists(5));
+  ASSERT_TRUE(Save::WriteGlobalData(scene_, album_));
+  ResetRecords();
+  Start();
+  EXPECT_EQ(album_, Save::NameList{u"A01"});
+  EXPECT_TRUE(Save::GetFlag(Save::GetCommonData(), 300));
 }
 
 TEST_F(SaveDataTest, AFolderThatCannotHoldTheFileRaisesAndLeavesNothingOpen) {
@@ -277,7 +290,7 @@ TEST_F(SaveDataTest, AFolderThatCannotHoldTheFileRaisesAndLeavesNothingOpen) {
     Save::SlotExists(1);
     ADD_FAILURE() << "no error";
   } catch (const ExceptionHandle& e) {
-    EXPECT_EQ(std::u16string(e.Message), u"セーブファイルを開けません\n");
+    EXPECT_EQ(std::u16string(e.Message), u"セーブファイルを開けません\nNo such file or directory");  // with the reason
     EXPECT_EQ(std::u16string(e.Source), u"script/scr_gui");
   }
   EXPECT_EQ(Save::CSaveDatabase::Instance().OpenCount(), 0);

@@ -118,6 +118,22 @@ TEST_F(SlotDialogTest, ButtonsFollowTheSelectedSlotInLoadModeOnlyAndThePreviewIn
   EXPECT_EQ(dialog.Result(), 0);
 }
 
+TEST_F(SlotDialogTest, ASlotWhoseHeaderHasAnotherSizeIsListedAsDamagedAndNotLoaded) {
+  for (int size : {100, 65797}) {  // shorter and longer than a header
+    SCOPED_TRACE(size);
+    SaveSlot(3, u"three");
+    RawDb(File()).Column("UPDATE entry SET header=zeroblob(" + std::to_string(size) + ") WHERE number=3");
+    reports_.clear();
+    Controller dialog(Controller::kLoadMode, 2, Services());
+    EXPECT_EQ(dialog.Lines()[2], u" 03 ----/--/-- --:--:-- 破損");
+    EXPECT_TRUE(reports_.empty()) << "selecting it is quiet";
+    dialog.Ok();
+    dialog.DoubleClick(2);
+    EXPECT_FALSE(dialog.Finished());
+    EXPECT_EQ(reports_, std::vector<std::u16string>(2, u"3番のデータは壊れているため、ロードできません。"));
+  }
+}
+
 TEST_F(SlotDialogTest, EnterWhileTypingACommentStoresItInsteadOfLoading) {
   SaveSlot(4, u"old");
   Controller dialog(Controller::kLoadMode, 3, Services());
