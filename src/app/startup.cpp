@@ -74,11 +74,11 @@ ShellState& State() {
   return state;
 }
 
-void ShowError(ShellSystems& sys, const std::u16string& text) {
+void ShowError(IShellProcess& sys, const std::u16string& text) {
   platform::ShowMessageBox(sys.MainWindowHandle(), text, u"エラー", platform::MB_OK);
 }
 
-void ShowMissing(ShellSystems& sys, const MissingSubsystem& missing) {
+void ShowMissing(IShellProcess& sys, const MissingSubsystem& missing) {
   ShowError(sys, platform::FormatString(u"%s がありません。起動を続けられません。", missing.name.c_str()));
 }
 
@@ -102,11 +102,11 @@ void ReleaseArchives() {
 }
 
 // Stops the four sound channels, the system sounds among them.
-void StopSystemSounds(ShellSystems& sys) {
+void StopSystemSounds(IShellDevices& sys) {
   for (int channel = 0; channel < kSoundChannels; ++channel) sys.StopChannel(channel);
 }
 
-void LoadSystemSounds(ShellSystems& sys) {
+void LoadSystemSounds(IShellDevices& sys) {
   if (!sys.IsSoundEnabled()) return;
   for (int slot = 0; slot < 2; ++slot) {
     uint32_t size = 0;

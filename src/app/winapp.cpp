@@ -4,7 +4,7 @@
 
 #include "app/probe.h"
 #include "app/settings.h"
-#include "app/startup.h"
+#include "app/shell_systems.h"
 #include "platform/message_box.h"
 
 namespace App {
@@ -152,12 +152,12 @@ void WinApp::OnCommand(uint32_t id) {
   }
   if (id >= kCommandMessageSpeedFirst && id <= kCommandMessageSpeedLast) {
     CheckMenuRadio(kCommandMessageSpeedFirst, kCommandMessageSpeedLast, id);
-    m_Systems.SetMessageSpeed(kMessageSpeedIndex[id - kCommandMessageSpeedFirst]);
+    m_Actions.SetMessageSpeed(kMessageSpeedIndex[id - kCommandMessageSpeedFirst]);
     return;
   }
   if (id >= kCommandAutoSpeedFirst && id <= kCommandAutoSpeedLast) {
     CheckMenuRadio(kCommandAutoSpeedFirst, kCommandAutoSpeedLast, id);
-    m_Systems.SetAutoSpeed(kAutoSpeedIndex[id - kCommandAutoSpeedFirst]);
+    m_Actions.SetAutoSpeed(kAutoSpeedIndex[id - kCommandAutoSpeedFirst]);
     return;
   }
   switch (id) {
@@ -170,33 +170,33 @@ void WinApp::OnCommand(uint32_t id) {
       ToggleFullScreen();
       break;
     case kCommandSave:
-      if (m_Systems.ShowSaveLoadDialog(0) != -1) m_Systems.ShowNotice(u"セーブしました", 2000);
+      if (m_Actions.ShowSaveLoadDialog(0) != -1) m_Actions.ShowNotice(u"セーブしました", 2000);
       break;
     case kCommandLoad: {
-      int slot = m_Systems.ShowSaveLoadDialog(1);
+      int slot = m_Actions.ShowSaveLoadDialog(1);
       if (slot != -1) {
-        m_Systems.SetLoadSlot(slot);
+        m_Actions.SetLoadSlot(slot);
         m_Frame.SetRequest(kRequestLoad);
       }
       break;
     }
     case kCommandVariables:
-      m_Systems.ShowVariableDialog();
+      m_Actions.ShowVariableDialog();
       break;
     case kCommandFlags:
-      m_Systems.ShowFlagDialog();
+      m_Actions.ShowFlagDialog();
       break;
     case kCommandSoundSettings:
-      m_Systems.ShowSoundDialog();
+      m_Actions.ShowSoundDialog();
       break;
     case kCommandSystemSettings:
-      m_Systems.ShowSystemSettings();
+      m_Actions.ShowSystemSettings();
       break;
     case kCommandChangeName:
-      m_Systems.ShowNameDialog();
+      m_Actions.ShowNameDialog();
       break;
     case kCommandManual:
-      m_Systems.ShowManual();
+      m_Actions.ShowManual();
       break;
     default:  // F10 and the ids without an action reach the frame unchanged
       m_Frame.DefaultWindowProc(forward);
