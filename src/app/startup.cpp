@@ -78,10 +78,6 @@ void ShowError(IShellProcess& sys, const std::u16string& text) {
   platform::ShowMessageBox(sys.MainWindowHandle(), text, u"エラー", platform::MB_OK);
 }
 
-void ShowMissing(IShellProcess& sys, const MissingSubsystem& missing) {
-  ShowError(sys, platform::FormatString(u"%s がありません。起動を続けられません。", missing.name.c_str()));
-}
-
 // The box of an error record that ends the program: its fields, captioned
 // with the product title.
 void ShowExceptionBox(platform::WindowHandle owner, const ExceptionHandle& record) {
@@ -176,10 +172,7 @@ void RunGame(ShellSystems& sys) {
       s.fonts.clear();
       if (s.system_picture != nullptr) s.system_picture->Release();
       s.system_picture = nullptr;
-      try {
-        sys.EndScriptRuntime();
-      } catch (const MissingSubsystem&) {
-      }
+      sys.EndScriptRuntime();
       StopSystemSounds(sys);
       ReleaseArchives();
     }
@@ -292,9 +285,6 @@ int RunDirectX(ShellSystems& sys, Frame& frame) {
       }
     } catch (const ScriptException&) {
       // A request with no script left to take it ends the run like a quit.
-    } catch (const MissingSubsystem& missing) {
-      ShowMissing(sys, missing);
-      State().exit_code = 1;
     }
   } catch (...) {
     tear_down();
@@ -345,14 +335,7 @@ int WinAppRun(ShellSystems& sys, std::span<const std::string> args) {
   RunDirectX(sys, frame);
 
   platform::Profile latest = platform::Profile::Load(platform::WidePath(state.settings_path));
-  uint32_t message_speed = settings.words.message_wait;
-  uint32_t auto_speed = settings.words.message_skip;
-  try {
-    message_speed = sys.GetMessageSpeed();
-    auto_speed = sys.GetAutoSpeed();
-  } catch (const MissingSubsystem&) {
-  }
-  WriteSettings(latest, settings, message_speed, auto_speed);
+  WriteSettings(latest, settings, sys.GetMessageSpeed(), sys.GetAutoSpeed());
   if (!latest.Save(platform::WidePath(state.settings_path))) {
     DebugPrintf(u"settings not written: %s\n", state.settings_path.c_str());
   }
@@ -393,9 +376,6 @@ int RunProgram(ShellSystems& sys, std::span<const std::string> args) {
     code = 1;
   } catch (const ProgramExit& exit) {
     code = exit.code;
-  } catch (const MissingSubsystem& missing) {
-    ShowMissing(sys, missing);
-    code = 1;
   } catch (const std::exception& error) {
     // A library's failure (memory, the file system) ends the program the same
     // way as a record, never silently.

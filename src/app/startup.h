@@ -9,8 +9,6 @@
 //                SYSTEM picture, fonts, the logo and the loop of game runs.
 // Every call into another subsystem goes through ShellSystems (shell_systems.h),
 // so tests run the whole sequence against fakes and the program wires in the real ones.
-// An entry point a build does not have yet throws MissingSubsystem; the
-// start-up then stops at that step with a box naming it.
 #pragma once
 
 #include <cstdint>
@@ -31,11 +29,6 @@ namespace App {
 inline constexpr std::u16string_view kProductTitle = u"mesrin 体験版";
 // The class the single-instance lock and the window are named after.
 inline constexpr std::u16string_view kWindowClass = u"MESRIN";
-
-// Thrown by an entry point this build does not have.
-struct MissingSubsystem {
-  std::u16string name;
-};
 
 // The program: the three levels below it and the exit code.
 int RunProgram(ShellSystems& systems, std::span<const std::string> args);
