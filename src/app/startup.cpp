@@ -264,13 +264,11 @@ int RunDirectX(ShellSystems& sys, Frame& frame) {
     State().screen = screen;
     SetCursorFrame(0);
     CheckMenuRadio(kCommandDrawSpeedFirst, kCommandDrawSpeedLast, DrawSpeedCommand(settings.words.skip_frame));
-    int32_t skip = settings.words.skip_frame == 0 ? 1 : static_cast<int32_t>(settings.words.skip_frame) - 1;
-    screen->SetSkip(skip, skip);
-    frame.SetSkipFrame(settings.words.skip_frame);
     root->AddChild(screen);
     frame.SetRoot(root);
     frame.SetPresenter(sys.MainPresenter());
     frame.SetScreen(screen);
+    frame.StartDrawSpeed(settings.words.skip_frame);
     sys.AttachGame(screen);
     try {
       RunGame(sys);

@@ -112,17 +112,6 @@ uint32_t AutoSpeedCommand(uint32_t index) {
   return kCommandAutoSpeedFirst + 2;
 }
 
-uint32_t DrawSpeedCommand(uint32_t skip_frame) {
-  switch (skip_frame) {
-    case 2: return 40005;
-    case 4: return 40006;
-    case 8: return 40007;
-    case 16: return 40008;
-    case 0: return 40009;
-    default: return 40004;
-  }
-}
-
 void WinApp::OnWindowMessage(const platform::WindowEvent& event) {
   switch (event.message) {
     case platform::WindowMessage::kCommand:

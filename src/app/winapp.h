@@ -52,10 +52,10 @@ bool IsMenuCommandChecked(uint32_t id);
 // Every command enabled, none checked (a new menu).
 void ResetMenuCommands();
 
-// Radio items of the settings: message speed index 0-3, auto speed 0-4, draw speed (SkipFrame).
+// Radio items of the settings: message speed index 0-3, auto speed 0-4 (the
+// draw speed's are the frame's: DrawSpeedCommand).
 uint32_t MessageSpeedCommand(uint32_t index);
 uint32_t AutoSpeedCommand(uint32_t index);
-uint32_t DrawSpeedCommand(uint32_t skip_frame);
 
 class WinApp : public IWindowProc {
  public:
