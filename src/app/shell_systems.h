@@ -55,11 +55,14 @@ class IShellProcess {
 class IShellDevices {
  public:
   // --- Display
-  // 0x700 when a display can be opened, 0 when not.
+  // Named after the version check it stands in for; it answers whether the
+  // main window, and so a display, exists: 0x700 when it does, 0 when not.
   virtual uint32_t GetDirectXVersion() = 0;
   // 0 on success. Runs the mode check and the driver choice; full screen on request.
   virtual int InitDisplay(bool full_screen, bool select_driver, uint32_t refresh_rate) = 0;
   virtual bool IsDisplayWindowed() = 0;
+  // The display's tear-down; the window stays until the program ends, so all
+  // it does is leave full screen.
   virtual void DeleteDisplay() = 0;
 
   // --- Sound

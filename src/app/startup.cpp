@@ -113,8 +113,12 @@ void LoadSystemSounds(IShellDevices& sys) {
   }
 }
 
-void GreyCommands(std::span<const uint32_t> ids, bool enabled) {
-  for (uint32_t id : ids) EnableMenuCommand(id, enabled);
+void GreyCommands(std::span<const uint32_t> ids) {
+  for (uint32_t id : ids) EnableMenuCommand(id, false);
+}
+
+void EnableCommands(std::span<const uint32_t> ids) {
+  for (uint32_t id : ids) EnableMenuCommand(id, true);
 }
 
 // Level 4: the data, the system resources, the logo and the game runs.
@@ -147,17 +151,17 @@ void RunGameBody(ShellSystems& sys) {
   state.fonts = sys.ListFonts();
   sys.SetMasterVolume(sys.VolumeToAttenuation(settings.game.main_volume * 255 / 100));
   sys.LoadSystemConfig();
-  GreyCommands(kGreyedPerRun, false);
-  GreyCommands(kGreyedDuringLogo, false);
+  GreyCommands(kGreyedPerRun);
+  GreyCommands(kGreyedDuringLogo);
   try {
     sys.ShowBrandLogo();
   } catch (const ScriptException&) {
     // A request made while the logo shows has no script to go to: the game starts.
   }
-  GreyCommands(kGreyedDuringLogo, true);
+  EnableCommands(kGreyedDuringLogo);
   int r = 0;
   do {
-    GreyCommands(kGreyedPerRun, false);
+    GreyCommands(kGreyedPerRun);
     r = sys.RunGameSession(u"_start.txt", r);
     StopSystemSounds(sys);
   } while (r != 0);
