@@ -3,6 +3,6 @@
 # click. Each skips itself without a display; run it under xvfb-run or on a desktop.
 engine_benchmark(shell_bench
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/shell_bench.cpp
-  DEPS app_program
+  DEPS program
 )
 target_compile_definitions(shell_bench PRIVATE ENGINE_BINARY_DIR="${CMAKE_BINARY_DIR}")

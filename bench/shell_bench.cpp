@@ -8,13 +8,13 @@
 #include <optional>
 #include <vector>
 
-#include "app/program.h"
 #include "platform/event_source.h"
 #include "platform/gtk_window.h"
 #include "platform/main_window.h"
 #include "platform/message_box.h"
 #include "platform/presenter.h"
 #include "platform/text.h"
+#include "program/program.h"
 
 namespace {
 

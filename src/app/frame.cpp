@@ -1,5 +1,7 @@
 #include "app/frame.h"
 
+#include <iterator>
+
 #include "app/input.h"
 #include "app/process.h"
 #include "core/act.h"
@@ -20,16 +22,17 @@ constexpr uint32_t kAutoSkipUnitMs = 16;
 // Longest block of an inactive pump before it looks at the queue again.
 constexpr uint32_t kInactiveWaitMs = 100;
 
-struct DrawSpeed {
-  int32_t counter;
-  int32_t reload;
-  uint32_t skip_frame;
-};
+// The draw speeds of commands 40004-40009 in order, as SkipFrame values.
+constexpr uint32_t kDrawSpeeds[] = {1, 2, 4, 8, 16, 0};
 
-// Commands 40004-40009 in order.
-constexpr DrawSpeed kDrawSpeeds[] = {
-    {0, 0, 1}, {1, 1, 2}, {3, 3, 4}, {7, 7, 8}, {15, 15, 16}, {0, 0, 0},
-};
+// The screen's skip counter and reload value for a SkipFrame: presenting every
+// n-th frame skips n - 1 between presents. The automatic speed starts at 1 when
+// the program starts and at 0 when chosen in the menu, so that the next frame
+// presents and measures its draw.
+int32_t SkipsBetweenPresents(uint32_t skip_frame, bool at_start) {
+  if (skip_frame == 0) return at_start ? 1 : 0;
+  return static_cast<int32_t>(skip_frame) - 1;
+}
 
 bool ConfirmClose() {
   return platform::ShowMessageBox(platform::MainWindow().Handle(), u"終了してもよろしいですか？", u"終了",
@@ -165,9 +168,22 @@ void Frame::DefaultWindowProc(const platform::WindowEvent& event) {
 
 void Frame::ApplyDrawSpeed(uint32_t command) {
   if (m_pScreen == nullptr) return;
-  const DrawSpeed& speed = kDrawSpeeds[command - kCommandDrawSpeedFirst];
-  m_pScreen->SetSkip(speed.reload, speed.counter);
-  m_SkipFrame = speed.skip_frame;
+  m_SkipFrame = kDrawSpeeds[command - kCommandDrawSpeedFirst];
+  int32_t skips = SkipsBetweenPresents(m_SkipFrame, false);
+  m_pScreen->SetSkip(skips, skips);
+}
+
+void Frame::StartDrawSpeed(uint32_t skip_frame) {
+  m_SkipFrame = skip_frame;
+  int32_t skips = SkipsBetweenPresents(skip_frame, true);
+  if (m_pScreen != nullptr) m_pScreen->SetSkip(skips, skips);
+}
+
+uint32_t DrawSpeedCommand(uint32_t skip_frame) {
+  for (uint32_t i = 0; i < std::size(kDrawSpeeds); ++i) {
+    if (kDrawSpeeds[i] == skip_frame) return kCommandDrawSpeedFirst + i;
+  }
+  return kCommandDrawSpeedFirst;
 }
 
 namespace {

@@ -46,6 +46,10 @@ enum : uint32_t {
   kCommandStepBack = 40012,
 };
 
+// The menu command of a draw speed (SkipFrame): 1, 2, 4, 8, 16 and 0 (automatic)
+// are 40004-40009; any other value, kept as the settings file gave it, is 40004.
+uint32_t DrawSpeedCommand(uint32_t skip_frame);
+
 // Lines of the quit record, by where it is thrown.
 inline constexpr int kQuitLinePump = 295;
 inline constexpr int kQuitLineKey = 329;
@@ -79,6 +83,9 @@ class Frame : public TextScript::IScriptFrame {
   // or every 2nd, 4th, 8th or 16th.
   void SetSkipFrame(uint32_t skip) { m_SkipFrame = skip; }
   uint32_t GetSkipFrame() const { return m_SkipFrame; }
+  // The draw speed the program starts with: keeps `skip_frame` and starts the
+  // screen's skip counter and reload value at skip_frame - 1 (automatic: 1).
+  void StartDrawSpeed(uint32_t skip_frame);
 
   // One frame. Throws ScriptException for a pending request and the quit record
   // for a confirmed close or the quit key.

@@ -74,12 +74,8 @@ ShellState& State() {
   return state;
 }
 
-void ShowError(ShellSystems& sys, const std::u16string& text) {
+void ShowError(IShellProcess& sys, const std::u16string& text) {
   platform::ShowMessageBox(sys.MainWindowHandle(), text, u"エラー", platform::MB_OK);
-}
-
-void ShowMissing(ShellSystems& sys, const MissingSubsystem& missing) {
-  ShowError(sys, platform::FormatString(u"%s がありません。起動を続けられません。", missing.name.c_str()));
 }
 
 // The box of an error record that ends the program: its fields, captioned
@@ -102,11 +98,11 @@ void ReleaseArchives() {
 }
 
 // Stops the four sound channels, the system sounds among them.
-void StopSystemSounds(ShellSystems& sys) {
+void StopSystemSounds(IShellDevices& sys) {
   for (int channel = 0; channel < kSoundChannels; ++channel) sys.StopChannel(channel);
 }
 
-void LoadSystemSounds(ShellSystems& sys) {
+void LoadSystemSounds(IShellDevices& sys) {
   if (!sys.IsSoundEnabled()) return;
   for (int slot = 0; slot < 2; ++slot) {
     uint32_t size = 0;
@@ -117,8 +113,12 @@ void LoadSystemSounds(ShellSystems& sys) {
   }
 }
 
-void GreyCommands(std::span<const uint32_t> ids, bool enabled) {
-  for (uint32_t id : ids) EnableMenuCommand(id, enabled);
+void GreyCommands(std::span<const uint32_t> ids) {
+  for (uint32_t id : ids) EnableMenuCommand(id, false);
+}
+
+void EnableCommands(std::span<const uint32_t> ids) {
+  for (uint32_t id : ids) EnableMenuCommand(id, true);
 }
 
 // Level 4: the data, the system resources, the logo and the game runs.
@@ -151,8 +151,8 @@ void RunGameBody(ShellSystems& sys) {
   state.fonts = sys.ListFonts();
   sys.SetMasterVolume(sys.VolumeToAttenuation(settings.game.main_volume * 255 / 100));
   sys.LoadSystemConfig();
-  GreyCommands(kGreyedPerRun, false);
-  GreyCommands(kGreyedDuringLogo, false);
+  GreyCommands(kGreyedPerRun);
+  GreyCommands(kGreyedDuringLogo);
   try {
     sys.ShowBrandLogo();
   } catch (const ScriptException&) {
@@ -164,10 +164,10 @@ void RunGameBody(ShellSystems& sys) {
     state.exit_code = 1;
     return;
   }
-  GreyCommands(kGreyedDuringLogo, true);
+  EnableCommands(kGreyedDuringLogo);
   int r = 0;
   do {
-    GreyCommands(kGreyedPerRun, false);
+    GreyCommands(kGreyedPerRun);
     r = sys.RunGameSession(u"_start.txt", r);
     StopSystemSounds(sys);
   } while (r > 0);
@@ -184,10 +184,7 @@ void RunGame(ShellSystems& sys) {
       s.fonts.clear();
       if (s.system_picture != nullptr) s.system_picture->Release();
       s.system_picture = nullptr;
-      try {
-        sys.EndScriptRuntime();
-      } catch (const MissingSubsystem&) {
-      }
+      sys.EndScriptRuntime();
       StopSystemSounds(sys);
       ReleaseArchives();
     }
@@ -279,13 +276,11 @@ int RunDirectX(ShellSystems& sys, Frame& frame) {
     State().screen = screen;
     SetCursorFrame(0);
     CheckMenuRadio(kCommandDrawSpeedFirst, kCommandDrawSpeedLast, DrawSpeedCommand(settings.words.skip_frame));
-    int32_t skip = settings.words.skip_frame == 0 ? 1 : static_cast<int32_t>(settings.words.skip_frame) - 1;
-    screen->SetSkip(skip, skip);
-    frame.SetSkipFrame(settings.words.skip_frame);
     root->AddChild(screen);
     frame.SetRoot(root);
     frame.SetPresenter(sys.MainPresenter());
     frame.SetScreen(screen);
+    frame.StartDrawSpeed(settings.words.skip_frame);
     sys.AttachGame(screen);
     try {
       RunGame(sys);
@@ -300,9 +295,6 @@ int RunDirectX(ShellSystems& sys, Frame& frame) {
       }
     } catch (const ScriptException&) {
       // A request with no script left to take it ends the run like a quit.
-    } catch (const MissingSubsystem& missing) {
-      ShowMissing(sys, missing);
-      State().exit_code = 1;
     }
   } catch (...) {
     tear_down();
@@ -353,14 +345,7 @@ int WinAppRun(ShellSystems& sys, std::span<const std::string> args) {
   RunDirectX(sys, frame);
 
   platform::Profile latest = platform::Profile::Load(platform::WidePath(state.settings_path));
-  uint32_t message_speed = settings.words.message_wait;
-  uint32_t auto_speed = settings.words.message_skip;
-  try {
-    message_speed = sys.GetMessageSpeed();
-    auto_speed = sys.GetAutoSpeed();
-  } catch (const MissingSubsystem&) {
-  }
-  WriteSettings(latest, settings, message_speed, auto_speed);
+  WriteSettings(latest, settings, sys.GetMessageSpeed(), sys.GetAutoSpeed());
   if (!latest.Save(platform::WidePath(state.settings_path))) {
     DebugPrintf(u"settings not written: %s\n", state.settings_path.c_str());
   }
@@ -401,9 +386,6 @@ int RunProgram(ShellSystems& sys, std::span<const std::string> args) {
     code = 1;
   } catch (const ProgramExit& exit) {
     code = exit.code;
-  } catch (const MissingSubsystem& missing) {
-    ShowMissing(sys, missing);
-    code = 1;
   } catch (const std::exception& error) {
     // A library's failure (memory, the file system) ends the program the same
     // way as a record, never silently.

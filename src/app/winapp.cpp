@@ -4,7 +4,7 @@
 
 #include "app/probe.h"
 #include "app/settings.h"
-#include "app/startup.h"
+#include "app/shell_systems.h"
 #include "platform/message_box.h"
 
 namespace App {
@@ -112,17 +112,6 @@ uint32_t AutoSpeedCommand(uint32_t index) {
   return kCommandAutoSpeedFirst + 2;
 }
 
-uint32_t DrawSpeedCommand(uint32_t skip_frame) {
-  switch (skip_frame) {
-    case 2: return 40005;
-    case 4: return 40006;
-    case 8: return 40007;
-    case 16: return 40008;
-    case 0: return 40009;
-    default: return 40004;
-  }
-}
-
 void WinApp::OnWindowMessage(const platform::WindowEvent& event) {
   switch (event.message) {
     case platform::WindowMessage::kCommand:
@@ -152,12 +141,12 @@ void WinApp::OnCommand(uint32_t id) {
   }
   if (id >= kCommandMessageSpeedFirst && id <= kCommandMessageSpeedLast) {
     CheckMenuRadio(kCommandMessageSpeedFirst, kCommandMessageSpeedLast, id);
-    m_Systems.SetMessageSpeed(kMessageSpeedIndex[id - kCommandMessageSpeedFirst]);
+    m_Actions.SetMessageSpeed(kMessageSpeedIndex[id - kCommandMessageSpeedFirst]);
     return;
   }
   if (id >= kCommandAutoSpeedFirst && id <= kCommandAutoSpeedLast) {
     CheckMenuRadio(kCommandAutoSpeedFirst, kCommandAutoSpeedLast, id);
-    m_Systems.SetAutoSpeed(kAutoSpeedIndex[id - kCommandAutoSpeedFirst]);
+    m_Actions.SetAutoSpeed(kAutoSpeedIndex[id - kCommandAutoSpeedFirst]);
     return;
   }
   switch (id) {
@@ -170,33 +159,33 @@ void WinApp::OnCommand(uint32_t id) {
       ToggleFullScreen();
       break;
     case kCommandSave:
-      if (m_Systems.ShowSaveLoadDialog(0) != -1) m_Systems.ShowNotice(u"セーブしました", 2000);
+      if (m_Actions.ShowSaveLoadDialog(0) != -1) m_Actions.ShowNotice(u"セーブしました", 2000);
       break;
     case kCommandLoad: {
-      int slot = m_Systems.ShowSaveLoadDialog(1);
+      int slot = m_Actions.ShowSaveLoadDialog(1);
       if (slot != -1) {
-        m_Systems.SetLoadSlot(slot);
+        m_Actions.SetLoadSlot(slot);
         m_Frame.SetRequest(kRequestLoad);
       }
       break;
     }
     case kCommandVariables:
-      m_Systems.ShowVariableDialog();
+      m_Actions.ShowVariableDialog();
       break;
     case kCommandFlags:
-      m_Systems.ShowFlagDialog();
+      m_Actions.ShowFlagDialog();
       break;
     case kCommandSoundSettings:
-      m_Systems.ShowSoundDialog();
+      m_Actions.ShowSoundDialog();
       break;
     case kCommandSystemSettings:
-      m_Systems.ShowSystemSettings();
+      m_Actions.ShowSystemSettings();
       break;
     case kCommandChangeName:
-      m_Systems.ShowNameDialog();
+      m_Actions.ShowNameDialog();
       break;
     case kCommandManual:
-      m_Systems.ShowManual();
+      m_Actions.ShowManual();
       break;
     default:  // F10 and the ids without an action reach the frame unchanged
       m_Frame.DefaultWindowProc(forward);

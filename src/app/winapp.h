@@ -14,7 +14,7 @@
 
 namespace App {
 
-class ShellSystems;
+class IMenuActions;
 
 // Command ids of menu 110 and accelerator table 128 beside those the frame
 // answers itself (exit, back to title, draw speed, step back: frame.h).
@@ -52,14 +52,14 @@ bool IsMenuCommandChecked(uint32_t id);
 // Every command enabled, none checked (a new menu).
 void ResetMenuCommands();
 
-// Radio items of the settings: message speed index 0-3, auto speed 0-4, draw speed (SkipFrame).
+// Radio items of the settings: message speed index 0-3, auto speed 0-4 (the
+// draw speed's are the frame's: DrawSpeedCommand).
 uint32_t MessageSpeedCommand(uint32_t index);
 uint32_t AutoSpeedCommand(uint32_t index);
-uint32_t DrawSpeedCommand(uint32_t skip_frame);
 
 class WinApp : public IWindowProc {
  public:
-  WinApp(ShellSystems& systems, Frame& frame) : m_Systems(systems), m_Frame(frame) {}
+  WinApp(IMenuActions& actions, Frame& frame) : m_Actions(actions), m_Frame(frame) {}
 
   void OnWindowMessage(const platform::WindowEvent& event) override;
 
@@ -70,7 +70,7 @@ class WinApp : public IWindowProc {
   void OnCommand(uint32_t id);
   void OnMouseMove(int32_t y);
 
-  ShellSystems& m_Systems;
+  IMenuActions& m_Actions;
   Frame& m_Frame;
 };
 

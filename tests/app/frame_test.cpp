@@ -343,20 +343,31 @@ TEST_F(FrameTest, AFixedDrawSpeedIgnoresDrawTime) {
   EXPECT_EQ(screen_->GetSkipCounter(), 0);
 }
 
+// A draw speed's command, its SkipFrame and the screen's counters, chosen in
+// the menu and at start; a SkipFrame the menu lacks keeps its value.
 TEST_F(FrameTest, DrawSpeedCommandsSetTheScreensCounters) {
   struct Case {
     uint32_t command;
     int32_t reload;
     uint32_t skip_frame;
+    int32_t reload_at_start;
   };
-  const Case cases[] = {{40004, 0, 1}, {40005, 1, 2}, {40006, 3, 4},
-                        {40007, 7, 8}, {40008, 15, 16}, {40009, 0, 0}};
+  const Case cases[] = {{40004, 0, 1, 0}, {40005, 1, 2, 1},   {40006, 3, 4, 3},
+                        {40007, 7, 8, 7}, {40008, 15, 16, 15}, {40009, 0, 0, 1}};
   for (const Case& c : cases) {
     source_.AddFrame([&](platform::HeadlessEventSource& s) { s.PostCommand(c.command); });
     frame_.RunFrame();
     EXPECT_EQ(screen_->GetSkipReload(), c.reload) << c.command;
     EXPECT_EQ(frame_.GetSkipFrame(), c.skip_frame) << c.command;
+    EXPECT_EQ(DrawSpeedCommand(c.skip_frame), c.command);
+    frame_.StartDrawSpeed(c.skip_frame);
+    EXPECT_EQ(screen_->GetSkipReload(), c.reload_at_start) << c.command;
+    EXPECT_EQ(screen_->GetSkipCounter(), c.reload_at_start) << c.command;
   }
+  EXPECT_EQ(DrawSpeedCommand(3), 40004u);
+  frame_.StartDrawSpeed(3);
+  EXPECT_EQ(frame_.GetSkipFrame(), 3u);
+  EXPECT_EQ(screen_->GetSkipReload(), 2);
 }
 
 TEST_F(FrameTest, OnlyWhatChangedIsPresented) {

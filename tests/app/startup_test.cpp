@@ -189,7 +189,7 @@ std::function<void()> SignalThenFrame(int number) {
   };
 }
 
-TEST_F(StartupTest, RecordsAndMissingEntriesEndTheRunAtTheirLevel) {
+TEST_F(StartupTest, RecordsEndTheRunAtTheirLevel) {
   struct Row {
     const char* step;
     std::function<void()> raise;
@@ -206,8 +206,6 @@ TEST_F(StartupTest, RecordsAndMissingEntriesEndTheRunAtTheirLevel) {
       {"Session", SignalThenFrame(SIGTERM), 0, u"", true},
       {"Session", SignalThenFrame(SIGINT), 0, u"", true},
       {"Session", SignalThenFrame(SIGHUP), 0, u"", true},
-      {"Session", [] { throw MissingSubsystem{u"RunGameSession"}; }, 1,
-       u"RunGameSession がありません。", true},
       // A request while the logo shows has no script to go to.
       {"Logo", [] { throw ScriptException{ScriptException::kBackToTitle}; }, 0, u"", true},
       // A broken logo, or a title that failed (its cycle showed the error),

@@ -20,6 +20,7 @@ class ProgramSystems : public ShellSystems {
   ProgramSystems();
   ~ProgramSystems() override;
 
+  // The process and the GTK window.
   bool LockSingleInstance() override;
   std::u16string ExecutablePath() override;
   std::u16string DataHome() override;
@@ -28,6 +29,7 @@ class ProgramSystems : public ShellSystems {
   platform::WindowHandle MainWindowHandle() override;
   platform::IPresenter* MainPresenter() override;
 
+  // The display, sound, input and the data files.
   uint32_t GetDirectXVersion() override;
   int InitDisplay(bool full_screen, bool select_driver, uint32_t refresh_rate) override;
   bool IsDisplayWindowed() override;
@@ -46,9 +48,8 @@ class ProgramSystems : public ShellSystems {
   IArchive* OpenDirArchive(std::u16string_view folder) override;
   bool FileExists(std::u16string_view path) override;
 
+  // The game layer.
   void ApplyChannelVolumes(const UserSettings& settings) override;
-  void SetMessageSpeed(uint32_t index) override;
-  void SetAutoSpeed(uint32_t index) override;
   uint32_t GetMessageSpeed() override;
   uint32_t GetAutoSpeed() override;
   DxDraw::DxSurface* LoadSystemPicture() override;
@@ -59,6 +60,9 @@ class ProgramSystems : public ShellSystems {
   void EndScriptRuntime() override;
   std::vector<std::u16string> ListFonts() override;
 
+  // The menu's actions on the game layer and the save data.
+  void SetMessageSpeed(uint32_t index) override;
+  void SetAutoSpeed(uint32_t index) override;
   int ShowSaveLoadDialog(int mode) override;
   void ShowNotice(std::u16string_view text, uint32_t ms) override;
   void SetLoadSlot(int slot) override;

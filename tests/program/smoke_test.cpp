@@ -9,10 +9,10 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/program.h"
 #include "platform/event_source.h"
 #include "platform/message_box.h"
 #include "platform/text.h"
+#include "program/program.h"
 
 namespace App {
 namespace {

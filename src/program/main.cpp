@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "app/program.h"
+#include "program/program.h"
 
 int main(int argc, char** argv) {
   App::ProgramSystems systems;
