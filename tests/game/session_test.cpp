@@ -160,13 +160,14 @@ TEST_F(SessionTest, ChoiceUnderTheCursorDecidesTheLabel) {
   for (const Case c : {Case{160, 1}, Case{205, 2}}) {
     SCOPED_TRACE(c.y);
     source_.SetCursor(400, c.y);
-    // The leftmost lit column of each line while the choice waits: the text, centred, not the label.
+    // The leftmost lit column of each line while the choice waits: the text (16 px a cell),
+    // centred in the 720-px view at x 40, not the label.
     std::vector<int> left;
     int frames = 0;
     everyFrame_ = [&](PlayerSource& s) {
       const TextScript::ScriptStateNode* node = Game::CurrentGroup->CurrentNode();
       if (node == nullptr || node->m_Opcode != TextScript::kOpSEL) return;
-      if (++frames < 4) s.SetMouseButton(0, false);
+      if (++frames < 4) s.SetMouseButton(0, false);  // the choices stay up a few frames
       std::vector<int> lit(2, -1);
       for (int line = 0; line < 2; ++line) {
         for (int x = 200; x < 600 && lit[line] < 0; ++x) {
