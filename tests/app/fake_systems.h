@@ -10,6 +10,7 @@
 #include "app/startup.h"
 #include "app/winapp.h"
 #include "archive/archive.h"
+#include "dxdraw/dxscreen.h"
 #include "platform/file.h"
 #include "platform/main_window.h"
 #include "platform/presenter.h"
@@ -64,16 +65,26 @@ class FakeSystems : public ShellSystems {
     return Fails(full ? "Display(full)" : "Display") ? 1 : 0;
   }
   bool IsDisplayWindowed() override { return windowed; }
-  void DeleteDisplay() override { Note("DeleteDisplay"); }
+  // The display leaves full screen as it goes, as a real one does.
+  void DeleteDisplay() override {
+    Note("DeleteDisplay");
+    windowed = true;
+  }
   int InitSound(const SOUNDCONFIG& config) override {
     sound_rate = config.samplesPerSec;
     return Fails("Sound") ? 1 : 0;
   }
   void ShutdownSound() override { Note("ShutdownSound"); }
   bool IsSoundEnabled() override { return true; }
-  void LoadWaveSlot(int slot, const void*, uint32_t) override { Note("Wave" + std::to_string(slot)); }
-  void SetMasterVolume(int32_t) override { Note("MasterVolume"); }
-  int32_t VolumeToAttenuation(int) override { return 0; }
+  void LoadWaveSlot(int slot, const void* data, uint32_t size) override {
+    Note("Wave" + std::to_string(slot));
+    waves[slot].assign(static_cast<const char*>(data), size);
+  }
+  void SetMasterVolume(int32_t attenuation) override {
+    Note("MasterVolume");
+    master_level = attenuation;
+  }
+  int32_t VolumeToAttenuation(int level) override { return level; }  // the level passes through unchanged
   void StopChannel(int) override {}
   bool InitInput() override { return !Fails("Input"); }
   IArchive* OpenSafArchive(std::u16string_view path) override {
@@ -93,7 +104,10 @@ class FakeSystems : public ShellSystems {
     Note("SystemPicture");
     return nullptr;
   }
-  void AttachGame(DxDraw::ssGroup* parent) override { Note(parent != nullptr ? "AttachGame" : "DetachGame"); }
+  void AttachGame(DxDraw::ssGroup* parent) override {
+    Note(parent != nullptr ? "AttachGame" : "DetachGame");
+    if (auto* screen = dynamic_cast<DxDraw::DxScreenSurface*>(parent)) skip_counter = screen->GetSkipCounter();
+  }
   void LoadSystemConfig() override { Note("Config"); }
   void ShowBrandLogo() override { Note("Logo"); }
   int RunGameSession(std::u16string_view, int mode) override {
@@ -119,6 +133,9 @@ class FakeSystems : public ShellSystems {
   void ShowManual() override { Note("Manual"); }
 
   uint32_t sound_rate = 0;
+  std::map<int, std::string> waves;  // each system sound slot's wave data
+  int32_t master_level = -1;         // the level given to the master volume
+  int32_t skip_counter = -1;         // the screen's skip counter when the game is attached
   int dialog_answer = -1;
 
  private:

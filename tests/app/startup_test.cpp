@@ -90,16 +90,21 @@ class StartupTest : public ::testing::Test {
 };
 
 TEST_F(StartupTest, NormalRunCallsEveryStepInOrderAndWritesTheSettings) {
+  std::ofstream(root_ / "SUBMIT.WAV") << "submit";
+  std::ofstream(root_ / "CANCEL.WAV") << "cancel";
   FakeSystems sys(root_);
   sys.session_results = {3, 1, 0};
   EXPECT_EQ(Run(sys), 0);
   const std::vector<std::string> expected = {
       "Lock", "Window", "DirectX", "Display", "Sound", "Input", "Volumes", "MessageSpeed2", "AutoSpeed3",
-      "AttachGame", "SystemPicture", "MasterVolume", "Config", "Logo", "Session", "Session", "Session",
-      "EndScript", "DetachGame", "DeleteDisplay", "ShutdownSound", "DestroyWindow"};
+      "AttachGame", "Wave0", "Wave1", "SystemPicture", "MasterVolume", "Config", "Logo", "Session", "Session",
+      "Session", "EndScript", "DetachGame", "DeleteDisplay", "ShutdownSound", "DestroyWindow"};
   EXPECT_EQ(sys.calls, expected);
   EXPECT_EQ(sys.session_modes, (std::vector<int>{0, 3, 1}));
   EXPECT_EQ(sys.sound_rate, 44100u);
+  EXPECT_EQ(sys.waves, (std::map<int, std::string>{{0, "submit"}, {1, "cancel"}}));
+  EXPECT_EQ(sys.master_level, 50 * 255 / 100);
+  EXPECT_EQ(sys.skip_counter, 0) << "SkipFrame 1 presents every frame";
   EXPECT_EQ(fs::current_path(), fs::canonical(root_ / "bin"));
   EXPECT_EQ(DataFolder(), u"../data/");
   EXPECT_EQ(FontList(), (std::vector<std::u16string>{}));  // cleared by the tear-down
@@ -245,13 +250,16 @@ TEST_F(StartupTest, DevelopmentFoldersAndOptionsChooseTheSources) {
   fs::create_directories(root_ / "data" / "script" / "data");
   fs::create_directories(root_ / "data" / "script" / "sound");
   std::ofstream(root_ / "data" / "script" / "data" / "_start.txt") << "";
-  WriteSettingsFile("[mesrin]\nSoundFreq=7\nSkipFrame=3\nOptions=-A\n");
+  WriteSettingsFile("[mesrin]\nSoundFreq=2\nSkipFrame=3\nFullScreen=1\nOptions=-A\n");
   FakeSystems with_a(root_);
   EXPECT_EQ(Run(with_a), 0);
   EXPECT_EQ(std::count(with_a.calls.begin(), with_a.calls.end(), "DirArchive"), 0);
-  EXPECT_EQ(with_a.sound_rate, 44100u);
+  EXPECT_EQ(with_a.sound_rate, 11025u);
+  EXPECT_EQ(with_a.skip_counter, 2);
   EXPECT_TRUE(window_.IsChecked(40004));
   EXPECT_NE(SettingsText().find("Options=-A"), std::string::npos);
+  // Read from the display before it goes: deleting it leaves full screen.
+  EXPECT_NE(SettingsText().find("FullScreen=1"), std::string::npos);
 
   WriteSettingsFile("[mesrin]\nSoundFreq=1\n");
   FakeSystems dev(root_);

@@ -43,6 +43,7 @@ struct Route {
   bool endingScreen;                      // END and END2 show the ending pictures, END1 does not
   std::map<std::u16string, int> decided;  // variables just after the last choice
   std::vector<std::u16string> scenes;     // scene names unlocked
+  std::u16string day;                     // the page of the day the selection screen chose
 };
 
 // The screen rectangle of the message text.
@@ -91,15 +92,16 @@ TEST_F(DemoPlaythrough, FromTheLogoThroughTheTitleToEachEnding) {
   const SystemConfig& config = GetSystemConfig();
   const Point newGame{config.titleMenuX + 124, config.titleMenuY + 48 * 1 + 20};
   const Point harbour{400, 160}, lighthouse{400, 202};             // first choice, two lines
-  const Point itemA{120, 300}, itemB{300, 300};                    // the selection screen
+  const Point itemA{120, 300}, itemB{300, 300}, itemCD{500, 300};  // the selection screen
   const Point withAkari{400, 160}, withNagi{400, 202}, alone{400, 244};  // the festival night
   const Route routes[] = {
       {"lighthouse lit", {lighthouse, itemA, withAkari}, true, {{u"YORU", 1}, {u"AKARI", 3}, {u"NAGI", 0}},
-       {u"SC_DEAI", u"SC_MATSURI", u"SC_TOUDAI"}},
-      {"fireworks", {harbour, itemB, withNagi}, true, {{u"YORU", 2}, {u"NAGI", 3}, {u"C010", 1}},
-       {u"SC_DEAI", u"SC_MATSURI"}},
-      {"alone", {harbour, itemA, alone}, false, {{u"YORU", 0}, {u"AKARI", 0}, {u"NAGI", 0}},
-       {u"SC_DEAI", u"SC_MATSURI"}},
+       {u"SC_DEAI", u"SC_MATSURI", u"SC_TOUDAI"}, u"灯と二人で、灯台の窓を一枚ずつ磨いた。"},
+      // The harbour day joins C and D into one item.
+      {"fireworks", {harbour, itemCD, withNagi}, true, {{u"YORU", 2}, {u"NAGI", 2}, {u"C010", 1}},
+       {u"SC_DEAI", u"SC_MATSURI"}, u"海辺を散歩して、夜は祖母と西瓜を食べた。"},
+      {"alone", {harbour, itemB, alone}, false, {{u"YORU", 0}, {u"AKARI", 0}, {u"NAGI", 0}},
+       {u"SC_DEAI", u"SC_MATSURI"}, u"凪の屋台で、一日じゅう焼きそばを焼いた。"},
   };
   for (const Route& route : routes) {
     SCOPED_TRACE(route.name);
@@ -110,6 +112,7 @@ TEST_F(DemoPlaythrough, FromTheLogoThroughTheTitleToEachEnding) {
     bool choosing = false;
     int tick = 0;
     std::map<std::u16string, int> atEnding;
+    bool dayShown = false;
     int shownFrames = 0;
     int firstPageText = -1;
     uint32_t firstPicture = 0;
@@ -134,6 +137,7 @@ TEST_F(DemoPlaythrough, FromTheLogoThroughTheTitleToEachEnding) {
         choosing = false;
         s.SetCursor(400, 300);
       }
+      if (Game::MessageShown != 0 && Game::Backlog().Back().text == route.day) dayShown = true;
       // The first page, once its text has been presented: picture, text and music.
       if (Game::MessageShown != 0) ++shownFrames;
       if (shownFrames == 2) {
@@ -148,6 +152,7 @@ TEST_F(DemoPlaythrough, FromTheLogoThroughTheTitleToEachEnding) {
     EXPECT_EQ(next, route.choices.size()) << "every choice was met";
     EXPECT_EQ(endings_, route.endingScreen ? 1 : 0);
     EXPECT_EQ(atEnding, route.decided);
+    EXPECT_TRUE(dayShown);
     EXPECT_EQ(scenes_, route.scenes);
     EXPECT_GT(firstPageText, 50) << "the first message is on screen";
     EXPECT_NE(firstPicture, 0u) << "the harbour picture is on screen";
@@ -281,6 +286,43 @@ TEST_F(DemoPlaythrough, StepBackReplaysThePageAndCtrlSkipsToTheFirstChoice) {
   EXPECT_EQ(buttonAtChoice, buttonIdle) << "and goes out at the choice";
   ASSERT_GT(pageAtChoice, 5);
   for (int page = 0; page < pageAtChoice; ++page) EXPECT_EQ(Game::TestReadFlag(page), 1) << page;
+}
+
+// The sound commands on the demo's sounds: the same music starts again after it
+// was stopped, S1A records a single effect and S2B a looping one, and a load
+// brings back only the looping one.
+TEST_F(DemoPlaythrough, SoundCommandsRecordTheirEffectsAndALoadReplaysTheLoopingOne) {
+  game_test::ScriptFolder folder;
+  folder.WriteScript("_start.txt", u".WAV umi\n.WAV 00\n.WAV umi\n.S1A knock\n.S2B nami\nあ\n\n\nい\n\n\n");
+  folder.Install();
+  Save::SceneState saved{};
+  int page = -1;
+  std::vector<int> states;  // music, first and second effect channels on the second page
+  int tick = 0;
+  source_.play = [&](PlayerSource& s) {
+    s.SetMouseButton(0, ++tick % 2 == 0);
+    if (!states.empty() || Game::MessageShown == 0 || Game::Backlog().Back().text != u"い") return;
+    for (int channel : {Game::kChannelBgm, Game::kChannelSe1, Game::kChannelSe2}) {
+      states.push_back(GetSoundState(GetChannelPlayId(channel)));
+    }
+    saved = Save::GetSceneState();
+    page = static_cast<int>(TextScript::CurrentPage);
+    throw ScriptException{ScriptException::kBackToTitle};
+  };
+  ASSERT_EQ(Game::RunGameSession(u"_start.txt", 0), 1);
+  EXPECT_EQ(states, (std::vector<int>{1, 1, 1}));
+  EXPECT_EQ(saved.records[Save::kSceneSe1].state, 1);
+  EXPECT_EQ(std::string(saved.records[Save::kSceneSe1].name), "KNOCK");
+  EXPECT_EQ(saved.records[Save::kSceneSe2].state, 2);
+  EXPECT_EQ(std::string(saved.records[Save::kSceneSe2].name), "NAMI");
+
+  Game::Hooks().loadGameFromSlot = [&](int) {
+    Save::GetSceneState() = saved;
+    return page;
+  };
+  states.clear();
+  EXPECT_EQ(Game::RunGameSession(u"_start.txt", 2), 1);
+  EXPECT_EQ(states, (std::vector<int>{1, 0, 1}));
 }
 
 }  // namespace

@@ -224,9 +224,38 @@ TEST_F(SessionTest, ChoiceUnderTheCursorDecidesTheLabel) {
   for (const Case c : {Case{160, 1}, Case{205, 2}}) {
     SCOPED_TRACE(c.y);
     source_.SetCursor(400, c.y);
-    Play(u".SEL L1 いち\n.SEL L2 に\n\n\n.LAB L1\n.PST R = 1\n.JMP E\n\n\n.LAB L2\n.PST R = 2\n\n\n.LAB E\n");
+    // The leftmost lit column of each line while the choice waits: the text (16 px a cell),
+    // centred in the 720-px view at x 40, not the label.
+    std::vector<int> left;
+    int frames = 0;
+    everyFrame_ = [&](PlayerSource& s) {
+      const TextScript::ScriptStateNode* node = Game::CurrentGroup->CurrentNode();
+      if (node == nullptr || node->m_Opcode != TextScript::kOpSEL) return;
+      if (++frames < 4) s.SetMouseButton(0, false);  // the choices stay up a few frames
+      std::vector<int> lit(2, -1);
+      for (int line = 0; line < 2; ++line) {
+        for (int x = 200; x < 600 && lit[line] < 0; ++x) {
+          if (((Shown(x, 165 + 42 * line) >> 16) & 0xFF) > 200) lit[line] = x;
+        }
+      }
+      if (lit[0] >= 0) left = lit;
+    };
+    Play(u".SEL L1 いち\n.SEL L2 にばん\n\n\n.LAB L1\n.PST R = 1\n.JMP E\n\n\n.LAB L2\n.PST R = 2\n\n\n.LAB E\n");
     EXPECT_EQ(Var(u"R"), c.chosen);
+    EXPECT_EQ(left, (std::vector<int>{40 + (720 - 64) / 2, 40 + (720 - 96) / 2}));
   }
+}
+
+TEST_F(SessionTest, FlashTurnsTheStageWhiteAsOftenAsAsked) {
+  int flashes = 0;
+  bool white = false;
+  everyFrame_ = [&](PlayerSource&) {
+    bool now = Shown(400, 300) == Game::kWhite;
+    if (now && !white) ++flashes;
+    white = now;
+  };
+  Play(u".FLS 3\n");
+  EXPECT_EQ(flashes, 3);
 }
 
 TEST_F(SessionTest, FontChangesWhileTheTextIsDrawnRedrawItAndTheStoryGoesOn) {
@@ -243,6 +272,7 @@ TEST_F(SessionTest, FontChangesWhileTheTextIsDrawnRedrawItAndTheStoryGoesOn) {
   };
   EXPECT_EQ(Play(u"あいうえおかきくけこさしすせそ\n\n\n.PST C = 1\n"), 0);
   EXPECT_EQ(changes, 2);
+  EXPECT_GE(drawing * message_test::kFrameMs, 15u * 40) << "40 ms a character at speed 400";
   EXPECT_EQ(Game::SettingsChanged & Game::kFontChanged, 0);
   EXPECT_EQ(Var(u"C"), 1);
 }
@@ -250,15 +280,17 @@ TEST_F(SessionTest, FontChangesWhileTheTextIsDrawnRedrawItAndTheStoryGoesOn) {
 TEST_F(SessionTest, SkipButtonStopsBeforeTheFirstUnreadPageWhenAsked) {
   struct Case {
     uint8_t textSkip1;
+    bool clicking;             // the player goes on clicking while it skips
     std::u16string stoppedAt;  // what was on screen when skipping stopped ("" never)
   };
-  for (const Case& c : {Case{1, u"い"}, Case{0, u""}}) {
-    SCOPED_TRACE(c.textSkip1);
+  for (const Case& c : {Case{1, false, u"い"}, Case{0, false, u""}, Case{0, true, u"い"}}) {
+    SCOPED_TRACE(testing::Message() << int{c.textSkip1} << c.clicking);
     App::Settings().game.text_skip1 = c.textSkip1;
     Save::GetCommonData() = Save::CommonData{};
     Game::SetReadFlag(0);
     Game::SetReadFlag(1);
     int phase = 0;
+    int flat = 0;  // frames of a page on its first line while skipping
     std::u16string stoppedAt;
     everyFrame_ = [&](PlayerSource& s) {
       if (phase == 0) {
@@ -266,7 +298,10 @@ TEST_F(SessionTest, SkipButtonStopsBeforeTheFirstUnreadPageWhenAsked) {
         if (Game::SkipMode == 1) phase = 1;
       } else if (phase == 1) {
         s.SetCursor(400, 300);
-        s.SetMouseButton(0, false);
+        if (!c.clicking) s.SetMouseButton(0, false);
+        DxDraw::POINT pen{};
+        if (Game::MessageWindow != nullptr) Game::MessageView()->GetTextOrigin(&pen);
+        if (Game::MessageShown != 0 && pen.y == 0) ++flat;
         if (Game::SkipMode == 0 && Game::MessageShown != 0) {
           stoppedAt = Game::Backlog().Back().text;
           phase = 2;
@@ -275,6 +310,7 @@ TEST_F(SessionTest, SkipButtonStopsBeforeTheFirstUnreadPageWhenAsked) {
     };
     EXPECT_EQ(Play(u"あ\n\n\nい\n\n\nう\n\n\nえ\n\n\n.PST END = 1\n"), 0);
     EXPECT_EQ(stoppedAt, c.stoppedAt);
+    EXPECT_EQ(flat, 0) << "a page drawn at once also starts a line down";
     EXPECT_EQ(Var(u"END"), 1);
     for (int page = 0; page < 4; ++page) EXPECT_EQ(Game::TestReadFlag(page), 1) << page;
   }
@@ -284,18 +320,21 @@ TEST_F(SessionTest, SkipButtonStopsBeforeTheFirstUnreadPageWhenAsked) {
 TEST_F(SessionTest, BacklogKeepsTheShownTextWithTheVoiceBesideIt) {
   std::u16string family = u"山田";
   std::copy(family.begin(), family.end(), Save::GetCommonData().familyName);
-  std::vector<Game::BacklogEntry> seen;
+  std::vector<std::u16string> texts, voices;
+  std::vector<bool> lowered;  // the text starts a line down
   everyFrame_ = [&](PlayerSource&) {
-    if (Game::MessageShown != 0 && (seen.empty() || seen.size() < Game::Backlog().Size())) {
-      seen.push_back(Game::Backlog().Back());
+    if (Game::MessageShown != 0 && texts.size() < Game::Backlog().Size()) {
+      texts.push_back(Game::Backlog().Back().text);
+      voices.push_back(Game::Backlog().Back().voice);
+      DxDraw::POINT pen{};
+      Game::MessageView()->GetTextOrigin(&pen);
+      lowered.push_back(pen.y > 0);
     }
   };
-  Play(u"@v01\n【彼】#1さん#3\n\n\n.VOI 00\nふつう\n\n\n");
-  ASSERT_EQ(seen.size(), 2u);
-  EXPECT_EQ(seen[0].text, u"【彼】山田さん#3");
-  EXPECT_EQ(seen[0].voice, u"V01");
-  EXPECT_EQ(seen[1].text, u"ふつう");
-  EXPECT_EQ(seen[1].voice, u"");
+  Play(u"@v01\n【彼】#1さん#3\n\n\n.VOI 00\nふつう\n\n\n.VOI V02\nまえ\n.VOI V03\n\n\n");
+  EXPECT_EQ(texts, (std::vector<std::u16string>{u"【彼】山田さん#3", u"ふつう", u"まえ"}));
+  EXPECT_EQ(voices, (std::vector<std::u16string>{u"V01", u"", u"V02"})) << "the voice before a line wins";
+  EXPECT_EQ(lowered, (std::vector<bool>{false, true, true})) << "a blank line before a line without a speaker";
 }
 
 TEST_F(SessionTest, PlayerNamesArePutInOnceHoweverTheMessageIsDrawn) {

@@ -58,9 +58,19 @@ TEST_F(StageTest, PendingPictureCrossFadesByWhatTheStageShowed) {
     ComposePicture(kPicture);
     App::Settings().game.display_speed = c.displaySpeed;
     Game::SkipMode = c.skipMode;
+    const uint64_t start = Frames();
+    uint32_t mid = 0;
+    source_.play = [&](game_test::PlayerSource&) {
+      if (Frames() - start == c.frames / 2) mid = Shown(400, 300);
+    };
     EXPECT_EQ(FramesOf(Game::ShowPendingPicture), c.frames);
     EXPECT_EQ(StageFlags, 0);
     EXPECT_EQ(Shown(400, 300), kPicture);
+    // Half way through a fade each channel lies between the black shown before and the picture.
+    for (int shift = 0; c.frames > 2 && shift < 24; shift += 8) {
+      EXPECT_GT((mid >> shift) & 0xFF, 0u) << shift;
+      EXPECT_LT((mid >> shift) & 0xFF, (kPicture >> shift) & 0xFF) << shift;
+    }
   }
 }
 

@@ -212,16 +212,26 @@ TEST_F(MessViewTest, ClickWaitEndsOnClickVoiceEndOrHeldSkipAfterTheAutoWait) {
     int result;
     int stops;
     int minFrames, maxFrames;
+    std::vector<int> icon;  // the icon's source left edges as they change, a step every 100 ms
   };
   const Case cases[] = {
-      {"click", 0, 3, false, 0, 0x1000, 0, 4, 6},
-      {"voice ends", 3, -1, false, 0, 0, 1, 3, 6},
-      {"ctrl without auto-wait waits for the click", 0, 40, true, 0, 0x1000, 0, 40, 43},
-      {"ctrl with auto-wait", 0, -1, true, 160, 0x10000, 0, 10, 14},
+      {"click", 0, 3, false, 0, 0x1000, 0, 4, 6, {0}},
+      {"voice ends", 3, -1, false, 0, 0, 1, 3, 6, {0}},
+      {"ctrl without auto-wait waits for the click", 0, 40, true, 0, 0x1000, 0, 40, 43, {0, 16, 32, 48, 0}},
+      {"ctrl with auto-wait", 0, -1, true, 160, 0x10000, 0, 10, 14, {0}},
   };
   SetVoiceWatch({VoicePlaying, VoiceStop});
+  std::vector<int> icon;
+  source_.play = [&](message_test::TimedEventSource&) {
+    auto* sprite = dynamic_cast<DxDraw::DxSprite*>(screen_->GetLastChild());
+    if (sprite == nullptr || sprite == view_ || !sprite->IsVisible()) return;
+    DxDraw::SPRITEFRAME frame{};
+    sprite->GetFrame(&frame);
+    if (icon.empty() || icon.back() != frame.source.left) icon.push_back(frame.source.left);
+  };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
+    icon.clear();
     g_voiceFrames = c.voiceFrames;
     g_voiceStops = 0;
     view_->SetAutoWait(c.autoWait);
@@ -240,6 +250,7 @@ TEST_F(MessViewTest, ClickWaitEndsOnClickVoiceEndOrHeldSkipAfterTheAutoWait) {
     EXPECT_EQ(g_voiceStops, c.stops);
     EXPECT_GE(frames, c.minFrames);
     EXPECT_LE(frames, c.maxFrames);
+    EXPECT_EQ(icon, c.icon);
     EXPECT_EQ(CountFreeACT(), kACTPoolSize - kACTLevelCount);
     while (source_.pending_frames() > 0) App::WaitNextFrame();
     source_.ReleaseAll();
