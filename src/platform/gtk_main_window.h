@@ -22,7 +22,9 @@ class GtkMainWindow : public IMainWindow {
   void SetMenu(std::span<const MenuEntry> entries) override { menu.SetMenu(entries); }
   void RemoveTopMenu(int index) override { menu.RemoveTopMenu(index); }
   void EnableMenuItem(uint32_t id, bool enabled) override { menu.EnableMenuItem(id, enabled); }
+  bool IsMenuItemEnabled(uint32_t id) const override { return menu.IsMenuItemEnabled(id); }
   void CheckMenuItem(uint32_t id) override { menu.CheckMenuItem(id); }
+  bool IsMenuItemChecked(uint32_t id) const override { return menu.IsMenuItemChecked(id); }
   std::u16string SetMenuItemText(uint32_t id, std::u16string_view text) override {
     return menu.SetMenuItemText(id, text);
   }

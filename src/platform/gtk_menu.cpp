@@ -108,6 +108,11 @@ void GtkMenu::EnableMenuItem(uint32_t id, bool enabled) {
   if (it != items.end()) gtk_widget_set_sensitive(it->second, enabled);
 }
 
+bool GtkMenu::IsMenuItemEnabled(uint32_t id) const {
+  auto it = items.find(id);
+  return it == items.end() || gtk_widget_get_sensitive(it->second);
+}
+
 std::u16string GtkMenu::SetMenuItemText(uint32_t id, std::u16string_view text) {
   auto it = items.find(id);
   if (it == items.end()) return {};
@@ -122,6 +127,12 @@ void GtkMenu::CheckMenuItem(uint32_t id) {
   ++muted;
   gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(it->second), TRUE);
   --muted;
+}
+
+bool GtkMenu::IsMenuItemChecked(uint32_t id) const {
+  auto it = items.find(id);
+  return it != items.end() && GTK_IS_CHECK_MENU_ITEM(it->second) &&
+         gtk_check_menu_item_get_active(GTK_CHECK_MENU_ITEM(it->second));
 }
 
 }  // namespace platform

@@ -29,8 +29,10 @@ class GtkMenu {
   void SetMenu(std::span<const MenuEntry> menu);
   void RemoveTopMenu(int index);
   void EnableMenuItem(uint32_t id, bool enabled);
+  bool IsMenuItemEnabled(uint32_t id) const;
   std::u16string SetMenuItemText(uint32_t id, std::u16string_view text);
   void CheckMenuItem(uint32_t id);
+  bool IsMenuItemChecked(uint32_t id) const;
 
  private:
   static void OnActivateItem(GtkMenuItem* item, gpointer data);

@@ -113,9 +113,9 @@ TEST_F(StartupTest, NormalRunCallsEveryStepInOrderAndWritesTheSettings) {
   EXPECT_FALSE(IsMenuCommandEnabled(kCommandBackToTitle));
   EXPECT_FALSE(IsMenuCommandEnabled(kCommandStepBack));
   EXPECT_TRUE(IsMenuCommandEnabled(kCommandSystemSettings));
-  EXPECT_TRUE(window_.IsChecked(40018));
-  EXPECT_TRUE(window_.IsChecked(40023));
-  EXPECT_TRUE(window_.IsChecked(40004));
+  EXPECT_TRUE(window_.IsMenuItemChecked(40018));
+  EXPECT_TRUE(window_.IsMenuItemChecked(40023));
+  EXPECT_TRUE(window_.IsMenuItemChecked(40004));
   EXPECT_FALSE(window_.HasItem(kCommandVariables));
 }
 
@@ -242,7 +242,7 @@ TEST_F(StartupTest, DevelopmentFoldersAndOptionsChooseTheSources) {
   EXPECT_EQ(Run(with_a), 0);
   EXPECT_EQ(std::count(with_a.calls.begin(), with_a.calls.end(), "DirArchive"), 0);
   EXPECT_EQ(with_a.sound_rate, 44100u);
-  EXPECT_TRUE(window_.IsChecked(40004));
+  EXPECT_TRUE(window_.IsMenuItemChecked(40004));
   EXPECT_NE(SettingsText().find("Options=-A"), std::string::npos);
 
   WriteSettingsFile("[mesrin]\nSoundFreq=1\n");
