@@ -8,6 +8,7 @@
 #include <gtk/gtk.h>
 
 #include <deque>
+#include <string_view>
 
 #include "platform/event_source.h"
 #include "platform/gtk_window_parts.h"
