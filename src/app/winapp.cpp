@@ -1,7 +1,5 @@
 #include "app/winapp.h"
 
-#include <map>
-
 #include "app/probe.h"
 #include "app/settings.h"
 #include "app/shell_systems.h"
@@ -55,16 +53,6 @@ const MenuEntry kMainMenu[] = {
     {MenuEntry::kEnd},
 };
 
-struct CommandState {
-  bool enabled = true;
-  bool checked = false;
-};
-
-std::map<uint32_t, CommandState>& Commands() {
-  static std::map<uint32_t, CommandState> commands;
-  return commands;
-}
-
 // Message speed indices by command 40017-40020, auto speed by 40021-40025.
 constexpr uint32_t kMessageSpeedIndex[] = {3, 2, 1, 0};
 constexpr uint32_t kAutoSpeedIndex[] = {0, 4, 3, 2, 1};
@@ -73,30 +61,17 @@ constexpr uint32_t kAutoSpeedIndex[] = {0, 4, 3, 2, 1};
 
 std::span<const platform::MenuEntry> MainMenu() { return kMainMenu; }
 
-void EnableMenuCommand(uint32_t id, bool enabled) {
-  Commands()[id].enabled = enabled;
-  platform::MainWindow().EnableMenuItem(id, enabled);
-  // The step back has no item of its own: its key follows the scenario's
-  // "タイトルに戻る", which the game layer enables while a script runs.
-  if (id == kCommandBackToTitle) Commands()[kCommandStepBack].enabled = enabled;
-}
+void EnableMenuCommand(uint32_t id, bool enabled) { platform::MainWindow().EnableMenuItem(id, enabled); }
 
 bool IsMenuCommandEnabled(uint32_t id) {
-  auto it = Commands().find(id);
-  return it == Commands().end() || it->second.enabled;
+  // The step back has no item of its own: its key follows the scenario's
+  // "タイトルに戻る", which the game layer enables while a script runs.
+  return platform::MainWindow().IsMenuItemEnabled(id == kCommandStepBack ? kCommandBackToTitle : id);
 }
 
 void CheckMenuRadio(uint32_t first, uint32_t last, uint32_t id) {
-  for (uint32_t c = first; c <= last; ++c) Commands()[c].checked = c == id;
-  platform::MainWindow().CheckMenuItem(id);
+  if (id >= first && id <= last) platform::MainWindow().CheckMenuItem(id);
 }
-
-bool IsMenuCommandChecked(uint32_t id) {
-  auto it = Commands().find(id);
-  return it != Commands().end() && it->second.checked;
-}
-
-void ResetMenuCommands() { Commands().clear(); }
 
 uint32_t MessageSpeedCommand(uint32_t index) {
   for (uint32_t i = 0; i < 4; ++i) {

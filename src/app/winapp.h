@@ -2,8 +2,9 @@
 // the close confirmation, typed characters, activation, and the full-screen
 // menu bar that shows while the pointer touches the top of the screen. Commands
 // that must interrupt running script code only set the frame's request word.
-// The enabled and checked state of every command is kept here, so a greyed
-// command's accelerator does nothing, in a window and in full screen alike.
+// The enabled and checked state of every command is kept by the window's
+// menu; a greyed command's accelerator does nothing here, in a window and in
+// full screen alike.
 #pragma once
 
 #include <cstdint>
@@ -42,15 +43,13 @@ inline constexpr int kDebugMenuIndex = 2;
 // The pointer shows the full-screen menu bar within this many pixels of the top.
 inline constexpr int32_t kMenuRevealHeight = 2;
 
-// Greys or enables a command: its menu item and its accelerator. The step
-// back (Ctrl+Z), which has no item, follows "タイトルに戻る".
+// Greys or enables a command: its menu item and with it its accelerator. The
+// step back (Ctrl+Z), which has no item, follows "タイトルに戻る"; any other
+// command without an item is enabled.
 void EnableMenuCommand(uint32_t id, bool enabled);
 bool IsMenuCommandEnabled(uint32_t id);
-// Checks `id` among the radio items first..last.
+// Checks `id` among the radio items first..last; the window clears the others.
 void CheckMenuRadio(uint32_t first, uint32_t last, uint32_t id);
-bool IsMenuCommandChecked(uint32_t id);
-// Every command enabled, none checked (a new menu).
-void ResetMenuCommands();
 
 // Radio items of the settings: message speed index 0-3, auto speed 0-4 (the
 // draw speed's are the frame's: DrawSpeedCommand).

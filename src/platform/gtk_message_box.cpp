@@ -70,4 +70,12 @@ int GtkStartupMessageBox::Show(WindowHandle owner, std::u16string_view text, std
   return ShowGtkMessageBox(owner, text, caption, flags);
 }
 
+int GtkWindowMessageBox::Show(WindowHandle owner, std::u16string_view text, std::u16string_view caption,
+                              uint32_t flags) {
+  ++dialogs_;
+  int answer = ShowGtkMessageBox(owner, text, caption, flags);
+  --dialogs_;
+  return answer;
+}
+
 }  // namespace platform

@@ -27,4 +27,15 @@ class GtkStartupMessageBox : public IMessageBox {
   HeadlessMessageBox stderr_boxes_;
 };
 
+// The boxes of the main window: counted in `dialogs` while one is up, so the
+// focus it takes does not make the program inactive.
+class GtkWindowMessageBox : public IMessageBox {
+ public:
+  explicit GtkWindowMessageBox(int& dialogs) : dialogs_(dialogs) {}
+  int Show(WindowHandle owner, std::u16string_view text, std::u16string_view caption, uint32_t flags) override;
+
+ private:
+  int& dialogs_;
+};
+
 }  // namespace platform

@@ -75,12 +75,12 @@ bool HeadlessMainWindow::SetFullScreen(bool full) {
 
 bool HeadlessMainWindow::HasItem(uint32_t id) const { return items_.count(id) != 0; }
 
-bool HeadlessMainWindow::IsEnabled(uint32_t id) const {
+bool HeadlessMainWindow::IsMenuItemEnabled(uint32_t id) const {
   auto it = items_.find(id);
-  return it != items_.end() && it->second.enabled;
+  return it == items_.end() || it->second.enabled;
 }
 
-bool HeadlessMainWindow::IsChecked(uint32_t id) const {
+bool HeadlessMainWindow::IsMenuItemChecked(uint32_t id) const {
   auto it = items_.find(id);
   return it != items_.end() && it->second.checked;
 }

@@ -1,7 +1,8 @@
 // The program's main window as the shell sees it: its menu bar (built from a
 // flat description, items greyed and radio items checked by command id), full
 // screen, and the wait for the display's refresh that paces the frames. The real window is GTK's;
-// the headless one keeps the state for tests.
+// the headless one keeps the state for tests. The menu's items are the one
+// record of which commands are greyed and which radio items checked.
 #pragma once
 
 #include <cstdint>
@@ -32,8 +33,13 @@ class IMainWindow {
   // Removes the top-level menu at `index` (0-based).
   virtual void RemoveTopMenu(int index) = 0;
   virtual void EnableMenuItem(uint32_t id, bool enabled) = 0;
+  // Whether command `id` is enabled: false only while its item is greyed, so
+  // a command without an item is enabled.
+  virtual bool IsMenuItemEnabled(uint32_t id) const = 0;
   // Checks the radio item `id` and clears the others of its group.
   virtual void CheckMenuItem(uint32_t id) = 0;
+  // Whether `id` has an item and it is checked.
+  virtual bool IsMenuItemChecked(uint32_t id) const = 0;
   // Gives item `id` a new text and returns the one it had ("" when there is no such item).
   virtual std::u16string SetMenuItemText(uint32_t id, std::u16string_view text) = 0;
   virtual void SetMenuBarVisible(bool visible) = 0;
@@ -54,7 +60,9 @@ class HeadlessMainWindow : public IMainWindow {
   void SetMenu(std::span<const MenuEntry> menu) override;
   void RemoveTopMenu(int index) override;
   void EnableMenuItem(uint32_t id, bool enabled) override;
+  bool IsMenuItemEnabled(uint32_t id) const override;
   void CheckMenuItem(uint32_t id) override;
+  bool IsMenuItemChecked(uint32_t id) const override;
   std::u16string SetMenuItemText(uint32_t id, std::u16string_view text) override;
   void SetMenuBarVisible(bool visible) override { menu_visible_ = visible; }
   bool IsMenuBarVisible() const override { return menu_visible_; }
@@ -64,8 +72,6 @@ class HeadlessMainWindow : public IMainWindow {
 
   // Whether an item of the menu has that id (removed menus' items are gone).
   bool HasItem(uint32_t id) const;
-  bool IsEnabled(uint32_t id) const;
-  bool IsChecked(uint32_t id) const;
   // Top-level menu texts in order.
   std::vector<std::u16string> TopMenus() const;
   // Whether full screen may be entered (a display that refuses it).

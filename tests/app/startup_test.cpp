@@ -118,9 +118,9 @@ TEST_F(StartupTest, NormalRunCallsEveryStepInOrderAndWritesTheSettings) {
   EXPECT_FALSE(IsMenuCommandEnabled(kCommandBackToTitle));
   EXPECT_FALSE(IsMenuCommandEnabled(kCommandStepBack));
   EXPECT_TRUE(IsMenuCommandEnabled(kCommandSystemSettings));
-  EXPECT_TRUE(window_.IsChecked(40018));
-  EXPECT_TRUE(window_.IsChecked(40023));
-  EXPECT_TRUE(window_.IsChecked(40004));
+  EXPECT_TRUE(window_.IsMenuItemChecked(40018));
+  EXPECT_TRUE(window_.IsMenuItemChecked(40023));
+  EXPECT_TRUE(window_.IsMenuItemChecked(40004));
   EXPECT_FALSE(window_.HasItem(kCommandVariables));
 }
 
@@ -256,7 +256,7 @@ TEST_F(StartupTest, DevelopmentFoldersAndOptionsChooseTheSources) {
   EXPECT_EQ(std::count(with_a.calls.begin(), with_a.calls.end(), "DirArchive"), 0);
   EXPECT_EQ(with_a.sound_rate, 11025u);
   EXPECT_EQ(with_a.skip_counter, 2);
-  EXPECT_TRUE(window_.IsChecked(40004));
+  EXPECT_TRUE(window_.IsMenuItemChecked(40004));
   EXPECT_NE(SettingsText().find("Options=-A"), std::string::npos);
   // Read from the display before it goes: deleting it leaves full screen.
   EXPECT_NE(SettingsText().find("FullScreen=1"), std::string::npos);

@@ -25,7 +25,6 @@ class WinAppTest : public ::testing::Test {
     previous_box_ = platform::SetMessageBoxService(&boxes_);
     previous_window_ = platform::SetMainWindow(&window_);
     boxes_.SetEcho(false);
-    ResetMenuCommands();
     window_.SetMenu(MainMenu());
     screen_.Resize(800, 600);
     frame_.SetScreen(&screen_);
@@ -89,8 +88,7 @@ TEST_F(WinAppTest, CommandsActThroughTheWindowProcedure) {
     EXPECT_EQ(systems_.calls, row.calls);
     EXPECT_EQ(boxes_.shown().size() - before, static_cast<size_t>(row.boxes));
     if (row.id >= 40017 && row.id <= 40025) {
-      EXPECT_TRUE(IsMenuCommandChecked(row.id));
-      EXPECT_TRUE(window_.IsChecked(row.id) || row.id == 40021);
+      EXPECT_TRUE(window_.IsMenuItemChecked(row.id) || row.id == 40021);
     }
   }
   EXPECT_FALSE(frame_.IsQuitting());
@@ -111,7 +109,7 @@ TEST_F(WinAppTest, DrawSpeedItemsSetCounterReloadAndSkipFrame) {
     EXPECT_EQ(screen_.GetSkipReload(), row.reload);
     EXPECT_EQ(frame_.GetSkipFrame(), row.skip_frame);
     EXPECT_EQ(Settings().words.skip_frame, row.skip_frame);
-    for (uint32_t other = 40004; other <= 40009; ++other) EXPECT_EQ(window_.IsChecked(other), other == row.id);
+    for (uint32_t other = 40004; other <= 40009; ++other) EXPECT_EQ(window_.IsMenuItemChecked(other), other == row.id);
   }
 }
 

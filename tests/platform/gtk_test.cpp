@@ -192,7 +192,12 @@ TEST_F(GtkShellTest, CloseQueuesTheCloseMessageAndTheWindowStays) {
 }
 
 TEST_F(GtkShellTest, MenuItemsQueueCommandsUnlessTheProgramChecksThem) {
-  auto checked = [&](uint32_t id) { return gtk_check_menu_item_get_active(GTK_CHECK_MENU_ITEM(Item(id))) != FALSE; };
+  // What the item shows, which the window reports as its state.
+  auto checked = [&](uint32_t id) {
+    const bool shown = gtk_check_menu_item_get_active(GTK_CHECK_MENU_ITEM(Item(id))) != FALSE;
+    EXPECT_EQ(shell_->window().IsMenuItemChecked(id), shown) << id;
+    return shown;
+  };
   // No item is checked until the program checks one; each group keeps its own.
   struct Step {
     uint32_t check;  // 0: none yet
@@ -217,6 +222,9 @@ TEST_F(GtkShellTest, MenuItemsQueueCommandsUnlessTheProgramChecksThem) {
   GtkWidget* exit_item = Item(40000);
   EXPECT_STREQ(gtk_menu_item_get_label(GTK_MENU_ITEM(exit_item)), "終了(_X)");
   EXPECT_FALSE(gtk_widget_get_sensitive(exit_item));
+  EXPECT_FALSE(shell_->window().IsMenuItemEnabled(40000));
+  EXPECT_TRUE(shell_->window().IsMenuItemEnabled(40004));
+  EXPECT_TRUE(shell_->window().IsMenuItemEnabled(40012));  // an accelerator without an item
   gtk_menu_item_activate(GTK_MENU_ITEM(Item(40004)));
   EXPECT_TRUE(HasCommand(Drain(), 40004));
 }
