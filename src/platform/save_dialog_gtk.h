@@ -4,7 +4,7 @@
 // "apply", "delete", "ok", "cancel", "preview".
 #pragma once
 
-#include "platform/save_dialog.h"
+#include "platform/slot_dialog_model.h"
 
 namespace platform {
 

@@ -1,7 +1,7 @@
 // The save/load slot dialog without a toolkit: the 99 slot lines with their time
 // and comment, the mark on the slot saved last, the 140 x 105 preview, comment
 // editing, deleting, the overwrite question, and the save itself (save mode).
-// A host (platform/save_dialog.h) shows it; ShowSaveLoadDialog runs it.
+// A host (platform/slot_dialog_model.h) shows it; ShowSaveLoadDialog runs it.
 //
 // Database errors inside the dialog are reported through the services and the
 // dialog stays open; nothing of a failed operation is kept (save_database.h). A
@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "core/exception.h"
-#include "platform/save_dialog.h"
+#include "platform/slot_dialog_model.h"
 #include "save/save_blobs.h"
 
 namespace Save {
