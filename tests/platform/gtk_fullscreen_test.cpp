@@ -19,15 +19,9 @@
 namespace platform {
 namespace {
 
+// The window manager may take its time over full screen.
 template <class Done>
-bool RunUntil(Done done) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    g_main_context_iteration(nullptr, FALSE);
-  }
-  return true;
-}
+bool RunUntil(Done done) { return gtk_test::RunUntil(done, 5); }
 
 class GtkFullScreenTest : public ::testing::Test {
  protected:

@@ -41,16 +41,7 @@ const MenuEntry kMenu[] = {
     {MenuEntry::kEnd},
 };
 
-// Runs the GLib loop until `done` or two seconds pass.
-template <class Done>
-bool RunUntil(Done done) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    g_main_context_iteration(nullptr, FALSE);
-  }
-  return true;
-}
+using gtk_test::RunUntil;
 
 class GtkShellTest : public ::testing::Test {
  protected:

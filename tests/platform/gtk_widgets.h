@@ -4,6 +4,7 @@
 
 #include <gtk/gtk.h>
 
+#include <chrono>
 #include <string>
 
 namespace gtk_test {
@@ -40,6 +41,17 @@ inline bool WindowManagerRuns() {
                length > 0;
   g_free(data);
   return found;
+}
+
+// Runs the GLib loop until `done` or `seconds` pass; false when time ran out.
+template <class Done>
+bool RunUntil(Done done, int seconds = 2) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    g_main_context_iteration(nullptr, FALSE);
+  }
+  return true;
 }
 
 }  // namespace gtk_test
