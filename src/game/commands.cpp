@@ -209,7 +209,7 @@ ScriptStateNode* ScriptStateNode_App::Ending() {
   {
     auto* black = new DxDraw::DxSurfaceSprite32(kStageWidth, kStageHeight);
     black->FillRect(nullptr, kBlack, 255);
-    black->m_Param.Flags = 2;
+    black->m_Param.Flags = DxDraw::BLT_FADE;
     black->m_Param.Level = 0;
     StageLayers[kTopLayer]->AddChild(black);  // stays until the stage is torn down
     for (int level = 0; level <= 255; level += 5) {

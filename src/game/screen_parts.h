@@ -19,11 +19,6 @@
 
 namespace Game {
 
-// BLTPARAM operations the screens draw with.
-inline constexpr uint32_t kOpCopy = 0;
-inline constexpr uint32_t kOpBrightness = 1;  // level 0 black, 256 unchanged
-inline constexpr uint32_t kOpFade = 2;        // level 0 invisible, 256 opaque
-
 // The picture `name` of the script archive; throws when it is missing.
 SurfaceHolder LoadScreenPicture(std::u16string_view name);
 

@@ -22,7 +22,6 @@ namespace Game {
 
 namespace {
 
-constexpr uint32_t kBlendLevel = 2;  // BLTPARAM flags: blend by the level
 constexpr int kFullLevel = 255;
 
 DxDraw::DxSurface* NewStageSurface() {
@@ -42,7 +41,7 @@ using SpriteHolder = ViewHolder<DxDraw::DxSprite>;
 
 // A sprite showing the work surface above the StageSprite, level 0.
 SpriteHolder OverlayWorkSurface() {
-  SpriteHolder sprite(new DxDraw::DxSprite(StageWorkSurface, nullptr, kBlendLevel));
+  SpriteHolder sprite(new DxDraw::DxSprite(StageWorkSurface, nullptr, DxDraw::BLT_FADE));
   sprite->m_Param.Level = 0;
   StageLayers[0]->AddChild(sprite.get());
   return sprite;
@@ -51,7 +50,7 @@ SpriteHolder OverlayWorkSurface() {
 // Raises the overlay's level from 0 by `step` a frame, ending after the frame at 255.
 void RiseLevel(DxDraw::DxSprite* sprite, int step) {
   for (int level = 0;; level = std::min(level + step, kFullLevel)) {
-    SetBlend(sprite, kBlendLevel, level);
+    SetBlend(sprite, DxDraw::BLT_FADE, level);
     App::WaitNextFrame();
     if (level == kFullLevel) break;
   }
@@ -112,11 +111,11 @@ void FillStageNow(uint32_t rgb) {
 void FadeOutStage() {
   StageFlags |= kStageShowsFill;
   int level = kFullLevel;
-  SetBlend(StageSprite, kBlendLevel, level);
+  SetBlend(StageSprite, DxDraw::BLT_FADE, level);
   App::WaitNextFrame();
   while (level > 0) {
     level = std::max(level - 2, 0);
-    SetBlend(StageSprite, kBlendLevel, level);
+    SetBlend(StageSprite, DxDraw::BLT_FADE, level);
     App::WaitNextFrame();
   }
   StageWorkSurface->FillRect(nullptr, kBlack, 255);
