@@ -11,6 +11,7 @@
 #include "game/game_sound.h"
 #include "game/message_stage.h"
 #include "game/picture.h"
+#include "game/screen_parts.h"
 #include "game/script_app.h"
 #include "game/session.h"
 #include "game/stage.h"
@@ -212,11 +213,10 @@ ScriptStateNode* ScriptStateNode_App::Ending() {
     black->m_Param.Flags = DxDraw::BLT_FADE;
     black->m_Param.Level = 0;
     StageLayers[kTopLayer]->AddChild(black);  // stays until the stage is torn down
-    for (int level = 0; level <= 255; level += 5) {
+    RampLevel(0, 255, 5, [black](int level) {
       black->m_Param.Level = level;
       black->SetChanged(DxDraw::kChangedShown);
-      App::WaitNextFrame();
-    }
+    });
   }
   if (MessageWindow != nullptr) MessageWindow->Hide();
   MessageShown = 0;

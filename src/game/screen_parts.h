@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -34,6 +35,13 @@ void AppendToScreen(DxDraw::ssView* view);
 
 // The sprite drawn with `operation` at `level` from the next frame on.
 void SetSpriteLevel(DxDraw::DxSprite* sprite, uint32_t operation, int level);
+
+// Every fade of the game: steps a level from `from` to `to`, `step` (> 0)
+// apart with the last step cut short at `to`, and runs one frame after `apply`
+// has set each level, both ends included. `stopped`, asked after each frame,
+// ends the ramp early; the result is then false.
+bool RampLevel(int from, int to, int step, const std::function<void(int)>& apply,
+               const std::function<bool()>& stopped = nullptr);
 
 // Whether the frame just run pressed any of `buttons`.
 bool Pressed(uint32_t buttons);

@@ -16,6 +16,7 @@
 #include "game/message_stage.h"
 #include "game/picture.h"
 #include "game/pointer.h"
+#include "game/screen_parts.h"
 #include "game/script_app.h"
 #include "game/stage.h"
 #include "message/messview.h"
@@ -70,14 +71,12 @@ DxDraw::DxSurface* LoadPicture(std::u16string_view name) { return ScriptLoadImag
 
 // Raises or lowers the levels of the sprites in steps of 15, a frame a step.
 void RampLevels(std::span<DxDraw::DxSprite* const> sprites, bool rising) {
-  for (int step = 0; step <= 17; ++step) {
-    int level = rising ? step * 15 : 255 - step * 15;
+  RampLevel(rising ? 0 : 255, rising ? 255 : 0, 15, [sprites](int level) {
     for (DxDraw::DxSprite* sprite : sprites) {
       sprite->m_Param.Level = level;
       sprite->SetChanged(DxDraw::kChangedShown);
     }
-    App::WaitNextFrame();
-  }
+  });
 }
 
 // The banner of the turn that begins: "ターン n" over the turn background.

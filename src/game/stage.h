@@ -55,8 +55,10 @@ void BuildStage();
 void TearDownStage();
 bool StageBuilt();
 
-// Fills the work surface with `rgb`, copies it into the StageSprite at once and
-// waits a frame; the stage then shows a plain fill.
+// Fills the work surface with `rgb` and copies it into the StageSprite, which
+// keeps its drawing flags; the stage shows a plain fill from the next frame on.
+void FillStage(uint32_t rgb);
+// The same drawn as a plain copy, and waits a frame.
 void FillStageNow(uint32_t rgb);
 // The stage fades to black over 129 frames, then shows the black fill.
 void FadeOutStage();

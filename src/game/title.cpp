@@ -1,7 +1,5 @@
 #include "game/title.h"
 
-#include <algorithm>
-
 #include "app/frame.h"
 #include "app/input.h"
 #include "game/config.h"
@@ -35,16 +33,8 @@ TitleScreens& Screens() {
 
 // The logo's fade from `from` to `to`, 4 levels a frame; a click jumps to `to`.
 void FadeLogo(DxDraw::DxSprite* sprite, int from, int to) {
-  int step = to > from ? 4 : -4;
-  for (int level = from;; level = step > 0 ? std::min(level + step, to) : std::max(level + step, to)) {
-    SetSpriteLevel(sprite, DxDraw::BLT_FADE, level);
-    App::WaitNextFrame();
-    if (Pressed(App::kButtonClick)) {
-      SetSpriteLevel(sprite, DxDraw::BLT_FADE, to);
-      return;
-    }
-    if (level == to) return;
-  }
+  auto set = [sprite](int level) { SetSpriteLevel(sprite, DxDraw::BLT_FADE, level); };
+  if (!RampLevel(from, to, 4, set, [] { return Pressed(App::kButtonClick); })) set(to);
 }
 
 // The title's own sprites: the background and the six items on one sheet.
@@ -58,10 +48,7 @@ struct TitleSprites {
   }
   // 16 frames of brightness, 17 levels apart.
   void Fade(bool in) {
-    for (int step = 0; step < 16; ++step) {
-      SetLevel(DxDraw::BLT_BRIGHT, in ? step * 17 : 255 - step * 17);
-      App::WaitNextFrame();
-    }
+    RampLevel(in ? 0 : 255, in ? 255 : 0, 17, [this](int level) { SetLevel(DxDraw::BLT_BRIGHT, level); });
   }
 };
 
