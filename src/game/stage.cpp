@@ -12,13 +12,13 @@
 #include "game/screen_parts.h"
 #include "textscript/script_host.h"
 
+namespace Game {
+
 DxDraw::DxDrawGroup* StageGroup = nullptr;
-std::array<DxDraw::DxDrawGroup*, Game::kStageLayerCount> StageLayers{};
+std::array<DxDraw::DxDrawGroup*, kStageLayerCount> StageLayers{};
 DxDraw::DxSprite* StageSprite = nullptr;
 DxDraw::DxSurface* StageWorkSurface = nullptr;
 int32_t StageFlags = 0;
-
-namespace Game {
 
 namespace {
 

@@ -23,18 +23,8 @@ class DxSurface;
 }  // namespace DxDraw
 
 namespace Game {
+
 inline constexpr int kStageLayerCount = 24;
-}
-
-// The stage objects, shared with the picture composers; null while no stage is built.
-extern DxDraw::DxDrawGroup* StageGroup;
-extern std::array<DxDraw::DxDrawGroup*, Game::kStageLayerCount> StageLayers;
-extern DxDraw::DxSprite* StageSprite;
-extern DxDraw::DxSurface* StageWorkSurface;
-extern int32_t StageFlags;
-
-namespace Game {
-
 inline constexpr int kStageWidth = 800;
 inline constexpr int kStageHeight = 600;
 inline constexpr int kTopLayer = kStageLayerCount - 1;
@@ -47,6 +37,13 @@ enum : int32_t {
 
 inline constexpr uint32_t kBlack = 0x000000;
 inline constexpr uint32_t kWhite = 0xFFFFFF;
+
+// The stage objects, shared with the picture composers; null while no stage is built.
+extern DxDraw::DxDrawGroup* StageGroup;
+extern std::array<DxDraw::DxDrawGroup*, kStageLayerCount> StageLayers;
+extern DxDraw::DxSprite* StageSprite;
+extern DxDraw::DxSurface* StageWorkSurface;
+extern int32_t StageFlags;  // kStage* bits
 
 // Builds the groups, the sprite and the work surface (both opaque black);
 // StageFlags := kStageShowsFill. A stage already built is torn down first.
