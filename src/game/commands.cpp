@@ -60,13 +60,17 @@ ScriptStateGroup_App* ScriptStateNode_App::AppGroup() const {
 }
 
 ScriptStateNode* ScriptStateNode_App::Execute() {
+  // The base run loop swallows a step-back request (as any ScriptException it
+  // does not know) and an error record (ending the run quietly), so both are
+  // also noted in the group: ScriptStateGroup_App::Run acts on them once the
+  // base run has returned, restarting the page or raising the record again
+  // after the stage is torn down.
   try {
     return Dispatch();
   } catch (const ScriptException& e) {
     if (e.code == ScriptException::kStepBack) AppGroup()->m_StepBack = true;
     throw;
   } catch (const ExceptionHandle& e) {
-    // The base run loop would end the run quietly; Run reports it after the tear-down.
     AppGroup()->m_Error = e;
     throw;
   } catch (TextScript::ScriptError& e) {

@@ -15,7 +15,6 @@ TextScript::MessageWindow* MessageWindow = nullptr;
 
 namespace {
 
-
 bool VoicePlaying(int channel) { return GetSoundState(GetChannelPlayId(channel)) == 1; }
 
 }  // namespace
