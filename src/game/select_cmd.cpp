@@ -85,7 +85,8 @@ void ShowTurnBanner() {
   std::u16string text = platform::FormatString(u"ターン%2d", turn + 1);
   int width = CountDisplayCells(text.c_str()) * 16;
   SurfaceHolder background(LoadPicture(u"turnbg"));
-  ViewHolder<DxDraw::DxSprite> back(new DxDraw::DxSprite(background.get(), nullptr, DxDraw::BLT_FADE | DxDraw::BLT_WEIGHTED));
+  ViewHolder<DxDraw::DxSprite> back(
+      new DxDraw::DxSprite(background.get(), nullptr, DxDraw::BLT_FADE | DxDraw::BLT_WEIGHTED));
   ViewHolder<TextScript::DxMessView2> label(new TextScript::DxMessView2(width, 32));
   label->m_Param.Flags = DxDraw::BLT_FADE | DxDraw::BLT_WEIGHTED;
   label->SetPosition((kStageWidth - width) / 2, 284);
@@ -174,7 +175,8 @@ ScriptStateNode* ScriptStateNode_App::Select() {
 
   int height = 40 + kChoiceLine * (count - 1);
   DxDraw::SPRITEFRAME frame{584, static_cast<uint16_t>(height), 0, 0, {72, 240, 72 + 584, 240 + height}, 0};
-  ViewHolder<DxDraw::DxSprite> box(new DxDraw::DxSprite(TextScript::GetSystemPicture(), &frame, DxDraw::BLT_FADE | DxDraw::BLT_WEIGHTED));
+  ViewHolder<DxDraw::DxSprite> box(
+      new DxDraw::DxSprite(TextScript::GetSystemPicture(), &frame, DxDraw::BLT_FADE | DxDraw::BLT_WEIGHTED));
   box->m_Param.Level = 128;
   box->SetPosition(108, 148);
   StageLayers[kTopLayer]->AddChild(box.get());

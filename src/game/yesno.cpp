@@ -27,7 +27,8 @@ class TextOverlay {
  public:
   TextOverlay(int pieceHeight, int pieceY, int viewHeight, int viewY, uint32_t effects) {
     DxDraw::SPRITEFRAME frame = SheetFrame({72, 240, 72 + 584, 240 + pieceHeight});
-    m_Piece = AppendSprite(TextScript::GetSystemPicture(), &frame, DxDraw::BLT_FADE | DxDraw::BLT_WEIGHTED, 108, pieceY);
+    m_Piece = AppendSprite(TextScript::GetSystemPicture(), &frame, DxDraw::BLT_FADE | DxDraw::BLT_WEIGHTED, 108,
+                           pieceY);
     m_Piece->m_Param.Level = kHalfOpaque;
     m_View.reset(new TextScript::DxMessView2(kViewWidth, viewHeight));
     m_View->SetPosition(kViewX, viewY);
