@@ -59,10 +59,10 @@ struct Pictures {
     GetSystemConfig().chrPositions = {{u'A', 240}};
     work = DxDraw::CreateSurface(32);
     work->Create(800, 600);
-    StageWorkSurface = work;
+    Game::StageWorkSurface = work;
   }
   ~Pictures() {
-    StageWorkSurface = nullptr;
+    Game::StageWorkSurface = nullptr;
     work->Release();
     ScriptArchive->Release();
     ScriptArchive = nullptr;

@@ -30,10 +30,10 @@ void BM_CrossFadeFrame(benchmark::State& state) {
   root->AddChild(screen);
   Game::SetStageParent(screen);
   Game::BuildStage();
-  StageSprite->GetImage()->FillRect(nullptr, 0x204080, 255);
-  StageWorkSurface->FillRect(nullptr, 0xC08040, 255);
-  auto* overlay = new DxDraw::DxSprite(StageWorkSurface, nullptr, 2);
-  StageLayers[0]->AddChild(overlay);
+  Game::StageSprite->GetImage()->FillRect(nullptr, 0x204080, 255);
+  Game::StageWorkSurface->FillRect(nullptr, 0xC08040, 255);
+  auto* overlay = new DxDraw::DxSprite(Game::StageWorkSurface, nullptr, DxDraw::BLT_FADE);
+  Game::StageLayers[0]->AddChild(overlay);
   int level = 0;
   for (auto _ : state) {
     overlay->m_Param.Level = level;

@@ -12,8 +12,6 @@ namespace App {
 
 namespace {
 
-char16_t Upper(char16_t c) { return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 0x20) : c; }
-
 // Collects one token from `text` at `pos`: a backslash-quote is a quote, a quoted
 // run keeps blanks, and the token ends at one of `ends` (a blank is consumed).
 // `run_ends_at_line_feed` is the response files' rule for unclosed quotes.
@@ -170,11 +168,11 @@ ProgramPaths ParseCommandLine(std::u16string_view text, UserSettings& settings) 
     }
     if (t.size() == 11 && t[1] == u'-') {
       std::u16string name;
-      for (char16_t c : t.substr(2)) name += Upper(c);
+      for (char16_t c : t.substr(2)) name += AsciiUpper(c);
       if (name == u"SELDRIVER") options.select_driver = true;
       continue;
     }
-    switch (t.size() >= 2 ? Upper(t[1]) : 0) {
+    switch (t.size() >= 2 ? AsciiUpper(t[1]) : 0) {
       case u'A':
         options.archives_always = true;
         break;

@@ -42,7 +42,6 @@ constexpr uint32_t kRequiredDirectX = 0x700;
 constexpr std::u16string_view kNeedsDisplay =
     u"ディスプレイを開けません。このプログラムはグラフィカルセッション (X11 または Wayland) の中で起動してください。";
 constexpr const char16_t* kSystemSoundNames[] = {u"SUBMIT.WAV", u"CANCEL.WAV"};
-constexpr int kSoundChannels = 4;
 // Commands greyed before every game run, and while the logo shows.
 constexpr uint32_t kGreyedPerRun[] = {kCommandBackToTitle, kCommandSave, kCommandLoad, kCommandVariables, kCommandStepBack};
 constexpr uint32_t kGreyedDuringLogo[] = {kCommandSoundSettings, kCommandSystemSettings, kCommandChangeName};
@@ -97,9 +96,10 @@ void ReleaseArchives() {
   }
 }
 
-// Stops the four sound channels, the system sounds among them.
+// Stops every stream channel, whatever plays on it (music, effects, voice), not
+// only the system sounds.
 void StopSystemSounds(IShellDevices& sys) {
-  for (int channel = 0; channel < kSoundChannels; ++channel) sys.StopChannel(channel);
+  for (int channel = 0; channel < kStreamChannelCount; ++channel) sys.StopChannel(channel);
 }
 
 void LoadSystemSounds(IShellDevices& sys) {

@@ -1,5 +1,5 @@
 // Small free functions several subsystems share: UTF-16 code points and display
-// widths, code-page conversion, whole-file loading, path parts, the program's
+// widths, ASCII upper-casing, code-page conversion, whole-file loading, path parts, the program's
 // locked pseudo-random source, a rectangle hit test and a memory swap.
 #pragma once
 
@@ -32,6 +32,10 @@ int CountDisplayCells(const char16_t* text);
 // returns 0. Otherwise returns the units written (no terminator added beyond the
 // input's own).
 int AnsiToWide(char16_t* out, int capacity, const char* in, int length);
+
+// `c` with a-z turned into A-Z; every other unit, full-width letters included,
+// stays as it is. Names in scripts and on the command line compare this way.
+inline char16_t AsciiUpper(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c; }
 
 // A NUL-terminated heap copy of `text`.
 std::unique_ptr<char16_t[]> DuplicateText(std::u16string_view text);

@@ -28,8 +28,8 @@ static_assert(sizeof(PIXEL32) == 4);
 
 // Operations, bits 0-3 of the flags. 6-9 and 12-15 have no routine.
 inline constexpr uint32_t BLT_COPY = 0;
-inline constexpr uint32_t BLT_BRIGHT = 1;
-inline constexpr uint32_t BLT_FADE = 2;
+inline constexpr uint32_t BLT_BRIGHT = 1;  // level 0 black, 256 unchanged
+inline constexpr uint32_t BLT_FADE = 2;    // level 0 invisible, 256 opaque
 inline constexpr uint32_t BLT_ADD = 3;
 inline constexpr uint32_t BLT_SUB = 4;
 inline constexpr uint32_t BLT_MASK = 5;

@@ -37,7 +37,6 @@ constexpr int kThumbWidth = 24, kThumbHeight = 32;
 constexpr DxDraw::RECT kUpArrow{688, 16, 720, 36};
 constexpr DxDraw::RECT kDownArrow{688, 564, 720, 584};
 constexpr uint32_t kWhite = 0xFFFFFF;
-constexpr uint32_t kEffectFlags = 0x8010;  // large glyphs, proportional
 constexpr uint32_t kReplayBlocked = App::kButtonRightClick | App::kButtonCtrlMask;
 constexpr uint32_t kLeave = App::kButtonRightClick | App::kButtonEscape;
 
@@ -122,7 +121,7 @@ class BacklogScreen {
     m_Text->SetPosition(kTextX, 0);
     SetBacklogFont(m_Text.get());
     m_Text->m_Param.Flags = DxDraw::BLT_WEIGHTED;
-    m_Text->SetEffectFlags(kEffectFlags);
+    m_Text->SetEffectFlags(DxDraw::TEXT_LARGE | DxDraw::TEXT_PROPORTIONAL);
     const DxDraw::SPRITEFRAME track{32, 568, 0, 0, {0, 240, 32, 808}, 0};
     m_Track.reset(new DxDraw::DxSprite(TextScript::GetSystemPicture(), &track, DxDraw::BLT_WEIGHTED));
     m_Track->SetPosition(kTrackX, kTrackY);

@@ -11,6 +11,7 @@
 #include "game/game_sound.h"
 #include "game/message_stage.h"
 #include "game/picture.h"
+#include "game/screen_parts.h"
 #include "game/script_app.h"
 #include "game/session.h"
 #include "game/stage.h"
@@ -59,13 +60,17 @@ ScriptStateGroup_App* ScriptStateNode_App::AppGroup() const {
 }
 
 ScriptStateNode* ScriptStateNode_App::Execute() {
+  // The base run loop swallows a step-back request (as any ScriptException it
+  // does not know) and an error record (ending the run quietly), so both are
+  // also noted in the group: ScriptStateGroup_App::Run acts on them once the
+  // base run has returned, restarting the page or raising the record again
+  // after the stage is torn down.
   try {
     return Dispatch();
   } catch (const ScriptException& e) {
     if (e.code == ScriptException::kStepBack) AppGroup()->m_StepBack = true;
     throw;
   } catch (const ExceptionHandle& e) {
-    // The base run loop would end the run quietly; Run reports it after the tear-down.
     AppGroup()->m_Error = e;
     throw;
   } catch (TextScript::ScriptError& e) {
@@ -209,14 +214,13 @@ ScriptStateNode* ScriptStateNode_App::Ending() {
   {
     auto* black = new DxDraw::DxSurfaceSprite32(kStageWidth, kStageHeight);
     black->FillRect(nullptr, kBlack, 255);
-    black->m_Param.Flags = 2;
+    black->m_Param.Flags = DxDraw::BLT_FADE;
     black->m_Param.Level = 0;
     StageLayers[kTopLayer]->AddChild(black);  // stays until the stage is torn down
-    for (int level = 0; level <= 255; level += 5) {
+    RampLevel(0, 255, 5, [black](int level) {
       black->m_Param.Level = level;
       black->SetChanged(DxDraw::kChangedShown);
-      App::WaitNextFrame();
-    }
+    });
   }
   if (MessageWindow != nullptr) MessageWindow->Hide();
   MessageShown = 0;

@@ -21,11 +21,8 @@ constexpr uint32_t kMusicStepMs = 100;
 
 // Levels 0, 16, ..., 240, 255 in, or 255, 239, ..., 15, 0 out: a frame each.
 void FadeSlide(DxDraw::DxSprite* sprite, bool in) {
-  for (int level = in ? 0 : 255;; level = in ? std::min(level + kFadeStep, 255) : std::max(level - kFadeStep, 0)) {
-    SetSpriteLevel(sprite, kOpFade, level);
-    App::WaitNextFrame();
-    if (level == (in ? 255 : 0)) return;
-  }
+  RampLevel(in ? 0 : 255, in ? 255 : 0, kFadeStep,
+            [sprite](int level) { SetSpriteLevel(sprite, DxDraw::BLT_FADE, level); });
 }
 
 void FadeOutMusic() {
@@ -58,7 +55,7 @@ int EndingMusicLevel(int start, int step) {
 void ShowEndingSlides() {
   const int count = GetSystemConfig().endingCount;
   SurfaceHolder picture;
-  ViewHolder<DxDraw::DxSprite> sprite = AppendSprite(nullptr, nullptr, kOpFade, 0, 0);
+  ViewHolder<DxDraw::DxSprite> sprite = AppendSprite(nullptr, nullptr, DxDraw::BLT_FADE, 0, 0);
   for (int n = 1; n <= count; ++n) {
     picture.reset();
     picture = LoadScreenPicture(platform::FormatString(u"ed%02d", n));

@@ -10,7 +10,6 @@ namespace {
 
 constexpr int kPageCount = 4;
 enum ManualButton : int { kButtonPrevious, kButtonNext, kButtonClose };
-constexpr uint32_t kCopyBySourceAlpha = 0x10000;
 
 struct ButtonPlace {
   DxDraw::RECT normal;
@@ -61,11 +60,11 @@ void ShowManual() {
 
   SurfaceHolder sheet = LoadScreenPicture(u"title/rm_parts");
   SurfaceHolder picture;
-  ViewHolder<DxDraw::DxSprite> page = AppendSprite(nullptr, nullptr, kOpCopy, 0, 0);
+  ViewHolder<DxDraw::DxSprite> page = AppendSprite(nullptr, nullptr, DxDraw::BLT_COPY, 0, 0);
   ButtonRow buttons;
   for (const ButtonPlace& place : kButtons) {
     buttons.Add(sheet.get(), place.normal, place.lit, place.x, kButtonY,
-                {place.x, kButtonY, place.x + kHitSize, kButtonY + kHitSize}, kCopyBySourceAlpha);
+                {place.x, kButtonY, place.x + kHitSize, kButtonY + kHitSize}, DxDraw::BLT_COPY | DxDraw::BLT_WEIGHTED);
   }
   for (int index = 0;;) {
     picture.reset();

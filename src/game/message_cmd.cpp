@@ -6,6 +6,7 @@
 #include "app/frame.h"
 #include "app/input.h"
 #include "dxdraw/drawview.h"
+#include "dxdraw/text.h"
 #include "game/game_env.h"
 #include "game/game_sound.h"
 #include "game/message_stage.h"
@@ -27,7 +28,6 @@ using TextScript::ScriptStateNode;
 namespace {
 
 constexpr char16_t kSpeakerOpen = u'【';
-constexpr uint32_t kEffectSpeaking = 0x8000;
 using TextScript::kButtonIdleLevel;
 using TextScript::kButtonLitLevel;
 constexpr uint32_t kBlinkMs = 200;
@@ -174,7 +174,7 @@ void ClickWait(const ScriptStateNode* node) {
   struct Icon {
     DxDraw::DxSprite* sprite;
     ~Icon() { sprite->Release(); }
-  } icon{new DxDraw::DxSprite(TextScript::GetSystemPicture(), &frame, 0x10000)};
+  } icon{new DxDraw::DxSprite(TextScript::GetSystemPicture(), &frame, DxDraw::BLT_WEIGHTED)};
   icon.sprite->SetPosition(752, 160);
   MessageWindow->AddChild(icon.sprite);
 
@@ -264,7 +264,7 @@ ScriptStateNode* ScriptStateNode_App::MessageLine() {
     RenewMessageFont();
     SettingsChanged &= ~kFontChanged;
   }
-  view->SetEffectFlags(view->GetEffectFlags() | kEffectSpeaking);
+  view->SetEffectFlags(view->GetEffectFlags() | DxDraw::TEXT_LARGE);
   struct Shown {
     ~Shown() { MessageShown = 1; }
   } shown;

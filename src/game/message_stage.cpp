@@ -2,6 +2,7 @@
 #include "game/message_stage.h"
 
 #include "dxdraw/pixel.h"
+#include "dxdraw/text.h"
 #include "game/game_env.h"
 #include "game/stage.h"
 #include "message/messview.h"
@@ -13,9 +14,6 @@ namespace Game {
 TextScript::MessageWindow* MessageWindow = nullptr;
 
 namespace {
-
-constexpr uint32_t kFadeBySourceAlpha = 0x10002;
-constexpr uint32_t kEffectWindowText = 0x10;
 
 bool VoicePlaying(int channel) { return GetSoundState(GetChannelPlayId(channel)) == 1; }
 
@@ -31,7 +29,7 @@ void BuildMessageWindow() {
   MessageWindow->SetPosition(0, kWindowY);
   TextScript::DxMessView2* view = MessageWindow->GetView();
   view->SetFont(kMessageFontHeight, kMessageLineSpacing, App::Settings().game.font_name);
-  view->SetEffectFlags(view->GetEffectFlags() | kEffectWindowText);
+  view->SetEffectFlags(view->GetEffectFlags() | DxDraw::TEXT_PROPORTIONAL);
   MessageWindow->Hide();
   MessageWindow->m_DelayBase = 10;
   StageLayers[kTopLayer]->AddChild(MessageWindow);
@@ -76,7 +74,7 @@ void ApplyMessageWindowColor() {
     DxDraw::RECT panel{0, 40, kStageWidth, 240};
     frame->Blt(0, 0, sheet, &panel, nullptr, &tint);
   }
-  frame->m_Param.Flags = kFadeBySourceAlpha;
+  frame->m_Param.Flags = DxDraw::BLT_FADE | DxDraw::BLT_WEIGHTED;
   frame->m_Param.Level = c[3];
   frame->SetChanged(DxDraw::kChangedShown);
 }

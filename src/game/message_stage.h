@@ -12,7 +12,8 @@ class DxMessView2;
 
 namespace Game {
 
-// The window of the running stage, or null.
+// A pointer, named like its class TextScript::MessageWindow: the window of
+// the running stage, or null.
 extern TextScript::MessageWindow* MessageWindow;
 TextScript::DxMessView2* MessageView();
 

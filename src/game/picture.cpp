@@ -162,11 +162,11 @@ void ComposeLayers(DxDraw::DxSurface* target, IArchive* archive, const std::vect
 }
 
 void ComposeGrpPicture(std::u16string_view name) {
-  ComposeLayers(StageWorkSurface, ScriptArchive, GrpLayers(name), u"GRP");
+  ComposeLayers(Game::StageWorkSurface, ScriptArchive, GrpLayers(name), u"GRP");
 }
 
 void LoadCharacterImage(std::u16string_view name, int command) {
-  ComposeLayers(StageWorkSurface, ScriptArchive, CharacterLayers(name, command), command == 3 ? u"CHR" : u"CHL");
+  ComposeLayers(Game::StageWorkSurface, ScriptArchive, CharacterLayers(name, command), command == 3 ? u"CHR" : u"CHL");
 }
 
 int ComposeCgModePicture(std::u16string_view name) {

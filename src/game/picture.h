@@ -61,7 +61,9 @@ void ComposeLayers(DxDraw::DxSurface* target, IArchive* archive, const std::vect
 
 // The `.GRP` picture composed into StageWorkSurface from ScriptArchive.
 void ComposeGrpPicture(std::u16string_view name);
-// The `.CHR` (3) or `.CHL` (4) picture composed into StageWorkSurface.
+// Composes the `.CHR` (3) or `.CHL` (4) layers of CharacterLayers into
+// StageWorkSurface, over what it holds; despite the name no single image is
+// loaded or returned, and nothing reaches the screen.
 void LoadCharacterImage(std::u16string_view name, int command);
 // The `.GRP`-style picture composed into a black surface of its own and shown
 // above everything until a click: 1 for the left button (also both in one

@@ -1,5 +1,6 @@
 #include "game/screen_parts.h"
 
+#include <algorithm>
 #include <span>
 
 #include "app/frame.h"
@@ -39,6 +40,16 @@ void SetSpriteLevel(DxDraw::DxSprite* sprite, uint32_t operation, int level) {
   sprite->m_Param.Level = static_cast<int32_t>((static_cast<uint32_t>(sprite->m_Param.Level) & 0xFFFF0000u) |
                                                (static_cast<uint32_t>(level) & 0xFFFFu));
   sprite->SetChanged(DxDraw::kChangedShown);
+}
+
+bool RampLevel(int from, int to, int step, const std::function<void(int)>& apply,
+               const std::function<bool()>& stopped) {
+  for (int level = from;; level = from < to ? std::min(level + step, to) : std::max(level - step, to)) {
+    apply(level);
+    App::WaitNextFrame();
+    if (stopped && stopped()) return false;
+    if (level == to) return true;
+  }
 }
 
 bool Pressed(uint32_t buttons) { return (App::Input().pressed & buttons) != 0; }

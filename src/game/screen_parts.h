@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -18,11 +19,6 @@
 #include "game/holders.h"
 
 namespace Game {
-
-// BLTPARAM operations the screens draw with.
-inline constexpr uint32_t kOpCopy = 0;
-inline constexpr uint32_t kOpBrightness = 1;  // level 0 black, 256 unchanged
-inline constexpr uint32_t kOpFade = 2;        // level 0 invisible, 256 opaque
 
 // The picture `name` of the script archive; throws when it is missing.
 SurfaceHolder LoadScreenPicture(std::u16string_view name);
@@ -39,6 +35,13 @@ void AppendToScreen(DxDraw::ssView* view);
 
 // The sprite drawn with `operation` at `level` from the next frame on.
 void SetSpriteLevel(DxDraw::DxSprite* sprite, uint32_t operation, int level);
+
+// Every fade of the game: steps a level from `from` to `to`, `step` (> 0)
+// apart with the last step cut short at `to`, and runs one frame after `apply`
+// has set each level, both ends included. `stopped`, asked after each frame,
+// ends the ramp early; the result is then false.
+bool RampLevel(int from, int to, int step, const std::function<void(int)>& apply,
+               const std::function<bool()>& stopped = nullptr);
 
 // Whether the frame just run pressed any of `buttons`.
 bool Pressed(uint32_t buttons);

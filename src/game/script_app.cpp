@@ -83,14 +83,10 @@ void ScriptStateGroup_App::RestoreScene() {
   if (SceneRecordState(Save::kSceneSe2) == 2) PlaySe(kChannelSe2, SceneRecordName(Save::kSceneSe2), 1);
   switch (SceneRecordState(Save::kSceneBackground)) {
     case 0:
-      StageWorkSurface->FillRect(nullptr, kBlack, 255);
-      CopyWorkToStage();
-      StageFlags |= kStageShowsFill;
+      FillStage(kBlack);
       break;
     case 1:
-      StageWorkSurface->FillRect(nullptr, kWhite, 255);
-      CopyWorkToStage();
-      StageFlags |= kStageShowsFill;
+      FillStage(kWhite);
       break;
     case 2:
       StageFlags |= kStagePending;

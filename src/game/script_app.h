@@ -57,7 +57,8 @@ class ScriptStateGroup_App : public TextScript::ScriptStateGroup {
   // address would not fit the result; nothing sends either message.
   int OnMessage(int message, intptr_t a, intptr_t b) override;
 
-  // Empties the scene-name list.
+  // Empties the scene-name list and nothing else: variables, scene records
+  // and the backlog keep their strings.
   void ClearStrings() { m_SceneNameList.clear(); }
   NameList& SceneNameList() { return m_SceneNameList; }
 

@@ -10,11 +10,13 @@
 #include "archive/archive.h"
 #include "core/util.h"
 #include "dxdraw/drawview.h"
+#include "dxdraw/text.h"
 #include "game/game_env.h"
 #include "game/holders.h"
 #include "game/message_stage.h"
 #include "game/picture.h"
 #include "game/pointer.h"
+#include "game/screen_parts.h"
 #include "game/script_app.h"
 #include "game/stage.h"
 #include "message/messview.h"
@@ -32,8 +34,6 @@ constexpr int kMaxChoices = 3;  // the SYSTEM sheet has box frames for one to th
 constexpr int kChoiceLine = 42;
 constexpr uint32_t kWhiteText = 0xFFFFFF;
 constexpr uint32_t kRedText = 0xFF0000;
-constexpr uint32_t kFadeBySourceAlpha = 0x10002;
-constexpr uint32_t kEffectSpeaking = 0x8000;
 
 // Skipping and auto mode stop at a choice when the settings ask for it.
 void StopModesAtChoice() {
@@ -71,14 +71,12 @@ DxDraw::DxSurface* LoadPicture(std::u16string_view name) { return ScriptLoadImag
 
 // Raises or lowers the levels of the sprites in steps of 15, a frame a step.
 void RampLevels(std::span<DxDraw::DxSprite* const> sprites, bool rising) {
-  for (int step = 0; step <= 17; ++step) {
-    int level = rising ? step * 15 : 255 - step * 15;
+  RampLevel(rising ? 0 : 255, rising ? 255 : 0, 15, [sprites](int level) {
     for (DxDraw::DxSprite* sprite : sprites) {
       sprite->m_Param.Level = level;
       sprite->SetChanged(DxDraw::kChangedShown);
     }
-    App::WaitNextFrame();
-  }
+  });
 }
 
 // The banner of the turn that begins: "ターン n" over the turn background.
@@ -87,9 +85,10 @@ void ShowTurnBanner() {
   std::u16string text = platform::FormatString(u"ターン%2d", turn + 1);
   int width = CountDisplayCells(text.c_str()) * 16;
   SurfaceHolder background(LoadPicture(u"turnbg"));
-  ViewHolder<DxDraw::DxSprite> back(new DxDraw::DxSprite(background.get(), nullptr, kFadeBySourceAlpha));
+  ViewHolder<DxDraw::DxSprite> back(
+      new DxDraw::DxSprite(background.get(), nullptr, DxDraw::BLT_FADE | DxDraw::BLT_WEIGHTED));
   ViewHolder<TextScript::DxMessView2> label(new TextScript::DxMessView2(width, 32));
-  label->m_Param.Flags = kFadeBySourceAlpha;
+  label->m_Param.Flags = DxDraw::BLT_FADE | DxDraw::BLT_WEIGHTED;
   label->SetPosition((kStageWidth - width) / 2, 284);
   SetViewFont(label.get());
   label->DrawText(0, kWhiteText, 0, text.c_str(), nullptr, 0);
@@ -176,14 +175,15 @@ ScriptStateNode* ScriptStateNode_App::Select() {
 
   int height = 40 + kChoiceLine * (count - 1);
   DxDraw::SPRITEFRAME frame{584, static_cast<uint16_t>(height), 0, 0, {72, 240, 72 + 584, 240 + height}, 0};
-  ViewHolder<DxDraw::DxSprite> box(new DxDraw::DxSprite(TextScript::GetSystemPicture(), &frame, kFadeBySourceAlpha));
+  ViewHolder<DxDraw::DxSprite> box(
+      new DxDraw::DxSprite(TextScript::GetSystemPicture(), &frame, DxDraw::BLT_FADE | DxDraw::BLT_WEIGHTED));
   box->m_Param.Level = 128;
   box->SetPosition(108, 148);
   StageLayers[kTopLayer]->AddChild(box.get());
   ViewHolder<TextScript::DxMessView2> view(new TextScript::DxMessView2(720, 126));
   view->SetPosition(40, 152);
   SetViewFont(view.get());
-  view->SetEffectFlags(view->GetEffectFlags() | kEffectSpeaking);
+  view->SetEffectFlags(view->GetEffectFlags() | DxDraw::TEXT_LARGE);
   StageLayers[kTopLayer]->AddChild(view.get());
 
   std::vector<Choice> choices;

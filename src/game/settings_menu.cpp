@@ -32,7 +32,7 @@ void ShowSettingsDialog(DxDraw::DxSurface* sheet, platform::WindowHandle owner) 
     int y = config.titleMenuY + item.offset;
     items.Add(sheet, {kSheetX, item.top, kSheetX + kItemWidth, item.top + kItemHeight},
               {kSheetX, item.top + kLitOffset, kSheetX + kItemWidth, item.top + kLitOffset + kItemHeight}, x, y,
-              {x, y, x + kItemWidth, y + kItemHeight}, kOpCopy);
+              {x, y, x + kItemWidth, y + kItemHeight}, DxDraw::BLT_COPY);
   }
   for (;;) {
     items.Reset();

@@ -1,6 +1,5 @@
 #include "game/stage.h"
 
-#include <algorithm>
 #include <memory>
 
 #include "app/settings.h"
@@ -10,19 +9,19 @@
 #include "game/game_env.h"
 #include "game/game_state.h"
 #include "game/holders.h"
+#include "game/screen_parts.h"
 #include "textscript/script_host.h"
 
+namespace Game {
+
 DxDraw::DxDrawGroup* StageGroup = nullptr;
-std::array<DxDraw::DxDrawGroup*, Game::kStageLayerCount> StageLayers{};
+std::array<DxDraw::DxDrawGroup*, kStageLayerCount> StageLayers{};
 DxDraw::DxSprite* StageSprite = nullptr;
 DxDraw::DxSurface* StageWorkSurface = nullptr;
 int32_t StageFlags = 0;
 
-namespace Game {
-
 namespace {
 
-constexpr uint32_t kBlendLevel = 2;  // BLTPARAM flags: blend by the level
 constexpr int kFullLevel = 255;
 
 DxDraw::DxSurface* NewStageSurface() {
@@ -42,7 +41,7 @@ using SpriteHolder = ViewHolder<DxDraw::DxSprite>;
 
 // A sprite showing the work surface above the StageSprite, level 0.
 SpriteHolder OverlayWorkSurface() {
-  SpriteHolder sprite(new DxDraw::DxSprite(StageWorkSurface, nullptr, kBlendLevel));
+  SpriteHolder sprite(new DxDraw::DxSprite(StageWorkSurface, nullptr, DxDraw::BLT_FADE));
   sprite->m_Param.Level = 0;
   StageLayers[0]->AddChild(sprite.get());
   return sprite;
@@ -50,11 +49,7 @@ SpriteHolder OverlayWorkSurface() {
 
 // Raises the overlay's level from 0 by `step` a frame, ending after the frame at 255.
 void RiseLevel(DxDraw::DxSprite* sprite, int step) {
-  for (int level = 0;; level = std::min(level + step, kFullLevel)) {
-    SetBlend(sprite, kBlendLevel, level);
-    App::WaitNextFrame();
-    if (level == kFullLevel) break;
-  }
+  RampLevel(0, kFullLevel, step, [sprite](int level) { SetBlend(sprite, DxDraw::BLT_FADE, level); });
 }
 
 // The work surface becomes the shown picture, drawn as a plain copy.
@@ -100,29 +95,22 @@ void CopyWorkToStage() {
   StageSprite->SetChanged(DxDraw::kChangedShown);
 }
 
-void FillStageNow(uint32_t rgb) {
+void FillStage(uint32_t rgb) {
   StageWorkSurface->FillRect(nullptr, rgb, 255);
-  SetBlend(StageSprite, 0, StageSprite->m_Param.Level);
   CopyWorkToStage();
-  StageSprite->SetChanged(DxDraw::kChangedShown);
-  App::WaitNextFrame();
   StageFlags |= kStageShowsFill;
+}
+
+void FillStageNow(uint32_t rgb) {
+  SetBlend(StageSprite, 0, StageSprite->m_Param.Level);
+  FillStage(rgb);
+  App::WaitNextFrame();
 }
 
 void FadeOutStage() {
   StageFlags |= kStageShowsFill;
-  int level = kFullLevel;
-  SetBlend(StageSprite, kBlendLevel, level);
-  App::WaitNextFrame();
-  while (level > 0) {
-    level = std::max(level - 2, 0);
-    SetBlend(StageSprite, kBlendLevel, level);
-    App::WaitNextFrame();
-  }
-  StageWorkSurface->FillRect(nullptr, kBlack, 255);
-  SetBlend(StageSprite, 0, level);
-  CopyWorkToStage();
-  App::WaitNextFrame();
+  RampLevel(kFullLevel, 0, 2, [](int level) { SetBlend(StageSprite, DxDraw::BLT_FADE, level); });
+  FillStageNow(kBlack);
 }
 
 void FadeToWhite() {
@@ -132,9 +120,7 @@ void FadeToWhite() {
     SpriteHolder overlay = OverlayWorkSurface();
     RiseLevel(overlay.get(), 2);
   }
-  CopyWorkToStage();
-  SetBlend(StageSprite, 0, StageSprite->m_Param.Level);
-  App::WaitNextFrame();
+  FillStageNow(kWhite);
 }
 
 void ShowPendingPicture() {
@@ -174,8 +160,7 @@ void FlashStage(int count) {
       // The composed picture keeps waiting; only the shown image turns white.
       StageSprite->GetImage()->FillRect(nullptr, kWhite, 255);
     } else {
-      StageWorkSurface->FillRect(nullptr, kWhite, 255);
-      CopyWorkToStage();
+      FillStage(kWhite);
     }
     SetBlend(StageSprite, 0, StageSprite->m_Param.Level);
   }

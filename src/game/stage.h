@@ -23,18 +23,8 @@ class DxSurface;
 }  // namespace DxDraw
 
 namespace Game {
+
 inline constexpr int kStageLayerCount = 24;
-}
-
-// The stage objects, shared with the picture composers; null while no stage is built.
-extern DxDraw::DxDrawGroup* StageGroup;
-extern std::array<DxDraw::DxDrawGroup*, Game::kStageLayerCount> StageLayers;
-extern DxDraw::DxSprite* StageSprite;
-extern DxDraw::DxSurface* StageWorkSurface;
-extern int32_t StageFlags;
-
-namespace Game {
-
 inline constexpr int kStageWidth = 800;
 inline constexpr int kStageHeight = 600;
 inline constexpr int kTopLayer = kStageLayerCount - 1;
@@ -48,6 +38,13 @@ enum : int32_t {
 inline constexpr uint32_t kBlack = 0x000000;
 inline constexpr uint32_t kWhite = 0xFFFFFF;
 
+// The stage objects, shared with the picture composers; null while no stage is built.
+extern DxDraw::DxDrawGroup* StageGroup;
+extern std::array<DxDraw::DxDrawGroup*, kStageLayerCount> StageLayers;
+extern DxDraw::DxSprite* StageSprite;
+extern DxDraw::DxSurface* StageWorkSurface;
+extern int32_t StageFlags;  // kStage* bits
+
 // Builds the groups, the sprite and the work surface (both opaque black);
 // StageFlags := kStageShowsFill. A stage already built is torn down first.
 void BuildStage();
@@ -55,8 +52,10 @@ void BuildStage();
 void TearDownStage();
 bool StageBuilt();
 
-// Fills the work surface with `rgb`, copies it into the StageSprite at once and
-// waits a frame; the stage then shows a plain fill.
+// Fills the work surface with `rgb` and copies it into the StageSprite, which
+// keeps its drawing flags; the stage shows a plain fill from the next frame on.
+void FillStage(uint32_t rgb);
+// The same drawn as a plain copy, and waits a frame.
 void FillStageNow(uint32_t rgb);
 // The stage fades to black over 129 frames, then shows the black fill.
 void FadeOutStage();

@@ -1,7 +1,5 @@
 #include "game/title.h"
 
-#include <algorithm>
-
 #include "app/frame.h"
 #include "app/input.h"
 #include "game/config.h"
@@ -35,16 +33,8 @@ TitleScreens& Screens() {
 
 // The logo's fade from `from` to `to`, 4 levels a frame; a click jumps to `to`.
 void FadeLogo(DxDraw::DxSprite* sprite, int from, int to) {
-  int step = to > from ? 4 : -4;
-  for (int level = from;; level = step > 0 ? std::min(level + step, to) : std::max(level + step, to)) {
-    SetSpriteLevel(sprite, kOpFade, level);
-    App::WaitNextFrame();
-    if (Pressed(App::kButtonClick)) {
-      SetSpriteLevel(sprite, kOpFade, to);
-      return;
-    }
-    if (level == to) return;
-  }
+  auto set = [sprite](int level) { SetSpriteLevel(sprite, DxDraw::BLT_FADE, level); };
+  if (!RampLevel(from, to, 4, set, [] { return Pressed(App::kButtonClick); })) set(to);
 }
 
 // The title's own sprites: the background and the six items on one sheet.
@@ -58,10 +48,7 @@ struct TitleSprites {
   }
   // 16 frames of brightness, 17 levels apart.
   void Fade(bool in) {
-    for (int step = 0; step < 16; ++step) {
-      SetLevel(kOpBrightness, in ? step * 17 : 255 - step * 17);
-      App::WaitNextFrame();
-    }
+    RampLevel(in ? 0 : 255, in ? 255 : 0, 17, [this](int level) { SetLevel(DxDraw::BLT_BRIGHT, level); });
   }
 };
 
@@ -69,15 +56,15 @@ TitleSprites MakeTitleSprites(DxDraw::DxSurface* sheet) {
   const SystemConfig& config = GetSystemConfig();
   TitleSprites title;
   DxDraw::SPRITEFRAME background = SheetFrame({0, 0, 800, 600});
-  title.background = AppendSprite(sheet, &background, kOpBrightness, 0, 0);
+  title.background = AppendSprite(sheet, &background, DxDraw::BLT_BRIGHT, 0, 0);
   for (int i = 0; i < kItemCount; ++i) {
     int x = config.titleMenuX;
     int y = config.titleMenuY + kItemPitch * i;
     int top = 608 + kItemPitch * i;
     title.items.Add(sheet, {0, top, kItemWidth, top + kItemHeight}, {0, top + 288, kItemWidth, top + 288 + kItemHeight},
-                    x, y, {x, y, x + kItemWidth, y + kItemHeight}, kOpBrightness);
+                    x, y, {x, y, x + kItemWidth, y + kItemHeight}, DxDraw::BLT_BRIGHT);
   }
-  title.SetLevel(kOpBrightness, 0);
+  title.SetLevel(DxDraw::BLT_BRIGHT, 0);
   return title;
 }
 
@@ -139,7 +126,7 @@ struct TitleMusic {
 
 void ShowBrandLogo() {
   SurfaceHolder picture = LoadScreenPicture(u"brand");
-  ViewHolder<DxDraw::DxSprite> sprite = AppendSprite(picture.get(), nullptr, kOpCopy, 0, 0);
+  ViewHolder<DxDraw::DxSprite> sprite = AppendSprite(picture.get(), nullptr, DxDraw::BLT_COPY, 0, 0);
   FadeLogo(sprite.get(), 0, 255);
   App::WaitTime(5000, 1);
   FadeLogo(sprite.get(), 255, 0);
@@ -154,7 +141,7 @@ int ShowTitle() {
   // replaces the item's result, the fade stopping where it is.
   try {
     title.Fade(true);
-    title.SetLevel(kOpCopy, 255);
+    title.SetLevel(DxDraw::BLT_COPY, 255);
     result = RunTitleMenu(title, sheet.get());
   } catch (const ScriptException& e) {
     result = TitleResultOf(e.code);

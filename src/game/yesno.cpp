@@ -15,10 +15,7 @@
 namespace Game {
 namespace {
 
-constexpr uint32_t kFadeBySourceAlpha = 0x10002;
 constexpr int kHalfOpaque = 128;
-constexpr uint32_t kEffectSmooth = 0x8000;
-constexpr uint32_t kEffectProportional = 0x10;
 constexpr uint32_t kWhiteText = 0xFFFFFF;
 constexpr uint32_t kRedText = 0xFF0000;
 constexpr int kViewWidth = 720;
@@ -30,7 +27,8 @@ class TextOverlay {
  public:
   TextOverlay(int pieceHeight, int pieceY, int viewHeight, int viewY, uint32_t effects) {
     DxDraw::SPRITEFRAME frame = SheetFrame({72, 240, 72 + 584, 240 + pieceHeight});
-    m_Piece = AppendSprite(TextScript::GetSystemPicture(), &frame, kFadeBySourceAlpha, 108, pieceY);
+    m_Piece = AppendSprite(TextScript::GetSystemPicture(), &frame, DxDraw::BLT_FADE | DxDraw::BLT_WEIGHTED, 108,
+                           pieceY);
     m_Piece->m_Param.Level = kHalfOpaque;
     m_View.reset(new TextScript::DxMessView2(kViewWidth, viewHeight));
     m_View->SetPosition(kViewX, viewY);
@@ -102,7 +100,7 @@ void DrawQuestion(TextOverlay& box, std::u16string_view question) {
 }  // namespace
 
 int ShowYesNoBox(std::u16string_view question) {
-  TextOverlay box(82, 148, 126, 152, kEffectSmooth | kEffectProportional);
+  TextOverlay box(82, 148, 126, 152, DxDraw::TEXT_LARGE | DxDraw::TEXT_PROPORTIONAL);
   DrawQuestion(box, question);
   std::array<DxDraw::RECT, kAnswers.size()> hits{};
   for (std::size_t i = 0; i < kAnswers.size(); ++i) {
@@ -127,7 +125,7 @@ int ShowYesNoBox(std::u16string_view question) {
 }
 
 void ShowNoticeBand(std::u16string_view text, uint32_t ms) {
-  TextOverlay band(42, 340, 42, 344, kEffectSmooth);
+  TextOverlay band(42, 340, 42, 344, DxDraw::TEXT_LARGE);
   band.DrawCentred(text);
   do {
     App::WaitNextFrame();

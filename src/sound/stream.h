@@ -8,6 +8,26 @@
 // ends: silence follows the data until every byte has been played, and
 // then the channel frees itself.
 //
+// The ring's three positions, and who moves them:
+// - InitialFill (stream_control.cpp) writes the first four segments and sets
+//   `writePosition` to the fifth, `boundary` to the end of the first and
+//   `played` to 0.
+// - From then on ServiceStreamChannels (channel.cpp) alone moves `boundary` and
+//   `played`, one segment each time the cursor leaves a segment, and then calls
+//   the fill callback.
+// - The control's OnNotify alone moves `writePosition`, one segment per refill
+//   it could write; a refill that cannot lock the buffer leaves it, and the old
+//   bytes of that segment play again.
+// Stopping, from the game's calls inward:
+// - StopSound and StopChannel take the lock and hand the channel to RequestStop,
+//   which marks it kChannelStopRequested and runs a service pass at once: the
+//   pass releases it, so the channel is free when the call returns.
+// - StopStreamChannel (also the control's Stop) writes silence over the first
+//   four segments, then releases; OnNotify uses it when a stream has played out
+//   or a stop was asked for.
+// - ReleaseStreamChannel alone frees: buffer stopped and dropped, control
+//   released, flags 0, play id -1.
+//
 // Byte sources (IStreamReader) read a disk file or an archive entry; controls
 // (IStreamControl) decode them. Objects are counted by reference; a factory hands
 // out the first reference. They have no locks of their own: they are used under the

@@ -23,11 +23,11 @@ ScriptStateNode* JumpTo(ScriptStateGroup* group, const char16_t* label) {
 // Sets to 0 every integer variable whose first letter is (or, with `match`
 // false, is not) the first letter of `operand`.
 void ResetByInitial(std::u16string_view operand, bool match) {
-  char16_t initial = operand.empty() ? 0 : UpperCaseScriptChar(operand[0]);
+  char16_t initial = operand.empty() ? 0 : AsciiUpper(operand[0]);
   for (const auto& [hash, entry] : ScriptVars().Entries()) {
     if (entry->kind != SCRIPTVARENTRY::kInteger) continue;
     std::u16string_view name = entry->Name();
-    bool same = !name.empty() && UpperCaseScriptChar(name[0]) == initial;
+    bool same = !name.empty() && AsciiUpper(name[0]) == initial;
     if (same == match) entry->value = 0;
   }
 }

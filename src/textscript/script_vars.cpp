@@ -26,8 +26,8 @@ std::string ScriptNameKey(std::u16string_view name) {
     unsigned char c = static_cast<unsigned char>(bytes[i]);
     if (platform::IsCp932LeadByte(c)) {
       ++i;  // the trail byte is not a letter
-    } else if (c >= 'a' && c <= 'z') {
-      bytes[i] = static_cast<char>(c - 'a' + 'A');
+    } else {
+      bytes[i] = static_cast<char>(AsciiUpper(c));
     }
   }
   return bytes;
@@ -36,13 +36,13 @@ std::string ScriptNameKey(std::u16string_view name) {
 bool ScriptNameEqual(std::u16string_view a, std::u16string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    if (UpperCaseScriptChar(a[i]) != UpperCaseScriptChar(b[i])) return false;
+    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
   }
   return true;
 }
 
 void UpperCaseScriptName(std::u16string& name) {
-  for (char16_t& c : name) c = UpperCaseScriptChar(c);
+  for (char16_t& c : name) c = AsciiUpper(c);
 }
 
 uint32_t ParseScriptNumber(std::u16string_view text) {

@@ -24,8 +24,6 @@ bool ScriptNameEqual(std::u16string_view a, std::u16string_view b);
 
 // Upper-cases the ASCII letters of a name in place; other characters stay.
 void UpperCaseScriptName(std::u16string& name);
-// One character as names are upper-cased.
-inline char16_t UpperCaseScriptChar(char16_t c) { return (c >= u'a' && c <= u'z') ? c - u'a' + u'A' : c; }
 
 // The decimal value of the digits `text` begins with, wrapping as unsigned
 // 32-bit; 0 when it begins with none.

@@ -235,8 +235,8 @@ TEST_F(PictureArchiveTest, ComposersDrawLayersInOrderOverTheTargetAndReportEachM
   GetSystemConfig().chrPositions = {{u'A', 10}};
   Game::SurfaceHolder target(DxDraw::CreateSurface(32));
   target->Create(32, 32);
-  DxDraw::DxSurface* savedWork = StageWorkSurface;
-  StageWorkSurface = target.get();
+  DxDraw::DxSurface* savedWork = Game::StageWorkSurface;
+  Game::StageWorkSurface = target.get();
 
   ComposeGrpPicture(u"BG11010");
   EXPECT_EQ(Dominant(Pixel(target.get(), 2, 2)), 'G');
@@ -248,7 +248,7 @@ TEST_F(PictureArchiveTest, ComposersDrawLayersInOrderOverTheTargetAndReportEachM
   const auto half = Pixel(target.get(), 11, 1);
   EXPECT_NEAR(half[2], 128, 2);  // white at half opacity over blue
   EXPECT_NEAR(half[0], 255, 2);
-  StageWorkSurface = savedWork;
+  Game::StageWorkSurface = savedWork;
   GetSystemConfig().chrPositions.clear();
 
   std::vector<std::u16string> texts;
@@ -300,7 +300,7 @@ TEST_F(PictureArchiveTest, BothSavesTakeTheBackgroundsThumbPictureElseTheStage) 
   std::filesystem::create_directories(dir_ + "/thumb");
   WriteSolid("thumb/ABC", ".png", {0, 255, 0, 255});
   Game::BuildStage();
-  StageSprite->GetImage()->FillRect(nullptr, 0xFF0000, 255);
+  Game::StageSprite->GetImage()->FillRect(nullptr, 0xFF0000, 255);
 
   struct Saver {
     const char* what;

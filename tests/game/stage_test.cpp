@@ -10,6 +10,10 @@
 
 namespace {
 
+using Game::StageFlags;
+using Game::StageSprite;
+using Game::StageWorkSurface;
+
 constexpr uint32_t kPicture = 0x3366CC;
 
 class StageTest : public game_test::GameHarness {
