@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "platform/file.h"
+#include "platform/text.h"
 
 // --- Text ---------------------------------------------------------------------
 
@@ -33,9 +34,8 @@ int CountDisplayCells(const char16_t* text);
 // input's own).
 int AnsiToWide(char16_t* out, int capacity, const char* in, int length);
 
-// `c` with a-z turned into A-Z; every other unit, full-width letters included,
-// stays as it is. Names in scripts and on the command line compare this way.
-inline char16_t AsciiUpper(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c; }
+// ASCII-only upper-casing, shared with the settings file's reader.
+using platform::AsciiUpper;
 
 // A NUL-terminated heap copy of `text`.
 std::unique_ptr<char16_t[]> DuplicateText(std::u16string_view text);

@@ -14,16 +14,6 @@ namespace platform {
 
 namespace {
 
-char16_t FoldCase(char16_t c) { return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 0x20) : c; }
-
-bool SameName(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (FoldCase(a[i]) != FoldCase(b[i])) return false;
-  }
-  return true;
-}
-
 bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r'; }
 
 std::u16string_view Trim(std::u16string_view s) {
@@ -180,7 +170,8 @@ Profile Profile::Load(const std::filesystem::path& path) {
 
 const Profile::Line* Profile::FindLine(std::u16string_view section, std::u16string_view key) const {
   for (const Line& line : lines_) {
-    if (!line.header && !line.key.empty() && SameName(line.section, section) && SameName(line.key, key)) {
+    if (!line.header && !line.key.empty() && SameIgnoringAsciiCase(line.section, section) &&
+        SameIgnoringAsciiCase(line.key, key)) {
       return &line;
     }
   }
@@ -211,7 +202,7 @@ void Profile::Set(std::u16string_view section, std::u16string_view key, std::u16
   std::size_t insert_at = lines_.size();
   bool have_section = false;
   for (std::size_t i = 0; i < lines_.size(); ++i) {
-    if (!SameName(lines_[i].section, section)) continue;
+    if (!SameIgnoringAsciiCase(lines_[i].section, section)) continue;
     if (lines_[i].header) {
       have_section = true;
       insert_at = i + 1;

@@ -48,4 +48,17 @@ void CopyWideField(char16_t (&field)[N], std::u16string_view src) {
   CopyWide(field, N, src.substr(0, n));
 }
 
+// `c` with a-z turned into A-Z; every other unit, full-width letters included,
+// stays as it is. Names in scripts, settings files and on the command line compare this way.
+inline char16_t AsciiUpper(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c; }
+
+// Whether `a` and `b` are the same once both are upper-cased as above.
+inline bool SameIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
+  }
+  return true;
+}
+
 }  // namespace platform

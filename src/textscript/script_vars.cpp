@@ -33,13 +33,7 @@ std::string ScriptNameKey(std::u16string_view name) {
   return bytes;
 }
 
-bool ScriptNameEqual(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
-  }
-  return true;
-}
+bool ScriptNameEqual(std::u16string_view a, std::u16string_view b) { return platform::SameIgnoringAsciiCase(a, b); }
 
 void UpperCaseScriptName(std::u16string& name) {
   for (char16_t& c : name) c = AsciiUpper(c);
