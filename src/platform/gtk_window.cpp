@@ -4,7 +4,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <deque>
 #include <map>
 #include <utility>
@@ -45,6 +49,31 @@ std::string MnemonicLabel(std::u16string_view text) {
   return out;
 }
 
+// Nanoseconds on a clock.
+int64_t ClockNs(clockid_t clock) {
+  timespec ts{};
+  clock_gettime(clock, &ts);
+  return static_cast<int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+// A cheap fingerprint of a picture: every 8th pixel of every 8th row, which
+// any change of a whole frame or of a line of text reaches; 0 for all black.
+uint64_t PictureFingerprint(cairo_surface_t* image) {
+  const uint8_t* data = cairo_image_surface_get_data(image);
+  const int stride = cairo_image_surface_get_stride(image);
+  const int w = cairo_image_surface_get_width(image);
+  const int h = cairo_image_surface_get_height(image);
+  uint64_t hash = 0;
+  for (int y = 0; y < h; y += 8) {
+    const auto* row = reinterpret_cast<const uint32_t*>(data + static_cast<ptrdiff_t>(y) * stride);
+    for (int x = 0; x < w; x += 8) {
+      const uint32_t rgb = row[x] & 0xFFFFFF;
+      hash = rgb == 0 ? hash * 31 : (hash ^ rgb) * 0x100000001B3ull + 1;
+    }
+  }
+  return hash;
+}
+
 }  // namespace
 
 struct GtkShell::Impl : IMainWindow, IPresenter, IEventSource, IMessageBox {
@@ -79,6 +108,10 @@ struct GtkShell::Impl : IMainWindow, IPresenter, IEventSource, IMessageBox {
   int monitor = 0;
   uint64_t ticks = 0;
   guint tick_id = 0;
+  // With MESRIN_PAINT_LOG set, one line per paint of the picture for the
+  // measuring scripts under bench/: monotonic and process CPU nanoseconds,
+  // the painted area in pixels and the picture's fingerprint. Null otherwise.
+  FILE* paint_log = nullptr;
 
   IMainWindow* prev_window = nullptr;
   IPresenter* prev_presenter = nullptr;
@@ -95,6 +128,7 @@ struct GtkShell::Impl : IMainWindow, IPresenter, IEventSource, IMessageBox {
     if (im != nullptr) g_object_unref(im);
     if (window != nullptr) gtk_widget_destroy(window);
     if (image != nullptr) cairo_surface_destroy(image);
+    if (paint_log != nullptr) std::fclose(paint_log);
     while (g_main_context_pending(nullptr)) g_main_context_iteration(nullptr, FALSE);
   }
 
@@ -128,7 +162,20 @@ struct GtkShell::Impl : IMainWindow, IPresenter, IEventSource, IMessageBox {
     if (scale != 1) cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_BILINEAR);
     cairo_rectangle(cr, 0, 0, self->width, self->height);
     cairo_fill(cr);
+    if (self->paint_log != nullptr) self->LogPaint(cr);
     return TRUE;
+  }
+
+  void LogPaint(cairo_t* cr) {
+    double x0, y0, x1, y1;
+    cairo_clip_extents(cr, &x0, &y0, &x1, &y1);
+    x0 = std::max(x0, 0.0), y0 = std::max(y0, 0.0);
+    x1 = std::min(x1, static_cast<double>(width)), y1 = std::min(y1, static_cast<double>(height));
+    const long area = x1 > x0 && y1 > y0 ? std::lround((x1 - x0) * (y1 - y0)) : 0;
+    std::fprintf(paint_log, "%lld %lld %ld %016llx\n", static_cast<long long>(ClockNs(CLOCK_MONOTONIC)),
+                 static_cast<long long>(ClockNs(CLOCK_PROCESS_CPUTIME_ID)), area,
+                 static_cast<unsigned long long>(PictureFingerprint(image)));
+    std::fflush(paint_log);
   }
 
   // --- IPresenter
@@ -542,6 +589,9 @@ std::unique_ptr<GtkShell> GtkShell::Open(const std::u16string& class_name, const
   p->width = width;
   p->height = height;
   p->image = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+  if (const char* log = std::getenv("MESRIN_PAINT_LOG"); log != nullptr && *log != 0) {
+    p->paint_log = std::fopen(log, "w");
+  }
   p->window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   gtk_window_set_title(GTK_WINDOW(p->window), Utf16ToUtf8(title).c_str());
   gtk_window_set_resizable(GTK_WINDOW(p->window), FALSE);
