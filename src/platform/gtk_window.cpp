@@ -58,16 +58,14 @@ int64_t ClockNs(clockid_t clock) {
 
 // A cheap fingerprint of a picture: every 8th pixel of every 8th row, which
 // any change of a whole frame or of a line of text reaches; 0 for all black.
-uint64_t PictureFingerprint(cairo_surface_t* image) {
-  const uint8_t* data = cairo_image_surface_get_data(image);
-  const int stride = cairo_image_surface_get_stride(image);
-  const int w = cairo_image_surface_get_width(image);
-  const int h = cairo_image_surface_get_height(image);
+uint64_t PictureFingerprint(const PixelBuffer& picture) {
   uint64_t hash = 0;
-  for (int y = 0; y < h; y += 8) {
-    const auto* row = reinterpret_cast<const uint32_t*>(data + static_cast<ptrdiff_t>(y) * stride);
-    for (int x = 0; x < w; x += 8) {
-      const uint32_t rgb = row[x] & 0xFFFFFF;
+  for (int y = 0; y < picture.height; y += 8) {
+    const uint8_t* row = picture.topRow + y * picture.pitch;
+    for (int x = 0; x < picture.width; x += 8) {
+      uint32_t pixel;
+      std::memcpy(&pixel, row + x * 4, 4);
+      const uint32_t rgb = pixel & 0xFFFFFF;
       hash = rgb == 0 ? hash * 31 : (hash ^ rgb) * 0x100000001B3ull + 1;
     }
   }
@@ -82,6 +80,8 @@ struct GtkShell::Impl : IMainWindow, IPresenter, IEventSource, IMessageBox {
   GtkWidget* menubar = nullptr;
   GtkWidget* area = nullptr;
   GtkIMContext* im = nullptr;
+  // What the window shows, kept by the display where it can (a pixmap), else
+  // in memory; presents write into it and paints copy from it.
   cairo_surface_t* image = nullptr;
   int width = 0;
   int height = 0;
@@ -112,6 +112,7 @@ struct GtkShell::Impl : IMainWindow, IPresenter, IEventSource, IMessageBox {
   // measuring scripts under bench/: monotonic and process CPU nanoseconds,
   // the painted area in pixels and the picture's fingerprint. Null otherwise.
   FILE* paint_log = nullptr;
+  uint64_t shown_fingerprint = 0;  // of the last picture presented, with the log only
 
   IMainWindow* prev_window = nullptr;
   IPresenter* prev_presenter = nullptr;
@@ -174,7 +175,7 @@ struct GtkShell::Impl : IMainWindow, IPresenter, IEventSource, IMessageBox {
     const long area = x1 > x0 && y1 > y0 ? std::lround((x1 - x0) * (y1 - y0)) : 0;
     std::fprintf(paint_log, "%lld %lld %ld %016llx\n", static_cast<long long>(ClockNs(CLOCK_MONOTONIC)),
                  static_cast<long long>(ClockNs(CLOCK_PROCESS_CPUTIME_ID)), area,
-                 static_cast<unsigned long long>(PictureFingerprint(image)));
+                 static_cast<unsigned long long>(shown_fingerprint));
     std::fflush(paint_log);
   }
 
@@ -185,20 +186,52 @@ struct GtkShell::Impl : IMainWindow, IPresenter, IEventSource, IMessageBox {
     const int32_t right = std::min({rect.right, width, source.width});
     const int32_t bottom = std::min({rect.bottom, height, source.height});
     if (source.topRow == nullptr || left >= right || top >= bottom) return;
-    cairo_surface_flush(image);
-    uint8_t* dst = cairo_image_surface_get_data(image);
-    const int stride = cairo_image_surface_get_stride(image);
-    // cairo's RGB24 is a native-endian 0x00RRGGBB word: the bytes B, G, R, x.
-    for (int32_t y = top; y < bottom; ++y) {
-      std::memcpy(dst + static_cast<ptrdiff_t>(y) * stride + left * 4, source.topRow + y * source.pitch + left * 4,
-                  static_cast<size_t>(right - left) * 4);
+    // cairo's RGB24 is a native-endian 0x00RRGGBB word: the bytes B, G, R, x,
+    // as in the source. A top-down source is read where it lies; rows that run
+    // upwards in memory are first copied into a picture of the rectangle.
+    cairo_surface_t* pixels = nullptr;
+    int origin_x = 0, origin_y = 0;
+    if (source.pitch > 0 && source.pitch % 4 == 0) {
+      pixels = cairo_image_surface_create_for_data(const_cast<uint8_t*>(source.topRow), CAIRO_FORMAT_RGB24,
+                                                   source.width, source.height, static_cast<int>(source.pitch));
+    } else {
+      pixels = cairo_image_surface_create(CAIRO_FORMAT_RGB24, right - left, bottom - top);
+      uint8_t* dst = cairo_image_surface_get_data(pixels);
+      const int stride = cairo_image_surface_get_stride(pixels);
+      for (int32_t y = top; y < bottom; ++y) {
+        std::memcpy(dst + static_cast<ptrdiff_t>(y - top) * stride, source.topRow + y * source.pitch + left * 4,
+                    static_cast<size_t>(right - left) * 4);
+      }
+      cairo_surface_mark_dirty(pixels);
+      origin_x = left, origin_y = top;
     }
-    cairo_surface_mark_dirty_rectangle(image, left, top, right - left, bottom - top);
+    cairo_t* cr = cairo_create(image);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_set_source_surface(cr, pixels, origin_x, origin_y);
+    cairo_rectangle(cr, left, top, right - left, bottom - top);
+    cairo_fill(cr);
+    cairo_destroy(cr);
+    // Nothing may read the source once this returns.
+    cairo_surface_finish(pixels);
+    cairo_surface_destroy(pixels);
+    if (paint_log != nullptr) shown_fingerprint = PictureFingerprint(source);
     double scale, ox, oy;
     Placement(scale, ox, oy);
     int x0 = static_cast<int>(ox + left * scale), y0 = static_cast<int>(oy + top * scale);
     int x1 = static_cast<int>(ox + right * scale + 1), y1 = static_cast<int>(oy + bottom * scale + 1);
     gtk_widget_queue_draw_area(area, x0, y0, x1 - x0, y1 - y0);
+  }
+
+  // Paints what the frame presented before it waits for the refresh: left to
+  // GTK, the area would be painted only at the frame clock's next cycle, a
+  // whole frame later. The frames keep their pace, as the wait is unchanged.
+  // While GTK holds the window's paints back (a compositor has not shown the
+  // last one yet) nothing is painted here and the clock paints as before.
+  void PaintNow() {
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+    gdk_window_process_updates(gtk_widget_get_window(window), TRUE);
+    G_GNUC_END_IGNORE_DEPRECATIONS
+    gdk_display_flush(gtk_widget_get_display(window));
   }
 
   // --- IEventSource
@@ -505,6 +538,7 @@ struct GtkShell::Impl : IMainWindow, IPresenter, IEventSource, IMessageBox {
   }
 
   void WaitForRefresh() override {
+    PaintNow();
     const uint64_t start = ticks;
     RunLoopUntil(kRefreshFallbackMs, [&] { return ticks != start; });
   }
@@ -601,7 +635,6 @@ std::unique_ptr<GtkShell> GtkShell::Open(const std::u16string& class_name, const
   Impl* p = impl.get();
   p->width = width;
   p->height = height;
-  p->image = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
   if (const char* log = std::getenv("MESRIN_PAINT_LOG"); log != nullptr && *log != 0) {
     p->paint_log = std::fopen(log, "w");
   }
@@ -637,6 +670,17 @@ std::unique_ptr<GtkShell> GtkShell::Open(const std::u16string& class_name, const
   gtk_widget_show_all(p->box);
   gtk_widget_realize(p->window);
   gtk_im_context_set_client_window(p->im, gtk_widget_get_window(p->window));
+  // The display keeps the window's picture, so the process holds no copy of it
+  // and a paint copies within the display; black at first.
+  p->image = gdk_window_create_similar_surface(gtk_widget_get_window(p->window), CAIRO_CONTENT_COLOR, width, height);
+  if (cairo_surface_status(p->image) != CAIRO_STATUS_SUCCESS) {
+    cairo_surface_destroy(p->image);
+    p->image = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+  }
+  cairo_t* cr = cairo_create(p->image);
+  cairo_set_source_rgb(cr, 0, 0, 0);
+  cairo_paint(cr);
+  cairo_destroy(cr);
   return std::unique_ptr<GtkShell>(new GtkShell(std::move(impl)));
 }
 

@@ -1,6 +1,7 @@
 // The GTK back end of the main window: one object that is the window (menu bar
-// over an 800 x 600 drawing area, X11 class "MESRIN"), its presenter (a cairo
-// RGB24 copy of the back buffer), its event source and its message boxes.
+// over an 800 x 600 drawing area, X11 class "MESRIN"), its presenter (the
+// window's picture, kept by the display and painted before each refresh
+// wait), its event source and its message boxes.
 // GTK signals only queue events and record key state; the frame's pump takes
 // them in C++, so no exception crosses a GLib frame.
 #pragma once
