@@ -113,6 +113,7 @@ struct GtkShell::Impl : IMainWindow, IPresenter, IEventSource, IMessageBox {
   // the painted area in pixels and the picture's fingerprint. Null otherwise.
   FILE* paint_log = nullptr;
   uint64_t shown_fingerprint = 0;  // of the last picture presented, with the log only
+  bool presented = false;          // an area waits to be painted by PaintNow
 
   IMainWindow* prev_window = nullptr;
   IPresenter* prev_presenter = nullptr;
@@ -220,6 +221,7 @@ struct GtkShell::Impl : IMainWindow, IPresenter, IEventSource, IMessageBox {
     int x0 = static_cast<int>(ox + left * scale), y0 = static_cast<int>(oy + top * scale);
     int x1 = static_cast<int>(ox + right * scale + 1), y1 = static_cast<int>(oy + bottom * scale + 1);
     gtk_widget_queue_draw_area(area, x0, y0, x1 - x0, y1 - y0);
+    presented = true;
   }
 
   // Paints what the frame presented before it waits for the refresh: left to
@@ -228,6 +230,7 @@ struct GtkShell::Impl : IMainWindow, IPresenter, IEventSource, IMessageBox {
   // While GTK holds the window's paints back (a compositor has not shown the
   // last one yet) nothing is painted here and the clock paints as before.
   void PaintNow() {
+    if (!std::exchange(presented, false)) return;
     G_GNUC_BEGIN_IGNORE_DEPRECATIONS
     gdk_window_process_updates(gtk_widget_get_window(window), TRUE);
     G_GNUC_END_IGNORE_DEPRECATIONS
