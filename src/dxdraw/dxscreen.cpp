@@ -111,9 +111,7 @@ MessageResult DxScreenSurface::OnMessage(uint32_t msg, MessageArg a, MessageArg 
 int DxScreenSurface32::Resize(int width, int height) {
   DxSurface* buffer = CreateSurface(32);
   if (buffer == nullptr) return -1;
-  // Top-down rows, as a window's picture is laid out, so the presenter can
-  // read a rectangle where it lies.
-  if (buffer->Create(width, -height) == 0) {
+  if (buffer->Create(width, height) == 0) {
     buffer->Release();
     return -1;
   }
