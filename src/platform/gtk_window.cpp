@@ -114,6 +114,9 @@ struct GtkShell::Impl : IMainWindow, IPresenter, IEventSource, IMessageBox {
   FILE* paint_log = nullptr;
   uint64_t shown_fingerprint = 0;  // of the last picture presented, with the log only
   bool presented = false;          // an area waits to be painted by PaintNow
+  // A bottom-up source turned the right way up on its way to the display;
+  // made at the first such present.
+  cairo_surface_t* staging = nullptr;
 
   IMainWindow* prev_window = nullptr;
   IPresenter* prev_presenter = nullptr;
@@ -130,6 +133,7 @@ struct GtkShell::Impl : IMainWindow, IPresenter, IEventSource, IMessageBox {
     if (im != nullptr) g_object_unref(im);
     if (window != nullptr) gtk_widget_destroy(window);
     if (image != nullptr) cairo_surface_destroy(image);
+    if (staging != nullptr) cairo_surface_destroy(staging);
     if (paint_log != nullptr) std::fclose(paint_log);
     while (g_main_context_pending(nullptr)) g_main_context_iteration(nullptr, FALSE);
   }
@@ -188,33 +192,39 @@ struct GtkShell::Impl : IMainWindow, IPresenter, IEventSource, IMessageBox {
     const int32_t bottom = std::min({rect.bottom, height, source.height});
     if (source.topRow == nullptr || left >= right || top >= bottom) return;
     // cairo's RGB24 is a native-endian 0x00RRGGBB word: the bytes B, G, R, x,
-    // as in the source. A top-down source is read where it lies; rows that run
-    // upwards in memory are first copied into a picture of the rectangle.
-    cairo_surface_t* pixels = nullptr;
-    int origin_x = 0, origin_y = 0;
-    if (source.pitch > 0 && source.pitch % 4 == 0) {
-      pixels = cairo_image_surface_create_for_data(const_cast<uint8_t*>(source.topRow), CAIRO_FORMAT_RGB24,
-                                                   source.width, source.height, static_cast<int>(source.pitch));
-    } else {
-      pixels = cairo_image_surface_create(CAIRO_FORMAT_RGB24, right - left, bottom - top);
-      uint8_t* dst = cairo_image_surface_get_data(pixels);
-      const int stride = cairo_image_surface_get_stride(pixels);
-      for (int32_t y = top; y < bottom; ++y) {
-        std::memcpy(dst + static_cast<ptrdiff_t>(y - top) * stride, source.topRow + y * source.pitch + left * 4,
-                    static_cast<size_t>(right - left) * 4);
-      }
-      cairo_surface_mark_dirty(pixels);
-      origin_x = left, origin_y = top;
-    }
+    // as in the source. Top-down rows are read where they lie. Rows that run
+    // upwards in memory (a bottom-up picture) are turned the right way up in
+    // a picture the display reads directly (shared memory where it has it):
+    // cairo draws a negative stride, but not every display upload takes one.
     cairo_t* cr = cairo_create(image);
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-    cairo_set_source_surface(cr, pixels, origin_x, origin_y);
-    cairo_rectangle(cr, left, top, right - left, bottom - top);
-    cairo_fill(cr);
+    if (source.pitch > 0 && source.pitch % 4 == 0 && source.pitch <= INT32_MAX) {
+      cairo_surface_t* pixels = cairo_image_surface_create_for_data(
+          const_cast<uint8_t*>(source.topRow), CAIRO_FORMAT_RGB24, source.width, source.height,
+          static_cast<int>(source.pitch));
+      cairo_set_source_surface(cr, pixels, 0, 0);
+      cairo_rectangle(cr, left, top, right - left, bottom - top);
+      cairo_fill(cr);
+      // The context lets go of the source, and nothing may read it once this returns.
+      cairo_set_source_rgb(cr, 0, 0, 0);
+      cairo_surface_finish(pixels);
+      cairo_surface_destroy(pixels);
+    } else {
+      if (staging == nullptr) staging = cairo_surface_create_similar_image(image, CAIRO_FORMAT_RGB24, width, height);
+      // Waits, if need be, until the display has taken the last upload.
+      cairo_surface_flush(staging);
+      uint8_t* dst = cairo_image_surface_get_data(staging);
+      const int stride = cairo_image_surface_get_stride(staging);
+      for (int32_t y = top; y < bottom; ++y) {
+        std::memcpy(dst + static_cast<ptrdiff_t>(y) * stride + left * 4, source.topRow + y * source.pitch + left * 4,
+                    static_cast<size_t>(right - left) * 4);
+      }
+      cairo_surface_mark_dirty_rectangle(staging, left, top, right - left, bottom - top);
+      cairo_set_source_surface(cr, staging, 0, 0);
+      cairo_rectangle(cr, left, top, right - left, bottom - top);
+      cairo_fill(cr);
+    }
     cairo_destroy(cr);
-    // Nothing may read the source once this returns.
-    cairo_surface_finish(pixels);
-    cairo_surface_destroy(pixels);
     if (paint_log != nullptr) shown_fingerprint = PictureFingerprint(source);
     double scale, ox, oy;
     Placement(scale, ox, oy);
