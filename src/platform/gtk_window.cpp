@@ -683,8 +683,8 @@ std::unique_ptr<GtkShell> GtkShell::Open(const std::u16string& class_name, const
   gtk_widget_show_all(p->box);
   gtk_widget_realize(p->window);
   gtk_im_context_set_client_window(p->im, gtk_widget_get_window(p->window));
-  // The display keeps the window's picture, so the process holds no copy of it
-  // and a paint copies within the display; black at first.
+  // The display keeps the window's picture, so a paint copies within the
+  // display; black at first.
   p->image = gdk_window_create_similar_surface(gtk_widget_get_window(p->window), CAIRO_CONTENT_COLOR, width, height);
   if (cairo_surface_status(p->image) != CAIRO_STATUS_SUCCESS) {
     cairo_surface_destroy(p->image);
