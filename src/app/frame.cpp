@@ -70,10 +70,6 @@ void Frame::RunFrame() {
       break;
   }
 
-  InputState& input = Input();
-  PollInput(&input);
-  if (input.held & kButtonQuit) throw MakeQuitRecord(kQuitLineKey);
-
   RunACTLevels(0, 0);
   RunACTLevels(1, 1);
   if (m_pRoot != nullptr) m_pRoot->Update();
@@ -95,6 +91,12 @@ void Frame::RunFrame() {
     // effects keep their pace on any machine; skipped frames run on at once.
     if (presented) platform::MainWindow().WaitForRefresh();
   }
+
+  // Read after the refresh wait, so that a press that came during it is acted
+  // on by the caller as this frame returns, not a whole frame later.
+  InputState& input = Input();
+  PollInput(&input);
+  if (input.held & kButtonQuit) throw MakeQuitRecord(kQuitLineKey);
 
   RunACTLevels(3, 3);
   RunACTLevels(4, 4);

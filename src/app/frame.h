@@ -1,10 +1,11 @@
 // The frame: every piece of code that waits calls WaitNextFrame once per pass,
 // and each call pumps the window messages, turns pending menu requests into
-// ScriptException, polls input, runs the task levels, updates and draws the
-// view tree and presents what changed; a frame that presents then waits for the
-// display's next refresh, so frames keep the display's pace (frames the draw
-// speed skips run on at once). On top sit the waits and a timer, all measured
-// on the millisecond clock.
+// ScriptException, runs the task levels, updates and draws the view tree and
+// presents what changed; a frame that presents then waits for the display's
+// next refresh, so frames keep the display's pace (frames the draw speed skips
+// run on at once). Input is polled after that wait, so the caller acts on what
+// came during it at once. On top sit the waits and a timer, all measured on
+// the millisecond clock.
 #pragma once
 
 #include <cstdint>

@@ -16,6 +16,20 @@ bool g_ShowSystemCursor = true;
 // enough that each layer's rows stream (measured with the render benchmark).
 constexpr int kBandBytes = 256 * 1024;
 
+// Whether drawing `view` writes every pixel of `band` in `target` with a sprite
+// that replaces what is below it: then what the band held before, the clear
+// included, never shows. Follows the draw walk: a hidden sprite or drawing
+// group draws nothing; a plain group draws its children whatever its flag says.
+bool CoveredBySprite(const ssView* view, const DxSurface* target, const RECT& band) {
+  if (const auto* sprite = dynamic_cast<const DxSprite*>(view)) return sprite->Replaces(target, band);
+  const auto* group = dynamic_cast<const ssGroup*>(view);
+  if (group == nullptr || (!view->IsVisible() && dynamic_cast<const DrawGroup*>(view) != nullptr)) return false;
+  for (const ssView* child = group->GetFirstChild(); child != nullptr; child = child->GetNextSibling()) {
+    if (CoveredBySprite(child, target, band)) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 bool ShowSystemCursor() { return g_ShowSystemCursor; }
@@ -63,11 +77,9 @@ void DxScreenSurface::Present(platform::IPresenter* presenter, DRAWINFO* info) {
     for (int top = rect.top; top < rect.bottom; top += bandRows) {
       RECT band{rect.left, top, rect.right, std::min(rect.bottom, top + bandRows)};
       info->clip = band;
-      // The clear is left out where the first view drawn replaces every pixel.
-      const auto* bottom = dynamic_cast<const DxSprite*>(GetFirstChild());
-      if (!IsVisible() || bottom == nullptr || !bottom->Replaces(m_pBackBuffer, band)) {
-        m_pBackBuffer->FillRect(&band, 0, 0);
-      }
+      // The clear is left out where a sprite drawn anywhere in the tree
+      // replaces every pixel of the band.
+      if (!CoveredBySprite(this, m_pBackBuffer, band)) m_pBackBuffer->FillRect(&band, 0, 0);
       DrawGroup::Draw(info);
     }
     if (presenter != nullptr) {

@@ -14,7 +14,8 @@ constexpr guint kRefreshFallbackMs = 17;
 
 }  // namespace
 
-GtkMainWindow::GtkMainWindow(GtkWindowParts& parts, GtkMenu& menu) : parts(parts), menu(menu) {
+GtkMainWindow::GtkMainWindow(GtkWindowParts& parts, GtkMenu& menu, GtkPresenter& presenter)
+    : parts(parts), menu(menu), presenter(presenter) {
   gtk_widget_add_tick_callback(parts.area, OnTick, this, nullptr);
 }
 
@@ -99,6 +100,7 @@ bool GtkMainWindow::SetFullScreen(bool full) {
 }
 
 void GtkMainWindow::WaitForRefresh() {
+  presenter.PaintNow();
   const uint64_t start = ticks;
   RunLoopUntil(kRefreshFallbackMs, [&] { return ticks != start; });
 }

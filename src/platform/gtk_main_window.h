@@ -7,6 +7,7 @@
 #include <gtk/gtk.h>
 
 #include "platform/gtk_menu.h"
+#include "platform/gtk_presenter.h"
 #include "platform/gtk_window_parts.h"
 #include "platform/main_window.h"
 
@@ -14,8 +15,9 @@ namespace platform {
 
 class GtkMainWindow : public IMainWindow {
  public:
-  // Counts the display's refreshes from now on.
-  GtkMainWindow(GtkWindowParts& parts, GtkMenu& menu);
+  // Counts the display's refreshes from now on; the presenter's picture is
+  // painted before each wait for one.
+  GtkMainWindow(GtkWindowParts& parts, GtkMenu& menu, GtkPresenter& presenter);
   GtkMainWindow(const GtkMainWindow&) = delete;
   GtkMainWindow& operator=(const GtkMainWindow&) = delete;
 
@@ -47,6 +49,7 @@ class GtkMainWindow : public IMainWindow {
 
   GtkWindowParts& parts;
   GtkMenu& menu;
+  GtkPresenter& presenter;
   bool menu_visible = true;
   int monitor = 0;     // the display's number of the full-screen monitor
   uint64_t ticks = 0;  // refreshes of the display so far

@@ -1,9 +1,14 @@
-// The main window's presenter: a cairo RGB24 copy of the back buffer, drawn
-// into the window's area at 1:1 in a window, and in full screen scaled keeping
-// its shape between black bars. Used only inside the GTK back end.
+// The main window's presenter: the window's picture, kept by the display where
+// it can (a pixmap) and else in memory, drawn into the window's area at 1:1 in
+// a window, and in full screen scaled keeping its shape between black bars.
+// Presents write into the picture and queue the area; `PaintNow`, called before
+// each refresh wait, paints it at once. Used only inside the GTK back end.
 #pragma once
 
 #include <gtk/gtk.h>
+
+#include <cstdint>
+#include <cstdio>
 
 #include "platform/gtk_window_parts.h"
 #include "platform/presenter.h"
@@ -17,19 +22,40 @@ class GtkPresenter : public IPresenter {
   GtkPresenter(const GtkPresenter&) = delete;
   GtkPresenter& operator=(const GtkPresenter&) = delete;
 
+  // Makes the window's picture, black; the window is realized by then.
+  void Realized();
+
   void Present(const PixelBuffer& source, const PresentRect& rect) override;
+
+  // Paints what the frame presented before it waits for the refresh: left to
+  // GTK, the area would be painted only at the frame clock's next cycle, a
+  // whole frame later. The frames keep their pace, as the wait is unchanged.
+  // While GTK holds the window's paints back (a compositor has not shown the
+  // last one yet) nothing is painted here and the clock paints as before.
+  void PaintNow();
 
   // Where the picture lies in the area: its scale and the offset of its top left.
   void Placement(double& scale, double& ox, double& oy) const;
 
  private:
   static gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer data);
+  void LogPaint(cairo_t* cr);
 
+  GtkWidget* const window;
   GtkWidget* const area;
   const int width;  // the picture's size in pixels
   const int height;
   const bool& full_screen;  // the main window's
   cairo_surface_t* image = nullptr;  // what was presented, kept for the redraws
+  // A bottom-up source turned the right way up on its way to the display;
+  // made at the first such present.
+  cairo_surface_t* staging = nullptr;
+  bool presented = false;  // an area waits to be painted by PaintNow
+  // With MESRIN_PAINT_LOG set, one line per paint of the picture for the
+  // measuring scripts under bench/: monotonic and process CPU nanoseconds,
+  // the painted area in pixels and the picture's fingerprint. Null otherwise.
+  FILE* paint_log = nullptr;
+  uint64_t shown_fingerprint = 0;  // of the last picture presented, with the log only
 };
 
 }  // namespace platform

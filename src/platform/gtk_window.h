@@ -1,9 +1,10 @@
 // The GTK back end of the main window: the shell that makes the window (menu
 // bar over an 800 x 600 drawing area, X11 class "MESRIN") and joins its rooms,
 // each behind the interface it serves: the main window and its menu
-// (gtk_main_window, gtk_menu), the presenter (gtk_presenter: a cairo RGB24 copy
-// of the back buffer), the event source (gtk_events), the message boxes
-// (gtk_message_box) and the driver dialog (gtk_monitor_dialog).
+// (gtk_main_window, gtk_menu), the presenter (gtk_presenter: the window's
+// picture, kept by the display and painted before each refresh wait), the
+// event source (gtk_events), the message boxes (gtk_message_box) and the
+// driver dialog (gtk_monitor_dialog).
 // In full screen the window covers its monitor, the picture scaled to fit
 // between black bars and the menu bar, when shown, lying over its top; the
 // pointer is read back in the picture's own pixels.

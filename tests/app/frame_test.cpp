@@ -602,5 +602,19 @@ TEST_F(FrameTest, PresentingFramesWaitForTheDisplayAndSkippedOnesDoNot) {
   }
 }
 
+// A key pressed while the frame waits for the display is in the input record
+// the frame returns with, not only in the next frame's.
+TEST_F(FrameTest, APressDuringTheRefreshWaitIsSeenWhenTheFrameReturns) {
+  struct PressingWindow : platform::HeadlessMainWindow {
+    platform::HeadlessEventSource* source = nullptr;
+    void WaitForRefresh() override { source->SetKey(DIK_RETURN, true); }
+  } window;
+  window.source = &source_;
+  platform::IMainWindow* previous = platform::SetMainWindow(&window);
+  WaitNextFrame();
+  platform::SetMainWindow(previous);
+  EXPECT_EQ(Input().pressed & kButtonEnter, kButtonEnter);
+}
+
 }  // namespace
 }  // namespace App

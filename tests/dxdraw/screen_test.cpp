@@ -247,17 +247,19 @@ TEST_F(Screen, LargeRectangleIsPresentedWholeWithThePixelsOfOneDraw) {
   expectPicture(1, 2);
 }
 
-// The back buffer is cleared before drawing only where the first sprite would
-// not replace every byte anyway; the picture, T bytes included, is the same
-// either way. A white cover drawn at the first frame and hidden at the second
-// would show through wherever the clear were wrongly left out.
+// The back buffer is cleared before drawing only where a sprite drawn in the
+// tree would replace every byte anyway; the picture, T bytes included, is the
+// same either way. A white cover drawn at the first frame and hidden at the
+// second would show through wherever the clear were wrongly left out.
 TEST_F(Screen, ClearIsLeftOutOnlyUnderAPlainCopyThatCoversTheArea) {
+  enum Parent { kScreen, kShownGroup, kHiddenGroup };
   struct Case {
     const char* what;
     uint32_t flags;
     RECT source;
     int x, y;
     bool shown;
+    Parent parent = kScreen;
   };
   const Case cases[] = {
       {"plain copy over the screen", 0, {0, 0, 800, 600}, 0, 0, true},
@@ -268,6 +270,8 @@ TEST_F(Screen, ClearIsLeftOutOnlyUnderAPlainCopyThatCoversTheArea) {
       {"weighted copy", BLT_WEIGHTED, {0, 0, 800, 600}, 0, 0, true},
       {"copy reading the destination T", BLT_DEST_ADD, {0, 0, 800, 600}, 0, 0, true},
       {"hidden sprite", 0, {0, 0, 800, 600}, 0, 0, false},
+      {"plain copy in a group", 0, {0, 0, 800, 600}, 0, 0, true, kShownGroup},
+      {"plain copy in a hidden group", 0, {0, 0, 800, 600}, 0, 0, true, kHiddenGroup},
   };
   DxSurface* image = Picture(800, 600, 0);
   for (int y = 0; y < 600; ++y) {
@@ -286,14 +290,22 @@ TEST_F(Screen, ClearIsLeftOutOnlyUnderAPlainCopyThatCoversTheArea) {
     bottom->m_Param.ColorMask = 0x00F0F0F0;
     bottom->SetPosition(c.x, c.y);
     if (!c.shown) bottom->Hide();
-    screen->AddChild(bottom);
+    DxDrawGroup* group = nullptr;
+    if (c.parent == kScreen) {
+      screen->AddChild(bottom);
+    } else {
+      group = new DxDrawGroup;
+      screen->AddChild(group);
+      group->AddChild(bottom);
+      if (c.parent == kHiddenGroup) group->Hide();
+    }
     DxSprite* top = Sprite(screen, cover, 0, 0);
     Frame();
     top->Hide();
     EXPECT_EQ(Frame(), (std::vector<PresentRect>{{0, 0, 800, 600}})) << c.what;
 
     expected->FillRect(nullptr, 0, 0);
-    if (c.shown) expected->Blt(c.x, c.y, image, &c.source, nullptr, &bottom->m_Param);
+    if (c.shown && c.parent != kHiddenGroup) expected->Blt(c.x, c.y, image, &c.source, nullptr, &bottom->m_Param);
     DxSurface* shot = screen->Snapshot();
     ASSERT_NE(shot, nullptr);
     for (int y = 0; y < 600; ++y) {
@@ -303,6 +315,10 @@ TEST_F(Screen, ClearIsLeftOutOnlyUnderAPlainCopyThatCoversTheArea) {
     shot->Release();
     bottom->Detach();
     bottom->Release();
+    if (group != nullptr) {
+      group->Detach();
+      group->Release();
+    }
     top->Detach();
     top->Release();
   }

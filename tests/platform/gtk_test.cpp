@@ -3,7 +3,9 @@
 #include <gtk/gtk.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
+#include <cstring>
 #include <vector>
 
 #include "platform/event_source.h"
@@ -220,35 +222,57 @@ TEST_F(GtkShellTest, MenuItemsQueueCommandsUnlessTheProgramChecksThem) {
   EXPECT_TRUE(HasCommand(Drain(), 40004));
 }
 
+// A top-down picture over the whole window, then a rectangle of a bottom-up
+// one: the window shows each where it was presented and keeps the rest.
 TEST_F(GtkShellTest, PresentedPixelsReachTheScreen) {
+  auto colour = [](int x, int y, int salt) {
+    return std::array<uint8_t, 3>{static_cast<uint8_t>(x + salt), static_cast<uint8_t>(y),
+                                  static_cast<uint8_t>((x ^ y) + salt)};
+  };
+  struct Case {
+    bool bottom_up;
+    PresentRect rect;
+    int salt;
+  };
+  const Case cases[] = {{false, {0, 0, 800, 600}, 0}, {true, {130, 70, 610, 421}, 99}};
   std::vector<uint8_t> pixels(800 * 600 * 4);
-  for (int y = 0; y < 600; ++y) {
-    for (int x = 0; x < 800; ++x) {
-      uint8_t* p = &pixels[(y * 800 + x) * 4];
-      p[0] = static_cast<uint8_t>(x), p[1] = static_cast<uint8_t>(y), p[2] = static_cast<uint8_t>(x ^ y), p[3] = 0;
-    }
-  }
-  PixelBuffer buffer{pixels.data(), 800 * 4, 800, 600};
-  shell_->presenter().Present(buffer, PresentRect{0, 0, 800, 600});
   GtkWidget* area = Named("area");
-  GdkPixbuf* shot = nullptr;
-  auto matches = [&] {
-    if (shot != nullptr) g_object_unref(shot);
-    shot = gdk_pixbuf_get_from_window(gtk_widget_get_window(area), 0, 0, 800, 600);
-    if (shot == nullptr) return false;
-    const guchar* row = gdk_pixbuf_get_pixels(shot);
-    int stride = gdk_pixbuf_get_rowstride(shot), n = gdk_pixbuf_get_n_channels(shot);
-    for (int y = 0; y < 600; y += 7) {
-      for (int x = 0; x < 800; x += 5) {
-        const guchar* q = row + y * stride + x * n;
-        const uint8_t* p = &pixels[(y * 800 + x) * 4];
-        if (q[0] != p[2] || q[1] != p[1] || q[2] != p[0]) return false;
+  auto inside = [](const PresentRect& r, int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; };
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const Case& c = cases[i];
+    for (int y = 0; y < 600; ++y) {
+      const int row = c.bottom_up ? 599 - y : y;
+      for (int x = 0; x < 800; ++x) {
+        const auto bgr = colour(x, y, c.salt);
+        std::memcpy(&pixels[(row * 800 + x) * 4], bgr.data(), 3);
       }
     }
-    return true;
-  };
-  EXPECT_TRUE(RunUntil(matches));
-  if (shot != nullptr) g_object_unref(shot);
+    PixelBuffer buffer{pixels.data(), 800 * 4, 800, 600};
+    if (c.bottom_up) buffer = PixelBuffer{pixels.data() + 599 * 800 * 4, -800 * 4, 800, 600};
+    shell_->presenter().Present(buffer, c.rect);
+    shell_->window().WaitForRefresh();
+    GdkPixbuf* shot = nullptr;
+    auto matches = [&] {
+      if (shot != nullptr) g_object_unref(shot);
+      shot = gdk_pixbuf_get_from_window(gtk_widget_get_window(area), 0, 0, 800, 600);
+      if (shot == nullptr) return false;
+      const guchar* top = gdk_pixbuf_get_pixels(shot);
+      int stride = gdk_pixbuf_get_rowstride(shot), n = gdk_pixbuf_get_n_channels(shot);
+      for (int y = 0; y < 600; y += 3) {
+        for (int x = 0; x < 800; x += 5) {
+          const guchar* q = top + y * stride + x * n;
+          // The latest case that covers the pixel shows there.
+          size_t shown = i;
+          while (shown > 0 && !inside(cases[shown].rect, x, y)) --shown;
+          const auto bgr = colour(x, y, cases[shown].salt);
+          if (q[0] != bgr[2] || q[1] != bgr[1] || q[2] != bgr[0]) return false;
+        }
+      }
+      return true;
+    };
+    EXPECT_TRUE(RunUntil(matches)) << "case " << i;
+    if (shot != nullptr) g_object_unref(shot);
+  }
 }
 
 // Closes the first message dialog it finds, as the window manager's close box would.
