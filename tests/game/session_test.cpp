@@ -75,6 +75,19 @@ class SessionTest : public game_test::GameHarness {
     Save::SetSaveFolder(u"");
     std::filesystem::remove_all(saves_);
   }
+  // Another connection holding the save file under an exclusive lock while it lives.
+  std::unique_ptr<save_test::RawDb> LockSaveFile() {
+    auto other = std::make_unique<save_test::RawDb>(saves_ / "save.dat");
+    EXPECT_EQ(sqlite3_exec(other->get(), "BEGIN EXCLUSIVE;", nullptr, nullptr, nullptr), SQLITE_OK);
+    return other;
+  }
+  // The player presses the side button at (x, y) once a page waits, then clicks elsewhere.
+  void PressButtonOnce(int x, int y) {
+    everyFrame_ = [this, x, y, pressed = false](PlayerSource& s) mutable {
+      s.SetCursor(pressed ? 400 : x, pressed ? 300 : y);
+      pressed = pressed || (Game::MessageShown != 0 && tick_ % 2 == 0);
+    };
+  }
   // The boxes shown since the last call.
   std::vector<std::u16string> NewBoxes() {
     std::vector<std::u16string> texts;
@@ -341,9 +354,8 @@ TEST_F(SessionTest, PlayerNamesArePutInOnceHoweverTheMessageIsDrawn) {
   // A family name that reads like the given name's mark: "#1" shows "#2", never "Q".
   platform::CopyWide(Save::GetCommonData().familyName, Save::kNameUnits, u"#2");
   platform::CopyWide(Save::GetCommonData().givenName, Save::kNameUnits, u"Q");
+  // Drawn at the message speed, while skipping, and again after a font change.
   enum Way { kAtSpeed, kSkipping, kAfterFontChange };
-  const std::pair<const char*, Way> ways[] = {
-      {"at the message speed", kAtSpeed}, {"skipping", kSkipping}, {"redrawn after a font change", kAfterFontChange}};
   // Lit pixels of the message text on screen, once the page waits.
   auto textPixels = [this] {
     int count = 0;
@@ -353,10 +365,10 @@ TEST_F(SessionTest, PlayerNamesArePutInOnceHoweverTheMessageIsDrawn) {
     return count;
   };
   std::vector<int> shown;
-  for (const auto& [what, way] : ways) {
-    SCOPED_TRACE(what);
+  for (const Way way : {kAtSpeed, kSkipping, kAfterFontChange}) {
+    SCOPED_TRACE(way);
     int waited = 0, seen = -1;
-    everyFrame_ = [&, way = way](PlayerSource& s) {
+    everyFrame_ = [&](PlayerSource& s) {
       const bool atName = Game::MessageShown != 0 && Game::Backlog().Back().text == u"「#2」";
       // A held Ctrl on the first page skips to the name's page, where letting
       // go stops skipping.
@@ -439,12 +451,7 @@ TEST_F(SessionTest, QuickLoadFromThePageWaitAsksForTheLatestQuickSave) {
     SCOPED_TRACE(c.latest);
     Game::Hooks().askYesNo = [](std::u16string_view) { return true; };
     Game::Hooks().findLatestQuickSave = [&c] { return c.latest; };
-    int asked = 0;
-    everyFrame_ = [&](PlayerSource& s) {
-      // The quick-load button, once, then clicks elsewhere.
-      s.SetCursor(asked == 0 ? 770 : 400, asked == 0 ? 541 : 300);
-      if (Game::MessageShown != 0 && asked == 0 && tick_ % 2 == 0) ++asked;
-    };
+    PressButtonOnce(770, 541);  // quick load
     EXPECT_EQ(Play(u"あ\n\n\nい\n\n\n"), c.result);
   }
 }
@@ -452,42 +459,30 @@ TEST_F(SessionTest, QuickLoadFromThePageWaitAsksForTheLatestQuickSave) {
 // A save file that can't be used: the player is told why and where, the story
 // goes on, and each save reports its own failure.
 TEST_F(SessionTest, ASaveFileThatCantBeOpenedIsReportedAndThePlayGoesOnWithoutIt) {
-  struct Case {
-    const char* what;
-    std::function<void(const std::filesystem::path& folder)> spoil;
-  } cases[] = {
-      {"a folder in place of save.dat",
-       [](const std::filesystem::path& folder) { std::filesystem::create_directories(folder / "save.dat"); }},
-      {"a folder that doesn't exist",
-       [](const std::filesystem::path& folder) {
-         Save::SetSaveFolder(platform::Utf8ToUtf16((folder / "gone").string()));
-       }},
-      {"a link to itself",
-       [](const std::filesystem::path& folder) {
-         std::filesystem::create_symlink(folder / "save.dat", folder / "save.dat");
-       }},
-      {"a file held locked", [](const std::filesystem::path&) {}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+  enum Spoil { kFolderInItsPlace, kNoFolder, kLinkToItself, kHeldLocked };
+  const std::pair<const char*, Spoil> cases[] = {{"a folder in place of save.dat", kFolderInItsPlace},
+                                                 {"a folder that doesn't exist", kNoFolder},
+                                                 {"a link to itself", kLinkToItself},
+                                                 {"a file held locked", kHeldLocked}};
+  for (const auto& [what, spoil] : cases) {
+    SCOPED_TRACE(what);
     UseSaveFile();
+    const std::filesystem::path file = saves_ / "save.dat";
+    std::unique_ptr<save_test::RawDb> other;
     Save::NameList scene, album;
-    std::optional<save_test::RawDb> other;
-    if (std::string(c.what) == "a file held locked") {
-      Save::OpenSaveDataAtStart(scene, album);
-      Save::ResetGlobalDataState();
-      other.emplace(saves_ / "save.dat");
-      ASSERT_EQ(sqlite3_exec(other->get(), "BEGIN EXCLUSIVE;", nullptr, nullptr, nullptr), SQLITE_OK);
+    switch (spoil) {
+      case kFolderInItsPlace: std::filesystem::create_directories(file); break;
+      case kNoFolder: Save::SetSaveFolder(platform::Utf8ToUtf16((saves_ / "gone").string())); break;
+      case kLinkToItself: std::filesystem::create_symlink(file, file); break;
+      case kHeldLocked:
+        Save::OpenSaveDataAtStart(scene, album);
+        Save::ResetGlobalDataState();
+        other = LockSaveFile();
+        break;
     }
-    c.spoil(saves_);
     const std::u16string path = Save::CSaveDatabase::Instance().FilePath();
     NewBoxes();
-    int pressed = 0;
-    everyFrame_ = [&](PlayerSource& s) {
-      // The quick-save button, once, then clicks elsewhere.
-      s.SetCursor(pressed == 0 ? 770 : 400, pressed == 0 ? 518 : 300);
-      if (Game::MessageShown != 0 && pressed == 0 && tick_ % 2 == 0) ++pressed;
-    };
+    PressButtonOnce(770, 518);  // quick save
     EXPECT_EQ(Play(u"あ\n\n\nい\n\n\n.PST END = 1\n"), 0);
     EXPECT_EQ(Var(u"END"), 1);
     const std::vector<std::u16string> boxes = NewBoxes();
@@ -502,12 +497,9 @@ TEST_F(SessionTest, ASaveFileThatCantBeOpenedIsReportedAndThePlayGoesOnWithoutIt
 // the end of the next run.
 TEST_F(SessionTest, RecordsThatCantBeWrittenAtTheEndAreShownAndWrittenNextTime) {
   UseSaveFile();
-  std::optional<save_test::RawDb> other;
+  std::unique_ptr<save_test::RawDb> other;
   everyFrame_ = [&](PlayerSource&) {
-    if (Game::MessageShown != 0 && !other.has_value()) {
-      other.emplace(saves_ / "save.dat");
-      sqlite3_exec(other->get(), "BEGIN EXCLUSIVE;", nullptr, nullptr, nullptr);
-    }
+    if (Game::MessageShown != 0 && !other) other = LockSaveFile();
   };
   EXPECT_EQ(Play(u".SFS SCENE_A\nあ\n\n\n"), 0);
   const std::vector<std::u16string> boxes = NewBoxes();
