@@ -1,6 +1,7 @@
 // Subsystems of the shell that note each call, for the start-up and menu tests.
 #pragma once
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -34,6 +35,8 @@ class FakeSystems : public ShellSystems {
   std::vector<int> session_modes;
   bool windowed = true;
 
+  // How many times the step was called.
+  long Called(const std::string& call) const { return std::count(calls.begin(), calls.end(), call); }
   void Note(const std::string& call) {
     calls.push_back(call);
     auto it = hooks.find(call);

@@ -41,9 +41,7 @@ class StartupTest : public ::testing::Test {
       : root_(fs::temp_directory_path() / ("shell_startup_" + std::to_string(::getpid()))),
         cwd_(fs::current_path()) {
     fs::remove_all(root_);
-    fs::create_directories(root_ / "bin");
-    fs::create_directories(root_ / "data");
-    for (const char* name : {"system.saf", "script.saf", "sound.saf"}) std::ofstream(root_ / "data" / name) << "x";
+    MakeInstall(root_);
     previous_box_ = platform::SetMessageBoxService(nullptr);
     ResetBoxes();
     previous_window_ = platform::SetMainWindow(&window_);
@@ -57,6 +55,12 @@ class StartupTest : public ::testing::Test {
     fs::remove_all(root_);
   }
 
+  // The program folder and the three archives of an install at `root`.
+  static void MakeInstall(const fs::path& root) {
+    fs::create_directories(root / "bin");
+    fs::create_directories(root / "data");
+    for (const char* name : {"system.saf", "script.saf", "sound.saf"}) std::ofstream(root / "data" / name) << "x";
+  }
   fs::path SettingsFile() const { return root_ / "home" / "quelvastor" / "mesrin_trial" / "mesrin.ini"; }
   void WriteSettingsFile(const std::string& text) {
     fs::create_directories(SettingsFile().parent_path());
@@ -164,7 +168,7 @@ TEST_F(StartupTest, EachFailureShowsItsBoxAndEndsWithItsCode) {
       if (c == "DeleteDisplay" || c == "ShutdownSound") last = c;
     }
     EXPECT_EQ(last, row.last_device_call);
-    EXPECT_EQ(std::find(sys.calls.begin(), sys.calls.end(), "Session"), sys.calls.end());
+    EXPECT_EQ(sys.Called("Session"), 0);
   }
 }
 
@@ -179,7 +183,7 @@ TEST_F(StartupTest, MissingDataNamesTheFolderAndEndsNonZeroInOrder) {
     std::u16string folder = platform::Utf8ToUtf16((root_ / "data").string());
     EXPECT_EQ(BoxTexts(), std::vector<std::u16string>{u"データがありません。(" + folder + u"/)"});
     EXPECT_TRUE(fs::exists(SettingsFile()));
-    EXPECT_EQ(std::find(sys.calls.begin(), sys.calls.end(), "Session"), sys.calls.end());
+    EXPECT_EQ(sys.Called("Session"), 0);
     EXPECT_EQ(sys.calls.back(), "DestroyWindow");
     std::ofstream(root_ / "data" / name) << "x";
   }
@@ -230,7 +234,7 @@ TEST_F(StartupTest, RecordsEndTheRunAtTheirLevel) {
     sys.session_results = row.sessions;
     EXPECT_EQ(Run(sys), row.exit_code);
     if (row.cycles >= 0) {
-      EXPECT_EQ(std::count(sys.calls.begin(), sys.calls.end(), "Session"), row.cycles);
+      EXPECT_EQ(sys.Called("Session"), row.cycles);
     }
     std::vector<std::u16string> boxes = BoxTexts();
     if (row.box_prefix.empty()) {
@@ -253,7 +257,7 @@ TEST_F(StartupTest, DevelopmentFoldersAndOptionsChooseTheSources) {
   WriteSettingsFile("[mesrin]\nSoundFreq=2\nSkipFrame=3\nFullScreen=1\nOptions=-A\n");
   FakeSystems with_a(root_);
   EXPECT_EQ(Run(with_a), 0);
-  EXPECT_EQ(std::count(with_a.calls.begin(), with_a.calls.end(), "DirArchive"), 0);
+  EXPECT_EQ(with_a.Called("DirArchive"), 0);
   EXPECT_EQ(with_a.sound_rate, 11025u);
   EXPECT_EQ(with_a.skip_counter, 2);
   EXPECT_TRUE(window_.IsMenuItemChecked(40004));
@@ -264,7 +268,7 @@ TEST_F(StartupTest, DevelopmentFoldersAndOptionsChooseTheSources) {
   WriteSettingsFile("[mesrin]\nSoundFreq=1\n");
   FakeSystems dev(root_);
   EXPECT_EQ(Run(dev, {"-D"}), 0);
-  EXPECT_EQ(std::count(dev.calls.begin(), dev.calls.end(), "DirArchive"), 2);
+  EXPECT_EQ(dev.Called("DirArchive"), 2);
   EXPECT_EQ(dev.calls[1], "Window(debug)");
   EXPECT_EQ(dev.sound_rate, 22050u);
 }
@@ -272,13 +276,11 @@ TEST_F(StartupTest, DevelopmentFoldersAndOptionsChooseTheSources) {
 // The program's own path is followed whole, however deep the install.
 TEST_F(StartupTest, ADeepInstallPathFindsItsData) {
   fs::path deep = root_ / std::string(100, 'd') / std::string(100, 'e') / std::string(100, 'f');
-  fs::create_directories(deep / "bin");
-  fs::create_directories(deep / "data");
-  for (const char* name : {"system.saf", "script.saf", "sound.saf"}) std::ofstream(deep / "data" / name) << "x";
+  MakeInstall(deep);
   FakeSystems sys(deep);
   EXPECT_EQ(Run(sys), 0);
   EXPECT_EQ(fs::current_path(), deep / "bin");
-  EXPECT_NE(std::find(sys.calls.begin(), sys.calls.end(), "Session"), sys.calls.end());
+  EXPECT_EQ(sys.Called("Session"), 1);
 }
 
 }  // namespace
