@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "platform/event_source.h"
+#include "platform/gtk_widgets.h"
 #include "platform/message_box.h"
 #include "platform/text.h"
 #include "program/program.h"
@@ -55,11 +56,18 @@ class ClosingSource : public platform::IEventSource {
   bool closed_ = false;
 };
 
-// The program as built, with its home in a temporary folder; the close box is
-// answered Yes.
+// The program as built, with its home and its runtime folder in a temporary
+// folder of its own, removed afterwards; the close box is answered Yes.
 class SmokeSystems : public ProgramSystems {
  public:
-  explicit SmokeSystems(fs::path home) : home_(std::move(home)) {}
+  explicit SmokeSystems(const std::string& name)
+      : home_(fs::temp_directory_path() / (name + "_" + std::to_string(::getpid()))) {
+    fs::remove_all(home_);
+    fs::create_directories(home_);
+    ::setenv("XDG_RUNTIME_DIR", home_.c_str(), 1);
+  }
+  ~SmokeSystems() override { fs::remove_all(home_); }
+  const fs::path& home() const { return home_; }
   std::u16string ExecutablePath() override { return platform::Utf8ToUtf16(ENGINE_BINARY_DIR "/bin/mesrin"); }
   std::u16string DataHome() override { return platform::Utf8ToUtf16(home_.string()); }
   bool CreateMainWindow(bool debug) override {
@@ -93,11 +101,7 @@ class SmokeSystems : public ProgramSystems {
 
 TEST(ProgramSmokeTest, StartsTheDemoAndQuitsThroughTheCloseBox) {
   if (!fs::exists(ENGINE_BINARY_DIR "/data/script.saf")) GTEST_SKIP() << "no demo data";
-  fs::path home = fs::temp_directory_path() / ("shell_smoke_" + std::to_string(::getpid()));
-  fs::remove_all(home);
-  ::setenv("XDG_RUNTIME_DIR", home.c_str(), 1);
-  fs::create_directories(home);
-  SmokeSystems systems(home);
+  SmokeSystems systems("shell_smoke");
   std::vector<std::string> args = {"-S"};
   ::testing::internal::CaptureStderr();
   int code = RunMesrin(systems, args);
@@ -105,21 +109,19 @@ TEST(ProgramSmokeTest, StartsTheDemoAndQuitsThroughTheCloseBox) {
   if (!systems.window_made) {
     EXPECT_EQ(code, 0);
     EXPECT_EQ(errors, "[エラー] ディスプレイを開けません。このプログラムはグラフィカルセッション (X11 または Wayland) の中で起動してください。\n");
-    fs::remove_all(home);
     return;
   }
   EXPECT_EQ(code, 0);
   EXPECT_GE(systems.frames(), 90u);
   ASSERT_EQ(systems.boxes().shown().size(), 1u);
   EXPECT_EQ(systems.boxes().shown()[0].text, u"終了してもよろしいですか？");
-  fs::path settings = home / "quelvastor" / "mesrin_trial" / "mesrin.ini";
-  std::ifstream in(settings);
+  const fs::path folder = systems.home() / "quelvastor" / "mesrin_trial";
+  std::ifstream in(folder / "mesrin.ini");
   std::stringstream text;
   text << in.rdbuf();
   EXPECT_NE(text.str().find("[mesrin]"), std::string::npos);
   EXPECT_NE(text.str().find("FullScreen=0"), std::string::npos);
-  EXPECT_TRUE(fs::exists(home / "quelvastor" / "mesrin_trial" / "save.dat"));
-  fs::remove_all(home);
+  EXPECT_TRUE(fs::exists(folder / "save.dat"));
 }
 
 // Answers the first message dialog that shows, noting its caption and text.
@@ -131,28 +133,21 @@ struct SeenBox {
 
 gboolean AnswerMessageDialog(gpointer data) {
   auto* seen = static_cast<SeenBox*>(data);
-  GList* windows = gtk_window_list_toplevels();
-  for (GList* w = windows; w != nullptr && !seen->answered; w = w->next) {
-    if (!GTK_IS_MESSAGE_DIALOG(w->data) || !gtk_widget_get_visible(GTK_WIDGET(w->data))) continue;
-    gchar* text = nullptr;
-    g_object_get(w->data, "text", &text, nullptr);
-    seen->text = text != nullptr ? text : "";
-    g_free(text);
-    seen->caption = gtk_window_get_title(GTK_WINDOW(w->data));
-    seen->answered = true;
-    gtk_dialog_response(GTK_DIALOG(w->data), GTK_RESPONSE_OK);
-  }
-  g_list_free(windows);
-  return seen->answered ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
+  GtkWidget* dialog = gtk_test::OpenDialog();
+  if (dialog == nullptr || !GTK_IS_MESSAGE_DIALOG(dialog)) return G_SOURCE_CONTINUE;
+  gchar* text = nullptr;
+  g_object_get(dialog, "text", &text, nullptr);
+  seen->text = text != nullptr ? text : "";
+  g_free(text);
+  seen->caption = gtk_window_get_title(GTK_WINDOW(dialog));
+  seen->answered = true;
+  gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
+  return G_SOURCE_REMOVE;
 }
 
 TEST(ProgramSmokeTest, ABoxBeforeTheWindowIsADialogOnTheDisplay) {
   if (!gtk_init_check(nullptr, nullptr)) GTEST_SKIP() << "no display";
-  fs::path home = fs::temp_directory_path() / ("shell_smoke_box_" + std::to_string(::getpid()));
-  fs::remove_all(home);
-  fs::create_directories(home);
-  ::setenv("XDG_RUNTIME_DIR", home.c_str(), 1);
-  SmokeSystems systems(home);
+  SmokeSystems systems("shell_smoke_box");
   SeenBox seen;
   guint timer = g_timeout_add(50, AnswerMessageDialog, &seen);
   std::vector<std::string> args = {"-S", "@/no/such/file"};
@@ -161,7 +156,6 @@ TEST(ProgramSmokeTest, ABoxBeforeTheWindowIsADialogOnTheDisplay) {
   EXPECT_FALSE(systems.window_made);
   EXPECT_EQ(seen.caption, "Error");
   EXPECT_EQ(seen.text, "File not found '/no/such/file'");
-  fs::remove_all(home);
 }
 
 }  // namespace
