@@ -3,9 +3,7 @@
 #include <gtk/gtk.h>
 #include <gtest/gtest.h>
 
-#include <array>
 #include <chrono>
-#include <cstring>
 #include <vector>
 
 #include "platform/event_source.h"
@@ -218,9 +216,10 @@ TEST_F(GtkShellTest, MenuItemsQueueCommandsUnlessTheProgramChecksThem) {
 // A top-down picture over the whole window, then a rectangle of a bottom-up
 // one: the window shows each where it was presented and keeps the rest.
 TEST_F(GtkShellTest, PresentedPixelsReachTheScreen) {
+  // 0xRRGGBB of a pixel from its place, salted per case.
   auto colour = [](int x, int y, int salt) {
-    return std::array<uint8_t, 3>{static_cast<uint8_t>(x + salt), static_cast<uint8_t>(y),
-                                  static_cast<uint8_t>((x ^ y) + salt)};
+    return static_cast<uint32_t>(((x ^ y) + salt) & 0xFF) << 16 | static_cast<uint32_t>(y & 0xFF) << 8 |
+           static_cast<uint32_t>((x + salt) & 0xFF);
   };
   struct Case {
     bool bottom_up;
@@ -228,20 +227,18 @@ TEST_F(GtkShellTest, PresentedPixelsReachTheScreen) {
     int salt;
   };
   const Case cases[] = {{false, {0, 0, 800, 600}, 0}, {true, {130, 70, 610, 421}, 99}};
-  std::vector<uint8_t> pixels(800 * 600 * 4);
+  std::vector<uint32_t> pixels(800 * 600);
   GtkWidget* area = Named("area");
   auto inside = [](const PresentRect& r, int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; };
   for (size_t i = 0; i < std::size(cases); ++i) {
     const Case& c = cases[i];
     for (int y = 0; y < 600; ++y) {
       const int row = c.bottom_up ? 599 - y : y;
-      for (int x = 0; x < 800; ++x) {
-        const auto bgr = colour(x, y, c.salt);
-        std::memcpy(&pixels[(row * 800 + x) * 4], bgr.data(), 3);
-      }
+      for (int x = 0; x < 800; ++x) pixels[row * 800 + x] = colour(x, y, c.salt);
     }
-    PixelBuffer buffer{pixels.data(), 800 * 4, 800, 600};
-    if (c.bottom_up) buffer = PixelBuffer{pixels.data() + 599 * 800 * 4, -800 * 4, 800, 600};
+    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(pixels.data());
+    PixelBuffer buffer = c.bottom_up ? PixelBuffer{bytes + 599 * 800 * 4, -800 * 4, 800, 600}
+                                     : PixelBuffer{bytes, 800 * 4, 800, 600};
     shell_->presenter().Present(buffer, c.rect);
     shell_->window().WaitForRefresh();
     GdkPixbuf* shot = nullptr;
@@ -251,14 +248,13 @@ TEST_F(GtkShellTest, PresentedPixelsReachTheScreen) {
       if (shot == nullptr) return false;
       const guchar* top = gdk_pixbuf_get_pixels(shot);
       int stride = gdk_pixbuf_get_rowstride(shot), n = gdk_pixbuf_get_n_channels(shot);
-      for (int y = 0; y < 600; y += 3) {
-        for (int x = 0; x < 800; x += 5) {
+      for (int y = 0; y < 600; ++y) {
+        for (int x = 0; x < 800; ++x) {
           const guchar* q = top + y * stride + x * n;
           // The latest case that covers the pixel shows there.
           size_t shown = i;
           while (shown > 0 && !inside(cases[shown].rect, x, y)) --shown;
-          const auto bgr = colour(x, y, cases[shown].salt);
-          if (q[0] != bgr[2] || q[1] != bgr[1] || q[2] != bgr[0]) return false;
+          if (static_cast<uint32_t>(q[0] << 16 | q[1] << 8 | q[2]) != colour(x, y, cases[shown].salt)) return false;
         }
       }
       return true;
