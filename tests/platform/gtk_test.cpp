@@ -76,23 +76,11 @@ class GtkShellTest : public ::testing::Test {
 
   GtkWidget* Named(const char* name) { return gtk_test::FindNamed(widget_, name); }
 
-  // The menu item of that command, found through the submenus.
+  // The menu item of that command.
   GtkWidget* Item(uint32_t id) {
-    std::vector<GtkWidget*> shells{Named("menubar")};
-    while (!shells.empty()) {
-      GtkWidget* shell = shells.back();
-      shells.pop_back();
-      GList* children = gtk_container_get_children(GTK_CONTAINER(shell));
-      GtkWidget* found = nullptr;
-      for (GList* c = children; c != nullptr; c = c->next) {
-        GtkWidget* sub = gtk_menu_item_get_submenu(GTK_MENU_ITEM(c->data));
-        if (sub != nullptr) shells.push_back(sub);
-        if (GPOINTER_TO_UINT(g_object_get_data(G_OBJECT(c->data), "command")) == id) found = GTK_WIDGET(c->data);
-      }
-      g_list_free(children);
-      if (found != nullptr) return found;
-    }
-    return nullptr;
+    return gtk_test::Find(Named("menubar"), [id](GtkWidget* w) {
+      return GTK_IS_MENU_ITEM(w) && GPOINTER_TO_UINT(g_object_get_data(G_OBJECT(w), "command")) == id;
+    });
   }
 
   static bool HasCommand(const std::vector<WindowEvent>& events, uint32_t id) {

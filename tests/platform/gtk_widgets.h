@@ -9,15 +9,26 @@
 
 namespace gtk_test {
 
-// The widget of that name at or below `widget`, or null.
-inline GtkWidget* FindNamed(GtkWidget* widget, const std::string& name) {
-  if (name == gtk_widget_get_name(widget)) return widget;
+// The first widget at or below `widget` (through menu items' submenus too)
+// for which `match` holds, or null.
+template <class Match>
+GtkWidget* Find(GtkWidget* widget, const Match& match) {
+  if (match(widget)) return widget;
+  if (GTK_IS_MENU_ITEM(widget)) {
+    GtkWidget* submenu = gtk_menu_item_get_submenu(GTK_MENU_ITEM(widget));
+    return submenu != nullptr ? Find(submenu, match) : nullptr;
+  }
   if (!GTK_IS_CONTAINER(widget)) return nullptr;
   GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
   GtkWidget* found = nullptr;
-  for (GList* c = children; c != nullptr && found == nullptr; c = c->next) found = FindNamed(GTK_WIDGET(c->data), name);
+  for (GList* c = children; c != nullptr && found == nullptr; c = c->next) found = Find(GTK_WIDGET(c->data), match);
   g_list_free(children);
   return found;
+}
+
+// The widget of that name at or below `widget`, or null.
+inline GtkWidget* FindNamed(GtkWidget* widget, const std::string& name) {
+  return Find(widget, [&](GtkWidget* w) { return name == gtk_widget_get_name(w); });
 }
 
 // The last visible dialog among the top-level windows (a nested one over its parent), or null.
