@@ -2,16 +2,49 @@
 // asked for; SDL's own thread pulls each period from the mixer.
 #include <SDL.h>
 
+#include <mutex>
+#include <thread>
+
 #include "platform/audio.h"
 
 namespace platform {
 namespace {
 
+// Gives SDL's audio subsystem back on a thread of its own. Quitting it can wait
+// up to 100 ms for SDL's device-watching thread to wake from its sleep, and
+// after an open that found no device the caller should not wait for that: it
+// goes on without sound at once. The next init and the program's end wait for
+// the quit, so SDL never sees an init and a quit at the same time.
+class SubsystemRelease {
+ public:
+  ~SubsystemRelease() { Wait(); }
+  void Start() {
+    std::lock_guard hold(mutex_);
+    if (thread_.joinable()) thread_.join();
+    thread_ = std::thread([] { SDL_QuitSubSystem(SDL_INIT_AUDIO); });
+  }
+  void Wait() {
+    std::lock_guard hold(mutex_);
+    if (thread_.joinable()) thread_.join();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::thread thread_;  // the quit under way, if any
+};
+
+SubsystemRelease& PendingRelease() {
+  static SubsystemRelease release;
+  return release;
+}
+
 class SdlAudioDevice final : public IAudioDevice {
  public:
   SdlAudioDevice(uint32_t rate, uint32_t period) : mixer_(rate, period) {}
   ~SdlAudioDevice() override {
-    if (device_ != 0) SDL_CloseAudioDevice(device_);
+    // Only an open device is destroyed with the subsystem still to give back.
+    if (device_ == 0) return;
+    SDL_CloseAudioDevice(device_);
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
   }
 
@@ -53,13 +86,18 @@ uint32_t PeriodFrames(uint32_t rate) {
 }  // namespace
 
 std::unique_ptr<IAudioDevice> OpenSdlAudioDevice(uint32_t rate) {
+  if (rate == 0) return nullptr;
+  PendingRelease().Wait();
   // SDL would take SIGINT and SIGTERM for a quit event nobody reads; the
   // program ends on them itself.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-  if (rate == 0 || SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return nullptr;
-  // From here on the device's destructor gives the subsystem back.
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return nullptr;
+  // From here on an open device's destructor gives the subsystem back.
   auto device = std::make_unique<SdlAudioDevice>(rate, PeriodFrames(rate));
-  if (!device->Open()) return nullptr;
+  if (!device->Open()) {
+    PendingRelease().Start();
+    return nullptr;
+  }
   return device;
 }
 
