@@ -17,7 +17,8 @@ namespace {
 // window's start-up; quitting it can wait up to 100 ms for SDL's device-watching
 // thread to wake from its sleep, which a caller left without sound need not wait
 // for. Each open waits for the work under way first, so SDL never sees a start
-// and a quit at once.
+// and a quit at once. SDL keeps per-thread data (its error text) for every
+// thread that calls it; these threads free theirs before they end.
 class BackgroundSubsystem {
  public:
   ~BackgroundSubsystem() {
@@ -30,13 +31,17 @@ class BackgroundSubsystem {
     thread_ = std::thread([this] {
       SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
       prepared_ = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+      SDL_TLSCleanup();
     });
   }
   // Gives back one reference to the subsystem.
   void Release() {
     std::lock_guard hold(mutex_);
     Join();
-    thread_ = std::thread([] { SDL_QuitSubSystem(SDL_INIT_AUDIO); });
+    thread_ = std::thread([] {
+      SDL_QuitSubSystem(SDL_INIT_AUDIO);
+      SDL_TLSCleanup();
+    });
   }
   // Waits for the work under way; true when a prepared reference passes to the caller.
   bool Settle() {
