@@ -66,6 +66,9 @@ class IShellDevices {
   virtual void DeleteDisplay() = 0;
 
   // --- Sound
+  // Lets the sound device start getting ready while the window opens; InitSound
+  // still opens it. Nothing to do where the device opens at once.
+  virtual void PrepareSound() {}
   virtual int InitSound(const SOUNDCONFIG& config) = 0;
   virtual void ShutdownSound() = 0;
   virtual bool IsSoundEnabled() = 0;

@@ -327,6 +327,7 @@ int WinAppRun(ShellSystems& sys, std::span<const std::string> args) {
   if (!settings.extra_options.empty()) command_line += u" " + settings.extra_options;
   ParseCommandLine(command_line, settings);
 
+  if (settings.sound_enable != 0) sys.PrepareSound();
   state.window_made = sys.CreateMainWindow(settings.options.debug_level != 0);
   if (!state.program_directory.empty() && ::chdir(platform::Utf16ToUtf8(state.program_directory).c_str()) != 0) {
     DebugPrintf(u"chdir failed: %s\n", state.program_directory.c_str());

@@ -300,6 +300,11 @@ std::unique_ptr<IAudioDevice> OpenAudioDevice(uint32_t rate) {
   return opener ? opener(rate) : OpenSdlAudioDevice(rate);
 }
 
+void PrepareAudioDevice() {
+  std::lock_guard<std::mutex> lock(OpenerLock());
+  if (!Opener()) PrepareSdlAudioDevice();
+}
+
 AudioDeviceOpener SetAudioDeviceOpener(AudioDeviceOpener opener) {
   std::lock_guard<std::mutex> lock(OpenerLock());
   return std::exchange(Opener(), std::move(opener));

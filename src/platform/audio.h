@@ -186,9 +186,15 @@ class ManualAudioDevice final : public IAudioDevice {
 // The SDL2 audio device at `rate`, 16-bit stereo, a period of 10-20 ms; null when
 // SDL's audio subsystem or the device cannot be opened.
 std::unique_ptr<IAudioDevice> OpenSdlAudioDevice(uint32_t rate);
+// Starts SDL's audio subsystem (the probing of sound servers and drivers) on a
+// thread of its own; the next OpenSdlAudioDevice waits for it and takes it over.
+void PrepareSdlAudioDevice();
 
 // Opens the device the engine plays through: SDL's unless a test installed another.
 std::unique_ptr<IAudioDevice> OpenAudioDevice(uint32_t rate);
+// Readies that device in the background, so that its start overlaps other
+// start-up work (SDL's back end only; nothing under a test's opener).
+void PrepareAudioDevice();
 using AudioDeviceOpener = std::function<std::unique_ptr<IAudioDevice>(uint32_t rate)>;
 // Replaces the opener; an empty one restores SDL's. Returns the previous.
 AudioDeviceOpener SetAudioDeviceOpener(AudioDeviceOpener opener);

@@ -2,16 +2,76 @@
 // asked for; SDL's own thread pulls each period from the mixer.
 #include <SDL.h>
 
+#include <mutex>
+#include <thread>
+#include <utility>
+
 #include "platform/audio.h"
 
 namespace platform {
 namespace {
 
+// SDL's audio subsystem started or given back on a thread of its own, off the
+// path to the first picture. Starting it probes the sound servers and drivers
+// (a few milliseconds, more with a session bus to ask), which can overlap the
+// window's start-up; quitting it can wait up to 100 ms for SDL's device-watching
+// thread to wake from its sleep, which a caller left without sound need not wait
+// for. Each open waits for the work under way first, so SDL never sees a start
+// and a quit at once. SDL keeps per-thread data (its error text) for every
+// thread that calls it; these threads free theirs before they end.
+class BackgroundSubsystem {
+ public:
+  ~BackgroundSubsystem() {
+    if (Settle()) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  }
+  // Starts the subsystem; the reference it takes waits for the next Settle.
+  void Prepare() {
+    std::lock_guard hold(mutex_);
+    Join();
+    thread_ = std::thread([this] {
+      SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+      prepared_ = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+      SDL_TLSCleanup();
+    });
+  }
+  // Gives back one reference to the subsystem.
+  void Release() {
+    std::lock_guard hold(mutex_);
+    Join();
+    thread_ = std::thread([] {
+      SDL_QuitSubSystem(SDL_INIT_AUDIO);
+      SDL_TLSCleanup();
+    });
+  }
+  // Waits for the work under way; true when a prepared reference passes to the caller.
+  bool Settle() {
+    std::lock_guard hold(mutex_);
+    Join();
+    return std::exchange(prepared_, false);
+  }
+
+ private:
+  void Join() {
+    if (thread_.joinable()) thread_.join();
+  }
+
+  std::mutex mutex_;
+  std::thread thread_;     // the start or quit under way, if any
+  bool prepared_ = false;  // a started subsystem nobody has taken yet; written by the thread before Join
+};
+
+BackgroundSubsystem& AudioSubsystem() {
+  static BackgroundSubsystem subsystem;
+  return subsystem;
+}
+
 class SdlAudioDevice final : public IAudioDevice {
  public:
   SdlAudioDevice(uint32_t rate, uint32_t period) : mixer_(rate, period) {}
   ~SdlAudioDevice() override {
-    if (device_ != 0) SDL_CloseAudioDevice(device_);
+    // Only an open device is destroyed with the subsystem still to give back.
+    if (device_ == 0) return;
+    SDL_CloseAudioDevice(device_);
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
   }
 
@@ -52,14 +112,24 @@ uint32_t PeriodFrames(uint32_t rate) {
 
 }  // namespace
 
+void PrepareSdlAudioDevice() { AudioSubsystem().Prepare(); }
+
 std::unique_ptr<IAudioDevice> OpenSdlAudioDevice(uint32_t rate) {
+  if (rate == 0) return nullptr;
+  const bool prepared = AudioSubsystem().Settle();
   // SDL would take SIGINT and SIGTERM for a quit event nobody reads; the
   // program ends on them itself.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-  if (rate == 0 || SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return nullptr;
-  // From here on the device's destructor gives the subsystem back.
+  const bool started = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+  // With a prepared subsystem the line above only counted one more user.
+  if (prepared) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  if (!started) return nullptr;
+  // From here on an open device's destructor gives the subsystem back.
   auto device = std::make_unique<SdlAudioDevice>(rate, PeriodFrames(rate));
-  if (!device->Open()) return nullptr;
+  if (!device->Open()) {
+    AudioSubsystem().Release();
+    return nullptr;
+  }
   return device;
 }
 

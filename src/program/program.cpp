@@ -26,6 +26,7 @@
 #include "game/session.h"
 #include "game/stage.h"
 #include "game/title.h"
+#include "platform/audio.h"
 #include "platform/font_freetype.h"
 #include "platform/glyph_rasterizer.h"
 #include "platform/gtk_message_box.h"
@@ -95,6 +96,7 @@ void ProgramSystems::DeleteDisplay() {
   if (shell_) shell_->window().SetFullScreen(false);
 }
 
+void ProgramSystems::PrepareSound() { platform::PrepareAudioDevice(); }
 int ProgramSystems::InitSound(const SOUNDCONFIG& config) { return ::InitSound(MainWindowHandle(), &config); }
 void ProgramSystems::ShutdownSound() { ::ShutdownSound(); }
 bool ProgramSystems::IsSoundEnabled() { return ::IsSoundEnabled() != 0; }

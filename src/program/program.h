@@ -35,6 +35,7 @@ class ProgramSystems : public ShellSystems {
   bool IsDisplayWindowed() override;
   void DeleteDisplay() override;
 
+  void PrepareSound() override;
   int InitSound(const SOUNDCONFIG& config) override;
   void ShutdownSound() override;
   bool IsSoundEnabled() override;

@@ -172,4 +172,17 @@ TEST(SdlAudioDevice, LeavesTheQuitSignalsAlone) {
   }
 }
 
+// An open that finds no device still gives SDL's audio subsystem back (on a
+// thread of its own): the next open starts the driver it is asked for afresh.
+TEST(SdlAudioDevice, OpenAfterAFailedOneStartsAfresh) {
+  ::setenv("SDL_AUDIODRIVER", "disk", 1);
+  ::setenv("SDL_DISKAUDIOFILE", "/nonexistent-folder/out.raw", 1);
+  EXPECT_EQ(platform::OpenSdlAudioDevice(kRate), nullptr);
+  ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+  std::unique_ptr<platform::IAudioDevice> device = platform::OpenSdlAudioDevice(kRate);
+  ::unsetenv("SDL_AUDIODRIVER");
+  ::unsetenv("SDL_DISKAUDIOFILE");
+  EXPECT_NE(device, nullptr);
+}
+
 }  // namespace

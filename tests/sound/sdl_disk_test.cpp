@@ -9,6 +9,7 @@
 
 #include "archive/archive_test_util.h"
 #include "ogg_test_util.h"
+#include "platform/audio.h"
 #include "sound/sound.h"
 
 namespace {
@@ -38,6 +39,8 @@ TEST(SdlAudio, PlayedStreamComesOutOfTheDevice) {
   std::memcpy(expected.data(), decoded.data(), expected.size() * 2);
 
   SOUNDCONFIG config{1, 44100, 2, 16, 2, 0, 0};
+  // As the program starts it: the subsystem readied on another thread first.
+  platform::PrepareAudioDevice();
   ASSERT_EQ(InitSound(nullptr, &config), 0);
   if (IsSoundEnabled() == 0) GTEST_SKIP() << "SDL's disk audio driver is not available";
   const int32_t id = OpenOggStream(nullptr, archive_test::U16(file), 0, 0, 4096, 0, 0);
