@@ -10,6 +10,7 @@
 
 #include "platform/event_source.h"
 #include "platform/gtk_keymap.h"
+#include "platform/gtk_presenter.h"
 #include "platform/main_window.h"
 #include "platform/message_box.h"
 #include "platform/presenter.h"
@@ -222,8 +223,9 @@ TEST_F(GtkShellTest, MenuItemsQueueCommandsUnlessTheProgramChecksThem) {
   EXPECT_TRUE(HasCommand(Drain(), 40004));
 }
 
-// A top-down picture over the whole window, then a rectangle of a bottom-up
-// one: the window shows each where it was presented and keeps the rest.
+// A top-down picture over the whole window, then rectangles of bottom-up ones,
+// the last after the screen stood still long enough for the upload picture to
+// be given back: the window shows each where it was presented and keeps the rest.
 TEST_F(GtkShellTest, PresentedPixelsReachTheScreen) {
   auto colour = [](int x, int y, int salt) {
     return std::array<uint8_t, 3>{static_cast<uint8_t>(x + salt), static_cast<uint8_t>(y),
@@ -233,8 +235,11 @@ TEST_F(GtkShellTest, PresentedPixelsReachTheScreen) {
     bool bottom_up;
     PresentRect rect;
     int salt;
+    int quiet_frames;  // refresh waits before the present
   };
-  const Case cases[] = {{false, {0, 0, 800, 600}, 0}, {true, {130, 70, 610, 421}, 99}};
+  const Case cases[] = {{false, {0, 0, 800, 600}, 0, 0},
+                        {true, {130, 70, 610, 421}, 99, 0},
+                        {true, {300, 200, 700, 560}, 47, GtkPresenter::kStagingQuietFrames + 1}};
   std::vector<uint8_t> pixels(800 * 600 * 4);
   GtkWidget* area = Named("area");
   auto inside = [](const PresentRect& r, int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; };
@@ -249,6 +254,7 @@ TEST_F(GtkShellTest, PresentedPixelsReachTheScreen) {
     }
     PixelBuffer buffer{pixels.data(), 800 * 4, 800, 600};
     if (c.bottom_up) buffer = PixelBuffer{pixels.data() + 599 * 800 * 4, -800 * 4, 800, 600};
+    for (int f = 0; f < c.quiet_frames; ++f) shell_->window().WaitForRefresh();
     shell_->presenter().Present(buffer, c.rect);
     shell_->window().WaitForRefresh();
     GdkPixbuf* shot = nullptr;
