@@ -133,7 +133,9 @@ class FreeTypeFace : public IFontFace {
 
 FreeTypeRasterizer::FreeTypeRasterizer() : library_(std::make_shared<Library>()) {
   if (FT_Init_FreeType(&library_->ft) != 0) library_->ft = nullptr;
-  library_->config = FcInitLoadConfigAndFonts();
+  // The process's own configuration, which the window's toolkit loads too: a
+  // second copy would parse the same files and hold the same font lists again.
+  library_->config = FcConfigReference(nullptr);
 }
 
 FreeTypeRasterizer::~FreeTypeRasterizer() = default;

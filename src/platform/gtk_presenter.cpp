@@ -7,6 +7,9 @@
 #include <ctime>
 #include <utility>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 namespace platform {
 
 namespace {
@@ -162,11 +165,39 @@ void GtkPresenter::Present(const PixelBuffer& source, const PresentRect& rect) {
 }
 
 void GtkPresenter::PaintNow() {
-  if (!std::exchange(presented, false)) return;
+  if (!std::exchange(presented, false)) {
+    if (quiet_frames < kStagingQuietFrames && ++quiet_frames == kStagingQuietFrames) ReleaseStagingPages();
+    return;
+  }
+  quiet_frames = 0;
   G_GNUC_BEGIN_IGNORE_DEPRECATIONS
   gdk_window_process_updates(gtk_widget_get_window(window), TRUE);
   G_GNUC_END_IGNORE_DEPRECATIONS
   gdk_display_flush(gtk_widget_get_display(window));
+}
+
+// Each present copies its area into the upload picture before the display
+// reads it, so what the picture held is never needed again: its pages go
+// back to the system and come back, zeroed, at the next present's copy.
+// Shared memory is freed by punching the pages out (dropping them would only
+// unmap them here), private memory by dropping them.
+void GtkPresenter::ReleaseStagingPages() {
+  if (staging == nullptr) return;
+  // Waits, if need be, until the display has taken the last upload.
+  cairo_surface_flush(staging);
+  uint8_t* data = cairo_image_surface_get_data(staging);
+  const long page_size = sysconf(_SC_PAGESIZE);
+  if (data == nullptr || page_size <= 0) return;
+  const auto page = static_cast<uintptr_t>(page_size);
+  const auto start = reinterpret_cast<uintptr_t>(data);
+  const uintptr_t bytes = static_cast<uintptr_t>(cairo_image_surface_get_stride(staging)) *
+                          static_cast<uintptr_t>(cairo_image_surface_get_height(staging));
+  // Only whole pages inside the picture: its neighbours keep theirs.
+  const uintptr_t begin = (start + page - 1) / page * page;
+  const uintptr_t end = (start + bytes) / page * page;
+  if (end <= begin) return;
+  void* at = reinterpret_cast<void*>(begin);
+  if (madvise(at, end - begin, MADV_REMOVE) != 0) madvise(at, end - begin, MADV_DONTNEED);
 }
 
 }  // namespace platform

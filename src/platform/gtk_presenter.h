@@ -37,9 +37,14 @@ class GtkPresenter : public IPresenter {
   // Where the picture lies in the area: its scale and the offset of its top left.
   void Placement(double& scale, double& ox, double& oy) const;
 
+  // Refresh waits without a present after which the upload picture's memory
+  // goes back to the system while the screen stands still.
+  static constexpr int kStagingQuietFrames = 30;
+
  private:
   static gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer data);
   void LogPaint(cairo_t* cr);
+  void ReleaseStagingPages();
 
   GtkWidget* const window;
   GtkWidget* const area;
@@ -51,6 +56,7 @@ class GtkPresenter : public IPresenter {
   // made at the first such present.
   cairo_surface_t* staging = nullptr;
   bool presented = false;  // an area waits to be painted by PaintNow
+  int quiet_frames = 0;    // refresh waits since the last present, up to kStagingQuietFrames
   // With MESRIN_PAINT_LOG set, one line per paint of the picture for the
   // measuring scripts under bench/: monotonic and process CPU nanoseconds,
   // the painted area in pixels and the picture's fingerprint. Null otherwise.

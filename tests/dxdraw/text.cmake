@@ -7,3 +7,6 @@ engine_test(dxdraw_text_test
     dxdraw
     platform_fonts
 )
+# fontconfig keeps the process's configuration until the process ends.
+set_tests_properties(dxdraw_text_test PROPERTIES
+  ENVIRONMENT "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/platform/gtk_lsan.supp")

@@ -8,6 +8,7 @@
 
 #include "platform/event_source.h"
 #include "platform/gtk_keymap.h"
+#include "platform/gtk_presenter.h"
 #include "platform/main_window.h"
 #include "platform/message_box.h"
 #include "platform/presenter.h"
@@ -201,8 +202,9 @@ TEST_F(GtkShellTest, MenuItemsQueueCommandsUnlessTheProgramChecksThem) {
   EXPECT_TRUE(HasCommand(Drain(), 40004));
 }
 
-// A top-down picture over the whole window, then a rectangle of a bottom-up
-// one: the window shows each where it was presented and keeps the rest.
+// A top-down picture over the whole window, then rectangles of bottom-up ones,
+// the last after the screen stood still long enough for the upload picture to
+// be given back: the window shows each where it was presented and keeps the rest.
 TEST_F(GtkShellTest, PresentedPixelsReachTheScreen) {
   // 0xRRGGBB of a pixel from its place, salted per case.
   auto colour = [](int x, int y, int salt) {
@@ -213,8 +215,11 @@ TEST_F(GtkShellTest, PresentedPixelsReachTheScreen) {
     bool bottom_up;
     PresentRect rect;
     int salt;
+    int quiet_frames;  // refresh waits before the present
   };
-  const Case cases[] = {{false, {0, 0, 800, 600}, 0}, {true, {130, 70, 610, 421}, 99}};
+  const Case cases[] = {{false, {0, 0, 800, 600}, 0, 0},
+                        {true, {130, 70, 610, 421}, 99, 0},
+                        {true, {300, 200, 700, 560}, 47, GtkPresenter::kStagingQuietFrames + 1}};
   std::vector<uint32_t> pixels(800 * 600);
   GtkWidget* area = Named("area");
   auto inside = [](const PresentRect& r, int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; };
@@ -227,6 +232,7 @@ TEST_F(GtkShellTest, PresentedPixelsReachTheScreen) {
     const uint8_t* bytes = reinterpret_cast<const uint8_t*>(pixels.data());
     PixelBuffer buffer = c.bottom_up ? PixelBuffer{bytes + 599 * 800 * 4, -800 * 4, 800, 600}
                                      : PixelBuffer{bytes, 800 * 4, 800, 600};
+    for (int f = 0; f < c.quiet_frames; ++f) shell_->window().WaitForRefresh();
     shell_->presenter().Present(buffer, c.rect);
     shell_->window().WaitForRefresh();
     GdkPixbuf* shot = nullptr;
