@@ -77,11 +77,10 @@ void ShowError(IShellProcess& sys, const std::u16string& text) {
   platform::ShowMessageBox(sys.MainWindowHandle(), text, u"エラー", platform::MB_OK);
 }
 
-// The box of an error record that ends the program: its fields, captioned
-// with the product title.
-void ShowExceptionBox(platform::WindowHandle owner, const ExceptionHandle& record) {
-  MessageBoxF(owner, (std::u16string(kProductTitle) + u" Exception Error").c_str(), u"%s",
-              FormatExceptionReport(record).c_str());
+// The box of a failure that ends the program (an error record's fields, or a
+// library's message), captioned with the product title.
+void ShowExceptionBox(platform::WindowHandle owner, const std::u16string& report) {
+  MessageBoxF(owner, (std::u16string(kProductTitle) + u" Exception Error").c_str(), u"%s", report.c_str());
 }
 
 std::u16string WithSlash(std::u16string folder) {
@@ -290,7 +289,7 @@ int RunDirectX(ShellSystems& sys, Frame& frame) {
       if (record.Type != kErrorTypeQuit) {
         DebugPrintf(u"Exception Error:\n");
         DebugReportException(record);
-        ShowExceptionBox(sys.MainWindowHandle(), record);
+        ShowExceptionBox(sys.MainWindowHandle(), FormatExceptionReport(record));
         State().exit_code = 1;
       }
     } catch (const ScriptException&) {
@@ -382,15 +381,14 @@ int RunProgram(ShellSystems& sys, std::span<const std::string> args) {
   try {
     code = WinAppRun(sys, args);
   } catch (const ExceptionHandle& record) {
-    if (record.Type != kErrorTypeQuit) ShowExceptionBox(nullptr, record);
+    if (record.Type != kErrorTypeQuit) ShowExceptionBox(nullptr, FormatExceptionReport(record));
     code = 1;
   } catch (const ProgramExit& exit) {
     code = exit.code;
   } catch (const std::exception& error) {
     // A library's failure (memory, the file system) ends the program the same
     // way as a record, never silently.
-    MessageBoxF(nullptr, (std::u16string(kProductTitle) + u" Exception Error").c_str(), u"%s",
-                platform::Utf8ToUtf16(error.what()).c_str());
+    ShowExceptionBox(nullptr, platform::Utf8ToUtf16(error.what()));
     code = 1;
   }
   sys.DestroyMainWindow();

@@ -32,14 +32,21 @@ struct CurrentGroupScope {
   CurrentGroupScope& operator=(const CurrentGroupScope&) = delete;
 };
 
-// Tells the player what could not be done with the save file, where the file
-// is and why.
-void ReportSaveFailure(std::u16string_view what, const ExceptionHandle& error) {
-  std::u16string reason(error.Message);
-  while (!reason.empty() && reason.back() == u'\n') reason.pop_back();
-  const std::u16string text =
-      std::u16string(what) + u"\n" + Save::CSaveDatabase::Instance().FilePath() + u"\n" + reason;
-  platform::ShowMessageBox(nullptr, text, u"セーブファイル", platform::MB_OK | platform::MB_ICONERROR);
+// Runs `work` on the save file. A failure (other than a quit) is shown to the
+// player: what could not be done, where the file is and why; then gives false.
+template <class F>
+bool ReportingSaveFailure(std::u16string_view what, F work) {
+  try {
+    return work();
+  } catch (const ExceptionHandle& error) {
+    if (error.Type == kErrorTypeQuit) throw;
+    std::u16string reason(error.Message);
+    while (!reason.empty() && reason.back() == u'\n') reason.pop_back();
+    const std::u16string text =
+        std::u16string(what) + u"\n" + Save::CSaveDatabase::Instance().FilePath() + u"\n" + reason;
+    platform::ShowMessageBox(nullptr, text, u"セーブファイル", platform::MB_OK | platform::MB_ICONERROR);
+    return false;
+  }
 }
 
 // The global records at the start of a cycle. A save file that can't be used
@@ -47,12 +54,10 @@ void ReportSaveFailure(std::u16string_view what, const ExceptionHandle& error) {
 // each save reports its own failure.
 void OpenSaveData(ScriptStateGroup_App& group) {
   if (!Hooks().openSaveData) return;
-  try {
+  ReportingSaveFailure(u"セーブファイルが使えないため、セーブせずに続けます。", [&] {
     Hooks().openSaveData(group);
-  } catch (const ExceptionHandle& e) {
-    if (e.Type == kErrorTypeQuit) throw;
-    ReportSaveFailure(u"セーブファイルが使えないため、セーブせずに続けます。", e);
-  }
+    return true;
+  });
 }
 
 // The tail of every cycle, also after an error: the global records written
@@ -60,11 +65,10 @@ void OpenSaveData(ScriptStateGroup_App& group) {
 // the lists and the scene records emptied.
 void EndCycle(ScriptStateGroup_App& group) {
   if (Hooks().writeGlobalData) {
-    try {
+    ReportingSaveFailure(u"進行状況を書き込めません。次に書き込むときにもう一度試します。", [&] {
       Hooks().writeGlobalData(group);
-    } catch (const ExceptionHandle& e) {
-      ReportSaveFailure(u"進行状況を書き込めません。次に書き込むときにもう一度試します。", e);
-    }
+      return true;
+    });
   }
   group.ClearStrings();
   ClearSceneState();
@@ -216,13 +220,7 @@ int RunGameSession(std::u16string_view scriptName, int mode) {
 
 bool QuickSaveGame() {
   if (!Hooks().quickSave) return false;
-  try {
-    return Hooks().quickSave();
-  } catch (const ExceptionHandle& e) {
-    if (e.Type == kErrorTypeQuit) throw;
-    ReportSaveFailure(u"セーブできませんでした。", e);
-    return false;
-  }
+  return ReportingSaveFailure(u"セーブできませんでした。", [] { return Hooks().quickSave(); });
 }
 
 }  // namespace Game
