@@ -110,8 +110,7 @@ void Frame::PumpMessages() {
     // A confirmed close ends every later frame too, even one without messages.
     // SIGTERM, SIGINT or SIGHUP end the program the same way, before any pending
     // message can raise a box; the inactive loop comes by here too.
-    if (QuitSignalReceived() != 0) SetQuit();
-    if (m_Quit) throw MakeQuitRecord(kQuitLinePump);
+    if (QuitNoted()) throw MakeQuitRecord(kQuitLinePump);
     platform::WindowEvent event;
     bool any = false;
     while (source.PeekEvent(event)) {
@@ -121,13 +120,20 @@ void Frame::PumpMessages() {
       } else {
         DefaultWindowProc(event);
       }
-      if (m_Quit) throw MakeQuitRecord(kQuitLinePump);
+      // A signal that ended the message's box or dialog (its answer was a
+      // cancel, even to the quit question) still ends the program here.
+      if (QuitNoted()) throw MakeQuitRecord(kQuitLinePump);
     }
     if (m_Active) return;
     // Inactive: nothing else runs until the program is activated again; the
     // source blocks until an event may be there.
     if (!any) source.WaitForEvent(kInactiveWaitMs);
   }
+}
+
+bool Frame::QuitNoted() {
+  if (QuitSignalReceived() != 0) SetQuit();
+  return m_Quit != 0;
 }
 
 void Frame::DefaultWindowProc(const platform::WindowEvent& event) {

@@ -117,6 +117,9 @@ class Frame : public TextScript::IScriptFrame {
 
  private:
   void ApplyDrawSpeed(uint32_t command);
+  // Whether the program must end: a confirmed close, or a quit signal (which
+  // sets the quit flag).
+  bool QuitNoted();
 
   DxDraw::ssView* m_pRoot = nullptr;
   DxDraw::DxScreenSurface* m_pScreen = nullptr;

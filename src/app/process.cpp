@@ -90,9 +90,11 @@ QuitSignals::QuitSignals() {
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART | SA_RESETHAND;
   for (std::size_t i = 0; i < std::size(kQuitSignals); ++i) ::sigaction(kQuitSignals[i], &action, &previous_[i]);
+  previous_check_ = platform::SetModalCancelCheck([] { return QuitSignalReceived() != 0; });
 }
 
 QuitSignals::~QuitSignals() {
+  platform::SetModalCancelCheck(previous_check_);
   for (std::size_t i = 0; i < std::size(kQuitSignals); ++i) ::sigaction(kQuitSignals[i], &previous_[i], nullptr);
   g_quit_signal.store(0);
 }

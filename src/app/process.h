@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/message_box.h"
+
 namespace App {
 
 // An exclusive lock on a file named after the window class in a folder of this
@@ -39,9 +41,12 @@ std::u16string DataHome();
 
 // While it lives, SIGTERM, SIGINT and SIGHUP end the program as the quit key
 // does: the handler only notes the signal and the frame throws the quit record,
-// so the tear-down and the settings write-back run. A second signal of a kind
-// already noted takes its default action, so a shut-down that hangs can still
-// be cut short. The destructor puts the previous actions back and forgets the note.
+// so the tear-down and the settings write-back run. A box or dialog that is up
+// when the note comes, or opens after it, ends as if cancelled (it is the
+// boxes' cancel check meanwhile), so nothing waits for a player who has gone.
+// A second signal of a kind already noted takes its default action, so a
+// shut-down that hangs can still be cut short. The destructor puts the previous
+// actions and check back and forgets the note.
 class QuitSignals {
  public:
   QuitSignals();
@@ -51,6 +56,7 @@ class QuitSignals {
 
  private:
   struct sigaction previous_[3];
+  platform::ModalCancelCheck previous_check_ = nullptr;  // the boxes' cancel check before this one
 };
 
 // The last signal noted while a QuitSignals lives, or 0.

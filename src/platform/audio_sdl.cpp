@@ -25,16 +25,27 @@ class BackgroundSubsystem {
     if (Settle()) SDL_QuitSubSystem(SDL_INIT_AUDIO);
   }
   // Starts the subsystem; the reference it takes waits for the next Settle.
+  // A subsystem already prepared and not yet taken is kept: a second start
+  // would take a reference no Settle hands on.
   void Prepare() {
     std::lock_guard hold(mutex_);
     Join();
+    if (prepared_) return;
     thread_ = std::thread([this] {
       SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
       prepared_ = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
       SDL_TLSCleanup();
     });
   }
-  // Gives back one reference to the subsystem.
+  // Closes an open device and gives back its reference to the subsystem,
+  // after the work under way.
+  void Close(SDL_AudioDeviceID device) {
+    std::lock_guard hold(mutex_);
+    Join();
+    SDL_CloseAudioDevice(device);
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  }
+  // Gives back one reference to the subsystem on a thread of its own.
   void Release() {
     std::lock_guard hold(mutex_);
     Join();
@@ -60,19 +71,20 @@ class BackgroundSubsystem {
   bool prepared_ = false;  // a started subsystem nobody has taken yet; written by the thread before Join
 };
 
-BackgroundSubsystem& AudioSubsystem() {
-  static BackgroundSubsystem subsystem;
-  return subsystem;
-}
+// At namespace scope, so it is made before, and outlives, whatever holds an
+// open device until the program ends (the sound engine keeps its device in a
+// function's static).
+BackgroundSubsystem g_audio_subsystem;
+
+BackgroundSubsystem& AudioSubsystem() { return g_audio_subsystem; }
 
 class SdlAudioDevice final : public IAudioDevice {
  public:
   SdlAudioDevice(uint32_t rate, uint32_t period) : mixer_(rate, period) {}
   ~SdlAudioDevice() override {
-    // Only an open device is destroyed with the subsystem still to give back.
-    if (device_ == 0) return;
-    SDL_CloseAudioDevice(device_);
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    // Only an open device is destroyed with the subsystem still to give back;
+    // a start or quit under way on the subsystem's thread ends first.
+    if (device_ != 0) AudioSubsystem().Close(device_);
   }
 
   // Opens the default output device; false when there is none.

@@ -272,7 +272,7 @@ void GtkDialogHost::Run(WindowHandle owner, DialogModel& model) {
   view.Refresh();
   gtk_widget_show_all(view.dialog);
   while (!model.Finished() && !view.error) {
-    const int response = gtk_dialog_run(GTK_DIALOG(view.dialog));
+    const int response = RunModalDialog(GTK_DIALOG(view.dialog));
     // Escape and the close box cancel.
     if (response == GTK_RESPONSE_DELETE_EVENT && !model.Finished()) {
       view.Event([&model] { model.Cancel(); });

@@ -1,5 +1,6 @@
 #include "platform/gtk_events.h"
 
+#include <cmath>
 #include <cstring>
 #include <utility>
 
@@ -121,15 +122,18 @@ gboolean GtkEvents::OnKey(GtkWidget*, GdkEventKey* event, gpointer data) {
   auto* self = static_cast<GtkEvents*>(data);
   const bool down = event->type == GDK_KEY_PRESS;
   int scan = ScanCodeFromLinuxKey(static_cast<int>(event->hardware_keycode) - 8);
-  if (scan > 0 && scan < kKeyboardKeys) {
-    self->keys[scan] = down ? 0x80 : 0;
-    if (down) self->pressed_keys[scan] = 0x80;
-  }
+  // The key that completes an accelerator is no game input: Enter of Alt+Enter
+  // must not turn the page too. Its modifier was input before it came (Ctrl
+  // stays the skip key).
   if (down) {
     if (uint32_t command = Accelerator(event)) {
       self->Push(WindowEvent{WindowMessage::kCommand, command, 1});
       return TRUE;
     }
+  }
+  if (scan > 0 && scan < kKeyboardKeys) {
+    self->keys[scan] = down ? 0x80 : 0;
+    if (down) self->pressed_keys[scan] = 0x80;
   }
   if (gtk_im_context_filter_keypress(self->parts.im, event)) return TRUE;
   if (down) {
@@ -173,7 +177,10 @@ void GtkEvents::MoveCursor(double x, double y) {
   last_x = x, last_y = y, have_last = true;
   double scale, ox, oy;
   presenter.Placement(scale, ox, oy);
-  cursor = CursorPoint{static_cast<int32_t>((x - ox) / scale), static_cast<int32_t>((y - oy) / scale)};
+  // Rounded down: a point left of or above the picture, however close, lies
+  // outside it (a cast would take the last fraction of a pixel to 0).
+  cursor = CursorPoint{static_cast<int32_t>(std::floor((x - ox) / scale)),
+                       static_cast<int32_t>(std::floor((y - oy) / scale))};
   int wx = 0, wy = 0;
   gtk_widget_translate_coordinates(parts.area, parts.window, static_cast<int>(x), static_cast<int>(y), &wx, &wy);
   WindowEvent move{WindowMessage::kMouseMove};

@@ -80,23 +80,30 @@ bool GtkMainWindow::SetFullScreen(bool full) {
   if (full) {
     // A request made before the manager has taken the window is forgotten.
     RunLoopUntil(kWindowManagerWaitMs, [&] { return (WindowState() & GDK_WINDOW_STATE_WITHDRAWN) == 0; });
+    gtk_window_get_position(window, &windowed_x, &windowed_y);
     Dress(true);
     gtk_window_fullscreen_on_monitor(window, gtk_widget_get_screen(parts.window), monitor);
     RunLoopUntil(kWindowManagerWaitMs, [&] { return CoversMonitor(); });
     if (!CoversMonitor()) {
-      gtk_window_unfullscreen(window);
-      Dress(false);
-      gtk_window_resize(window, 1, 1);
+      BackToWindow();
       return false;
     }
   } else {
-    gtk_window_unfullscreen(window);
-    Dress(false);
-    gtk_window_resize(window, 1, 1);
-    RunLoopUntil(kWindowManagerWaitMs, [&] { return (WindowState() & GDK_WINDOW_STATE_FULLSCREEN) == 0; });
+    BackToWindow();
   }
   gtk_widget_queue_draw(parts.area);
   return true;
+}
+
+// The manager places a window that leaves full screen as it likes (the
+// monitor's corner, under openbox); it is moved back once full screen is over.
+void GtkMainWindow::BackToWindow() {
+  GtkWindow* window = GTK_WINDOW(parts.window);
+  gtk_window_unfullscreen(window);
+  Dress(false);
+  gtk_window_resize(window, 1, 1);
+  RunLoopUntil(kWindowManagerWaitMs, [&] { return (WindowState() & GDK_WINDOW_STATE_FULLSCREEN) == 0; });
+  gtk_window_move(window, windowed_x, windowed_y);
 }
 
 void GtkMainWindow::WaitForRefresh() {

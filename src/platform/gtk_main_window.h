@@ -45,6 +45,8 @@ class GtkMainWindow : public IMainWindow {
   GdkWindowState WindowState() const;
   bool CoversMonitor() const;
   void Dress(bool full);
+  // Back to the fixed-size window, where it stood before full screen.
+  void BackToWindow();
   static gboolean OnTick(GtkWidget*, GdkFrameClock*, gpointer data);
 
   GtkWindowParts& parts;
@@ -52,6 +54,10 @@ class GtkMainWindow : public IMainWindow {
   GtkPresenter& presenter;
   bool menu_visible = true;
   int monitor = 0;     // the display's number of the full-screen monitor
+  // Where the window stood (its frame's top-left on the screen) when full
+  // screen began; leaving full screen puts it back there.
+  int windowed_x = 0;
+  int windowed_y = 0;
   uint64_t ticks = 0;  // refreshes of the display so far
 };
 

@@ -2,8 +2,10 @@
 
 #include <gtk/gtk.h>
 
+#include <cstring>
 #include <vector>
 
+#include "platform/gtk_dialog_view.h"
 #include "platform/gtk_window.h"
 #include "platform/text.h"
 
@@ -26,6 +28,26 @@ int DismissedAnswer(uint32_t flags) {
     default:
       return IDOK;
   }
+}
+
+// A button's answer and the key its mnemonic names, in lower case.
+struct MnemonicKey {
+  guint key;
+  int answer;
+};
+
+// A letter alone answers as its button's mnemonic does with Alt ("はい(_Y)":
+// Y or Alt+Y); Alt and Ctrl combinations stay GTK's.
+gboolean OnPlainMnemonic(GtkWidget* dialog, GdkEventKey* event, gpointer data) {
+  if (event->state & (GDK_CONTROL_MASK | GDK_MOD1_MASK)) return FALSE;
+  const guint key = gdk_keyval_to_lower(event->keyval);
+  for (const MnemonicKey& m : *static_cast<const std::vector<MnemonicKey>*>(data)) {
+    if (m.key == key) {
+      gtk_dialog_response(GTK_DIALOG(dialog), m.answer);
+      return TRUE;
+    }
+  }
+  return FALSE;
 }
 
 }  // namespace
@@ -57,9 +79,16 @@ int ShowGtkMessageBox(WindowHandle owner, std::u16string_view text, std::u16stri
     case MB_RETRYCANCEL: set = {{"再試行(_R)", IDRETRY}, {"キャンセル", IDCANCEL}}; break;
     default: set = {{"OK", IDOK}}; break;
   }
-  for (const Button& b : set) gtk_dialog_add_button(GTK_DIALOG(dialog), b.label, b.id);
+  std::vector<MnemonicKey> mnemonics;
+  for (const Button& b : set) {
+    gtk_dialog_add_button(GTK_DIALOG(dialog), b.label, b.id);
+    if (const char* mark = std::strchr(b.label, '_')) {
+      mnemonics.push_back({gdk_keyval_to_lower(gdk_unicode_to_keyval(static_cast<guchar>(mark[1]))), b.id});
+    }
+  }
+  g_signal_connect(dialog, "key-press-event", G_CALLBACK(OnPlainMnemonic), &mnemonics);
   gtk_dialog_set_default_response(GTK_DIALOG(dialog), DefaultAnswer(flags));
-  int answer = gtk_dialog_run(GTK_DIALOG(dialog));
+  int answer = RunModalDialog(GTK_DIALOG(dialog));
   gtk_widget_destroy(dialog);
   return answer > 0 ? answer : DismissedAnswer(flags);
 }

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/gtk_dialog_view.h"
 #include "platform/text.h"
 
 namespace platform {
@@ -50,7 +51,7 @@ int RunMonitorDialog(const std::vector<MonitorInfo>& monitors) {
   gtk_box_pack_start(GTK_BOX(content), combo, FALSE, FALSE, 4);
   gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
   gtk_widget_show_all(dialog);
-  int response = gtk_dialog_run(GTK_DIALOG(dialog));
+  int response = RunModalDialog(GTK_DIALOG(dialog));
   int chosen = response == GTK_RESPONSE_OK ? gtk_combo_box_get_active(GTK_COMBO_BOX(combo)) : -1;
   gtk_widget_destroy(dialog);
   return chosen;

@@ -41,6 +41,12 @@ class GtkShell {
                                         int width, int height);
   // Whether a display can be opened (without making a window).
   static bool DisplayAvailable();
+  // Sets what GDK reads from the environment when it starts: no OpenGL (the
+  // picture is drawn in memory and shown through cairo; a GL driver stack
+  // would be about half the program's resident memory), unless the user set
+  // GDK_GL. It writes the environment, which is safe only while no other
+  // thread runs: the program calls it first thing. Opening a display writes nothing.
+  static void PrepareEnvironment();
   ~GtkShell();
   GtkShell(const GtkShell&) = delete;
   GtkShell& operator=(const GtkShell&) = delete;

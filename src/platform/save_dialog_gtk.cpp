@@ -221,7 +221,7 @@ void GtkSlotDialogHost::Run(WindowHandle owner, ISlotDialogModel& model) {
   view.Refresh();
   gtk_widget_show_all(view.dialog);
   while (!model.Finished() && !view.error) {
-    const int response = gtk_dialog_run(GTK_DIALOG(view.dialog));
+    const int response = RunModalDialog(GTK_DIALOG(view.dialog));
     // Closing the window is the cancel button.
     if (response == GTK_RESPONSE_DELETE_EVENT && !model.Finished()) model.Cancel();
   }

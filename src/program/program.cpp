@@ -173,6 +173,8 @@ void ProgramSystems::ShowNameDialog() { Game::ShowNameDialog(MainWindowHandle())
 void ProgramSystems::ShowManual() { Game::ShowManual(); }
 
 int RunMesrin(ShellSystems& systems, std::span<const std::string> args) {
+  // Before any thread starts (the sound device's start runs on one).
+  platform::GtkShell::PrepareEnvironment();
   platform::FreeTypeRasterizer fonts;
   if (fonts.ok()) platform::SetGlyphRasterizer(&fonts);
   // Boxes raised while the window is not up are real dialogs where a display opens.

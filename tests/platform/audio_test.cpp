@@ -1,5 +1,6 @@
 // The buffer model and the mixer through the manual back end: known samples in,
 // known samples out.
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -183,6 +184,27 @@ TEST(SdlAudioDevice, OpenAfterAFailedOneStartsAfresh) {
   ::unsetenv("SDL_AUDIODRIVER");
   ::unsetenv("SDL_DISKAUDIOFILE");
   EXPECT_NE(device, nullptr);
+}
+
+// Every reference an open takes, prepared ahead or not, goes back with the
+// device: a second start before the open hands on only one, a settled start is
+// not taken twice, and a start running while a device closes ends first.
+TEST(SdlAudioDevice, OpensAndClosesGiveTheSubsystemBack) {
+  ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+  platform::PrepareSdlAudioDevice();
+  platform::PrepareSdlAudioDevice();
+  std::unique_ptr<platform::IAudioDevice> device = platform::OpenSdlAudioDevice(kRate);
+  EXPECT_NE(device, nullptr);
+  platform::PrepareSdlAudioDevice();
+  device.reset();
+  device = platform::OpenSdlAudioDevice(kRate);
+  EXPECT_NE(device, nullptr);
+  device.reset();
+  device = platform::OpenSdlAudioDevice(kRate);
+  ::unsetenv("SDL_AUDIODRIVER");
+  EXPECT_NE(device, nullptr);
+  device.reset();
+  EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), 0u);
 }
 
 }  // namespace

@@ -4,7 +4,7 @@ find_package(PkgConfig REQUIRED)
 pkg_check_modules(GTK3 REQUIRED IMPORTED_TARGET gtk+-3.0)
 engine_test(platform_gtk_dialogs_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/gtk_dialogs_test.cpp
-  DEPS game platform_gtk_dialogs PkgConfig::GTK3
+  DEPS game platform_gtk platform_gtk_dialogs PkgConfig::GTK3
 )
 set(gtk_dialogs_env "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_LIST_DIR}/gtk_lsan.supp")
 set_tests_properties(platform_gtk_dialogs_test PROPERTIES ENVIRONMENT "${gtk_dialogs_env}" TIMEOUT 120)

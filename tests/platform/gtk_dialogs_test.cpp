@@ -4,16 +4,22 @@
 #include <gtk/gtk.h>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <functional>
 #include <string>
 
+#include "app/frame.h"
+#include "app/process.h"
 #include "app/settings.h"
+#include "core/exception.h"
 #include "game/debug_dialog.h"
 #include "game/game_state.h"
 #include "game/script_app.h"
 #include "game/settings_dialog.h"
+#include "platform/event_source.h"
 #include "platform/gtk_widgets.h"
 #include "platform/gtk_dialogs.h"
+#include "platform/gtk_message_box.h"
 #include "platform/text.h"
 #include "save/save_types.h"
 
@@ -121,6 +127,76 @@ TEST_F(GtkDialogs, DebugWindowShowsTheStageAndCloses) {
     gtk_button_clicked(GTK_BUTTON(Control(dialog, platform::IDCANCEL)));
   });
   EXPECT_EQ(result, -1);
+}
+
+// Sends SIGTERM once a dialog shows.
+gboolean SignalOnceADialogShows(gpointer data) {
+  if (gtk_test::OpenDialog() == nullptr) return G_SOURCE_CONTINUE;
+  *static_cast<bool*>(data) = true;
+  ::raise(SIGTERM);
+  return G_SOURCE_REMOVE;
+}
+
+// Ends whatever dialog is still up when the quit signal did not; notes that
+// it had to.
+gboolean EndLeftDialog(gpointer data) {
+  GtkWidget* dialog = gtk_test::OpenDialog();
+  if (dialog == nullptr) return G_SOURCE_CONTINUE;
+  *static_cast<bool*>(data) = true;
+  gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_DELETE_EVENT);
+  return G_SOURCE_CONTINUE;
+}
+
+// The real GTK message box, over the test's window.
+class OwnedBoxes : public platform::IMessageBox {
+ public:
+  explicit OwnedBoxes(GtkWidget* owner) : owner_(owner) {}
+  int Show(platform::WindowHandle, std::u16string_view text, std::u16string_view caption, uint32_t flags) override {
+    return platform::ShowGtkMessageBox(owner_, text, caption, flags);
+  }
+
+ private:
+  GtkWidget* owner_;
+};
+
+// SIGTERM while the quit question or a settings dialog is up ends it as if
+// cancelled, and the frame's pump then ends the program, though the question
+// was never answered Yes.
+TEST_F(GtkDialogs, AQuitSignalEndsTheBoxOrDialogThatIsUpAndThenTheProgram) {
+  OwnedBoxes boxes(owner_);
+  platform::IMessageBox* previous_boxes = platform::SetMessageBoxService(&boxes);
+  platform::HeadlessEventSource source;
+  platform::IEventSource* previous_source = platform::SetEventSource(&source);
+  struct Row {
+    const char* what;
+    std::function<void()> before_pump;  // returns when its dialog has ended
+  } rows[] = {
+      {"quit question", [&] { source.PostClose(); }},  // the pump asks it
+      {"sound settings", [&] { EXPECT_NE(Game::ShowSoundDialog(owner_), 1); }},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    App::Frame frame;
+    App::QuitSignals signals;
+    bool signalled = false;
+    const guint signal = g_timeout_add(20, SignalOnceADialogShows, &signalled);
+    bool left_open = false;
+    const guint guard = g_timeout_add(5000, EndLeftDialog, &left_open);
+    row.before_pump();
+    try {
+      frame.PumpMessages();
+      ADD_FAILURE() << "no quit";
+    } catch (const ExceptionHandle& e) {
+      EXPECT_EQ(e.Type, kErrorTypeQuit);
+    }
+    g_source_remove(guard);
+    if (!signalled) g_source_remove(signal);
+    EXPECT_TRUE(signalled);
+    EXPECT_FALSE(left_open);
+    EXPECT_EQ(gtk_test::OpenDialog(), nullptr);
+  }
+  platform::SetEventSource(previous_source);
+  platform::SetMessageBoxService(previous_boxes);
 }
 
 }  // namespace

@@ -74,6 +74,14 @@ TEST_F(GtkFullScreenTest, FillsTheMonitorWithThePictureScaledBetweenBlackBars) {
   GtkWidget* area = gtk_test::FindNamed(widget_, "area");
   GtkWidget* menubar = gtk_test::FindNamed(widget_, "menubar");
   IMainWindow& window = shell_->window();
+  // Away from where it opened, so that leaving full screen must find it again.
+  int x = 0, y = 0;
+  auto stands_at = [&](int wx, int wy) {
+    gtk_window_get_position(GTK_WINDOW(widget_), &x, &y);
+    return x == wx && y == wy;
+  };
+  gtk_window_move(GTK_WINDOW(widget_), 37, 41);
+  ASSERT_TRUE(RunUntil([&] { return stands_at(37, 41); })) << x << "," << y;
   ASSERT_TRUE(window.SetFullScreen(true));
   EXPECT_FALSE(window.IsMenuBarVisible());
   EXPECT_EQ(gtk_widget_get_allocated_width(area), 1280);
@@ -117,6 +125,7 @@ TEST_F(GtkFullScreenTest, FillsTheMonitorWithThePictureScaledBetweenBlackBars) {
   EXPECT_TRUE(RunUntil([&] {
     return gtk_widget_get_allocated_width(area) == 800 && gtk_widget_get_allocated_height(area) == 600;
   }));
+  EXPECT_TRUE(RunUntil([&] { return stands_at(37, 41); })) << x << "," << y;
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <vector>
 
 #include "platform/event_source.h"
@@ -47,6 +48,7 @@ using gtk_test::RunUntil;
 class GtkShellTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    GtkShell::PrepareEnvironment();
     shell_ = GtkShell::Open(u"MESRIN", u"test", 800, 600);
     if (!shell_) GTEST_SKIP() << "no display";
     shell_->window().SetMenu(kMenu);
@@ -118,8 +120,10 @@ TEST_F(GtkShellTest, KeysReachTheStateAndAcceleratorsBecomeCommands) {
   EXPECT_EQ(keys[0xC8], 0x80);
   Drain();
 
+  Key(true, GDK_KEY_Control_L, 29);
   Key(true, GDK_KEY_z, 44, GDK_CONTROL_MASK);
   Key(true, GDK_KEY_F10, 68);
+  Key(true, GDK_KEY_Alt_L, 56);
   Key(true, GDK_KEY_Return, 28, GDK_MOD1_MASK);
   std::vector<WindowEvent> events = Drain();
   EXPECT_TRUE(HasCommand(events, 40012));
@@ -127,6 +131,36 @@ TEST_F(GtkShellTest, KeysReachTheStateAndAcceleratorsBecomeCommands) {
   EXPECT_TRUE(HasCommand(events, 40001));
   // F10 went to the program, not to the menu bar.
   EXPECT_EQ(gtk_menu_shell_get_selected_item(GTK_MENU_SHELL(Named("menubar"))), nullptr);
+  // The keys that completed the accelerators are no game input (Enter would
+  // turn the page); Ctrl, pressed on its own first, still is.
+  ASSERT_TRUE(EventSource().ReadKeyboard(keys));
+  EXPECT_EQ(keys[0x2C], 0);  // Z
+  EXPECT_EQ(keys[0x44], 0);  // F10
+  EXPECT_EQ(keys[0x1C], 0);  // Enter
+  EXPECT_EQ(keys[0x1D], 0x80);
+}
+
+// The pointer is read in the picture's pixels, rounded down: a point left of
+// or above the picture (a grab outside the window) is outside however close.
+TEST_F(GtkShellTest, ThePointerIsReadInWholePicturePixelsRoundedDown) {
+  GtkWidget* area = Named("area");
+  struct Row {
+    double x, y;
+    CursorPoint at;
+  } rows[] = {{10.75, 20.25, {10, 20}}, {-0.5, 30, {-1, 30}}, {40, -0.25, {40, -1}}, {799.5, 599.9, {799, 599}}};
+  for (const Row& row : rows) {
+    GdkEvent* event = gdk_event_new(GDK_MOTION_NOTIFY);
+    event->motion.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(area)));
+    event->motion.x = row.x;
+    event->motion.y = row.y;
+    gdk_event_set_device(event, gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_display_get_default())));
+    gtk_main_do_event(event);
+    gdk_event_free(event);
+    CursorPoint at = EventSource().CursorPosition();
+    EXPECT_EQ(at.x, row.at.x) << row.x;
+    EXPECT_EQ(at.y, row.at.y) << row.y;
+  }
+  Drain();
 }
 
 TEST_F(GtkShellTest, ATapBetweenTwoReadsShowsAsHeldForOneRead) {
@@ -258,35 +292,67 @@ TEST_F(GtkShellTest, PresentedPixelsReachTheScreen) {
   }
 }
 
-// Closes the first message dialog it finds, as the window manager's close box would.
-gboolean CloseMessageDialog(gpointer) {
+// What the player does to the message dialog once it shows: a key (keyval 0:
+// the window manager's close box). A key the box did not take is followed
+// by the close box on the next look.
+struct BoxAction {
+  guint keyval;
+  guint state;
+  bool keyed = false;
+};
+
+gboolean ActOnMessageDialog(gpointer data) {
+  auto* action = static_cast<BoxAction*>(data);
+  GtkWidget* dialog = nullptr;
   GList* windows = gtk_window_list_toplevels();
   for (GList* w = windows; w != nullptr; w = w->next) {
-    if (GTK_IS_MESSAGE_DIALOG(w->data)) {
-      gtk_window_close(GTK_WINDOW(w->data));
-      g_list_free(windows);
-      return G_SOURCE_REMOVE;
-    }
+    if (GTK_IS_MESSAGE_DIALOG(w->data) && gtk_widget_get_mapped(GTK_WIDGET(w->data))) dialog = GTK_WIDGET(w->data);
   }
   g_list_free(windows);
+  if (dialog == nullptr) return G_SOURCE_CONTINUE;
+  if (action->keyval != 0 && !action->keyed) {
+    action->keyed = true;
+    GdkEvent* event = gdk_event_new(GDK_KEY_PRESS);
+    event->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(dialog)));
+    event->key.keyval = action->keyval;
+    event->key.state = action->state;
+    gdk_event_set_device(event, gdk_seat_get_keyboard(gdk_display_get_default_seat(gdk_display_get_default())));
+    gtk_main_do_event(event);
+    gdk_event_free(event);
+  } else {
+    gtk_window_close(GTK_WINDOW(dialog));
+  }
   return G_SOURCE_CONTINUE;
 }
 
-TEST_F(GtkShellTest, ABoxClosedWithoutAButtonNeverAnswersYes) {
+TEST_F(GtkShellTest, ABoxAnswersItsMnemonicLettersAloneAndClosedNeverSaysYes) {
   struct Row {
     uint32_t flags;
+    guint keyval;  // 0: the box is closed without a button
+    guint state;
     int answer;
   } rows[] = {
-      {MB_YESNO, IDNO},
-      {MB_YESNO | MB_DEFBUTTON2, IDNO},
-      {MB_OKCANCEL, IDCANCEL},
-      {MB_YESNOCANCEL, IDCANCEL},
-      {MB_ABORTRETRYIGNORE, IDIGNORE},
-      {MB_OK | MB_ICONWARNING, IDOK},
+      {MB_YESNO, 0, 0, IDNO},
+      {MB_YESNO | MB_DEFBUTTON2, 0, 0, IDNO},
+      {MB_OKCANCEL, 0, 0, IDCANCEL},
+      {MB_YESNOCANCEL, 0, 0, IDCANCEL},
+      {MB_ABORTRETRYIGNORE, 0, 0, IDIGNORE},
+      {MB_OK | MB_ICONWARNING, 0, 0, IDOK},
+      // A mnemonic's letter alone answers as with Alt (GTK's own): "はい(_Y)"
+      // Y in either case, "いいえ(_N)" N, "再試行(_R)" R.
+      {MB_YESNO | MB_DEFBUTTON2, GDK_KEY_y, 0, IDYES},
+      {MB_YESNO | MB_DEFBUTTON2, GDK_KEY_Y, GDK_SHIFT_MASK, IDYES},
+      {MB_YESNOCANCEL, GDK_KEY_n, 0, IDNO},
+      {MB_ABORTRETRYIGNORE, GDK_KEY_r, 0, IDRETRY},
+      // Ctrl+Y is no answer: the box is closed after it.
+      {MB_YESNO | MB_DEFBUTTON2, GDK_KEY_y, GDK_CONTROL_MASK, IDNO},
   };
   for (const Row& row : rows) {
-    g_timeout_add(50, CloseMessageDialog, nullptr);
-    EXPECT_EQ(shell_->boxes().Show(shell_->window().Handle(), u"質問", u"確認", row.flags), row.answer) << row.flags;
+    BoxAction action{row.keyval, row.state};
+    const guint timer = g_timeout_add(50, ActOnMessageDialog, &action);
+    EXPECT_EQ(shell_->boxes().Show(shell_->window().Handle(), u"質問", u"確認", row.flags), row.answer)
+        << row.flags << " " << row.keyval << " " << row.state;
+    g_source_remove(timer);
   }
 }
 
@@ -301,6 +367,20 @@ TEST_F(GtkShellTest, FullScreenFailsWithoutAWindowManager) {
   EXPECT_TRUE(gtk_widget_get_visible(Named("menubar")));
   EXPECT_TRUE(RunUntil([&] { return gtk_widget_get_allocated_height(Named("area")) == 600; }));
   EXPECT_FALSE(shell_->Monitors().empty());
+}
+
+// GDK's environment is set while no other thread runs, keeping the user's
+// own GDK_GL; opening a display later writes none (the sound device's start
+// may run beside it). Last in the file: the display is open by now.
+TEST(GtkEnvironmentTest, SetBeforeAnyThreadKeepingTheUsersOwnAndNeverWhenOpening) {
+  ::setenv("GDK_GL", "gles", 1);
+  GtkShell::PrepareEnvironment();
+  EXPECT_STREQ(std::getenv("GDK_GL"), "gles");
+  ::unsetenv("GDK_GL");
+  GtkShell::DisplayAvailable();
+  EXPECT_EQ(std::getenv("GDK_GL"), nullptr);
+  GtkShell::PrepareEnvironment();
+  EXPECT_STREQ(std::getenv("GDK_GL"), "disable");
 }
 
 }  // namespace
