@@ -79,11 +79,14 @@ void SlotDialogController::FillSlotList() {
     SaveDbLevel level;
     for (int i = 0; i < kSlotCount; ++i) {
       if (!SlotExists(i + 1)) continue;
+      // A file that can't be read leaves the whole list unread; only a header
+      // that doesn't decode marks its slot.
+      const std::vector<uint8_t> header = CSaveDatabase::Instance().ReadHeader(i + 1);
       try {
-        const SlotSummary summary = ReadSlotSummary(i + 1);
+        const SlotSummary summary = DecodeSlotHeader(header).summary;
         m_Lines[i] = SlotLine(i, i == m_LastSaved, &summary);
       } catch (const ExceptionHandle&) {
-        // A header of another size, or none: the slot is there but can't be loaded.
+        // A header of another size, or a damaged scene: the slot is there but can't be loaded.
         m_Damaged[i] = true;
         m_Lines[i] = SlotLine(i, i == m_LastSaved, nullptr, u"破損");
       }
