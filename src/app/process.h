@@ -12,15 +12,16 @@
 
 namespace App {
 
-// An exclusive lock on a file named after the window class in a folder of this
-// user, held while the object lives. Only a lock another process holds counts
-// as a second instance: when no folder takes the file, or the lock call fails
-// for any other reason, the program goes on without the lock.
+// An exclusive lock on "<class name>.lock" in the per-user data folder, beside
+// the save file and the settings it protects, held while the object lives:
+// every start of the same user with the same data finds it, whatever its
+// environment. Only a lock another process holds counts as a second instance:
+// when the file can't be made, or the lock call fails for any other reason, the
+// program goes on without the lock.
 class SingleInstanceLock {
  public:
-  // `folder` empty: the first of "$XDG_RUNTIME_DIR", a folder of this user under
-  // the temporary folder (made 0700 when missing) and the data home that takes the file.
-  explicit SingleInstanceLock(std::u16string_view class_name, std::string folder = {});
+  // `folder`: the per-user data folder; missing levels are made (0700).
+  SingleInstanceLock(std::u16string_view class_name, std::u16string_view folder);
   ~SingleInstanceLock();
   SingleInstanceLock(const SingleInstanceLock&) = delete;
   SingleInstanceLock& operator=(const SingleInstanceLock&) = delete;

@@ -154,8 +154,8 @@ bool PressButton(int button) {
       }
       return false;
     case TextScript::kButtonQuickLoad:
-      if (AskYesNo(u"ロードしてもよろしいですか？") && Hooks().findLatestQuickSave) {
-        int slot = Hooks().findLatestQuickSave();
+      if (AskYesNo(u"ロードしてもよろしいですか？")) {
+        const int slot = QuickLoadSlot();
         if (slot != -1) {
           LoadSlot = slot;
           App::GetFrame().SetRequest(App::kRequestLoad);

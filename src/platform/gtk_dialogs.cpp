@@ -217,6 +217,9 @@ GtkWidget* MakeWidget(DialogView& view, std::vector<std::unique_ptr<Binding>>& b
       } else {
         w = gtk_entry_new();
         if (c.range > 0) gtk_entry_set_max_length(GTK_ENTRY(w), c.range);
+        // The layout gives the width: without this, GTK's own minimum (about 150
+        // pixels) would push a narrower entry over its neighbour.
+        gtk_entry_set_width_chars(GTK_ENTRY(w), 1);
       }
       g_signal_connect(w, "changed", G_CALLBACK(OnEdited), b);
       g_signal_connect(w, "activate", G_CALLBACK(OnActivate), b);

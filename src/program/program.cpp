@@ -47,8 +47,8 @@ constexpr int32_t kDefaultRefreshHz = 60;
 ProgramSystems::ProgramSystems() = default;
 ProgramSystems::~ProgramSystems() = default;
 
-bool ProgramSystems::LockSingleInstance() {
-  lock_ = std::make_unique<SingleInstanceLock>(kWindowClass);
+bool ProgramSystems::LockSingleInstance(std::u16string_view user_folder) {
+  lock_ = std::make_unique<SingleInstanceLock>(kWindowClass, user_folder);
   return !lock_->another_instance();
 }
 std::u16string ProgramSystems::ExecutablePath() { return App::ExecutablePath(); }

@@ -21,7 +21,7 @@ class ProgramSystems : public ShellSystems {
   ~ProgramSystems() override;
 
   // The process and the GTK window.
-  bool LockSingleInstance() override;
+  bool LockSingleInstance(std::u16string_view user_folder) override;
   std::u16string ExecutablePath() override;
   std::u16string DataHome() override;
   bool CreateMainWindow(bool debug) override;

@@ -99,7 +99,8 @@ struct SlotHeader {
 };
 
 std::vector<uint8_t> EncodeSlotHeader(const SlotHeader& header);
-// The blob must be exactly kSlotHeaderBytes long.
+// The blob must be exactly kSlotHeaderBytes long, and each scene record's name
+// must end inside its field.
 SlotHeader DecodeSlotHeader(std::span<const uint8_t> blob);
 // Bytes 0-55; a shorter blob raises the error record.
 SlotSummary DecodeSlotSummary(std::span<const uint8_t> blob);

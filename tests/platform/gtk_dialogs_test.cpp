@@ -102,9 +102,14 @@ TEST_F(GtkDialogs, SoundSettingsTakeTheSliderAndTheSwitches) {
   EXPECT_EQ(App::Settings().game.enable_voice, 0);
 }
 
-TEST_F(GtkDialogs, NameDialogTakesTypedNames) {
+TEST_F(GtkDialogs, NameDialogTakesTypedNamesInEntriesSideBySide) {
   int result = Run(Game::ShowNameDialog, [](GtkWidget* dialog) {
     EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(dialog)), "主人公名変更");
+    GtkAllocation family, given;
+    gtk_widget_get_allocation(Control(dialog, Game::kIdFamilyName), &family);
+    gtk_widget_get_allocation(Control(dialog, Game::kIdGivenName), &given);
+    EXPECT_EQ(family.width, 140);
+    EXPECT_LE(family.x + family.width, given.x) << "the 名 entry covers the 姓 entry";
     gtk_entry_set_text(GTK_ENTRY(Control(dialog, Game::kIdFamilyName)), "山田");
     gtk_entry_set_text(GTK_ENTRY(Control(dialog, Game::kIdGivenName)), "花子");
     gtk_button_clicked(GTK_BUTTON(Control(dialog, platform::IDOK)));

@@ -1,11 +1,13 @@
 // The GTK slot dialog under a virtual display: it opens over the slots, saves
-// from the dialog and loads by double click. Skips without a display.
+// from the dialog, previews a slot in its colours, deletes and loads by double
+// click. Skips without a display.
 #include <gtk/gtk.h>
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
 
+#include "dxdraw/dxsurface.h"
 #include "platform/gtk_widgets.h"
 #include "platform/save_dialog_gtk.h"
 #include "save/save_dialog.h"
@@ -54,7 +56,7 @@ class GtkSlotDialogTest : public SaveFolderTest {
   std::function<void(GtkWidget*)> script_;
 };
 
-TEST_F(GtkSlotDialogTest, ListsTheSlotsSavesWithACommentAndLoadsByDoubleClick) {
+TEST_F(GtkSlotDialogTest, ListsTheSlotsSavesWithACommentPreviewsDeletesAndLoadsByDoubleClick) {
   const int saved = Run(Controller::kSaveMode, [](GtkWidget* dialog) {
     GtkTreeView* list = GTK_TREE_VIEW(FindNamed(dialog, "slot-list"));
     EXPECT_EQ(gtk_tree_model_iter_n_children(gtk_tree_view_get_model(list), nullptr), 99);
@@ -69,9 +71,32 @@ TEST_F(GtkSlotDialogTest, ListsTheSlotsSavesWithACommentAndLoadsByDoubleClick) {
   ASSERT_TRUE(Save::SlotExists(3));
   EXPECT_EQ(platform::Cp932ToUtf16(Save::ReadSlotSummary(3).comment), u"ＧＴＫから");
 
+  // Slot 5 holds a pure red picture.
+  DxDraw::DxSurface* red = DxDraw::CreateSurface(32);
+  red->Create(800, 600);
+  red->FillRect(nullptr, 0xFF0000, 255);
+  TextScript::ScriptVarTable vars;
+  Save::SaveGameToSlot(5, u"red", {red, 0, &vars});
+  red->Release();
+
   const int loaded = Run(Controller::kLoadMode, [](GtkWidget* dialog) {
     EXPECT_NE(FindNamed(dialog, "apply"), nullptr);
     GtkTreeView* list = GTK_TREE_VIEW(FindNamed(dialog, "slot-list"));
+    GtkTreeSelection* selection = gtk_tree_view_get_selection(list);
+    GtkTreePath* red = gtk_tree_path_new_from_indices(4, -1);
+    gtk_tree_selection_select_path(selection, red);
+    gtk_tree_path_free(red);
+    GdkPixbuf* preview = gtk_image_get_pixbuf(GTK_IMAGE(FindNamed(dialog, "preview")));
+    EXPECT_NE(preview, nullptr);
+    if (preview != nullptr) {
+      const guchar* pixel = gdk_pixbuf_get_pixels(preview) + 50 * gdk_pixbuf_get_rowstride(preview) + 70 * 3;
+      EXPECT_EQ(pixel[0], 255) << "red";
+      EXPECT_EQ(pixel[2], 0) << "blue";
+    }
+    gtk_button_clicked(GTK_BUTTON(FindNamed(dialog, "delete")));
+    EXPECT_FALSE(Save::SlotExists(5));
+    EXPECT_EQ(gtk_tree_selection_count_selected_rows(selection), 0) << "no row stays selected after a delete";
+
     GtkTreePath* path = gtk_tree_path_new_from_indices(2, -1);
     gtk_tree_view_row_activated(list, path, gtk_tree_view_get_column(list, 0));
     gtk_tree_path_free(path);
