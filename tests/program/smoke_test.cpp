@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "platform/event_source.h"
-#include "platform/gtk_widgets.h"
+#include "backend/gtk/gtk_widgets.h"
 #include "platform/message_box.h"
 #include "platform/text.h"
 #include "program/program.h"

@@ -1,4 +1,4 @@
-#include "platform/font_freetype.h"
+#include "backend/fonts/font_freetype.h"
 
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>

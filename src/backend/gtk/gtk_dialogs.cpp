@@ -1,4 +1,4 @@
-#include "platform/gtk_dialogs.h"
+#include "backend/gtk/gtk_dialogs.h"
 
 #include <gtk/gtk.h>
 
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/gtk_dialog_view.h"
+#include "backend/gtk/gtk_dialog_view.h"
 #include "platform/text.h"
 
 namespace platform {

@@ -1,10 +1,10 @@
-#include "platform/gtk_events.h"
+#include "backend/gtk/gtk_events.h"
 
 #include <cstring>
 #include <utility>
 
-#include "platform/gtk_keymap.h"
-#include "platform/gtk_presenter.h"
+#include "backend/gtk/gtk_keymap.h"
+#include "backend/gtk/gtk_presenter.h"
 #include "platform/text.h"
 
 namespace platform {

@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "platform/event_source.h"
-#include "platform/gtk_window_parts.h"
+#include "backend/gtk/gtk_window_parts.h"
 
 namespace platform {
 

@@ -1,4 +1,4 @@
-#include "platform/gtk_keymap.h"
+#include "backend/gtk/gtk_keymap.h"
 
 namespace platform {
 

@@ -1,4 +1,4 @@
-#include "platform/gtk_main_window.h"
+#include "backend/gtk/gtk_main_window.h"
 
 namespace platform {
 

@@ -6,9 +6,9 @@
 
 #include <gtk/gtk.h>
 
-#include "platform/gtk_menu.h"
-#include "platform/gtk_presenter.h"
-#include "platform/gtk_window_parts.h"
+#include "backend/gtk/gtk_menu.h"
+#include "backend/gtk/gtk_presenter.h"
+#include "backend/gtk/gtk_window_parts.h"
 #include "platform/main_window.h"
 
 namespace platform {

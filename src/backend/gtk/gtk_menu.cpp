@@ -1,8 +1,8 @@
-#include "platform/gtk_menu.h"
+#include "backend/gtk/gtk_menu.h"
 
 #include <utility>
 
-#include "platform/gtk_events.h"
+#include "backend/gtk/gtk_events.h"
 #include "platform/text.h"
 
 namespace platform {

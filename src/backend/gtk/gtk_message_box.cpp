@@ -1,10 +1,10 @@
-#include "platform/gtk_message_box.h"
+#include "backend/gtk/gtk_message_box.h"
 
 #include <gtk/gtk.h>
 
 #include <vector>
 
-#include "platform/gtk_window.h"
+#include "backend/gtk/gtk_window.h"
 #include "platform/text.h"
 
 namespace platform {

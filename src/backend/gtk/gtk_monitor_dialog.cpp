@@ -1,4 +1,4 @@
-#include "platform/gtk_monitor_dialog.h"
+#include "backend/gtk/gtk_monitor_dialog.h"
 
 #include <string>
 

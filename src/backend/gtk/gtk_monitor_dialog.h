@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "platform/gtk_window.h"
+#include "backend/gtk/gtk_window.h"
 
 namespace platform {
 

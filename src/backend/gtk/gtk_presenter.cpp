@@ -1,4 +1,4 @@
-#include "platform/gtk_presenter.h"
+#include "backend/gtk/gtk_presenter.h"
 
 #include <algorithm>
 #include <cmath>

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "platform/gtk_window_parts.h"
+#include "backend/gtk/gtk_window_parts.h"
 #include "platform/presenter.h"
 
 namespace platform {

@@ -1,4 +1,4 @@
-#include "platform/gtk_window.h"
+#include "backend/gtk/gtk_window.h"
 
 #include <gtk/gtk.h>
 
@@ -7,13 +7,13 @@
 #include <utility>
 
 #include "platform/event_source.h"
-#include "platform/gtk_events.h"
-#include "platform/gtk_main_window.h"
-#include "platform/gtk_menu.h"
-#include "platform/gtk_message_box.h"
-#include "platform/gtk_monitor_dialog.h"
-#include "platform/gtk_presenter.h"
-#include "platform/gtk_window_parts.h"
+#include "backend/gtk/gtk_events.h"
+#include "backend/gtk/gtk_main_window.h"
+#include "backend/gtk/gtk_menu.h"
+#include "backend/gtk/gtk_message_box.h"
+#include "backend/gtk/gtk_monitor_dialog.h"
+#include "backend/gtk/gtk_presenter.h"
+#include "backend/gtk/gtk_window_parts.h"
 #include "platform/main_window.h"
 #include "platform/message_box.h"
 #include "platform/text.h"

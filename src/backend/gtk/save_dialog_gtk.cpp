@@ -1,11 +1,11 @@
-#include "platform/save_dialog_gtk.h"
+#include "backend/gtk/save_dialog_gtk.h"
 
 #include <gtk/gtk.h>
 
 #include <exception>
 #include <string>
 
-#include "platform/gtk_dialog_view.h"
+#include "backend/gtk/gtk_dialog_view.h"
 #include "platform/text.h"
 
 namespace platform {

@@ -6,7 +6,7 @@
 #include <thread>
 #include <utility>
 
-#include "platform/audio.h"
+#include "backend/sdl/audio_sdl.h"
 
 namespace platform {
 namespace {

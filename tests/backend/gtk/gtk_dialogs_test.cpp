@@ -12,8 +12,8 @@
 #include "game/game_state.h"
 #include "game/script_app.h"
 #include "game/settings_dialog.h"
-#include "platform/gtk_widgets.h"
-#include "platform/gtk_dialogs.h"
+#include "backend/gtk/gtk_widgets.h"
+#include "backend/gtk/gtk_dialogs.h"
 #include "platform/text.h"
 #include "save/save_types.h"
 

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "platform/event_source.h"
-#include "platform/gtk_widgets.h"
-#include "platform/gtk_window.h"
+#include "backend/gtk/gtk_widgets.h"
+#include "backend/gtk/gtk_window.h"
 #include "platform/main_window.h"
 #include "platform/presenter.h"
 

@@ -1,4 +1,4 @@
-#include "platform/gtk_window.h"
+#include "backend/gtk/gtk_window.h"
 
 #include <gtk/gtk.h>
 #include <gtest/gtest.h>
@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "platform/event_source.h"
-#include "platform/gtk_keymap.h"
-#include "platform/gtk_presenter.h"
+#include "backend/gtk/gtk_keymap.h"
+#include "backend/gtk/gtk_presenter.h"
 #include "platform/main_window.h"
 #include "platform/message_box.h"
 #include "platform/presenter.h"
-#include "platform/gtk_widgets.h"
+#include "backend/gtk/gtk_widgets.h"
 
 namespace platform {
 namespace {

@@ -6,10 +6,10 @@
 #include <functional>
 #include <string>
 
-#include "platform/gtk_widgets.h"
-#include "platform/save_dialog_gtk.h"
+#include "backend/gtk/gtk_widgets.h"
+#include "backend/gtk/save_dialog_gtk.h"
 #include "save/save_dialog.h"
-#include "save_test_util.h"
+#include "save/save_test_util.h"
 #include "textscript/script_vars.h"
 
 namespace save_test {

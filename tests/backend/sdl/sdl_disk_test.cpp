@@ -8,8 +8,8 @@
 #include <thread>
 
 #include "archive/archive_test_util.h"
-#include "ogg_test_util.h"
-#include "platform/audio.h"
+#include "backend/sdl/audio_sdl.h"
+#include "sound/ogg_test_util.h"
 #include "sound/sound.h"
 
 namespace {
@@ -40,7 +40,8 @@ TEST(SdlAudio, PlayedStreamComesOutOfTheDevice) {
 
   SOUNDCONFIG config{1, 44100, 2, 16, 2, 0, 0};
   // As the program starts it: the subsystem readied on another thread first.
-  platform::PrepareAudioDevice();
+  platform::PrepareSdlAudioDevice();
+  const platform::AudioDeviceOpener previous = platform::SetAudioDeviceOpener(platform::OpenSdlAudioDevice);
   ASSERT_EQ(InitSound(nullptr, &config), 0);
   if (IsSoundEnabled() == 0) GTEST_SKIP() << "SDL's disk audio driver is not available";
   const int32_t id = OpenOggStream(nullptr, archive_test::U16(file), 0, 0, 4096, 0, 0);
@@ -50,6 +51,7 @@ TEST(SdlAudio, PlayedStreamComesOutOfTheDevice) {
   EXPECT_EQ(IsSoundPlaying(id), 0) << "the stream ended by itself";
   StopChannel(0);
   ShutdownSound();
+  platform::SetAudioDeviceOpener(previous);
 
   const std::vector<int16_t> heard = ReadSamples(output);
   // Line the first sound of each up, on a frame.
