@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "backend/gtk/gtk_window.h"
+#include "backend/gtk/gtk_display.h"
 #include "platform/text.h"
 
 namespace platform {
@@ -66,7 +66,7 @@ int ShowGtkMessageBox(WindowHandle owner, std::u16string_view text, std::u16stri
 
 int GtkStartupMessageBox::Show(WindowHandle owner, std::u16string_view text, std::u16string_view caption,
                                uint32_t flags) {
-  if (display_ == Display::kUntried) display_ = GtkShell::DisplayAvailable() ? Display::kOpen : Display::kNone;
+  if (display_ == Display::kUntried) display_ = OpenGtkDisplay() ? Display::kOpen : Display::kNone;
   if (display_ == Display::kNone) return stderr_boxes_.Show(owner, text, caption, flags);
   return ShowGtkMessageBox(owner, text, caption, flags);
 }

@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "backend/gtk/gtk_window.h"
+#include "backend/gtk/gtk_display.h"
 
 namespace platform {
 

@@ -44,7 +44,7 @@ GtkPresenter::GtkPresenter(const GtkWindowParts& parts)
       area(parts.area),
       width(parts.width),
       height(parts.height),
-      full_screen(parts.full_screen) {
+      parts(parts) {
   if (const char* log = std::getenv("MESRIN_PAINT_LOG"); log != nullptr && *log != 0) paint_log = std::fopen(log, "w");
   g_signal_connect(area, "draw", G_CALLBACK(OnDraw), this);
 }
@@ -74,7 +74,7 @@ void GtkPresenter::Realized() {
 void GtkPresenter::Placement(double& scale, double& ox, double& oy) const {
   int aw = gtk_widget_get_allocated_width(area);
   int ah = gtk_widget_get_allocated_height(area);
-  if (!full_screen || aw <= 0 || ah <= 0) {
+  if (!parts.full_screen || aw <= 0 || ah <= 0) {
     scale = 1, ox = 0, oy = 0;
     return;
   }
@@ -88,7 +88,7 @@ gboolean GtkPresenter::OnDraw(GtkWidget*, cairo_t* cr, gpointer data) {
   if (self->image == nullptr) return FALSE;
   double scale, ox, oy;
   self->Placement(scale, ox, oy);
-  if (self->full_screen) {
+  if (self->parts.full_screen) {
     cairo_set_source_rgb(cr, 0, 0, 0);
     cairo_paint(cr);
   }

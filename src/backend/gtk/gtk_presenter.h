@@ -50,7 +50,9 @@ class GtkPresenter : public IPresenter {
   GtkWidget* const area;
   const int width;  // the picture's size in pixels
   const int height;
-  const bool& full_screen;  // the main window's
+  // The shell's shared parts, built before this presenter and kept until after
+  // it is gone; their full_screen flag (the main window writes it) places the picture.
+  const GtkWindowParts& parts;
   cairo_surface_t* image = nullptr;  // what was presented, kept for the redraws
   // A bottom-up source turned the right way up on its way to the display;
   // made at the first such present.

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "platform/event_source.h"
+#include "backend/gtk/gtk_display.h"
 #include "backend/gtk/gtk_events.h"
 #include "backend/gtk/gtk_main_window.h"
 #include "backend/gtk/gtk_menu.h"
@@ -98,20 +99,7 @@ GtkShell::GtkShell(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 
 GtkShell::~GtkShell() = default;
 
-namespace {
-
-// The picture is drawn in memory and shown through cairo, never with OpenGL;
-// without this GDK loads a whole GL driver stack at start-up (about half the
-// program's resident memory). Set before GDK starts; a GDK_GL of the user's own
-// is kept.
-bool InitGtk() {
-  g_setenv("GDK_GL", "disable", FALSE);
-  return gtk_init_check(nullptr, nullptr) != FALSE;
-}
-
-}  // namespace
-
-bool GtkShell::DisplayAvailable() { return InitGtk(); }
+bool GtkShell::DisplayAvailable() { return OpenGtkDisplay(); }
 
 std::unique_ptr<GtkShell> GtkShell::Open(const std::u16string& class_name, const std::u16string& title, int width,
                                          int height) {
@@ -119,7 +107,7 @@ std::unique_ptr<GtkShell> GtkShell::Open(const std::u16string& class_name, const
   std::string prg = cls;
   std::transform(prg.begin(), prg.end(), prg.begin(), [](char c) { return static_cast<char>(std::tolower(c)); });
   if (g_get_prgname() == nullptr) g_set_prgname(prg.c_str());
-  if (!InitGtk()) return nullptr;
+  if (!OpenGtkDisplay()) return nullptr;
   // After the initialisation, which sets the class from the program's name.
   gdk_set_program_class(cls.c_str());
   return std::unique_ptr<GtkShell>(new GtkShell(std::make_unique<Impl>(title, width, height)));

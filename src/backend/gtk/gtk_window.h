@@ -16,22 +16,14 @@
 #include <string>
 #include <vector>
 
+#include "backend/gtk/gtk_display.h"
+
 namespace platform {
 
 class IMainWindow;
 class IPresenter;
 class IEventSource;
 class IMessageBox;
-
-// A monitor the display can use: its description and connector name.
-struct MonitorInfo {
-  std::u16string description;
-  std::u16string name;
-  int width = 0;
-  int height = 0;
-  int refresh_hz = 0;  // 0 when the display does not say
-  int number = 0;      // the display's own number for the monitor
-};
 
 class GtkShell {
  public:
