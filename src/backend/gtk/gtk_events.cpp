@@ -5,16 +5,12 @@
 
 #include "backend/gtk/gtk_keymap.h"
 #include "backend/gtk/gtk_presenter.h"
+#include "platform/menu_commands.h"
 #include "platform/text.h"
 
 namespace platform {
 
 namespace {
-
-// Commands the accelerator table sends.
-constexpr uint32_t kAccelF10 = 40002;
-constexpr uint32_t kAccelAltEnter = 40001;
-constexpr uint32_t kAccelCtrlZ = 40012;
 
 // The accelerator table: these keys become commands and go no further, so
 // GTK's own F10 binding never sees F10.
@@ -22,13 +18,13 @@ uint32_t Accelerator(const GdkEventKey* event) {
   const guint mods = event->state & (GDK_SHIFT_MASK | GDK_CONTROL_MASK | GDK_MOD1_MASK);
   switch (event->keyval) {
     case GDK_KEY_F10:
-      return mods == 0 ? kAccelF10 : 0;
+      return mods == 0 ? uint32_t{kCommandF10} : 0;
     case GDK_KEY_Return:
     case GDK_KEY_KP_Enter:
-      return mods == GDK_MOD1_MASK ? kAccelAltEnter : 0;
+      return mods == GDK_MOD1_MASK ? uint32_t{kCommandToggleFullScreen} : 0;
     case GDK_KEY_z:
     case GDK_KEY_Z:
-      return mods == GDK_CONTROL_MASK ? kAccelCtrlZ : 0;
+      return mods == GDK_CONTROL_MASK ? uint32_t{kCommandStepBack} : 0;
     default:
       return 0;
   }
