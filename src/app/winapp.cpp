@@ -171,10 +171,14 @@ void WinApp::OnCommand(uint32_t id) {
 
 void WinApp::ToggleFullScreen() {
   platform::IMainWindow& window = platform::MainWindow();
-  bool full = !window.IsFullScreen();
-  if (full) window.SetMenuBarVisible(false);
+  if (window.IsFullScreen()) {
+    window.SetFullScreen(false);
+    window.SetMenuBarVisible(true);
+    return;
+  }
+  window.SetMenuBarVisible(false);
   // A switch that failed leaves the window as it was, with its menu bar.
-  if (full ? !EnterFullScreen() : (window.SetFullScreen(false), true)) window.SetMenuBarVisible(true);
+  if (!EnterFullScreen()) window.SetMenuBarVisible(true);
 }
 
 void WinApp::OnMouseMove(int32_t y) {

@@ -67,7 +67,7 @@ void DrawTextSlowly(TextScript::DxMessView2* view, uint32_t gdiColour, std::u16s
                                   names.givenName);
   for (;;) {
     try {
-      uint32_t delay = static_cast<uint32_t>(MessageWindow->m_DelayBase * MessageSpeed / 100);
+      uint32_t delay = static_cast<uint32_t>(MessageWindow->m_DelayBase * MessageDelayPercent / 100);
       view->SetTextColor(gdiColour);
       view->SetCharDelay(delay);
       view->SetCharCallback(&CheckAbortCallback, 0);

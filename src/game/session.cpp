@@ -151,7 +151,7 @@ SessionHooks DefaultSessionHooks() {
     return WithSaveInputs([](const Save::SaveInputs& inputs) { return Save::QuickSave(inputs) == 1; });
   };
   hooks.findLatestQuickSave = [] { return Save::FindLatestQuickSave(); };
-  hooks.showBacklog = [] { BackLog(); };
+  hooks.showBacklog = [] { ShowBacklogScreen(); };
   return hooks;
 }
 
