@@ -43,7 +43,7 @@ constexpr std::u16string_view kNeedsDisplay =
     u"ディスプレイを開けません。このプログラムはグラフィカルセッション (X11 または Wayland) の中で起動してください。";
 constexpr const char16_t* kSystemSoundNames[] = {u"SUBMIT.WAV", u"CANCEL.WAV"};
 // Commands greyed before every game run, and while the logo shows.
-constexpr uint32_t kGreyedPerRun[] = {kCommandBackToTitle, kCommandSave, kCommandLoad, kCommandVariables, kCommandStepBack};
+constexpr uint32_t kGreyedPerRun[] = {kCommandBackToTitle, kCommandSave, kCommandLoad, kCommandVariables};
 constexpr uint32_t kGreyedDuringLogo[] = {kCommandSoundSettings, kCommandSystemSettings, kCommandChangeName};
 
 // The cursor's frames in its picture: size, the point at the pointer, source.

@@ -134,7 +134,7 @@ SessionHooks DefaultSessionHooks() {
   };
   hooks.findLatestQuickSave = [] { return Save::FindLatestQuickSave(); };
   hooks.slotLoadable = [](int entry) { return Save::SlotLoadable(entry); };
-  hooks.showBacklog = [] { BackLog(); };
+  hooks.showBacklog = [] { ShowBacklogScreen(); };
   return hooks;
 }
 

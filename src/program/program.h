@@ -6,8 +6,8 @@
 
 #include "app/process.h"
 #include "app/startup.h"
-#include "platform/gtk_dialogs.h"
-#include "platform/save_dialog_gtk.h"
+#include "backend/gtk/gtk_dialogs.h"
+#include "backend/gtk/save_dialog_gtk.h"
 
 namespace platform {
 class GtkShell;

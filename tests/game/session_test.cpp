@@ -33,7 +33,7 @@ class SessionTest : public game_test::GameHarness {
       return title_;
     };
     Game::SetSessionHooks(hooks);
-    Game::MessageSpeed = 0;
+    Game::MessageDelayPercent = 0;
     Game::SettingsChanged = 0;
     Save::GetCommonData() = Save::CommonData{};
     // The player clicks every other frame.
@@ -46,7 +46,7 @@ class SessionTest : public game_test::GameHarness {
   ~SessionTest() override {
     Game::SetSessionHooks({});
     TextScript::ScriptVars().Clear();
-    Game::MessageSpeed = 100;
+    Game::MessageDelayPercent = 100;
   }
   int Play(std::u16string_view script, int mode = 0) {
     folder_.WriteScript("_start.txt", script);
@@ -284,7 +284,7 @@ TEST_F(SessionTest, FlashTurnsTheStageWhiteAsOftenAsAsked) {
 }
 
 TEST_F(SessionTest, FontChangesWhileTheTextIsDrawnRedrawItAndTheStoryGoesOn) {
-  Game::MessageSpeed = 400;
+  Game::MessageDelayPercent = 400;
   int changes = 0;
   int drawing = 0;
   everyFrame_ = [&](PlayerSource&) {
