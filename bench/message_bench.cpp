@@ -4,7 +4,7 @@
 
 #include "dxdraw/text.h"
 #include "message/messview.h"
-#include "platform/font_freetype.h"
+#include "backend/fonts/font_freetype.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/event_source.h"
-#include "platform/gtk_window.h"
+#include "backend/gtk/gtk_window.h"
 #include "platform/main_window.h"
 #include "platform/message_box.h"
 #include "platform/presenter.h"

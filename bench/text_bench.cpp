@@ -8,7 +8,7 @@
 #include "allocation_counter.h"
 #include "dxdraw/dxsurface.h"
 #include "dxdraw/text.h"
-#include "platform/font_freetype.h"
+#include "backend/fonts/font_freetype.h"
 
 namespace {
 

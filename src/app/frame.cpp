@@ -22,7 +22,7 @@ constexpr uint32_t kAutoSkipUnitMs = 16;
 // Longest block of an inactive pump before it looks at the queue again.
 constexpr uint32_t kInactiveWaitMs = 100;
 
-// The draw speeds of commands 40004-40009 in order, as SkipFrame values.
+// The draw speeds of commands kCommandDrawSpeedFirst to Last in order, as SkipFrame values.
 constexpr uint32_t kDrawSpeeds[] = {1, 2, 4, 8, 16, 0};
 
 // The screen's skip counter and reload value for a SkipFrame: presenting every
@@ -110,8 +110,7 @@ void Frame::PumpMessages() {
     // A confirmed close ends every later frame too, even one without messages.
     // SIGTERM, SIGINT or SIGHUP end the program the same way, before any pending
     // message can raise a box; the inactive loop comes by here too.
-    if (QuitSignalReceived() != 0) SetQuit();
-    if (m_Quit) throw MakeQuitRecord(kQuitLinePump);
+    if (QuitNoted()) throw MakeQuitRecord(kQuitLinePump);
     platform::WindowEvent event;
     bool any = false;
     while (source.PeekEvent(event)) {
@@ -121,13 +120,20 @@ void Frame::PumpMessages() {
       } else {
         DefaultWindowProc(event);
       }
-      if (m_Quit) throw MakeQuitRecord(kQuitLinePump);
+      // A signal that ended the message's box or dialog (its answer was a
+      // cancel, even to the quit question) still ends the program here.
+      if (QuitNoted()) throw MakeQuitRecord(kQuitLinePump);
     }
     if (m_Active) return;
     // Inactive: nothing else runs until the program is activated again; the
     // source blocks until an event may be there.
     if (!any) source.WaitForEvent(kInactiveWaitMs);
   }
+}
+
+bool Frame::QuitNoted() {
+  if (QuitSignalReceived() != 0) SetQuit();
+  return m_Quit != 0;
 }
 
 void Frame::DefaultWindowProc(const platform::WindowEvent& event) {
@@ -224,8 +230,9 @@ uint32_t WaitInput(int n, uint32_t flags) {
   uint32_t acc = 0;
   uint32_t result;
   if (n <= 0) {
-    result = RunFramesUntilInput(flags == 0 || (flags & 1), flags & 2, acc, [] { return false; });
-    if (flags & 1) {
+    result = RunFramesUntilInput(flags == kWaitPlain || (flags & kWaitEndsOnDecide), flags & kWaitEndsOnSkip, acc,
+                                 [] { return false; });
+    if (flags & kWaitEndsOnDecide) {
       // The wait ends only once the button is let go.
       while (in.held & kDecideMask) {
         WaitNextFrame();
@@ -233,7 +240,7 @@ uint32_t WaitInput(int n, uint32_t flags) {
       }
     }
   } else {
-    result = RunFramesUntilInput(flags & 1, flags & 2, acc, [&n] { return --n == 0; });
+    result = RunFramesUntilInput(flags & kWaitEndsOnDecide, flags & kWaitEndsOnSkip, acc, [&n] { return --n == 0; });
   }
   in.pressed = acc;
   return result;
@@ -244,7 +251,7 @@ uint32_t WaitTime(uint32_t ms, uint32_t flags) {
   uint32_t start = platform::TimeGetTime();
   uint32_t acc = 0;
   // Elapsed time modulo 2^32, so the clock's wrap neither shortens nor lengthens the wait.
-  uint32_t result = RunFramesUntilInput(flags & 1, flags & 2, acc, [&] {
+  uint32_t result = RunFramesUntilInput(flags & kWaitEndsOnDecide, flags & kWaitEndsOnSkip, acc, [&] {
     return platform::TimeGetTime() - start >= ms;
   });
   Input().pressed = acc;

@@ -15,6 +15,7 @@
 #include "dxdraw/dirtyrect.h"
 #include "dxdraw/rect.h"
 #include "platform/event_source.h"
+#include "platform/menu_commands.h"
 #include "textscript/script_host.h"
 
 struct ACT;
@@ -38,17 +39,13 @@ enum : uint32_t {
   kRequestStepBack = 3,  // ScriptException 2
 };
 
-// Menu and accelerator commands the frame's own window procedure answers.
-enum : uint32_t {
-  kCommandExit = 40000,
-  kCommandBackToTitle = 40003,
-  kCommandDrawSpeedFirst = 40004,  // 40004-40009: every frame, 2nd, 4th, 8th, 16th, automatic
-  kCommandDrawSpeedLast = 40009,
-  kCommandStepBack = 40012,
-};
+// The menu and accelerator command ids, among them those the frame's own window
+// procedure answers: exit, back to title, draw speed, step back.
+using enum platform::MenuCommand;
 
 // The menu command of a draw speed (SkipFrame): 1, 2, 4, 8, 16 and 0 (automatic)
-// are 40004-40009; any other value, kept as the settings file gave it, is 40004.
+// are kCommandDrawSpeedFirst to Last in order; any other value, kept as the
+// settings file gave it, is the first.
 uint32_t DrawSpeedCommand(uint32_t skip_frame);
 
 // Lines of the quit record, by where it is thrown.
@@ -117,6 +114,9 @@ class Frame : public TextScript::IScriptFrame {
 
  private:
   void ApplyDrawSpeed(uint32_t command);
+  // Whether the program must end: a confirmed close, or a quit signal (which
+  // sets the quit flag).
+  bool QuitNoted();
 
   DxDraw::ssView* m_pRoot = nullptr;
   DxDraw::DxScreenSurface* m_pScreen = nullptr;
@@ -140,9 +140,17 @@ void InstallScriptFrame();
 // One frame of the program's frame.
 void WaitNextFrame();
 
-// Waits n frames (0: until a decide button) for input; flags bit 0 ends on a
-// decide press (and with n = 0 waits for its release), bit 1 on a held skip
-// button. Returns the word that ended the wait, or 0 when the frames ran out.
+// What ends a wait of WaitInput or WaitTime before its time runs out; the flags
+// are or-ed together.
+enum WaitFlags : uint32_t {
+  kWaitPlain = 0,          // nothing: the time alone (WaitInput with n = 0: a decide press)
+  kWaitEndsOnDecide = 1,   // a decide press; with n = 0 WaitInput also waits for its release
+  kWaitEndsOnSkip = 2,     // a held skip button
+  kWaitEndsOnDecideOrSkip = kWaitEndsOnDecide | kWaitEndsOnSkip,
+};
+
+// Waits n frames (0: until a decide button) for input, ended early as `flags`
+// say. Returns the word that ended the wait, or 0 when the frames ran out.
 uint32_t WaitInput(int n, uint32_t flags);
 // As WaitInput but for ms milliseconds (0: WaitInput(0, flags)).
 uint32_t WaitTime(uint32_t ms, uint32_t flags);

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <string>
 
-#include "app/startup.h"
+#include "app/product.h"
 #include "core/exception.h"
 #include "platform/main_window.h"
 #include "platform/message_box.h"

@@ -5,13 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 
+#include "platform/file.h"
 #include "platform/text.h"
 
 namespace App {
@@ -26,39 +25,23 @@ static_assert(std::atomic<int>::is_always_lock_free);
 
 void NoteQuitSignal(int number) { g_quit_signal.store(number, std::memory_order_relaxed); }
 
-// "<temporary folder>/<class>-<uid>", made 0700 when missing; empty when the
-// name is taken by anything but a folder this user owns.
-std::string UserTemporaryFolder(std::string_view class_name) {
-  std::error_code error;
-  std::filesystem::path temp = std::filesystem::temp_directory_path(error);
-  if (error) temp = "/tmp";
-  std::string name(class_name);
-  std::transform(name.begin(), name.end(), name.begin(), [](char c) { return static_cast<char>(std::tolower(c)); });
-  std::string folder = (temp / (name + "-" + std::to_string(::getuid()))).string();
-  ::mkdir(folder.c_str(), 0700);
-  struct stat st;
-  if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid()) return {};
-  return folder;
-}
-
-int OpenLockFile(const std::string& folder, const std::string& name) {
-  if (folder.empty()) return -1;
-  return ::open((folder + "/" + name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+// Makes every missing level of `folder` (0700); a failure shows at the open.
+void MakeFolders(const std::filesystem::path& folder) {
+  std::filesystem::path at;
+  for (const std::filesystem::path& part : folder) {
+    at /= part;
+    ::mkdir(at.c_str(), 0700);
+  }
 }
 
 }  // namespace
 
-SingleInstanceLock::SingleInstanceLock(std::u16string_view class_name, std::string folder) {
-  std::string name = platform::Utf16ToUtf8(class_name);
-  std::string file = name + ".lock";
-  if (!folder.empty()) {
-    fd_ = OpenLockFile(folder, file);
-  } else {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime != nullptr && runtime[0] == '/') fd_ = OpenLockFile(runtime, file);
-    if (fd_ < 0) fd_ = OpenLockFile(UserTemporaryFolder(name), file);
-    if (fd_ < 0) fd_ = OpenLockFile(platform::Utf16ToUtf8(DataHome()), file);
-  }
+SingleInstanceLock::SingleInstanceLock(std::u16string_view class_name, std::u16string_view folder) {
+  if (folder.empty()) return;
+  const std::filesystem::path where = platform::WidePath(folder);
+  MakeFolders(where);
+  const std::filesystem::path file = where / (platform::Utf16ToUtf8(class_name) + ".lock");
+  fd_ = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd_ < 0 || ::flock(fd_, LOCK_EX | LOCK_NB) == 0) return;
   another_ = errno == EWOULDBLOCK;
   ::close(fd_);
@@ -90,9 +73,11 @@ QuitSignals::QuitSignals() {
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART | SA_RESETHAND;
   for (std::size_t i = 0; i < std::size(kQuitSignals); ++i) ::sigaction(kQuitSignals[i], &action, &previous_[i]);
+  previous_check_ = platform::SetModalCancelCheck([] { return QuitSignalReceived() != 0; });
 }
 
 QuitSignals::~QuitSignals() {
+  platform::SetModalCancelCheck(previous_check_);
   for (std::size_t i = 0; i < std::size(kQuitSignals); ++i) ::sigaction(kQuitSignals[i], &previous_[i], nullptr);
   g_quit_signal.store(0);
 }

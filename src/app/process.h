@@ -8,17 +8,20 @@
 #include <string>
 #include <string_view>
 
+#include "platform/message_box.h"
+
 namespace App {
 
-// An exclusive lock on a file named after the window class in a folder of this
-// user, held while the object lives. Only a lock another process holds counts
-// as a second instance: when no folder takes the file, or the lock call fails
-// for any other reason, the program goes on without the lock.
+// An exclusive lock on "<class name>.lock" in the per-user data folder, beside
+// the save file and the settings it protects, held while the object lives:
+// every start of the same user with the same data finds it, whatever its
+// environment. Only a lock another process holds counts as a second instance:
+// when the file can't be made, or the lock call fails for any other reason, the
+// program goes on without the lock.
 class SingleInstanceLock {
  public:
-  // `folder` empty: the first of "$XDG_RUNTIME_DIR", a folder of this user under
-  // the temporary folder (made 0700 when missing) and the data home that takes the file.
-  explicit SingleInstanceLock(std::u16string_view class_name, std::string folder = {});
+  // `folder`: the per-user data folder; missing levels are made (0700).
+  SingleInstanceLock(std::u16string_view class_name, std::u16string_view folder);
   ~SingleInstanceLock();
   SingleInstanceLock(const SingleInstanceLock&) = delete;
   SingleInstanceLock& operator=(const SingleInstanceLock&) = delete;
@@ -39,9 +42,12 @@ std::u16string DataHome();
 
 // While it lives, SIGTERM, SIGINT and SIGHUP end the program as the quit key
 // does: the handler only notes the signal and the frame throws the quit record,
-// so the tear-down and the settings write-back run. A second signal of a kind
-// already noted takes its default action, so a shut-down that hangs can still
-// be cut short. The destructor puts the previous actions back and forgets the note.
+// so the tear-down and the settings write-back run. A box or dialog that is up
+// when the note comes, or opens after it, ends as if cancelled (it is the
+// boxes' cancel check meanwhile), so nothing waits for a player who has gone.
+// A second signal of a kind already noted takes its default action, so a
+// shut-down that hangs can still be cut short. The destructor puts the previous
+// actions and check back and forgets the note.
 class QuitSignals {
  public:
   QuitSignals();
@@ -51,6 +57,7 @@ class QuitSignals {
 
  private:
   struct sigaction previous_[3];
+  platform::ModalCancelCheck previous_check_ = nullptr;  // the boxes' cancel check before this one
 };
 
 // The last signal noted while a QuitSignals lives, or 0.

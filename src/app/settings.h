@@ -46,8 +46,8 @@ struct SettingsWords {
   uint32_t sound_freq = 0;      // 0 44100 Hz, 1 22050, 2 11025, other values 44100
   uint32_t sound_priority = 0;  // above 0: the sound thread runs at high priority
   uint32_t stream_size = 4;     // stream segment factor
-  uint32_t message_wait = 2;    // message-speed index 0-3
-  uint32_t message_skip = 3;    // auto-speed index 0-4
+  uint32_t message_wait = 2;    // "MessageWait": the message-speed index, 0 (fastest) to 3 (slowest)
+  uint32_t message_skip = 3;    // "MessageSkip": the auto-speed index 0-4
 };
 
 // Options given on the command line (and in "Options"); all off at start.

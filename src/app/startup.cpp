@@ -43,7 +43,7 @@ constexpr std::u16string_view kNeedsDisplay =
     u"ディスプレイを開けません。このプログラムはグラフィカルセッション (X11 または Wayland) の中で起動してください。";
 constexpr const char16_t* kSystemSoundNames[] = {u"SUBMIT.WAV", u"CANCEL.WAV"};
 // Commands greyed before every game run, and while the logo shows.
-constexpr uint32_t kGreyedPerRun[] = {kCommandBackToTitle, kCommandSave, kCommandLoad, kCommandVariables, kCommandStepBack};
+constexpr uint32_t kGreyedPerRun[] = {kCommandBackToTitle, kCommandSave, kCommandLoad, kCommandVariables};
 constexpr uint32_t kGreyedDuringLogo[] = {kCommandSoundSettings, kCommandSystemSettings, kCommandChangeName};
 
 // The cursor's frames in its picture: size, the point at the pointer, source.
@@ -81,6 +81,13 @@ void ShowError(IShellProcess& sys, const std::u16string& text) {
 // library's message), captioned with the product title.
 void ShowExceptionBox(platform::WindowHandle owner, const std::u16string& report) {
   MessageBoxF(owner, (std::u16string(kProductTitle) + u" Exception Error").c_str(), u"%s", report.c_str());
+}
+
+// The per-user folder of the settings, the save file and the instance lock:
+// under the data home, or the program's own folder without a home.
+std::u16string UserFolderOf(IShellProcess& sys) {
+  std::u16string home = sys.DataHome();
+  return home.empty() ? ProgramDirectory(sys.ExecutablePath()) : home + std::u16string(kUserSubfolder);
 }
 
 std::u16string WithSlash(std::u16string folder) {
@@ -126,23 +133,32 @@ void RunGameBody(ShellSystems& sys) {
   UserSettings& settings = Settings();
   state.data_folder = sys.FileExists(u"system.saf") ? u"./" : u"../data/";
   const std::u16string& data = state.data_folder;
-  SystemArchive = sys.OpenSafArchive(data + u"system.saf");
-  bool development = sys.FileExists(data + u"script/data/_start.txt") && !settings.options.archives_always;
-  if (development) {
-    ScriptArchive = sys.OpenDirArchive(data + u"script/data");
-    SoundArchive = sys.OpenDirArchive(data + u"script/sound");
-  } else {
-    ScriptArchive = sys.OpenSafArchive(data + u"script.saf");
-    SoundArchive = sys.OpenSafArchive(data + u"sound.saf");
-  }
   // Every archive is checked, the system one too: the sounds and the SYSTEM
-  // picture come from it. The player learns where the data was looked for.
-  if (SystemArchive == nullptr || ScriptArchive == nullptr || SoundArchive == nullptr) {
-    std::u16string folder = platform::Utf8ToUtf16(
-        std::filesystem::absolute(platform::WidePath(data)).lexically_normal().string());
-    ShowError(sys, platform::FormatString(u"データがありません。(%s)", folder.c_str()));
+  // picture come from it. The player learns which file is missing or damaged.
+  auto open = [&](IArchive*& archive, std::u16string_view name, bool folder) {
+    const std::u16string path = platform::Utf8ToUtf16(
+        std::filesystem::absolute(platform::WidePath(data + std::u16string(name))).lexically_normal().string());
+    std::u16string damaged;
+    try {
+      archive = folder ? sys.OpenDirArchive(path) : sys.OpenSafArchive(path);
+    } catch (const ExceptionHandle& record) {
+      damaged = record.Message;
+      if (damaged.starts_with(path + u": ")) damaged.erase(0, path.size() + 2);
+    }
+    if (archive != nullptr) return;
+    ShowError(sys, damaged.empty() ? platform::FormatString(u"データがありません。(%s)", path.c_str())
+                                   : platform::FormatString(u"データが壊れています。(%s)\n%s", path.c_str(),
+                                                            damaged.c_str()));
     state.exit_code = 1;
     throw MakeError(u"main", 522, kErrorTypeQuit, nullptr, u"データがありません。");
+  };
+  open(SystemArchive, u"system.saf", false);
+  if (sys.FileExists(data + u"script/data/_start.txt") && !settings.options.archives_always) {
+    open(ScriptArchive, u"script/data", true);
+    open(SoundArchive, u"script/sound", true);
+  } else {
+    open(ScriptArchive, u"script.saf", false);
+    open(SoundArchive, u"sound.saf", false);
   }
   LoadSystemSounds(sys);
   LinkACT(15, MakeACT(FrameCounterProc, 0));
@@ -317,8 +333,7 @@ int WinAppRun(ShellSystems& sys, std::span<const std::string> args) {
   state.program_path = executable;
   state.program_directory = ProgramDirectory(executable);
 
-  std::u16string home = sys.DataHome();
-  state.user_folder = home.empty() ? state.program_directory : home + std::u16string(kUserSubfolder);
+  state.user_folder = UserFolderOf(sys);
   CreateDirectoryPath(WithSlash(state.user_folder));
   state.settings_path = WithSlash(state.user_folder) + std::u16string(kSettingsFileName);
   platform::Profile profile = platform::Profile::Load(platform::WidePath(state.settings_path));
@@ -345,8 +360,10 @@ int WinAppRun(ShellSystems& sys, std::span<const std::string> args) {
 
   platform::Profile latest = platform::Profile::Load(platform::WidePath(state.settings_path));
   WriteSettings(latest, settings, sys.GetMessageSpeed(), sys.GetAutoSpeed());
-  if (!latest.Save(platform::WidePath(state.settings_path))) {
-    DebugPrintf(u"settings not written: %s\n", state.settings_path.c_str());
+  std::error_code why;
+  if (!latest.Save(platform::WidePath(state.settings_path), {}, &why)) {
+    // The old file stays whole; the player learns that the changes are lost.
+    ShowError(sys, u"設定を保存できませんでした。\n" + state.settings_path + u"\n" + platform::Utf8ToUtf16(why.message()));
   }
   return state.exit_code;
 }
@@ -373,7 +390,7 @@ void CreateDirectoryPath(std::u16string_view path) {
 }
 
 int RunProgram(ShellSystems& sys, std::span<const std::string> args) {
-  if (!sys.LockSingleInstance()) return 0;
+  if (!sys.LockSingleInstance(UserFolderOf(sys))) return 0;
   QuitSignals signals;
   State() = ShellState();
   Settings() = UserSettings();

@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/product.h"
 #include "app/shell_systems.h"
 
 namespace DxDraw {
@@ -24,11 +25,6 @@ class DxSurface;
 }
 
 namespace App {
-
-// The window caption and the prefix of the exception box's caption.
-inline constexpr std::u16string_view kProductTitle = u"mesrin 体験版";
-// The class the single-instance lock and the window are named after.
-inline constexpr std::u16string_view kWindowClass = u"MESRIN";
 
 // The program: the three levels below it and the exit code.
 int RunProgram(ShellSystems& systems, std::span<const std::string> args);

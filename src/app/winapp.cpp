@@ -14,46 +14,47 @@ using platform::MenuEntry;
 const MenuEntry kMainMenu[] = {
     {MenuEntry::kSubmenu, u"システム"},
     {MenuEntry::kSubmenu, u"描画速度"},
-    {MenuEntry::kRadio, u"通常", 40004},
-    {MenuEntry::kRadio, u"２倍速", 40005},
-    {MenuEntry::kRadio, u"４倍速", 40006},
-    {MenuEntry::kRadio, u"８倍速", 40007},
-    {MenuEntry::kRadio, u"１６倍速", 40008},
-    {MenuEntry::kRadio, u"自動", 40009},
+    {MenuEntry::kRadio, u"通常", kCommandDrawSpeedFirst},
+    {MenuEntry::kRadio, u"２倍速", kCommandDrawSpeedFirst + 1},
+    {MenuEntry::kRadio, u"４倍速", kCommandDrawSpeedFirst + 2},
+    {MenuEntry::kRadio, u"８倍速", kCommandDrawSpeedFirst + 3},
+    {MenuEntry::kRadio, u"１６倍速", kCommandDrawSpeedFirst + 4},
+    {MenuEntry::kRadio, u"自動", kCommandDrawSpeedLast},
     {MenuEntry::kEnd},
     {MenuEntry::kSubmenu, u"メッセージ"},
     {MenuEntry::kSubmenu, u"表示"},
-    {MenuEntry::kRadio, u"遅い", 40017},
-    {MenuEntry::kRadio, u"普通", 40018},
-    {MenuEntry::kRadio, u"速い", 40019},
-    {MenuEntry::kRadio, u"最速", 40020},
+    {MenuEntry::kRadio, u"遅い", kCommandMessageSpeedFirst},
+    {MenuEntry::kRadio, u"普通", kCommandMessageSpeedFirst + 1},
+    {MenuEntry::kRadio, u"速い", kCommandMessageSpeedFirst + 2},
+    {MenuEntry::kRadio, u"最速", kCommandMessageSpeedLast},
     {MenuEntry::kEnd},
     {MenuEntry::kSubmenu, u"オート速度"},
-    {MenuEntry::kRadio, u"遅い", 40022},
-    {MenuEntry::kRadio, u"普通", 40023},
-    {MenuEntry::kRadio, u"速い", 40024},
-    {MenuEntry::kRadio, u"最速", 40025},
+    {MenuEntry::kRadio, u"遅い", kCommandAutoSpeedFirst + 1},
+    {MenuEntry::kRadio, u"普通", kCommandAutoSpeedFirst + 2},
+    {MenuEntry::kRadio, u"速い", kCommandAutoSpeedFirst + 3},
+    {MenuEntry::kRadio, u"最速", kCommandAutoSpeedLast},
     {MenuEntry::kEnd},
     {MenuEntry::kEnd},
-    {MenuEntry::kItem, u"サウンド設定", 40027},
-    {MenuEntry::kItem, u"システム設定", 40028},
-    {MenuEntry::kItem, u"名前変更", 40029},
-    {MenuEntry::kItem, u"マニュアル", 40030},
+    {MenuEntry::kItem, u"サウンド設定", kCommandSoundSettings},
+    {MenuEntry::kItem, u"システム設定", kCommandSystemSettings},
+    {MenuEntry::kItem, u"名前変更", kCommandChangeName},
+    {MenuEntry::kItem, u"マニュアル", kCommandManual},
     {MenuEntry::kSeparator},
-    {MenuEntry::kItem, u"終了(&X)", 40000},
+    {MenuEntry::kItem, u"終了(&X)", kCommandExit},
     {MenuEntry::kEnd},
     {MenuEntry::kSubmenu, u"シナリオ"},
-    {MenuEntry::kItem, u"タイトルに戻る(&X)", 40003},
+    {MenuEntry::kItem, u"タイトルに戻る(&X)", kCommandBackToTitle},
     {MenuEntry::kSeparator},
-    {MenuEntry::kItem, u"セーブする(&S)", 40010},
-    {MenuEntry::kItem, u"ロードする(&L)", 40011},
+    {MenuEntry::kItem, u"セーブする(&S)", kCommandSave},
+    {MenuEntry::kItem, u"ロードする(&L)", kCommandLoad},
     {MenuEntry::kEnd},
     {MenuEntry::kSubmenu, u"デバッグ"},
-    {MenuEntry::kItem, u"変数表示", 40013},
+    {MenuEntry::kItem, u"変数表示", kCommandVariables},
     {MenuEntry::kEnd},
 };
 
-// Message speed indices by command 40017-40020, auto speed by 40021-40025.
+// Message speed indices by command, from kCommandMessageSpeedFirst; auto speed
+// indices from kCommandAutoSpeedFirst.
 constexpr uint32_t kMessageSpeedIndex[] = {3, 2, 1, 0};
 constexpr uint32_t kAutoSpeedIndex[] = {0, 4, 3, 2, 1};
 
@@ -170,10 +171,14 @@ void WinApp::OnCommand(uint32_t id) {
 
 void WinApp::ToggleFullScreen() {
   platform::IMainWindow& window = platform::MainWindow();
-  bool full = !window.IsFullScreen();
-  if (full) window.SetMenuBarVisible(false);
+  if (window.IsFullScreen()) {
+    window.SetFullScreen(false);
+    window.SetMenuBarVisible(true);
+    return;
+  }
+  window.SetMenuBarVisible(false);
   // A switch that failed leaves the window as it was, with its menu bar.
-  if (full ? !EnterFullScreen() : (window.SetFullScreen(false), true)) window.SetMenuBarVisible(true);
+  if (!EnterFullScreen()) window.SetMenuBarVisible(true);
 }
 
 void WinApp::OnMouseMove(int32_t y) {

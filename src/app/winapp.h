@@ -17,25 +17,6 @@ namespace App {
 
 class IMenuActions;
 
-// Command ids of menu 110 and accelerator table 128 beside those the frame
-// answers itself (exit, back to title, draw speed, step back: frame.h).
-enum : uint32_t {
-  kCommandToggleFullScreen = 40001,  // Alt+Enter
-  kCommandF10 = 40002,               // passed to the frame unchanged
-  kCommandSave = 40010,
-  kCommandLoad = 40011,
-  kCommandVariables = 40013,
-  kCommandFlags = 40014,
-  kCommandMessageSpeedFirst = 40017,  // 40017-40020: slow to fastest
-  kCommandMessageSpeedLast = 40020,
-  kCommandAutoSpeedFirst = 40021,     // 40021-40025
-  kCommandAutoSpeedLast = 40025,
-  kCommandSoundSettings = 40027,
-  kCommandSystemSettings = 40028,
-  kCommandChangeName = 40029,
-  kCommandManual = 40030,
-};
-
 // Menu 110 as the window builds it; the third top-level menu is the debug menu.
 std::span<const platform::MenuEntry> MainMenu();
 inline constexpr int kDebugMenuIndex = 2;

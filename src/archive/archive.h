@@ -136,8 +136,9 @@ struct IMappingFile : IUnknown {
 };
 
 // Opens a SAF archive file of version 5 or 6 (the second byte of the file).
-// Null when the file cannot be opened or its version is neither; raises an
-// ExceptionHandle when its header or index runs past the end of the file.
+// Null when the file cannot be opened; raises an ExceptionHandle naming the file
+// when it is too short for the version byte, its version is neither, or its
+// header or index runs past the end of the file.
 IArchive* OpenSafArchive(std::u16string_view path);
 // The same for one version: null when the file is missing or of another version.
 IArchive* OpenArchive5(std::u16string_view path);

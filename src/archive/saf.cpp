@@ -349,6 +349,6 @@ IArchive* OpenSafArchive(std::u16string_view path) {
   file = platform::File();
   if (got == 2 && header[1] == 5) return OpenArchive5(path);
   if (got == 2 && header[1] == 6) return OpenArchive6(path);
-  ReportAssertion(u"archive", 1792, u"\"未対応のSAF形式\" && 0");
-  return nullptr;
+  // Damaged data, or not an archive at all: said as such, naming the file.
+  ThrowError(u"archive", __LINE__, u"%s: 未対応のSAF形式です", std::u16string(path).c_str());
 }

@@ -288,7 +288,7 @@ class BacklogScreen {
 
 }  // namespace
 
-void BackLog() {
+void ShowBacklogScreen() {
   {
     BacklogScreen screen;
     screen.Run();

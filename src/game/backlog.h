@@ -60,6 +60,6 @@ int BacklogTopAt(int thumbY, int maxTop);
 void ReplayBacklogVoice(std::u16string_view voice);
 
 // The screen, until a right click or the cancel key.
-void BackLog();
+void ShowBacklogScreen();
 
 }  // namespace Game

@@ -225,7 +225,7 @@ ScriptStateNode* ScriptStateNode_App::Ending() {
   if (MessageWindow != nullptr) MessageWindow->Hide();
   MessageShown = 0;
   App::WaitNextFrame();
-  App::WaitTime(3000, 0);
+  App::WaitTime(3000, App::kWaitPlain);
   if (m_Opcode != TextScript::kOpEND1) ShowEnding();
   throw ScriptException{ScriptException::kBackToTitle};
 }

@@ -62,7 +62,7 @@ void ShowEndingSlides() {
     sprite->SetImage(picture.get());
     sprite->SetFrame(nullptr);
     FadeSlide(sprite.get(), true);
-    App::WaitTime(n == count ? kLastHoldMs : kHoldMs, 1);
+    App::WaitTime(n == count ? kLastHoldMs : kHoldMs, App::kWaitEndsOnDecide);
     FadeSlide(sprite.get(), false);
     if (n == count) FadeOutMusic();
   }

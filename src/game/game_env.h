@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <functional>
 
+#include "platform/menu_commands.h"
+
 namespace DxDraw {
 class ssGroup;
 }  // namespace DxDraw
@@ -16,13 +18,13 @@ namespace Game {
 void SetStageParent(DxDraw::ssGroup* parent);
 DxDraw::ssGroup* StageParent();
 
-// Menu commands the game enables and grays (save 40010, debug 40013, title
-// 40003, load 40011). The application installs the switch; none: nothing happens.
+// Menu commands the game enables and grays. The application installs the
+// switch; none: nothing happens.
 enum : uint32_t {
-  kMenuBackToTitle = 40003,
-  kMenuSave = 40010,
-  kMenuLoad = 40011,
-  kMenuDebug = 40013,
+  kMenuBackToTitle = platform::kCommandBackToTitle,
+  kMenuSave = platform::kCommandSave,
+  kMenuLoad = platform::kCommandLoad,
+  kMenuDebug = platform::kCommandVariables,
 };
 using MenuSwitch = std::function<void(uint32_t command, bool enabled)>;
 void SetMenuSwitch(MenuSwitch menuSwitch);

@@ -12,7 +12,7 @@ namespace Game {
 int32_t SkipMode = 0;
 int32_t AutoMode = 0;
 int32_t MessageShown = 0;
-int32_t MessageSpeed = 100;  // until the settings are applied at start-up
+int32_t MessageDelayPercent = 100;  // until the settings are applied at start-up
 int32_t AutoWait = 1;
 int32_t LoadSlot = 0;
 int32_t SkipPrologue = 0;
@@ -20,6 +20,7 @@ int32_t SettingsChanged = 0;
 
 namespace {
 
+// MessageDelayPercent by message-speed index.
 constexpr std::array<int32_t, 4> kMessageSpeeds = {0, 50, 200, 400};
 constexpr std::array<int32_t, 5> kAutoWaits = {0, 1, 100, 600, 1000};
 
@@ -53,10 +54,10 @@ void CheckScriptAbort() {
 }
 
 void SetMessageSpeed(int index) {
-  if (index >= 0 && index < static_cast<int>(kMessageSpeeds.size())) MessageSpeed = kMessageSpeeds[index];
+  if (index >= 0 && index < static_cast<int>(kMessageSpeeds.size())) MessageDelayPercent = kMessageSpeeds[index];
 }
 
-int GetMessageSpeed() { return IndexOf(kMessageSpeeds, MessageSpeed, 2); }
+int GetMessageSpeed() { return IndexOf(kMessageSpeeds, MessageDelayPercent, 2); }
 
 void SetAutoSpeed(int index) {
   if (index >= 0 && index < static_cast<int>(kAutoWaits.size())) AutoWait = kAutoWaits[index];

@@ -19,7 +19,9 @@ namespace Game {
 extern int32_t SkipMode;      // 0 off; 1 started by the skip button; 2 while a Ctrl key is held
 extern int32_t AutoMode;      // 1 while auto mode runs
 extern int32_t MessageShown;  // 1 from the end of a message line to the page break ending its page
-extern int32_t MessageSpeed;  // per-character delay setting in ms: 0, 50, 200 or 400
+// The text speed as a percentage of the message window's delay per character
+// (m_DelayBase): 0 (all at once), 50, 200 or 400; SetMessageSpeed sets it.
+extern int32_t MessageDelayPercent;
 extern int32_t AutoWait;      // auto-mode wait setting in ms: 0, 1, 100, 600 or 1000
 extern int32_t LoadSlot;      // 0-based slot a pending load request loads
 extern int32_t SkipPrologue;  // set by the title: a new game starts at the label "PRSK"
@@ -47,8 +49,10 @@ void SetLoadSlot(int slot);
 // (draw the text again) when the font face changed.
 void CheckScriptAbort();
 
-// Reading speeds by index: message speed 0-3, auto wait 0-4. An index outside
-// the table leaves the setting as it is.
+// Reading speeds by index, as the settings file ("MessageWait", "MessageSkip") and
+// the menu hold them: message speed 0 (fastest) to 3 (slowest), setting
+// MessageDelayPercent; auto wait 0-4, setting AutoWait. An index outside the
+// table leaves the setting as it is.
 void SetMessageSpeed(int index);
 int GetMessageSpeed();
 void SetAutoSpeed(int index);

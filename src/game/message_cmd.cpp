@@ -67,7 +67,7 @@ void DrawTextSlowly(TextScript::DxMessView2* view, uint32_t gdiColour, std::u16s
                                   names.givenName);
   for (;;) {
     try {
-      uint32_t delay = static_cast<uint32_t>(MessageWindow->m_DelayBase * MessageSpeed / 100);
+      uint32_t delay = static_cast<uint32_t>(MessageWindow->m_DelayBase * MessageDelayPercent / 100);
       view->SetTextColor(gdiColour);
       view->SetCharDelay(delay);
       view->SetCharCallback(&CheckAbortCallback, 0);
@@ -98,7 +98,7 @@ bool DecideWait(const ScriptStateNode* node) {
       return true;
     }
     if (SkipMode == 1) {
-      if (App::WaitTime(100, 3) == 0) return false;
+      if (App::WaitTime(100, App::kWaitEndsOnDecideOrSkip) == 0) return false;
       SkipMode = 0;
       return true;
     }
@@ -108,7 +108,7 @@ bool DecideWait(const ScriptStateNode* node) {
         SkipMode = 0;
         return true;
       }
-      App::WaitTime(100, 0);
+      App::WaitTime(100, App::kWaitPlain);
       return false;
     }
     return true;
@@ -122,7 +122,7 @@ bool DecideWait(const ScriptStateNode* node) {
       }
     }
     uint32_t wait = MessageView()->GetAutoWait() * 2;
-    if ((App::WaitTime(wait != 0 ? wait : 100, 3) & App::kButtonClick) != 0) {
+    if ((App::WaitTime(wait != 0 ? wait : 100, App::kWaitEndsOnDecideOrSkip) & App::kButtonClick) != 0) {
       AutoMode = 0;
       return true;
     }
@@ -154,8 +154,8 @@ bool PressButton(int button) {
       }
       return false;
     case TextScript::kButtonQuickLoad:
-      if (AskYesNo(u"ロードしてもよろしいですか？") && Hooks().findLatestQuickSave) {
-        int slot = Hooks().findLatestQuickSave();
+      if (AskYesNo(u"ロードしてもよろしいですか？")) {
+        const int slot = QuickLoadSlot();
         if (slot != -1) {
           LoadSlot = slot;
           App::GetFrame().SetRequest(App::kRequestLoad);

@@ -15,6 +15,7 @@
 #include "game/game_env.h"
 #include "game/game_state.h"
 #include "game/holders.h"
+#include "game/screen_parts.h"
 #include "game/stage.h"
 #include "platform/message_box.h"
 #include "platform/wformat.h"
@@ -193,3 +194,11 @@ int ComposeCgModePicture(std::u16string_view name) {
 }
 
 bool IsAlbumName(std::u16string_view name) { return Game::ContainsName(Game::AlbumList(), name); }
+
+namespace Game {
+
+SurfaceHolder LoadScreenPicture(std::u16string_view name) {
+  return SurfaceHolder(ScriptLoadImage(ScriptArchive, name, 0, 0));
+}
+
+}  // namespace Game

@@ -9,14 +9,9 @@
 #include "dxdraw/drawview.h"
 #include "game/game_env.h"
 #include "game/game_state.h"
-#include "game/picture.h"
 #include "textscript/script_host.h"
 
 namespace Game {
-
-SurfaceHolder LoadScreenPicture(std::u16string_view name) {
-  return SurfaceHolder(ScriptLoadImage(ScriptArchive, name, 0, 0));
-}
 
 DxDraw::SPRITEFRAME SheetFrame(const DxDraw::RECT& source) {
   return DxDraw::SPRITEFRAME{static_cast<uint16_t>(source.right - source.left),

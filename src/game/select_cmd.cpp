@@ -98,9 +98,9 @@ void ShowTurnBanner() {
     if (StageParent() != nullptr) StageParent()->AddChild(sprite);
   }
   RampLevels(sprites, true);
-  App::WaitTime(2000, 3);
+  App::WaitTime(2000, App::kWaitEndsOnDecideOrSkip);
   RampLevels(sprites, false);
-  App::WaitTime(500, 3);
+  App::WaitTime(500, App::kWaitEndsOnDecideOrSkip);
 }
 
 struct SelectItem {

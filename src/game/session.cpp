@@ -15,7 +15,6 @@
 #include "platform/message_box.h"
 #include "platform/wformat.h"
 #include "save/save_data.h"
-#include "save/save_database.h"
 #include "textscript/script_state.h"
 #include "textscript/script_vars.h"
 
@@ -32,29 +31,12 @@ struct CurrentGroupScope {
   CurrentGroupScope& operator=(const CurrentGroupScope&) = delete;
 };
 
-// Runs `work` on the save file. A failure (other than a quit) is shown to the
-// player: what could not be done, where the file is and why; then gives false.
-template <class F>
-bool ReportingSaveFailure(std::u16string_view what, F work) {
-  try {
-    return work();
-  } catch (const ExceptionHandle& error) {
-    if (error.Type == kErrorTypeQuit) throw;
-    std::u16string reason(error.Message);
-    while (!reason.empty() && reason.back() == u'\n') reason.pop_back();
-    const std::u16string text =
-        std::u16string(what) + u"\n" + Save::CSaveDatabase::Instance().FilePath() + u"\n" + reason;
-    platform::ShowMessageBox(nullptr, text, u"セーブファイル", platform::MB_OK | platform::MB_ICONERROR);
-    return false;
-  }
-}
-
 // The global records at the start of a cycle. A save file that can't be used
 // is reported and the game goes on without it: nothing is written over it, and
 // each save reports its own failure.
 void OpenSaveData(ScriptStateGroup_App& group) {
   if (!Hooks().openSaveData) return;
-  ReportingSaveFailure(u"セーブファイルが使えないため、セーブせずに続けます。", [&] {
+  Save::ReportingSaveFailure(u"セーブファイルが使えないため、セーブせずに続けます。", [&] {
     Hooks().openSaveData(group);
     return true;
   });
@@ -65,7 +47,7 @@ void OpenSaveData(ScriptStateGroup_App& group) {
 // the lists and the scene records emptied.
 void EndCycle(ScriptStateGroup_App& group) {
   if (Hooks().writeGlobalData) {
-    ReportingSaveFailure(u"進行状況を書き込めません。次に書き込むときにもう一度試します。", [&] {
+    Save::ReportingSaveFailure(u"進行状況を書き込めません。次に書き込むときにもう一度試します。", [&] {
       Hooks().writeGlobalData(group);
       return true;
     });
@@ -151,7 +133,8 @@ SessionHooks DefaultSessionHooks() {
     return WithSaveInputs([](const Save::SaveInputs& inputs) { return Save::QuickSave(inputs) == 1; });
   };
   hooks.findLatestQuickSave = [] { return Save::FindLatestQuickSave(); };
-  hooks.showBacklog = [] { BackLog(); };
+  hooks.slotLoadable = [](int entry) { return Save::SlotLoadable(entry); };
+  hooks.showBacklog = [] { ShowBacklogScreen(); };
   return hooks;
 }
 
@@ -220,7 +203,24 @@ int RunGameSession(std::u16string_view scriptName, int mode) {
 
 bool QuickSaveGame() {
   if (!Hooks().quickSave) return false;
-  return ReportingSaveFailure(u"セーブできませんでした。", [] { return Hooks().quickSave(); });
+  return Save::ReportingSaveFailure(u"セーブできませんでした。", [] { return Hooks().quickSave(); });
+}
+
+int QuickLoadSlot() {
+  if (!Hooks().findLatestQuickSave) return -1;
+  int slot = -1;
+  bool whole = true;
+  const bool read = Save::ReportingSaveFailure(u"ロードできませんでした。", [&] {
+    slot = Hooks().findLatestQuickSave();
+    if (slot >= 0 && Hooks().slotLoadable) whole = Hooks().slotLoadable(slot + 1);
+    return true;
+  });
+  if (!read || slot < 0) return -1;
+  if (!whole) {
+    Save::ShowDamagedSlot(slot);
+    return -1;
+  }
+  return slot;
 }
 
 }  // namespace Game

@@ -25,7 +25,7 @@
 // The save file: one that can't be opened at the start of a cycle is reported
 // with its path and reason, and the game goes on without it; a failed write of
 // the global records at the end is reported, and the save data tries them again
-// at its next write.
+// at its next write. Quick save and quick load report the same way.
 #pragma once
 
 #include <cstdint>
@@ -55,6 +55,8 @@ struct SessionHooks {
   std::function<bool()> quickSave;
   // The slot of the latest quick save, or -1.
   std::function<int()> findLatestQuickSave;
+  // Whether save entry `entry` loads whole (see Save::SlotLoadable).
+  std::function<bool(int entry)> slotLoadable;
   // The backlog screen, from the message window's button.
   std::function<void()> showBacklog;
   // A Yes/No question; true for yes.
@@ -82,6 +84,11 @@ void SaveGameToSlot(int number, std::u16string_view comment);
 // The quick save of the message window: true when it was written. A failure is
 // shown to the player with its reason, and the story goes on.
 bool QuickSaveGame();
+// The slot the quick load of the message window loads, or -1. The newest quick
+// save is looked up and read whole first: a save file that can't be read is
+// shown as the quick save's failures are, a damaged slot is refused with its
+// box, and either way the story goes on where it was.
+int QuickLoadSlot();
 
 // The screens above when installed. Without a Yes/No box the question goes to
 // a message box; without a notice nothing is shown.

@@ -104,9 +104,13 @@ int TrackbarPosition(int current, ScrollCode code, int position, int max, int pa
   return current;
 }
 
+// The first font whose name begins with `face`, letter case ignored, as the
+// list's own search finds it; -1 when none does (or the face is empty).
 int FindFont(const std::vector<std::u16string>& fonts, std::u16string_view face) {
-  auto it = std::find_if(fonts.begin(), fonts.end(),
-                         [face](const std::u16string& f) { return TextScript::ScriptNameEqual(f, face); });
+  if (face.empty()) return -1;
+  auto it = std::find_if(fonts.begin(), fonts.end(), [face](const std::u16string& f) {
+    return f.size() >= face.size() && TextScript::ScriptNameEqual(std::u16string_view(f).substr(0, face.size()), face);
+  });
   return it != fonts.end() ? static_cast<int>(it - fonts.begin()) : -1;
 }
 
@@ -190,7 +194,6 @@ SystemSettingsDialog::SystemSettingsDialog(const App::GameSettings& settings, st
   SetValue(kIdStopAtChoice, m_Settings.text_skip2 != 0);
   int font = FindFont(fonts, m_Settings.font_name);
   if (font < 0) font = FindFont(fonts, kDefaultFontFace);
-  if (font < 0 && !fonts.empty()) font = 0;
   SetItems(kIdFont, std::move(fonts));
   SetValue(kIdFont, font);
   ShowColor();

@@ -101,7 +101,7 @@ class NameDialog : public platform::DialogModel {
 // installs these, and none is called when not set.
 struct DisplayHooks {
   std::function<bool()> is_full_screen;         // the display runs full screen now
-  std::function<void()> toggle_full_screen;     // command 40001 to the main window
+  std::function<void()> toggle_full_screen;     // kCommandToggleFullScreen to the main window
   std::function<std::vector<std::u16string>()> fonts;  // the font list of the start-up
 };
 void SetDisplayHooks(DisplayHooks hooks);

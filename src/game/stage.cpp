@@ -149,10 +149,10 @@ void FlashStage(int count) {
     if (StageParent() != nullptr) StageParent()->AddChild(flash.get());
     for (int i = 0; i < count; ++i) {
       flash->Show();
-      App::WaitTime(100, 0);
+      App::WaitTime(100, App::kWaitPlain);
       if (i + 1 < count) {
         flash->Hide();
-        App::WaitTime(100, 0);
+        App::WaitTime(100, App::kWaitPlain);
       }
     }
     StageFlags |= kStageShowsFill;

@@ -128,7 +128,7 @@ void ShowBrandLogo() {
   SurfaceHolder picture = LoadScreenPicture(u"brand");
   ViewHolder<DxDraw::DxSprite> sprite = AppendSprite(picture.get(), nullptr, DxDraw::BLT_COPY, 0, 0);
   FadeLogo(sprite.get(), 0, 255);
-  App::WaitTime(5000, 1);
+  App::WaitTime(5000, App::kWaitEndsOnDecide);
   FadeLogo(sprite.get(), 255, 0);
 }
 

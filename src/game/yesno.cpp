@@ -131,7 +131,7 @@ void ShowNoticeBand(std::u16string_view text, uint32_t ms) {
     App::WaitNextFrame();
     if (band.TakeFontChange()) band.DrawCentred(text);
   } while (App::Input().held != 0);
-  App::WaitTime(ms, 1);
+  App::WaitTime(ms, App::kWaitEndsOnDecide);
 }
 
 }  // namespace Game

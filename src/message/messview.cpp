@@ -196,7 +196,7 @@ void DxMessView2::PutCommand(const MESSCOMMAND& command) {
   DrawChar(&m_Text, ch);
   if (m_Delay != 0 && m_Wait) {
     if (m_Callback != nullptr) m_Callback(m_CallbackArgument);
-    App::WaitTime(m_Delay, 3);
+    App::WaitTime(m_Delay, App::kWaitEndsOnDecideOrSkip);
   }
 }
 

@@ -34,7 +34,7 @@ class DxMessWindow : public DxDraw::DxDrawGroup {
   DxMessView2* GetView() const { return m_pView; }
 
   int32_t m_Style = 0;      // open/close style: 0 instant (the only one)
-  int32_t m_DelayBase = 0;  // ms per character at speed 100; the game layer sets 10
+  int32_t m_DelayBase = 0;  // ms per character at a message delay of 100%; the game layer sets 10
   int32_t m_User[3] = {1, 0, 0};  // for the game layer
 
  protected:

@@ -297,12 +297,7 @@ std::unique_ptr<IAudioDevice> OpenAudioDevice(uint32_t rate) {
     std::lock_guard<std::mutex> lock(OpenerLock());
     opener = Opener();
   }
-  return opener ? opener(rate) : OpenSdlAudioDevice(rate);
-}
-
-void PrepareAudioDevice() {
-  std::lock_guard<std::mutex> lock(OpenerLock());
-  if (!Opener()) PrepareSdlAudioDevice();
+  return opener ? opener(rate) : nullptr;
 }
 
 AudioDeviceOpener SetAudioDeviceOpener(AudioDeviceOpener opener) {

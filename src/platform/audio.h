@@ -8,9 +8,9 @@
 // same law (-10000 left only, 10000 right only). The master volume scales the sum,
 // which is saturated to 16 bits.
 //
-// Back ends: the SDL2 audio device (only SDL's audio subsystem), and a manual one
-// for tests that mixes exactly the frames it is told to. Opening fails (null) when
-// there is no device; the engine then runs silent.
+// Back ends: a manual one here for tests, that mixes exactly the frames it is told
+// to; the real device (SDL2) is the program's, in src/backend/sdl/, installed as the
+// opener. Opening fails (null) when there is no device; the engine then runs silent.
 //
 // Threads: the device's own thread mixes under a short lock of the mixer that guards
 // the buffers alone; it never waits on the engine's locks. Bytes written through
@@ -183,20 +183,12 @@ class ManualAudioDevice final : public IAudioDevice {
   bool started_ = false;
 };
 
-// The SDL2 audio device at `rate`, 16-bit stereo, a period of 10-20 ms; null when
-// SDL's audio subsystem or the device cannot be opened.
-std::unique_ptr<IAudioDevice> OpenSdlAudioDevice(uint32_t rate);
-// Starts SDL's audio subsystem (the probing of sound servers and drivers) on a
-// thread of its own; the next OpenSdlAudioDevice waits for it and takes it over.
-void PrepareSdlAudioDevice();
-
-// Opens the device the engine plays through: SDL's unless a test installed another.
+// Opens the device the engine plays through: the installed opener's; null (the
+// engine runs silent) when none is installed.
 std::unique_ptr<IAudioDevice> OpenAudioDevice(uint32_t rate);
-// Readies that device in the background, so that its start overlaps other
-// start-up work (SDL's back end only; nothing under a test's opener).
-void PrepareAudioDevice();
 using AudioDeviceOpener = std::function<std::unique_ptr<IAudioDevice>(uint32_t rate)>;
-// Replaces the opener; an empty one restores SDL's. Returns the previous.
+// Replaces the opener (the program installs its back end's, a test its own);
+// an empty one leaves the engine without a device. Returns the previous.
 AudioDeviceOpener SetAudioDeviceOpener(AudioDeviceOpener opener);
 
 // Asks for a higher priority of the calling thread: 1 above normal, 2 highest.

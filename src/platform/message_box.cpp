@@ -1,5 +1,6 @@
 #include "platform/message_box.h"
 
+#include <atomic>
 #include <cstdio>
 
 #include "platform/service.h"
@@ -52,5 +53,18 @@ ServiceSlot<IMessageBox, HeadlessMessageBox> g_service;
 IMessageBox& MessageBoxService() { return g_service.Get(); }
 
 IMessageBox* SetMessageBoxService(IMessageBox* service) { return g_service.Install(service); }
+
+namespace {
+
+std::atomic<ModalCancelCheck> g_modal_cancel{nullptr};
+
+}  // namespace
+
+ModalCancelCheck SetModalCancelCheck(ModalCancelCheck check) { return g_modal_cancel.exchange(check); }
+
+bool ModalCancelRequested() {
+  ModalCancelCheck check = g_modal_cancel.load();
+  return check != nullptr && check();
+}
 
 }  // namespace platform

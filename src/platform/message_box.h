@@ -84,6 +84,17 @@ IMessageBox* SetMessageBoxService(IMessageBox* service);
 // The default button of a button set: what a box answers when it is dismissed at once.
 int DefaultAnswer(uint32_t flags);
 
+// What ends every box and dialog that is up as if it were closed without a
+// button: the window system's boxes and dialogs ask it a few times a second
+// while they run. The program points it at its quit note, so that a quit
+// signal is not held up by a box nobody answers. Null (the default): boxes end
+// only by the user.
+using ModalCancelCheck = bool (*)();
+// Installs the check; returns the previous.
+ModalCancelCheck SetModalCancelCheck(ModalCancelCheck check);
+// True when the installed check says the boxes must end.
+bool ModalCancelRequested();
+
 inline int ShowMessageBox(WindowHandle owner, std::u16string_view text, std::u16string_view caption,
                           uint32_t flags) {
   return MessageBoxService().Show(owner, text, caption, flags);

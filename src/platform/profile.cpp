@@ -110,7 +110,9 @@ void Profile::AddLines(std::u16string_view text) {
     std::size_t end = std::min(text.find(u'\n', start), text.size());
     Line line;
     line.text = std::u16string(text.substr(start, end - start));
-    if (end < text.size()) line.ending = u"\n";
+    // Appended, not assigned: g++ 12 at -O2 and above warns falsely (-Wrestrict) on
+    // assigning a one-unit literal here.
+    if (end < text.size()) line.ending.push_back(u'\n');
     if (!line.text.empty() && line.text.back() == u'\r' && !line.ending.empty()) {
       line.text.pop_back();
       line.ending = u"\r\n";
@@ -126,7 +128,7 @@ void Profile::AddByteLines(std::string_view bytes) {
     std::size_t end = std::min(bytes.find('\n', start), bytes.size());
     Line line;
     line.bytes = std::string(bytes.substr(start, end - start));
-    if (end < bytes.size()) line.ending = u"\n";
+    if (end < bytes.size()) line.ending.push_back(u'\n');
     if (!line.bytes.empty() && line.bytes.back() == '\r' && !line.ending.empty()) {
       line.bytes.pop_back();
       line.ending = u"\r\n";
@@ -249,25 +251,25 @@ std::string Profile::Serialize() const {
   return out;
 }
 
-bool Profile::Save(const std::filesystem::path& path, const std::function<void()>& before_rename) const {
+bool Profile::Save(const std::filesystem::path& path, const std::function<void()>& before_rename,
+                   std::error_code* error) const {
   std::filesystem::path temp = path;
   temp += ".tmp";
+  // Keeps errno's reason, then takes the temporary file away.
+  auto fail = [&](bool made) {
+    if (error != nullptr) *error = std::error_code(errno, std::system_category());
+    std::error_code ignored;
+    if (made) std::filesystem::remove(temp, ignored);
+    return false;
+  };
   std::string bytes = Serialize();
   {
     File file = File::CreateForWrite(temp);
-    if (!file.IsOpen()) return false;
-    if (!file.Write(bytes.data(), bytes.size()) || ::fsync(file.native_handle()) != 0) {
-      std::error_code ignored;
-      std::filesystem::remove(temp, ignored);
-      return false;
-    }
+    if (!file.IsOpen()) return fail(false);
+    if (!file.Write(bytes.data(), bytes.size()) || ::fsync(file.native_handle()) != 0) return fail(true);
   }
   if (before_rename) before_rename();
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
-    std::error_code ignored;
-    std::filesystem::remove(temp, ignored);
-    return false;
-  }
+  if (std::rename(temp.c_str(), path.c_str()) != 0) return fail(true);
   // The rename itself is made durable by flushing the folder.
   int dir = ::open(path.parent_path().empty() ? "." : path.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir >= 0) {

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <system_error>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,9 +47,10 @@ class Profile {
   std::string Serialize() const;
   // Writes the file atomically: a temporary file beside it, flushed, then renamed
   // over it. `before_rename` (tests) runs between the two and may throw, as a
-  // crash would stop there. False when the file could not be written.
-  bool Save(const std::filesystem::path& path,
-            const std::function<void()>& before_rename = {}) const;
+  // crash would stop there. False when the file could not be written; `error`,
+  // when given, then holds the reason.
+  bool Save(const std::filesystem::path& path, const std::function<void()>& before_rename = {},
+            std::error_code* error = nullptr) const;
 
  private:
   enum class Encoding { kBytes, kUtf16Le, kUtf16Be };

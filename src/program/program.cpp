@@ -10,6 +10,10 @@
 #include "app/settings.h"
 #include "app/winapp.h"
 #include "archive/archive.h"
+#include "backend/fonts/font_freetype.h"
+#include "backend/gtk/gtk_message_box.h"
+#include "backend/gtk/gtk_window.h"
+#include "backend/sdl/audio_sdl.h"
 #include "core/exception.h"
 #include "dxdraw/dxview.h"
 #include "game/config.h"
@@ -27,10 +31,7 @@
 #include "game/stage.h"
 #include "game/title.h"
 #include "platform/audio.h"
-#include "platform/font_freetype.h"
 #include "platform/glyph_rasterizer.h"
-#include "platform/gtk_message_box.h"
-#include "platform/gtk_window.h"
 #include "platform/main_window.h"
 #include "save/save_data.h"
 #include "save/save_dialog.h"
@@ -47,8 +48,8 @@ constexpr int32_t kDefaultRefreshHz = 60;
 ProgramSystems::ProgramSystems() = default;
 ProgramSystems::~ProgramSystems() = default;
 
-bool ProgramSystems::LockSingleInstance() {
-  lock_ = std::make_unique<SingleInstanceLock>(kWindowClass);
+bool ProgramSystems::LockSingleInstance(std::u16string_view user_folder) {
+  lock_ = std::make_unique<SingleInstanceLock>(kWindowClass, user_folder);
   return !lock_->another_instance();
 }
 std::u16string ProgramSystems::ExecutablePath() { return App::ExecutablePath(); }
@@ -96,8 +97,12 @@ void ProgramSystems::DeleteDisplay() {
   if (shell_) shell_->window().SetFullScreen(false);
 }
 
-void ProgramSystems::PrepareSound() { platform::PrepareAudioDevice(); }
-int ProgramSystems::InitSound(const SOUNDCONFIG& config) { return ::InitSound(MainWindowHandle(), &config); }
+void ProgramSystems::PrepareSound() { platform::PrepareSdlAudioDevice(); }
+// The sound engine plays through SDL's device.
+int ProgramSystems::InitSound(const SOUNDCONFIG& config) {
+  platform::SetAudioDeviceOpener(platform::OpenSdlAudioDevice);
+  return ::InitSound(MainWindowHandle(), &config);
+}
 void ProgramSystems::ShutdownSound() { ::ShutdownSound(); }
 bool ProgramSystems::IsSoundEnabled() { return ::IsSoundEnabled() != 0; }
 void ProgramSystems::LoadWaveSlot(int slot, const void* data, uint32_t size) { ::LoadWaveSlot(slot, data, size); }
@@ -173,6 +178,8 @@ void ProgramSystems::ShowNameDialog() { Game::ShowNameDialog(MainWindowHandle())
 void ProgramSystems::ShowManual() { Game::ShowManual(); }
 
 int RunMesrin(ShellSystems& systems, std::span<const std::string> args) {
+  // Before any thread starts (the sound device's start runs on one).
+  platform::GtkShell::PrepareEnvironment();
   platform::FreeTypeRasterizer fonts;
   if (fonts.ok()) platform::SetGlyphRasterizer(&fonts);
   // Boxes raised while the window is not up are real dialogs where a display opens.

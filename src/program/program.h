@@ -6,8 +6,8 @@
 
 #include "app/process.h"
 #include "app/startup.h"
-#include "platform/gtk_dialogs.h"
-#include "platform/save_dialog_gtk.h"
+#include "backend/gtk/gtk_dialogs.h"
+#include "backend/gtk/save_dialog_gtk.h"
 
 namespace platform {
 class GtkShell;
@@ -21,7 +21,7 @@ class ProgramSystems : public ShellSystems {
   ~ProgramSystems() override;
 
   // The process and the GTK window.
-  bool LockSingleInstance() override;
+  bool LockSingleInstance(std::u16string_view user_folder) override;
   std::u16string ExecutablePath() override;
   std::u16string DataHome() override;
   bool CreateMainWindow(bool debug) override;

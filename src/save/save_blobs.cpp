@@ -252,6 +252,8 @@ SlotHeader DecodeSlotHeader(std::span<const uint8_t> blob) {
     SceneStateRecord& record = header.scene.records[i];
     const uint8_t* field = &blob[kHeaderScene + size_t{kSceneNameBytes} * i];
     record.state = field[0];
+    // Every name is written with its NUL inside the field.
+    if (std::memchr(field + 1, 0, kSceneNameBytes - 1) == nullptr) BlobError(__LINE__, u"the saved scene is damaged");
     const std::string name = CutCp932(FieldText(field + 1, kSceneNameBytes - 1), sizeof record.name - 1);
     std::copy(name.begin(), name.end(), record.name);
   }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "dxdraw/dib.h"
+#include "platform/slot_dialog_model.h"
 #include "save/save_types.h"
 
 namespace TextScript {
@@ -65,8 +66,9 @@ std::vector<VariableRecord> DecodeVariables(std::span<const uint8_t> blob);
 inline constexpr size_t kSlotHeaderBytes = 65796;
 inline constexpr size_t kSlotSummaryBytes = 56;  // zero word, comment and time: what the slot list reads
 inline constexpr size_t kCommentBytesMax = 35;
-inline constexpr int kThumbWidth = 140;
-inline constexpr int kThumbHeight = 105;
+// The thumbnail is stored at the size the slot dialog shows it.
+inline constexpr int kThumbWidth = platform::ISlotDialogModel::kPreviewWidth;
+inline constexpr int kThumbHeight = platform::ISlotDialogModel::kPreviewHeight;
 inline constexpr size_t kThumbPixelBytes = size_t{kThumbWidth} * kThumbHeight * 4;
 
 // The save's local time, as SYSTEMTIME lays it out.
@@ -99,7 +101,8 @@ struct SlotHeader {
 };
 
 std::vector<uint8_t> EncodeSlotHeader(const SlotHeader& header);
-// The blob must be exactly kSlotHeaderBytes long.
+// The blob must be exactly kSlotHeaderBytes long, and each scene record's name
+// must end inside its field.
 SlotHeader DecodeSlotHeader(std::span<const uint8_t> blob);
 // Bytes 0-55; a shorter blob raises the error record.
 SlotSummary DecodeSlotSummary(std::span<const uint8_t> blob);

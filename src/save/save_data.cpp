@@ -12,6 +12,7 @@
 #include "platform/file.h"
 #include "platform/message_box.h"
 #include "platform/text.h"
+#include "platform/wformat.h"
 #include "save/save_database.h"
 #include "save/sqlite_db.h"
 #include "textscript/script_vars.h"
@@ -206,6 +207,20 @@ int32_t LoadGameFromSlot(int number, TextScript::ScriptVarTable& live, TextScrip
   return static_cast<int32_t>(header.resumePage);
 }
 
+bool SlotLoadable(int number) {
+  SaveDbLevel level;
+  const std::vector<uint8_t> header = Db().ReadHeader(number);
+  const std::vector<uint8_t> variables = Db().ReadValueData(number);
+  level.Close();
+  try {
+    DecodeSlotHeader(header);
+    DecodeVariables(variables);
+  } catch (const ExceptionHandle&) {
+    return false;
+  }
+  return true;
+}
+
 bool SlotExists(int number) { return Db().EntryExists(number); }
 
 SlotSummary ReadSlotSummary(int number) { return DecodeSlotHeader(Db().ReadHeader(number)).summary; }
@@ -227,5 +242,20 @@ int QuickSave(const SaveInputs& inputs) {
 }
 
 int FindLatestQuickSave() { return Db().FindQuickEntry(); }
+
+void ReportSaveFailure(std::u16string_view what, const ExceptionHandle& error) {
+  std::u16string reason(error.Message);
+  while (!reason.empty() && reason.back() == u'\n') reason.pop_back();
+  const std::u16string text = std::u16string(what) + u"\n" + Db().FilePath() + u"\n" + reason;
+  platform::ShowMessageBox(nullptr, text, u"セーブファイル", platform::MB_OK | platform::MB_ICONERROR);
+}
+
+std::u16string DamagedSlotText(int slot) {
+  return platform::FormatString(u"%d番のデータは壊れているため、ロードできません。", slot + 1);
+}
+
+void ShowDamagedSlot(int slot) {
+  platform::ShowMessageBox(nullptr, DamagedSlotText(slot), u"ロード", platform::MB_OK | platform::MB_ICONWARNING);
+}
 
 }  // namespace Save

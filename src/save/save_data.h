@@ -30,6 +30,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/exception.h"
 #include "save/save_blobs.h"
 #include "save/save_types.h"
 
@@ -88,6 +89,12 @@ void SaveGameToSlot(int number, std::u16string_view comment, const SaveInputs& i
 // returns the resume page.
 int32_t LoadGameFromSlot(int number, TextScript::ScriptVarTable& live, TextScript::ScriptVarTable& snapshot);
 
+// Whether entry `number` loads whole: its header, scene records and variables
+// read to their ends. Changes nothing; raises only when the file can't be read
+// (or holds no such entry), so a damaged slot is refused before the running
+// game is left.
+bool SlotLoadable(int number);
+
 bool SlotExists(int number);
 // Comment and time of a stored slot; raises for a header of another size (a
 // slot that could not be loaded).
@@ -103,5 +110,26 @@ void SetSlotComment(int number, std::string_view text);
 int QuickSave(const SaveInputs& inputs);
 // The slot index of the newest quick save (90 for entry 91), or -1.
 int FindLatestQuickSave();
+
+// ---- What the player is told ----
+
+// The one box for a save file that can't be used, wherever it is used: what
+// could not be done, the file's path and the reason (the record's message).
+void ReportSaveFailure(std::u16string_view what, const ExceptionHandle& error);
+// Runs `work` (which returns bool). A failure is reported as above and gives
+// false; the quit record passes untouched.
+template <class F>
+bool ReportingSaveFailure(std::u16string_view what, F work) {
+  try {
+    return work();
+  } catch (const ExceptionHandle& error) {
+    if (error.Type == kErrorTypeQuit) throw;
+    ReportSaveFailure(what, error);
+    return false;
+  }
+}
+// The box refusing to load slot index `slot` (0-98), whose data is damaged.
+std::u16string DamagedSlotText(int slot);
+void ShowDamagedSlot(int slot);
 
 }  // namespace Save

@@ -4,7 +4,6 @@
 #include "platform/wformat.h"
 #include "save/save_data.h"
 #include "save/save_database.h"
-#include "save/sqlite_db.h"
 
 namespace Save {
 
@@ -25,9 +24,10 @@ std::string CommentBytes(std::u16string_view text) {
 
 }  // namespace
 
-std::u16string SlotLine(int index, bool lastSaved, const SlotSummary* summary, bool damaged) {
+std::u16string SlotLine(int index, bool lastSaved, const SlotSummary* summary, std::u16string_view note) {
   const char16_t mark = lastSaved ? u'>' : u' ';
-  if (damaged) return platform::FormatString(u"%c%02d ----/--/-- --:--:-- 破損", mark, index + 1);
+  if (!note.empty())
+    return platform::FormatString(u"%c%02d ----/--/-- --:--:-- ", mark, index + 1) + std::u16string(note);
   if (summary == nullptr)
     return platform::FormatString(u"%c%02d ----/--/-- --:--:-- --------------------------------", mark, index + 1);
   const SlotTime& t = summary->time;
@@ -46,11 +46,8 @@ SlotDialogController::SlotDialogController(Mode mode, int firstSlot, Services se
              platform::IDYES;
     };
   }
-  if (!m_Services.report) {
-    m_Services.report = [this](const ExceptionHandle& error) {
-      platform::ShowMessageBox(nullptr, error.Message, Title(), platform::MB_OK | platform::MB_ICONERROR);
-    };
-  }
+  if (!m_Services.report) m_Services.report = ReportSaveFailure;
+  if (!m_Services.refuse) m_Services.refuse = ShowDamagedSlot;
   FillSlotList();
   m_Selection = firstSlot >= 0 && firstSlot < kSlotCount ? firstSlot : -1;
   ShowSelection();
@@ -58,11 +55,14 @@ SlotDialogController::SlotDialogController(Mode mode, int firstSlot, Services se
 }
 
 template <class F>
-void SlotDialogController::Guarded(F action) {
+bool SlotDialogController::Guarded(std::u16string_view what, F action) {
   try {
     action();
+    return true;
   } catch (const ExceptionHandle& error) {
-    m_Services.report(error);
+    if (error.Type == kErrorTypeQuit) throw;
+    m_Services.report(what, error);
+    return false;
   }
 }
 
@@ -74,27 +74,36 @@ void SlotDialogController::FillSlotList() {
   m_Lines.assign(kSlotCount, std::u16string());
   m_Damaged.assign(kSlotCount, false);
   for (int i = 0; i < kSlotCount; ++i) m_Lines[i] = SlotLine(i, i == m_LastSaved, nullptr);
-  Guarded([&] {
+  m_ListUnread = !Guarded(u"セーブデータの一覧を読み込めません。", [&] {
     // One level for the whole list: the file is opened once.
     SaveDbLevel level;
     for (int i = 0; i < kSlotCount; ++i) {
       if (!SlotExists(i + 1)) continue;
+      // A file that can't be read leaves the whole list unread; only a header
+      // that doesn't decode marks its slot.
+      const std::vector<uint8_t> header = CSaveDatabase::Instance().ReadHeader(i + 1);
       try {
-        const SlotSummary summary = ReadSlotSummary(i + 1);
+        const SlotSummary summary = DecodeSlotHeader(header).summary;
         m_Lines[i] = SlotLine(i, i == m_LastSaved, &summary);
       } catch (const ExceptionHandle&) {
-        // A header of another size, or none: the slot is there but can't be loaded.
+        // A header of another size, or a damaged scene: the slot is there but can't be loaded.
         m_Damaged[i] = true;
-        m_Lines[i] = SlotLine(i, i == m_LastSaved, nullptr, true);
+        m_Lines[i] = SlotLine(i, i == m_LastSaved, nullptr, u"破損");
       }
     }
     level.Close();
   });
+  if (m_ListUnread) {
+    // Not one slot is known to be empty: none is shown as such.
+    for (int i = 0; i < kSlotCount; ++i) m_Lines[i] = SlotLine(i, i == m_LastSaved, nullptr, u"読み込めません");
+  }
 }
 
 bool SlotDialogController::SelectedSlotExists() {
   bool exists = false;
-  if (m_Selection >= 0) Guarded([&] { exists = SlotExists(m_Selection + 1); });
+  if (m_Selection >= 0 && !m_ListUnread) {
+    Guarded(u"セーブデータを読み込めません。", [&] { exists = SlotExists(m_Selection + 1); });
+  }
   return exists;
 }
 
@@ -102,9 +111,9 @@ void SlotDialogController::ShowSelection() {
   const bool exists = SelectedSlotExists();
   m_Comment.clear();
   m_Preview.assign(m_Preview.size(), kPreviewGrey);
-  if (m_Mode == kLoadMode) m_SlotButtonsEnabled = exists;
+  m_SlotButtonsEnabled = !m_ListUnread && (m_Mode == kSaveMode || exists);
   if (!exists || SelectedSlotDamaged()) return;
-  Guarded([&] {
+  Guarded(u"セーブデータを読み込めません。", [&] {
     m_Comment = platform::Cp932ToUtf16(ReadSlotSummary(m_Selection + 1).comment);
     std::vector<uint32_t> thumb = ReadSlotThumbnail(m_Selection + 1);
     if (thumb.size() == m_Preview.size()) m_Preview = std::move(thumb);
@@ -123,9 +132,11 @@ void SlotDialogController::DoubleClick(int line) {
 }
 
 void SlotDialogController::FinishLoad() {
-  if (SelectedSlotDamaged()) {
-    m_Services.report(MakeError(kSaveErrorSource, __LINE__, kErrorTypeError, nullptr,
-                                u"%d番のデータは壊れているため、ロードできません。", m_Selection + 1));
+  bool whole = !SelectedSlotDamaged();
+  // The whole slot is read now, while the running game can still go on.
+  if (whole && !Guarded(u"ロードできませんでした。", [&] { whole = SlotLoadable(m_Selection + 1); })) return;
+  if (!whole) {
+    m_Services.refuse(m_Selection);
     return;
   }
   Finish(m_Selection);
@@ -146,15 +157,13 @@ void SlotDialogController::Ok() {
     }
     return;
   }
-  if (m_Selection < 0) return;
+  if (m_Selection < 0 || m_ListUnread) return;
   const int number = m_Selection + 1;
   if (SelectedSlotExists() &&
       !m_Services.ask(platform::FormatString(u"%d番のデータに上書きしてもよろしいですか？", number), u"上書き"))
     return;
-  bool saved = false;
-  Guarded([&] {
+  const bool saved = Guarded(u"セーブできませんでした。", [&] {
     if (m_Services.save) m_Services.save(number, platform::Cp932ToUtf16(CommentBytes(m_Comment)));
-    saved = true;
   });
   if (saved) {
     Finish(m_Selection);
@@ -169,9 +178,9 @@ void SlotDialogController::Ok() {
 }
 
 void SlotDialogController::Apply() {
-  if (m_Selection < 0) return;
+  if (m_Selection < 0 || m_ListUnread) return;
   const int selection = m_Selection;
-  Guarded([&] { SetSlotComment(selection + 1, CommentBytes(m_Comment)); });
+  Guarded(u"コメントを変更できませんでした。", [&] { SetSlotComment(selection + 1, CommentBytes(m_Comment)); });
   FillSlotList();
   Select(selection);
 }
@@ -181,7 +190,7 @@ void SlotDialogController::Delete() {
   const int number = m_Selection + 1;
   if (!m_Services.ask(platform::FormatString(u"%d番のデータを削除してもよろしいですか？", number), u"削除"))
     return;
-  Guarded([&] { DeleteSlot(number); });
+  Guarded(u"削除できませんでした。", [&] { DeleteSlot(number); });
   FillSlotList();
   Select(-1);
 }

@@ -3,10 +3,12 @@
 // editing, deleting, the overwrite question, and the save itself (save mode).
 // A host (platform/slot_dialog_model.h) shows it; ShowSaveLoadDialog runs it.
 //
-// Database errors inside the dialog are reported through the services and the
-// dialog stays open; nothing of a failed operation is kept (save_database.h). A
-// stored slot whose header can't be read (another size) is listed as damaged,
-// and loading it is refused with a message.
+// Failures of the save file inside the dialog are reported with the save
+// data's one box (what, path, reason) and the dialog stays open; nothing of a
+// failed operation is kept (save_database.h). A list that can't be read says so
+// on every line and offers no slot at all, so nothing is saved over slots that
+// may hold saves. A stored slot whose header can't be read is listed as
+// damaged; loading a slot that doesn't read whole is refused with a message.
 #pragma once
 
 #include <functional>
@@ -28,14 +30,17 @@ class SlotDialogController : public platform::ISlotDialogModel {
  public:
   enum Mode : int { kSaveMode = 0, kLoadMode = 1 };
 
-  // Left empty, `ask` and `report` use the message box service.
+  // Left empty, `ask` uses the message box service, `report` ReportSaveFailure
+  // and `refuse` ShowDamagedSlot.
   struct Services {
     // A Yes/No question; true for Yes.
     std::function<bool(std::u16string_view text, std::u16string_view caption)> ask;
     // Stores the running game in entry `number` (save mode).
     std::function<void(int number, std::u16string_view comment)> save;
-    // Shows an error record that did not end the dialog.
-    std::function<void(const ExceptionHandle& error)> report;
+    // Shows a failure of the save file: what could not be done and the record.
+    std::function<void(std::u16string_view what, const ExceptionHandle& error)> report;
+    // Refuses to load slot index `slot`: its data doesn't read whole.
+    std::function<void(int slot)> refuse;
   };
 
   // Fills the list and selects `firstSlot` (-1: nothing).
@@ -79,15 +84,17 @@ class SlotDialogController : public platform::ISlotDialogModel {
   // and the dialog stays).
   void FinishLoad();
   void Finish(int result);
-  // Runs `action`; an error record is reported and the dialog goes on.
+  // Runs `action`; a failure is reported as `what` and the dialog goes on.
+  // False after a failure.
   template <class F>
-  void Guarded(F action);
+  bool Guarded(std::u16string_view what, F action);
 
   Mode m_Mode;
   Services m_Services;
   int m_LastSaved;                       // slot index marked with '>'
   std::vector<std::u16string> m_Lines;
   std::vector<bool> m_Damaged;           // stored slots whose header can't be read
+  bool m_ListUnread = false;             // the list could not be read: no slot is offered
 
   int m_Selection = -1;
   std::u16string m_Comment;
@@ -100,9 +107,9 @@ class SlotDialogController : public platform::ISlotDialogModel {
 };
 
 // One line of the slot list: "%c%02d %04d/%02d/%02d %02d:%02d:%02d %-30hs " for a
-// stored slot, the dashed line for an empty one (summary null), the dashed time
-// and "破損" for a damaged one.
-std::u16string SlotLine(int index, bool lastSaved, const SlotSummary* summary, bool damaged = false);
+// stored slot, the dashed line for an empty one (summary null), or the dashed
+// time and `note` in place of the comment ("破損" for a damaged slot).
+std::u16string SlotLine(int index, bool lastSaved, const SlotSummary* summary, std::u16string_view note = {});
 
 // Runs the dialog through the installed host over `owner`: the slot index chosen,
 // or -1. In save mode a chosen slot becomes the last saved slot of COMMON.

@@ -34,6 +34,7 @@ class FakeSystems : public ShellSystems {
   std::vector<int> session_results{0};
   std::vector<int> session_modes;
   bool windowed = true;
+  std::u16string lock_folder;  // where the instance lock was asked for
 
   // How many times the step was called.
   long Called(const std::string& call) const { return std::count(calls.begin(), calls.end(), call); }
@@ -47,7 +48,10 @@ class FakeSystems : public ShellSystems {
     return fail == call;
   }
 
-  bool LockSingleInstance() override { return !Fails("Lock"); }
+  bool LockSingleInstance(std::u16string_view user_folder) override {
+    lock_folder = user_folder;
+    return !Fails("Lock");
+  }
   std::u16string ExecutablePath() override { return platform::Utf8ToUtf16((root_ / "bin" / "mesrin").string()); }
   std::u16string DataHome() override {
     return fail == "Home" ? u"/proc/no/such" : platform::Utf8ToUtf16((root_ / "home").string());
@@ -91,7 +95,10 @@ class FakeSystems : public ShellSystems {
   void StopChannel(int) override {}
   bool InitInput() override { return !Fails("Input"); }
   IArchive* OpenSafArchive(std::u16string_view path) override {
-    return FileExists(path) ? ::OpenDirArchive(platform::Utf8ToUtf16(root_.string())) : nullptr;
+    if (!FileExists(path)) return nullptr;
+    // An empty file goes to the real reader, which finds it damaged.
+    if (fs::file_size(platform::WidePath(path)) == 0) return ::OpenSafArchive(path);
+    return ::OpenDirArchive(platform::Utf8ToUtf16(root_.string()));
   }
   IArchive* OpenDirArchive(std::u16string_view folder) override {
     Note("DirArchive");

@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "app/input.h"
+#include "app/process.h"
 #include "core/act.h"
 #include "core/exception.h"
 #include "dxdraw/dxscreen.h"
@@ -210,6 +212,34 @@ TEST_F(FrameTest, AConfirmedCloseQuitsFromThePumpAndARefusedOneDoesNot) {
   }
   // The flag is never cleared: every later frame ends the same way.
   EXPECT_THROW(WaitNextFrame(), ExceptionHandle);
+}
+
+// A quit signal while the quit question is up ends the box unanswered (its
+// No) and the program with it, in the same pump: the box's cancel check says
+// so while the signals are watched.
+TEST_F(FrameTest, AQuitSignalUnderTheQuitQuestionQuitsThoughTheBoxSaidNo) {
+  struct SignalledBox : platform::IMessageBox {
+    int Show(platform::WindowHandle, std::u16string_view, std::u16string_view, uint32_t) override {
+      ::raise(SIGTERM);
+      cancelled = platform::ModalCancelRequested();
+      return platform::IDNO;
+    }
+    bool cancelled = false;
+  } box;
+  platform::IMessageBox* previous = platform::SetMessageBoxService(&box);
+  {
+    QuitSignals signals;
+    source_.AddFrame([](platform::HeadlessEventSource& s) { s.PostClose(); });
+    try {
+      frame_.RunFrame();
+      ADD_FAILURE() << "no quit";
+    } catch (const ExceptionHandle& e) {
+      EXPECT_EQ(e.Type, kErrorTypeQuit);
+    }
+    EXPECT_TRUE(box.cancelled);
+  }
+  EXPECT_FALSE(platform::ModalCancelRequested());
+  platform::SetMessageBoxService(previous);
 }
 
 TEST_F(FrameTest, WaitTimeAcrossTheClockWrapWaitsItsFullTime) {

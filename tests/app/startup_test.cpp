@@ -114,6 +114,7 @@ TEST_F(StartupTest, NormalRunCallsEveryStepInOrderAndWritesTheSettings) {
   EXPECT_EQ(FontList(), (std::vector<std::u16string>{}));  // cleared by the tear-down
   EXPECT_TRUE(BoxTexts().empty());
   EXPECT_EQ(fs::status(SettingsFile().parent_path()).permissions() & fs::perms::all, fs::perms::owner_all);
+  EXPECT_EQ(sys.lock_folder, platform::Utf8ToUtf16(SettingsFile().parent_path().string()));
   std::string text = SettingsText();
   EXPECT_NE(text.find("FullScreen=0\n"), std::string::npos);
   EXPECT_NE(text.find("MessageWait=1\n"), std::string::npos);
@@ -172,20 +173,36 @@ TEST_F(StartupTest, EachFailureShowsItsBoxAndEndsWithItsCode) {
   }
 }
 
-TEST_F(StartupTest, MissingDataNamesTheFolderAndEndsNonZeroInOrder) {
+// Settings that can't be written at the end are shown with the file and the
+// reason; the file in the way stays as it was.
+TEST_F(StartupTest, SettingsThatCantBeWrittenAreShownWithTheirPathAndReason) {
+  fs::create_directories(SettingsFile());
+  FakeSystems sys(root_);
+  EXPECT_EQ(Run(sys), 0);
+  const std::u16string path = platform::Utf8ToUtf16(SettingsFile().string());
+  EXPECT_EQ(BoxTexts(), std::vector<std::u16string>{u"設定を保存できませんでした。\n" + path + u"\nIs a directory"});
+  EXPECT_TRUE(fs::is_directory(SettingsFile()));
+  EXPECT_FALSE(fs::exists(SettingsFile().string() + ".tmp"));
+}
+
+TEST_F(StartupTest, MissingOrDamagedDataNamesTheFileAndEndsNonZeroInOrder) {
   for (const char* name : {"system.saf", "script.saf", "sound.saf"}) {
-    SCOPED_TRACE(name);
-    fs::remove_all(root_ / "home");
-    fs::remove(root_ / "data" / name);
-    ResetBoxes();
-    FakeSystems sys(root_);
-    EXPECT_EQ(Run(sys), 1);
-    std::u16string folder = platform::Utf8ToUtf16((root_ / "data").string());
-    EXPECT_EQ(BoxTexts(), std::vector<std::u16string>{u"データがありません。(" + folder + u"/)"});
-    EXPECT_TRUE(fs::exists(SettingsFile()));
-    EXPECT_EQ(sys.Called("Session"), 0);
-    EXPECT_EQ(sys.calls.back(), "DestroyWindow");
-    std::ofstream(root_ / "data" / name) << "x";
+    for (bool empty : {false, true}) {
+      SCOPED_TRACE(std::string(name) + (empty ? " empty" : " missing"));
+      fs::remove_all(root_ / "home");
+      fs::remove(root_ / "data" / name);
+      if (empty) std::ofstream(root_ / "data" / name).close();
+      ResetBoxes();
+      FakeSystems sys(root_);
+      EXPECT_EQ(Run(sys), 1);
+      const std::u16string file = platform::Utf8ToUtf16((root_ / "data" / name).string());
+      EXPECT_EQ(BoxTexts(), std::vector<std::u16string>{empty ? u"データが壊れています。(" + file + u")\n未対応のSAF形式です"
+                                                                : u"データがありません。(" + file + u")"});
+      EXPECT_TRUE(fs::exists(SettingsFile()));
+      EXPECT_EQ(sys.Called("Session"), 0);
+      EXPECT_EQ(sys.calls.back(), "DestroyWindow");
+      std::ofstream(root_ / "data" / name) << "x";
+    }
   }
 }
 
@@ -300,47 +317,45 @@ struct EnvironmentValue {
   std::optional<std::string> saved;
 };
 
-// Only a lock another holder has is a second instance; a runtime folder that
-// does not exist, or a lock held in the temporary folder every user shares
-// (another user's program), is not.
-TEST(SingleInstanceLockTest, OnlyALockHeldByAnotherIsASecondInstance) {
+// The lock lies in the data folder it protects: a second start of the same
+// user finds it whatever its environment, a holder in another folder is not a
+// second instance, and a folder where no file can be made lets the program go on.
+TEST(SingleInstanceLockTest, OnlyALockHeldInTheSameDataFolderIsASecondInstance) {
   fs::path temp = fs::temp_directory_path() / ("shell_lock_" + std::to_string(::getpid()));
   fs::remove_all(temp);
-  fs::create_directories(temp / "runtime");
-  std::string runtime = (temp / "runtime").string();
-  std::string missing = (temp / "missing").string();
-  EnvironmentValue tmpdir("TMPDIR", temp.c_str());
+  fs::create_directories(temp);
+  std::ofstream(temp / "file") << "x";
+  const std::u16string data = platform::Utf8ToUtf16((temp / "home" / "game").string());
+  const std::u16string other = platform::Utf8ToUtf16((temp / "other").string());
+  const std::u16string blocked = platform::Utf8ToUtf16((temp / "file" / "game").string());
   struct Row {
     const char* name;
-    const char* runtime;    // XDG_RUNTIME_DIR, null: unset
-    const char* held_in;    // a folder where another holder keeps "MESRIN_TEST.lock", or null
+    const std::u16string* held_in;  // a folder where another holder keeps the lock, or null
+    const std::u16string* folder;   // the folder of this start
+    const char* runtime;            // XDG_RUNTIME_DIR of this start, null: unset
     bool another;
+    bool held;
   } rows[] = {
-      {"held in the runtime folder", runtime.c_str(), runtime.c_str(), true},
-      {"runtime folder missing", missing.c_str(), nullptr, false},
-      {"shared temporary folder", nullptr, temp.c_str(), false},
+      {"held in the same folder", &data, &data, nullptr, true, false},
+      {"held there, started with a runtime folder", &data, &data, "/tmp", true, false},
+      {"held in another data folder", &other, &data, nullptr, false, true},
+      {"no file can be made", nullptr, &blocked, nullptr, false, false},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    EnvironmentValue xdg("XDG_RUNTIME_DIR", row.runtime);
-    std::unique_ptr<SingleInstanceLock> other;
+    std::unique_ptr<SingleInstanceLock> holder;
     if (row.held_in != nullptr) {
-      other = std::make_unique<SingleInstanceLock>(u"MESRIN_TEST", row.held_in);
-      ASSERT_TRUE(other->held());
+      EnvironmentValue xdg("XDG_RUNTIME_DIR", nullptr);
+      holder = std::make_unique<SingleInstanceLock>(u"MESRIN_TEST", *row.held_in);
+      ASSERT_TRUE(holder->held());
     }
-    {
-      SingleInstanceLock first(u"MESRIN_TEST");
-      EXPECT_EQ(first.another_instance(), row.another);
-      // Whatever folder the first took, a second start of this user finds it held.
-      if (!row.another) {
-        ASSERT_TRUE(first.held());
-        EXPECT_TRUE(SingleInstanceLock(u"MESRIN_TEST").another_instance());
-      }
-    }
-    if (!row.another) {
-      EXPECT_FALSE(SingleInstanceLock(u"MESRIN_TEST").another_instance());
-    }
+    EnvironmentValue xdg("XDG_RUNTIME_DIR", row.runtime);
+    SingleInstanceLock start(u"MESRIN_TEST", *row.folder);
+    EXPECT_EQ(start.another_instance(), row.another);
+    EXPECT_EQ(start.held(), row.held);
   }
+  EXPECT_TRUE(fs::exists(temp / "home" / "game" / "MESRIN_TEST.lock"));
+  EXPECT_EQ(fs::status(temp / "home").permissions() & fs::perms::all, fs::perms::owner_all);
   fs::remove_all(temp);
 }
 

@@ -9,4 +9,4 @@ engine_test(dxdraw_text_test
 )
 # fontconfig keeps the process's configuration until the process ends.
 set_tests_properties(dxdraw_text_test PROPERTIES
-  ENVIRONMENT "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/platform/gtk_lsan.supp")
+  ENVIRONMENT "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/backend/gtk/gtk_lsan.supp")

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "dxdraw/text.h"
-#include "platform/font_freetype.h"
+#include "backend/fonts/font_freetype.h"
 #include "text_test_util.h"
 
 namespace DxDraw {

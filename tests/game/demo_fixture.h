@@ -31,7 +31,7 @@ class DemoHarness : public GameHarness {
         [](uint32_t rate) { return std::make_unique<platform::ManualAudioDevice>(rate); });
     SOUNDCONFIG config{1, 44100, 2, 16, 2, 0, 0};
     InitSound(nullptr, &config);
-    Game::MessageSpeed = 0;
+    Game::MessageDelayPercent = 0;
   }
   ~DemoHarness() override {
     Game::SetSessionHooks({});
@@ -44,7 +44,7 @@ class DemoHarness : public GameHarness {
       *archive = nullptr;
     }
     TextScript::ScriptVars().Clear();
-    Game::MessageSpeed = 100;
+    Game::MessageDelayPercent = 100;
   }
 
  private:

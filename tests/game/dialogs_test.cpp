@@ -74,7 +74,7 @@ App::GameSettings WithFont(std::u16string_view face) {
   return s;
 }
 
-TEST_F(Dialogs, FontListSelectsTheWholeNameElseTheDefaultFaceElseTheFirst) {
+TEST_F(Dialogs, FontListSelectsTheFirstBeginningWithTheFaceElseTheDefaultFaceElseNothing) {
   struct Case {
     std::u16string face;
     std::vector<std::u16string> fonts;
@@ -82,11 +82,12 @@ TEST_F(Dialogs, FontListSelectsTheWholeNameElseTheDefaultFaceElseTheFirst) {
     std::u16string stored;  // font_name after OK
   } cases[] = {
       {u"ＭＳ ゴシック", {u"ＭＳ 明朝", u"ＭＳ ゴシック"}, 1, u"ＭＳ ゴシック"},
-      // A prefix is not the face: "ＭＳ 明朝" is not "ＭＳ 明朝 Extra".
-      {u"ＭＳ 明朝", {u"ＭＳ 明朝 Extra", u"ＭＳ 明朝"}, 1, u"ＭＳ 明朝"},
-      {u"ipagothic", {u"ＭＳ 明朝", u"IPAGothic"}, 1, u"IPAGothic"},
-      {u"Nothing", {u"IPAGothic", u"ＭＳ 明朝"}, 1, u"ＭＳ 明朝"},
-      {u"Nothing", {u"IPAGothic", u"IPAMincho"}, 0, u"IPAGothic"},
+      // The first name that begins with the face, as the list's own search finds it.
+      {u"ＭＳ 明朝", {u"ＭＳ 明朝 Extra", u"ＭＳ 明朝"}, 0, u"ＭＳ 明朝 Extra"},
+      {u"ipa", {u"ＭＳ 明朝", u"IPAGothic"}, 1, u"IPAGothic"},
+      {u"Nothing", {u"IPAGothic", u"ＭＳ 明朝 Bold"}, 1, u"ＭＳ 明朝 Bold"},
+      // Neither: nothing is selected, and OK stores the default face.
+      {u"Nothing", {u"IPAGothic", u"IPAMincho"}, -1, u"ＭＳ 明朝"},
       {u"Nothing", {}, -1, u"ＭＳ 明朝"},
   };
   for (const Case& c : cases) {

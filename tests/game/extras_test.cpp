@@ -161,7 +161,7 @@ TEST_F(ExtrasTest, BacklogScrollsWithinItsLinesReplaysTheVoiceOfAClickedFaceAndL
            playedBelow = Game::ChannelName(Game::kChannelVoice);
          }
        });
-  Game::BackLog();
+  Game::ShowBacklogScreen();
   EXPECT_FALSE(Bright(aboveTop)) << "no face of the line above the top";
   EXPECT_EQ(stateAbove, 0) << "and no voice from a click there";
   EXPECT_EQ(played, u"B0002");
@@ -332,7 +332,7 @@ TEST_F(ExtrasTest, AMenuRequestWhileAScreenShowsLeavesNoSpriteBehind) {
     std::function<void(DxDraw::DxSurface* sheet)> open;
   };
   const Case cases[] = {
-      {"backlog", {{10, 10, kNone, 4}}, [](DxDraw::DxSurface*) { Game::BackLog(); }},
+      {"backlog", {{10, 10, kNone, 4}}, [](DxDraw::DxSurface*) { Game::ShowBacklogScreen(); }},
       {"extras menu", {{10, 10, kNone, 4}}, [](DxDraw::DxSurface* sheet) { Game::ShowExtrasMenu(sheet, nullptr); }},
       {"album page", {{kMenuX, kAlbumY, kLeft}, {10, 10, kNone, 4}},
        [](DxDraw::DxSurface* sheet) { Game::ShowExtrasMenu(sheet, nullptr); }},

@@ -33,7 +33,7 @@ class SessionTest : public game_test::GameHarness {
       return title_;
     };
     Game::SetSessionHooks(hooks);
-    Game::MessageSpeed = 0;
+    Game::MessageDelayPercent = 0;
     Game::SettingsChanged = 0;
     Save::GetCommonData() = Save::CommonData{};
     // The player clicks every other frame.
@@ -46,7 +46,7 @@ class SessionTest : public game_test::GameHarness {
   ~SessionTest() override {
     Game::SetSessionHooks({});
     TextScript::ScriptVars().Clear();
-    Game::MessageSpeed = 100;
+    Game::MessageDelayPercent = 100;
   }
   int Play(std::u16string_view script, int mode = 0) {
     folder_.WriteScript("_start.txt", script);
@@ -66,6 +66,9 @@ class SessionTest : public game_test::GameHarness {
     Game::Hooks().openSaveData = real.openSaveData;
     Game::Hooks().writeGlobalData = real.writeGlobalData;
     Game::Hooks().quickSave = real.quickSave;
+    Game::Hooks().findLatestQuickSave = real.findLatestQuickSave;
+    Game::Hooks().slotLoadable = real.slotLoadable;
+    Game::Hooks().askYesNo = [](std::u16string_view) { return true; };
   }
   void TearDown() override { ForgetSaveFile(); }
   void ForgetSaveFile() {
@@ -81,13 +84,17 @@ class SessionTest : public game_test::GameHarness {
     EXPECT_EQ(sqlite3_exec(other->get(), "BEGIN EXCLUSIVE;", nullptr, nullptr, nullptr), SQLITE_OK);
     return other;
   }
-  // The player presses the side button at (x, y) once a page waits, then clicks elsewhere.
-  void PressButtonOnce(int x, int y) {
-    everyFrame_ = [this, x, y, pressed = false](PlayerSource& s) mutable {
-      s.SetCursor(pressed ? 400 : x, pressed ? 300 : y);
-      pressed = pressed || (Game::MessageShown != 0 && tick_ % 2 == 0);
+  // The player presses the side buttons at `points` in turn once a page waits,
+  // then clicks elsewhere.
+  void PressButtons(std::vector<std::pair<int, int>> points) {
+    everyFrame_ = [this, points, next = size_t{0}](PlayerSource& s) mutable {
+      const bool done = next == points.size();
+      s.SetCursor(done ? 400 : points[next].first, done ? 300 : points[next].second);
+      if (!done && Game::MessageShown != 0 && tick_ % 2 == 0) ++next;
     };
   }
+  void PressButtonOnce(int x, int y) { PressButtons({{x, y}}); }
+  static constexpr std::pair<int, int> kQuickSaveButton{770, 518}, kQuickLoadButton{770, 541};
   // Whether the message's text starts a line down, below a blank line.
   static bool TextLowered() {
     DxDraw::POINT pen{};
@@ -277,7 +284,7 @@ TEST_F(SessionTest, FlashTurnsTheStageWhiteAsOftenAsAsked) {
 }
 
 TEST_F(SessionTest, FontChangesWhileTheTextIsDrawnRedrawItAndTheStoryGoesOn) {
-  Game::MessageSpeed = 400;
+  Game::MessageDelayPercent = 400;
   int changes = 0;
   int drawing = 0;
   everyFrame_ = [&](PlayerSource&) {
@@ -480,15 +487,46 @@ TEST_F(SessionTest, ASaveFileThatCantBeOpenedIsReportedAndThePlayGoesOnWithoutIt
     }
     const std::u16string path = Save::CSaveDatabase::Instance().FilePath();
     NewBoxes();
-    PressButtonOnce(770, 518);  // quick save
+    PressButtons({kQuickSaveButton, kQuickLoadButton});
     EXPECT_EQ(Play(u"あ\n\n\nい\n\n\n.PST END = 1\n"), 0);
     EXPECT_EQ(Var(u"END"), 1);
     const std::vector<std::u16string> boxes = NewBoxes();
-    ASSERT_EQ(boxes.size(), 2u);
+    ASSERT_EQ(boxes.size(), 3u);
     EXPECT_EQ(boxes[0].rfind(u"セーブファイルが使えないため、セーブせずに続けます。\n" + path + u"\n", 0), 0u);
     EXPECT_EQ(boxes[1].rfind(u"セーブできませんでした。\n" + path + u"\n", 0), 0u);
+    EXPECT_EQ(boxes[2].rfind(u"ロードできませんでした。\n" + path + u"\n", 0), 0u);
     ForgetSaveFile();
   }
+}
+
+// The newest quick save holds damaged variables: it is refused before the
+// page is left, and the story goes on where it was.
+TEST_F(SessionTest, AQuickLoadOfADamagedSlotIsRefusedAndThePlayGoesOn) {
+  UseSaveFile();
+  Save::NameList scene, album;
+  Save::OpenSaveDataAtStart(scene, album);
+  const TextScript::ScriptVarTable none;
+  Save::SaveGameToSlot(91, u"", {nullptr, 0, &none});
+  save_test::RawDb(saves_ / "save.dat").Put("UPDATE entry SET value_data=? WHERE number=91", {'A', 0, 1});
+  Save::ResetGlobalDataState();
+  NewBoxes();
+  PressButtonOnce(kQuickLoadButton.first, kQuickLoadButton.second);
+  EXPECT_EQ(Play(u"あ\n\n\nい\n\n\n.PST END = 1\n"), 0);
+  EXPECT_EQ(Var(u"END"), 1);
+  EXPECT_EQ(NewBoxes(), std::vector<std::u16string>{u"91番のデータは壊れているため、ロードできません。"});
+}
+
+// Closing the window while a quick save runs is a quit, not a save failure.
+TEST_F(SessionTest, AQuitRaisedInsideAQuickSavePassesThroughItsReporter) {
+  Game::Hooks().quickSave = []() -> bool {
+    throw MakeError(u"frame", 1, kErrorTypeQuit, nullptr, u"quit");
+  };
+  NewBoxes();
+  PressButtonOnce(kQuickSaveButton.first, kQuickSaveButton.second);
+  EXPECT_EQ(Play(u"あ\n\n\nい\n\n\n.PST END = 1\n"), 0);
+  EXPECT_EQ(Var(u"END"), -1);
+  EXPECT_TRUE(NewBoxes().empty());
+  EXPECT_FALSE(reported_.has_value());
 }
 
 // Records the end of a run could not write are shown as such and written at

@@ -46,8 +46,8 @@ TEST_F(StateTest, SpeedIndicesSurviveTheirRoundTripAndUnknownValuesReadAsTheDefa
   }
   Game::SetMessageSpeed(3);
   Game::SetMessageSpeed(9);  // outside the table: unchanged
-  EXPECT_EQ(Game::MessageSpeed, 400);
-  Game::MessageSpeed = 100;
+  EXPECT_EQ(Game::MessageDelayPercent, 400);
+  Game::MessageDelayPercent = 100;
   EXPECT_EQ(Game::GetMessageSpeed(), 2);
   Game::AutoWait = 5;
   EXPECT_EQ(Game::GetAutoSpeed(), 3);

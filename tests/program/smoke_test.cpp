@@ -10,10 +10,11 @@
 #include <sstream>
 
 #include "platform/event_source.h"
-#include "platform/gtk_widgets.h"
+#include "backend/gtk/gtk_widgets.h"
 #include "platform/message_box.h"
 #include "platform/text.h"
 #include "program/program.h"
+#include "sound/sound.h"
 
 namespace App {
 namespace {
@@ -122,6 +123,18 @@ TEST(ProgramSmokeTest, StartsTheDemoAndQuitsThroughTheCloseBox) {
   EXPECT_NE(text.str().find("[mesrin]"), std::string::npos);
   EXPECT_NE(text.str().find("FullScreen=0"), std::string::npos);
   EXPECT_TRUE(fs::exists(folder / "save.dat"));
+}
+
+// The program plays through SDL's device: on SDL's dummy driver its sound starts.
+TEST(ProgramSmokeTest, SoundPlaysThroughTheSdlDevice) {
+  ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+  ProgramSystems systems;
+  systems.PrepareSound();
+  const SOUNDCONFIG config{1, 44100, 2, 16, 2, 0, 0};
+  ASSERT_EQ(systems.InitSound(config), 0);
+  EXPECT_TRUE(systems.IsSoundEnabled());
+  systems.ShutdownSound();
+  ::unsetenv("SDL_AUDIODRIVER");
 }
 
 // Answers the first message dialog that shows, noting its caption and text.

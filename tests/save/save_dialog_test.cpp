@@ -8,6 +8,7 @@
 
 #include "core/exception.h"
 #include "dxdraw/dxsurface.h"
+#include "platform/message_box.h"
 #include "save/save_dialog.h"
 #include "save_test_util.h"
 #include "textscript/script_vars.h"
@@ -44,7 +45,8 @@ class SlotDialogTest : public SaveFolderTest {
       TextScript::ScriptVarTable vars;
       Save::SaveGameToSlot(number, comment, {picture_, 0, &vars});
     };
-    s.report = [this](const ExceptionHandle& e) { reports_.push_back(e.Message); };
+    s.report = [this](std::u16string_view, const ExceptionHandle& e) { reports_.push_back(e.Message); };
+    s.refuse = [this](int slot) { reports_.push_back(Save::DamagedSlotText(slot)); };
     return s;
   }
   void SaveSlot(int number, std::u16string_view comment) {
@@ -118,14 +120,40 @@ TEST_F(SlotDialogTest, ButtonsFollowTheSelectedSlotInLoadModeOnlyAndThePreviewIn
   EXPECT_EQ(dialog.Result(), 0);
 }
 
-TEST_F(SlotDialogTest, ASlotWhoseHeaderHasAnotherSizeIsListedAsDamagedAndNotLoaded) {
-  for (int size : {100, 65797}) {  // shorter and longer than a header
-    SCOPED_TRACE(size);
+// A slot that doesn't read whole is refused before the dialog ends, so the
+// running game is never left for it; a header that can't be read is listed so.
+TEST_F(SlotDialogTest, ASlotThatDoesNotReadWholeIsRefusedAndADamagedHeaderListedSo) {
+  struct Case {
+    const char* what;
+    std::function<void(RawDb&)> damage;
+    bool listedDamaged;
+  } cases[] = {
+      {"a shorter header", [](RawDb& db) { db.Column("UPDATE entry SET header=zeroblob(100) WHERE number=3"); }, true},
+      {"a longer header", [](RawDb& db) { db.Column("UPDATE entry SET header=zeroblob(65797) WHERE number=3"); }, true},
+      {"variables cut short", [](RawDb& db) { db.Put("UPDATE entry SET value_data=? WHERE number=3", {'A', 0, 1, 2}); },
+       false},
+      {"a scene name without its end",
+       [](RawDb& db) {
+         std::vector<uint8_t> header = db.Blob("SELECT header FROM entry WHERE number=3");
+         std::fill(header.end() - 32, header.end(), uint8_t{'A'});
+         db.Put("UPDATE entry SET header=? WHERE number=3", header);
+       },
+       true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
     SaveSlot(3, u"three");
-    RawDb(File()).Column("UPDATE entry SET header=zeroblob(" + std::to_string(size) + ") WHERE number=3");
+    {
+      RawDb db(File());
+      c.damage(db);
+    }
     reports_.clear();
     Controller dialog(Controller::kLoadMode, 2, Services());
-    EXPECT_EQ(dialog.Lines()[2], u" 03 ----/--/-- --:--:-- 破損");
+    if (c.listedDamaged) {
+      EXPECT_EQ(dialog.Lines()[2], u" 03 ----/--/-- --:--:-- 破損");
+    } else {
+      EXPECT_NE(dialog.Lines()[2].find(u"three"), std::u16string::npos);
+    }
     EXPECT_TRUE(reports_.empty()) << "selecting it is quiet";
     dialog.Ok();
     dialog.DoubleClick(2);
@@ -192,6 +220,40 @@ TEST_F(SlotDialogTest, AFailedSaveIsReportedAndTheDialogStaysOpen) {
   EXPECT_EQ(dialog.Comment(), u"typed");
   EXPECT_EQ(reports_, std::vector<std::u16string>{u"disk full"});
   EXPECT_FALSE(Save::SlotExists(6));
+}
+
+// Another program holds the file locked: the one box of the save data says
+// where and why, once, and no slot is offered as empty to be saved over.
+TEST_F(SlotDialogTest, AListThatCantBeReadSaysSoAndOffersNoSlot) {
+  SaveSlot(5, u"five");
+  Save::CSaveDatabase::Instance().SetBusyTimeout(50);
+  RawDb other(File());
+  ASSERT_EQ(sqlite3_exec(other.get(), "BEGIN EXCLUSIVE;", nullptr, nullptr, nullptr), SQLITE_OK);
+  platform::HeadlessMessageBox boxes;
+  boxes.SetEcho(false);
+  platform::IMessageBox* previous = platform::SetMessageBoxService(&boxes);
+  for (Controller::Mode mode : {Controller::kSaveMode, Controller::kLoadMode}) {
+    SCOPED_TRACE(mode);
+    Controller::Services services = Services();
+    services.report = nullptr;  // the save data's own box
+    Controller dialog(mode, 4, services);
+    EXPECT_EQ(dialog.Lines()[4], u" 05 ----/--/-- --:--:-- 読み込めません");
+    EXPECT_EQ(dialog.Lines()[6], u" 07 ----/--/-- --:--:-- 読み込めません");
+    EXPECT_FALSE(dialog.OkEnabled());
+    EXPECT_FALSE(dialog.DeleteEnabled());
+    dialog.Select(6);
+    dialog.Ok();
+    dialog.Delete();
+    EXPECT_FALSE(dialog.Finished());
+  }
+  platform::SetMessageBoxService(previous);
+  EXPECT_TRUE(questions_.empty());
+  const auto shown = boxes.shown();
+  ASSERT_EQ(shown.size(), 2u) << "one box a dialog";
+  const std::u16string path = Save::CSaveDatabase::Instance().FilePath();
+  EXPECT_EQ(shown[0].text.rfind(u"セーブデータの一覧を読み込めません。\n" + path + u"\n", 0), 0u);
+  sqlite3_exec(other.get(), "ROLLBACK;", nullptr, nullptr, nullptr);
+  EXPECT_FALSE(Save::SlotExists(7));
 }
 
 TEST_F(SlotDialogTest, DeletingAsksThenLeavesNoSelectionAndAGreyPreview) {

@@ -96,6 +96,14 @@ class RawDb {
     sqlite3_finalize(stmt);
     return out;
   }
+  // Runs `sql` with `blob` bound to its one parameter.
+  void Put(const std::string& sql, const std::vector<uint8_t>& blob) {
+    sqlite3_stmt* stmt = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr), SQLITE_OK) << sql;
+    sqlite3_bind_blob(stmt, 1, blob.data(), static_cast<int>(blob.size()), SQLITE_TRANSIENT);
+    EXPECT_EQ(sqlite3_step(stmt), SQLITE_DONE) << sql;
+    sqlite3_finalize(stmt);
+  }
   sqlite3* get() const { return db_; }
 
  private:

@@ -1,0 +1,132 @@
+// Full screen under a real window manager: the test starts openbox on its
+// (virtual, 1280 x 720) display before GTK looks for a manager, and skips when
+// there is no display or no openbox.
+#include <gtk/gtk.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "platform/event_source.h"
+#include "backend/gtk/gtk_widgets.h"
+#include "backend/gtk/gtk_window.h"
+#include "platform/main_window.h"
+#include "platform/presenter.h"
+
+namespace platform {
+namespace {
+
+// The window manager may take its time over full screen.
+template <class Done>
+bool RunUntil(Done done) { return gtk_test::RunUntil(done, 5); }
+
+class GtkFullScreenTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    if (!gtk_init_check(nullptr, nullptr) || gtk_test::WindowManagerRuns()) return;
+    gchar* openbox = g_find_program_in_path("openbox");
+    if (openbox == nullptr) return;
+    gchar* argv[] = {openbox, const_cast<gchar*>("--sm-disable"), nullptr};
+    if (g_spawn_async(nullptr, argv, nullptr, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, &manager_, nullptr)) {
+      for (int i = 0; i < 500 && !gtk_test::WindowManagerRuns(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+    }
+    g_free(openbox);
+  }
+  static void TearDownTestSuite() {
+    if (manager_ == 0) return;
+    kill(manager_, SIGTERM);
+    waitpid(manager_, nullptr, 0);
+    manager_ = 0;
+  }
+
+  void SetUp() override {
+    if (manager_ == 0 || !gtk_test::WindowManagerRuns()) GTEST_SKIP() << "no display or no openbox";
+    shell_ = GtkShell::Open(u"MESRIN", u"test", 800, 600);
+    ASSERT_TRUE(shell_);
+    const MenuEntry menu[] = {{MenuEntry::kSubmenu, u"システム"}, {MenuEntry::kItem, u"終了", 40000}, {MenuEntry::kEnd}};
+    shell_->window().SetMenu(menu);
+    shell_->Install();
+    shell_->Show();
+    widget_ = static_cast<GtkWidget*>(shell_->window().Handle());
+  }
+
+  static inline GPid manager_ = 0;
+  std::unique_ptr<GtkShell> shell_;
+  GtkWidget* widget_ = nullptr;
+};
+
+// The colour of a screen pixel as 0xRRGGBB.
+uint32_t ScreenPixel(int x, int y) {
+  GdkPixbuf* shot = gdk_pixbuf_get_from_window(gdk_get_default_root_window(), x, y, 1, 1);
+  if (shot == nullptr) return 0xFFFFFFFF;
+  const guchar* p = gdk_pixbuf_get_pixels(shot);
+  uint32_t colour = static_cast<uint32_t>(p[0]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[2];
+  g_object_unref(shot);
+  return colour;
+}
+
+TEST_F(GtkFullScreenTest, FillsTheMonitorWithThePictureScaledBetweenBlackBars) {
+  GtkWidget* area = gtk_test::FindNamed(widget_, "area");
+  GtkWidget* menubar = gtk_test::FindNamed(widget_, "menubar");
+  IMainWindow& window = shell_->window();
+  // Away from where it opened, so that leaving full screen must find it again.
+  int x = 0, y = 0;
+  auto stands_at = [&](int wx, int wy) {
+    gtk_window_get_position(GTK_WINDOW(widget_), &x, &y);
+    return x == wx && y == wy;
+  };
+  gtk_window_move(GTK_WINDOW(widget_), 37, 41);
+  ASSERT_TRUE(RunUntil([&] { return stands_at(37, 41); })) << x << "," << y;
+  ASSERT_TRUE(window.SetFullScreen(true));
+  EXPECT_FALSE(window.IsMenuBarVisible());
+  EXPECT_EQ(gtk_widget_get_allocated_width(area), 1280);
+  EXPECT_EQ(gtk_widget_get_allocated_height(area), 720);
+
+  // Four plain quarters, so the scaling's filter leaves each one's colour
+  // inside it. At 1.2 the picture spans x 160-1120 and the whole height.
+  std::vector<uint32_t> pixels(800 * 600);
+  for (int y = 0; y < 600; ++y) {
+    for (int x = 0; x < 800; ++x) pixels[y * 800 + x] = (y < 300 ? 0x200000u : 0x400000u) | (x < 400 ? 0x11u : 0x22u);
+  }
+  shell_->presenter().Present(PixelBuffer{reinterpret_cast<const uint8_t*>(pixels.data()), 800 * 4, 800, 600},
+                              PresentRect{0, 0, 800, 600});
+  struct Probe {
+    int x, y;
+    uint32_t colour;
+  } probes[] = {
+      {0, 0, 0}, {159, 719, 0}, {1120, 0, 0}, {1279, 719, 0},  // the monitor's corners are bars
+      {162, 2, 0x200011}, {1117, 2, 0x200022}, {162, 717, 0x400011}, {1117, 717, 0x400022},
+  };
+  for (const Probe& probe : probes) {
+    EXPECT_TRUE(RunUntil([&] { return ScreenPixel(probe.x, probe.y) == probe.colour; }))
+        << probe.x << "," << probe.y << " shows " << std::hex << ScreenPixel(probe.x, probe.y);
+  }
+
+  // The pointer on the screen is read in the picture's 800 x 600.
+  GdkDevice* pointer = gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_display_get_default()));
+  gdk_device_warp(pointer, gdk_screen_get_default(), 160 + 120, 600);
+  EXPECT_TRUE(RunUntil([&] {
+    CursorPoint at = EventSource().CursorPosition();
+    return at.x == 100 && at.y == 500;
+  }));
+
+  // The menu bar shows over the picture, which neither moves nor shrinks.
+  window.SetMenuBarVisible(true);
+  EXPECT_TRUE(RunUntil([&] { return gtk_widget_get_allocated_height(menubar) > 1; }));
+  EXPECT_EQ(gtk_widget_get_allocated_height(area), 720);
+
+  ASSERT_TRUE(window.SetFullScreen(false));
+  EXPECT_TRUE(window.IsMenuBarVisible());
+  EXPECT_TRUE(RunUntil([&] {
+    return gtk_widget_get_allocated_width(area) == 800 && gtk_widget_get_allocated_height(area) == 600;
+  }));
+  EXPECT_TRUE(RunUntil([&] { return stands_at(37, 41); })) << x << "," << y;
+}
+
+}  // namespace
+}  // namespace platform

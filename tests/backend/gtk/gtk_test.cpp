@@ -1,0 +1,387 @@
+#include "backend/gtk/gtk_window.h"
+
+#include <gtk/gtk.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <vector>
+
+#include "platform/event_source.h"
+#include "backend/gtk/gtk_keymap.h"
+#include "backend/gtk/gtk_presenter.h"
+#include "platform/main_window.h"
+#include "platform/message_box.h"
+#include "platform/presenter.h"
+#include "backend/gtk/gtk_widgets.h"
+
+namespace platform {
+namespace {
+
+TEST(GtkKeymapTest, LinuxKeysBecomeScanCodes) {
+  struct Row {
+    int linux_code;
+    int scan;
+  } rows[] = {
+      {1, 0x01},   {28, 0x1C},  {29, 0x1D},  {30, 0x1E}, {57, 0x39}, {71, 0x47}, {83, 0x53},
+      {87, 0x57},  {88, 0x58},  {96, 0x9C},  {97, 0x9D}, {100, 0xB8}, {103, 0xC8}, {105, 0xCB},
+      {106, 0xCD}, {108, 0xD0}, {111, 0xD3}, {0, 0},     {84, 0},    {200, 0},
+  };
+  for (const Row& row : rows) EXPECT_EQ(ScanCodeFromLinuxKey(row.linux_code), row.scan) << row.linux_code;
+}
+
+const MenuEntry kMenu[] = {
+    {MenuEntry::kSubmenu, u"システム"},
+    {MenuEntry::kRadio, u"通常", 40004},
+    {MenuEntry::kRadio, u"２倍速", 40005},
+    {MenuEntry::kSeparator},
+    {MenuEntry::kItem, u"終了(&X)", 40000},
+    {MenuEntry::kEnd},
+    {MenuEntry::kSubmenu, u"オート速度"},
+    {MenuEntry::kRadio, u"速い", 40022},
+    {MenuEntry::kRadio, u"遅い", 40025},
+    {MenuEntry::kEnd},
+};
+
+using gtk_test::RunUntil;
+
+class GtkShellTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    GtkShell::PrepareEnvironment();
+    shell_ = GtkShell::Open(u"MESRIN", u"test", 800, 600);
+    if (!shell_) GTEST_SKIP() << "no display";
+    shell_->window().SetMenu(kMenu);
+    shell_->Install();
+    shell_->Show();
+    widget_ = static_cast<GtkWidget*>(shell_->window().Handle());
+    ASSERT_TRUE(RunUntil([&] { return gtk_widget_get_mapped(widget_); }));
+  }
+
+  // Sends a key through the window as the X server would.
+  void Key(bool down, guint keyval, int linux_code, guint state = 0) {
+    GdkEvent* event = gdk_event_new(down ? GDK_KEY_PRESS : GDK_KEY_RELEASE);
+    event->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(widget_)));
+    event->key.keyval = keyval;
+    event->key.hardware_keycode = static_cast<guint16>(linux_code + 8);
+    event->key.state = state;
+    gdk_event_set_device(event, gdk_seat_get_keyboard(gdk_display_get_default_seat(gdk_display_get_default())));
+    gtk_main_do_event(event);
+    gdk_event_free(event);
+  }
+
+  std::vector<WindowEvent> Drain() {
+    std::vector<WindowEvent> out;
+    WindowEvent e;
+    while (EventSource().PeekEvent(e)) out.push_back(e);
+    return out;
+  }
+
+  GtkWidget* Named(const char* name) { return gtk_test::FindNamed(widget_, name); }
+
+  // The menu item of that command.
+  GtkWidget* Item(uint32_t id) {
+    return gtk_test::Find(Named("menubar"), [id](GtkWidget* w) {
+      return GTK_IS_MENU_ITEM(w) && GPOINTER_TO_UINT(g_object_get_data(G_OBJECT(w), "command")) == id;
+    });
+  }
+
+  static bool HasCommand(const std::vector<WindowEvent>& events, uint32_t id) {
+    for (const WindowEvent& e : events) {
+      if (e.message == WindowMessage::kCommand && e.value == id) return true;
+    }
+    return false;
+  }
+
+  std::unique_ptr<GtkShell> shell_;
+  GtkWidget* widget_ = nullptr;
+};
+
+TEST_F(GtkShellTest, WindowHasTheClassTheAreaAndTheMenuBar) {
+  GtkWidget* menubar = Named("menubar");
+  GtkWidget* area = Named("area");
+  ASSERT_TRUE(GTK_IS_MENU_BAR(menubar));
+  ASSERT_NE(area, nullptr);
+  EXPECT_TRUE(gtk_widget_get_visible(menubar));
+  ASSERT_TRUE(RunUntil([&] { return gtk_widget_get_allocated_width(area) == 800; }));
+  EXPECT_EQ(gtk_widget_get_allocated_height(area), 600);
+  EXPECT_STREQ(gdk_get_program_class(), "MESRIN");
+}
+
+TEST_F(GtkShellTest, KeysReachTheStateAndAcceleratorsBecomeCommands) {
+  Key(true, GDK_KEY_a, 30);
+  uint8_t keys[kKeyboardKeys];
+  ASSERT_TRUE(EventSource().ReadKeyboard(keys));
+  EXPECT_EQ(keys[0x1E], 0x80);
+  Key(false, GDK_KEY_a, 30);
+  Key(true, GDK_KEY_Up, 103);
+  ASSERT_TRUE(EventSource().ReadKeyboard(keys));
+  EXPECT_EQ(keys[0x1E], 0);
+  EXPECT_EQ(keys[0xC8], 0x80);
+  Drain();
+
+  Key(true, GDK_KEY_Control_L, 29);
+  Key(true, GDK_KEY_z, 44, GDK_CONTROL_MASK);
+  Key(true, GDK_KEY_F10, 68);
+  Key(true, GDK_KEY_Alt_L, 56);
+  Key(true, GDK_KEY_Return, 28, GDK_MOD1_MASK);
+  std::vector<WindowEvent> events = Drain();
+  EXPECT_TRUE(HasCommand(events, 40012));
+  EXPECT_TRUE(HasCommand(events, 40002));
+  EXPECT_TRUE(HasCommand(events, 40001));
+  // F10 went to the program, not to the menu bar.
+  EXPECT_EQ(gtk_menu_shell_get_selected_item(GTK_MENU_SHELL(Named("menubar"))), nullptr);
+  // The keys that completed the accelerators are no game input (Enter would
+  // turn the page); Ctrl, pressed on its own first, still is.
+  ASSERT_TRUE(EventSource().ReadKeyboard(keys));
+  EXPECT_EQ(keys[0x2C], 0);  // Z
+  EXPECT_EQ(keys[0x44], 0);  // F10
+  EXPECT_EQ(keys[0x1C], 0);  // Enter
+  EXPECT_EQ(keys[0x1D], 0x80);
+}
+
+// The pointer is read in the picture's pixels, rounded down: a point left of
+// or above the picture (a grab outside the window) is outside however close.
+TEST_F(GtkShellTest, ThePointerIsReadInWholePicturePixelsRoundedDown) {
+  GtkWidget* area = Named("area");
+  struct Row {
+    double x, y;
+    CursorPoint at;
+  } rows[] = {{10.75, 20.25, {10, 20}}, {-0.5, 30, {-1, 30}}, {40, -0.25, {40, -1}}, {799.5, 599.9, {799, 599}}};
+  for (const Row& row : rows) {
+    GdkEvent* event = gdk_event_new(GDK_MOTION_NOTIFY);
+    event->motion.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(area)));
+    event->motion.x = row.x;
+    event->motion.y = row.y;
+    gdk_event_set_device(event, gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_display_get_default())));
+    gtk_main_do_event(event);
+    gdk_event_free(event);
+    CursorPoint at = EventSource().CursorPosition();
+    EXPECT_EQ(at.x, row.at.x) << row.x;
+    EXPECT_EQ(at.y, row.at.y) << row.y;
+  }
+  Drain();
+}
+
+TEST_F(GtkShellTest, ATapBetweenTwoReadsShowsAsHeldForOneRead) {
+  GtkWidget* area = Named("area");
+  auto button = [&](bool down) {
+    GdkEvent* event = gdk_event_new(down ? GDK_BUTTON_PRESS : GDK_BUTTON_RELEASE);
+    event->button.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(area)));
+    event->button.button = 1;
+    event->button.x = event->button.y = 10;
+    gdk_event_set_device(event, gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_display_get_default())));
+    gtk_main_do_event(event);
+    gdk_event_free(event);
+  };
+  uint8_t keys[kKeyboardKeys];
+  MouseState mouse;
+  ASSERT_TRUE(EventSource().ReadKeyboard(keys));
+  ASSERT_TRUE(EventSource().ReadMouse(mouse));
+  Key(true, GDK_KEY_a, 30);
+  Key(false, GDK_KEY_a, 30);
+  button(true);
+  button(false);
+  for (uint8_t expected : {0x80, 0x00}) {
+    ASSERT_TRUE(EventSource().ReadKeyboard(keys));
+    ASSERT_TRUE(EventSource().ReadMouse(mouse));
+    EXPECT_EQ(keys[0x1E], expected);
+    EXPECT_EQ(mouse.buttons[0], expected);
+  }
+  Drain();
+}
+
+TEST_F(GtkShellTest, CloseQueuesTheCloseMessageAndTheWindowStays) {
+  Drain();
+  gtk_window_close(GTK_WINDOW(widget_));
+  std::vector<WindowEvent> events;
+  ASSERT_TRUE(RunUntil([&] {
+    for (const WindowEvent& e : Drain()) events.push_back(e);
+    for (const WindowEvent& e : events) {
+      if (e.message == WindowMessage::kClose) return true;
+    }
+    return false;
+  }));
+  EXPECT_TRUE(gtk_widget_get_visible(widget_));
+}
+
+TEST_F(GtkShellTest, MenuItemsQueueCommandsUnlessTheProgramChecksThem) {
+  // What the item shows, which the window reports as its state.
+  auto checked = [&](uint32_t id) {
+    const bool shown = gtk_check_menu_item_get_active(GTK_CHECK_MENU_ITEM(Item(id))) != FALSE;
+    EXPECT_EQ(shell_->window().IsMenuItemChecked(id), shown) << id;
+    return shown;
+  };
+  // No item is checked until the program checks one; each group keeps its own.
+  struct Step {
+    uint32_t check;     // 0: none yet
+    const char* shown;  // 40004, 40005, 40022 and 40025: checked 'x', not '.'
+  } steps[] = {{0, "...."}, {40025, "...x"}, {40004, "x..x"}, {40022, "x.x."}, {40005, ".xx."}};
+  Drain();
+  for (const Step& step : steps) {
+    if (step.check != 0) shell_->window().CheckMenuItem(step.check);
+    std::string shown;
+    for (uint32_t id : {40004, 40005, 40022, 40025}) shown += checked(id) ? 'x' : '.';
+    EXPECT_EQ(shown, step.shown) << step.check;
+  }
+  EXPECT_FALSE(HasCommand(Drain(), 40005));
+  shell_->window().EnableMenuItem(40000, false);
+  GtkWidget* exit_item = Item(40000);
+  EXPECT_STREQ(gtk_menu_item_get_label(GTK_MENU_ITEM(exit_item)), "終了(_X)");
+  EXPECT_FALSE(gtk_widget_get_sensitive(exit_item));
+  EXPECT_FALSE(shell_->window().IsMenuItemEnabled(40000));
+  EXPECT_TRUE(shell_->window().IsMenuItemEnabled(40004));
+  EXPECT_TRUE(shell_->window().IsMenuItemEnabled(40012));  // an accelerator without an item
+  gtk_menu_item_activate(GTK_MENU_ITEM(Item(40004)));
+  EXPECT_TRUE(HasCommand(Drain(), 40004));
+}
+
+// A top-down picture over the whole window, then rectangles of bottom-up ones,
+// the last after the screen stood still long enough for the upload picture to
+// be given back: the window shows each where it was presented and keeps the rest.
+TEST_F(GtkShellTest, PresentedPixelsReachTheScreen) {
+  // 0xRRGGBB of a pixel from its place, salted per case.
+  auto colour = [](int x, int y, int salt) {
+    return static_cast<uint32_t>(((x ^ y) + salt) & 0xFF) << 16 | static_cast<uint32_t>(y & 0xFF) << 8 |
+           static_cast<uint32_t>((x + salt) & 0xFF);
+  };
+  struct Case {
+    bool bottom_up;
+    PresentRect rect;
+    int salt;
+    int quiet_frames;  // refresh waits before the present
+  };
+  const Case cases[] = {{false, {0, 0, 800, 600}, 0, 0},
+                        {true, {130, 70, 610, 421}, 99, 0},
+                        {true, {300, 200, 700, 560}, 47, GtkPresenter::kStagingQuietFrames + 1}};
+  std::vector<uint32_t> pixels(800 * 600);
+  GtkWidget* area = Named("area");
+  auto inside = [](const PresentRect& r, int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; };
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const Case& c = cases[i];
+    for (int y = 0; y < 600; ++y) {
+      const int row = c.bottom_up ? 599 - y : y;
+      for (int x = 0; x < 800; ++x) pixels[row * 800 + x] = colour(x, y, c.salt);
+    }
+    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(pixels.data());
+    PixelBuffer buffer = c.bottom_up ? PixelBuffer{bytes + 599 * 800 * 4, -800 * 4, 800, 600}
+                                     : PixelBuffer{bytes, 800 * 4, 800, 600};
+    for (int f = 0; f < c.quiet_frames; ++f) shell_->window().WaitForRefresh();
+    shell_->presenter().Present(buffer, c.rect);
+    shell_->window().WaitForRefresh();
+    GdkPixbuf* shot = nullptr;
+    auto matches = [&] {
+      if (shot != nullptr) g_object_unref(shot);
+      shot = gdk_pixbuf_get_from_window(gtk_widget_get_window(area), 0, 0, 800, 600);
+      if (shot == nullptr) return false;
+      const guchar* top = gdk_pixbuf_get_pixels(shot);
+      int stride = gdk_pixbuf_get_rowstride(shot), n = gdk_pixbuf_get_n_channels(shot);
+      for (int y = 0; y < 600; ++y) {
+        for (int x = 0; x < 800; ++x) {
+          const guchar* q = top + y * stride + x * n;
+          // The latest case that covers the pixel shows there.
+          size_t shown = i;
+          while (shown > 0 && !inside(cases[shown].rect, x, y)) --shown;
+          if (static_cast<uint32_t>(q[0] << 16 | q[1] << 8 | q[2]) != colour(x, y, cases[shown].salt)) return false;
+        }
+      }
+      return true;
+    };
+    EXPECT_TRUE(RunUntil(matches)) << "case " << i;
+    if (shot != nullptr) g_object_unref(shot);
+  }
+}
+
+// What the player does to the message dialog once it shows: a key (keyval 0:
+// the window manager's close box). A key the box did not take is followed
+// by the close box on the next look.
+struct BoxAction {
+  guint keyval;
+  guint state;
+  bool keyed = false;
+};
+
+gboolean ActOnMessageDialog(gpointer data) {
+  auto* action = static_cast<BoxAction*>(data);
+  GtkWidget* dialog = nullptr;
+  GList* windows = gtk_window_list_toplevels();
+  for (GList* w = windows; w != nullptr; w = w->next) {
+    if (GTK_IS_MESSAGE_DIALOG(w->data) && gtk_widget_get_mapped(GTK_WIDGET(w->data))) dialog = GTK_WIDGET(w->data);
+  }
+  g_list_free(windows);
+  if (dialog == nullptr) return G_SOURCE_CONTINUE;
+  if (action->keyval != 0 && !action->keyed) {
+    action->keyed = true;
+    GdkEvent* event = gdk_event_new(GDK_KEY_PRESS);
+    event->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(dialog)));
+    event->key.keyval = action->keyval;
+    event->key.state = action->state;
+    gdk_event_set_device(event, gdk_seat_get_keyboard(gdk_display_get_default_seat(gdk_display_get_default())));
+    gtk_main_do_event(event);
+    gdk_event_free(event);
+  } else {
+    gtk_window_close(GTK_WINDOW(dialog));
+  }
+  return G_SOURCE_CONTINUE;
+}
+
+TEST_F(GtkShellTest, ABoxAnswersItsMnemonicLettersAloneAndClosedNeverSaysYes) {
+  struct Row {
+    uint32_t flags;
+    guint keyval;  // 0: the box is closed without a button
+    guint state;
+    int answer;
+  } rows[] = {
+      {MB_YESNO, 0, 0, IDNO},
+      {MB_YESNO | MB_DEFBUTTON2, 0, 0, IDNO},
+      {MB_OKCANCEL, 0, 0, IDCANCEL},
+      {MB_YESNOCANCEL, 0, 0, IDCANCEL},
+      {MB_ABORTRETRYIGNORE, 0, 0, IDIGNORE},
+      {MB_OK | MB_ICONWARNING, 0, 0, IDOK},
+      // A mnemonic's letter alone answers as with Alt (GTK's own): "はい(_Y)"
+      // Y in either case, "いいえ(_N)" N, "再試行(_R)" R.
+      {MB_YESNO | MB_DEFBUTTON2, GDK_KEY_y, 0, IDYES},
+      {MB_YESNO | MB_DEFBUTTON2, GDK_KEY_Y, GDK_SHIFT_MASK, IDYES},
+      {MB_YESNOCANCEL, GDK_KEY_n, 0, IDNO},
+      {MB_ABORTRETRYIGNORE, GDK_KEY_r, 0, IDRETRY},
+      // Ctrl+Y is no answer: the box is closed after it.
+      {MB_YESNO | MB_DEFBUTTON2, GDK_KEY_y, GDK_CONTROL_MASK, IDNO},
+  };
+  for (const Row& row : rows) {
+    BoxAction action{row.keyval, row.state};
+    const guint timer = g_timeout_add(50, ActOnMessageDialog, &action);
+    EXPECT_EQ(shell_->boxes().Show(shell_->window().Handle(), u"質問", u"確認", row.flags), row.answer)
+        << row.flags << " " << row.keyval << " " << row.state;
+    g_source_remove(timer);
+  }
+}
+
+// Full screen under a window manager is tested with one; without a manager
+// nothing can take the window to full screen, and the switch must say so.
+TEST_F(GtkShellTest, FullScreenFailsWithoutAWindowManager) {
+  if (gtk_test::WindowManagerRuns()) GTEST_SKIP() << "a window manager runs";
+  IMainWindow& window = shell_->window();
+  EXPECT_FALSE(window.SetFullScreen(true));
+  EXPECT_FALSE(window.IsFullScreen());
+  EXPECT_TRUE(window.IsMenuBarVisible());
+  EXPECT_TRUE(gtk_widget_get_visible(Named("menubar")));
+  EXPECT_TRUE(RunUntil([&] { return gtk_widget_get_allocated_height(Named("area")) == 600; }));
+  EXPECT_FALSE(shell_->Monitors().empty());
+}
+
+// GDK's environment is set while no other thread runs, keeping the user's
+// own GDK_GL; opening a display later writes none (the sound device's start
+// may run beside it). Last in the file: the display is open by now.
+TEST(GtkEnvironmentTest, SetBeforeAnyThreadKeepingTheUsersOwnAndNeverWhenOpening) {
+  ::setenv("GDK_GL", "gles", 1);
+  GtkShell::PrepareEnvironment();
+  EXPECT_STREQ(std::getenv("GDK_GL"), "gles");
+  ::unsetenv("GDK_GL");
+  GtkShell::DisplayAvailable();
+  EXPECT_EQ(std::getenv("GDK_GL"), nullptr);
+  GtkShell::PrepareEnvironment();
+  EXPECT_STREQ(std::getenv("GDK_GL"), "disable");
+}
+
+}  // namespace
+}  // namespace platform

@@ -1,0 +1,108 @@
+// The GTK slot dialog under a virtual display: it opens over the slots, saves
+// from the dialog, previews a slot in its colours, deletes and loads by double
+// click. Skips without a display.
+#include <gtk/gtk.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "backend/gtk/gtk_widgets.h"
+#include "backend/gtk/save_dialog_gtk.h"
+#include "dxdraw/dxsurface.h"
+#include "save/save_dialog.h"
+#include "save/save_test_util.h"
+#include "textscript/script_vars.h"
+
+namespace save_test {
+namespace {
+
+using Controller = Save::SlotDialogController;
+
+using gtk_test::FindNamed;
+using gtk_test::OpenDialog;
+
+class GtkSlotDialogTest : public SaveFolderTest {
+ protected:
+  void SetUp() override {
+    if (!gtk_init_check(nullptr, nullptr)) GTEST_SKIP() << "no display";
+    SaveFolderTest::SetUp();
+    Save::NameList scene, album;
+    Save::OpenSaveDataAtStart(scene, album);
+  }
+
+  // Runs the dialog with `script` acting on its widgets once it shows.
+  int Run(Controller::Mode mode, std::function<void(GtkWidget* dialog)> script) {
+    Controller::Services services;
+    services.ask = [](std::u16string_view, std::u16string_view) { return true; };
+    services.save = [](int number, std::u16string_view comment) {
+      TextScript::ScriptVarTable vars;
+      Save::SaveGameToSlot(number, comment, {nullptr, 0, &vars});
+    };
+    Controller controller(mode, -1, services);
+    script_ = std::move(script);
+    g_timeout_add(100, +[](gpointer self) -> gboolean {
+      auto* test = static_cast<GtkSlotDialogTest*>(self);
+      GtkWidget* dialog = OpenDialog();
+      if (dialog == nullptr) return G_SOURCE_CONTINUE;
+      test->script_(dialog);
+      return G_SOURCE_REMOVE;
+    }, this);
+    platform::GtkSlotDialogHost host;
+    host.Run(nullptr, controller);
+    return controller.Result();
+  }
+
+  std::function<void(GtkWidget*)> script_;
+};
+
+TEST_F(GtkSlotDialogTest, ListsTheSlotsSavesWithACommentPreviewsDeletesAndLoadsByDoubleClick) {
+  const int saved = Run(Controller::kSaveMode, [](GtkWidget* dialog) {
+    GtkTreeView* list = GTK_TREE_VIEW(FindNamed(dialog, "slot-list"));
+    EXPECT_EQ(gtk_tree_model_iter_n_children(gtk_tree_view_get_model(list), nullptr), 99);
+    GtkTreePath* path = gtk_tree_path_new_from_indices(2, -1);
+    gtk_tree_selection_select_path(gtk_tree_view_get_selection(list), path);
+    gtk_tree_path_free(path);
+    EXPECT_TRUE(gtk_widget_get_sensitive(FindNamed(dialog, "ok"))) << "an empty slot takes a save";
+    gtk_entry_set_text(GTK_ENTRY(FindNamed(dialog, "comment")), "ＧＴＫから");
+    gtk_button_clicked(GTK_BUTTON(FindNamed(dialog, "ok")));
+  });
+  EXPECT_EQ(saved, 2);
+  ASSERT_TRUE(Save::SlotExists(3));
+  EXPECT_EQ(platform::Cp932ToUtf16(Save::ReadSlotSummary(3).comment), u"ＧＴＫから");
+
+  // Slot 5 holds a pure red picture.
+  DxDraw::DxSurface* red = DxDraw::CreateSurface(32);
+  red->Create(800, 600);
+  red->FillRect(nullptr, 0xFF0000, 255);
+  TextScript::ScriptVarTable vars;
+  Save::SaveGameToSlot(5, u"red", {red, 0, &vars});
+  red->Release();
+
+  const int loaded = Run(Controller::kLoadMode, [](GtkWidget* dialog) {
+    EXPECT_NE(FindNamed(dialog, "apply"), nullptr);
+    GtkTreeView* list = GTK_TREE_VIEW(FindNamed(dialog, "slot-list"));
+    GtkTreeSelection* selection = gtk_tree_view_get_selection(list);
+    GtkTreePath* red = gtk_tree_path_new_from_indices(4, -1);
+    gtk_tree_selection_select_path(selection, red);
+    gtk_tree_path_free(red);
+    GdkPixbuf* preview = gtk_image_get_pixbuf(GTK_IMAGE(FindNamed(dialog, "preview")));
+    EXPECT_NE(preview, nullptr);
+    if (preview != nullptr) {
+      const guchar* pixel = gdk_pixbuf_get_pixels(preview) + 50 * gdk_pixbuf_get_rowstride(preview) + 70 * 3;
+      EXPECT_EQ(pixel[0], 255) << "red";
+      EXPECT_EQ(pixel[2], 0) << "blue";
+    }
+    gtk_button_clicked(GTK_BUTTON(FindNamed(dialog, "delete")));
+    EXPECT_FALSE(Save::SlotExists(5));
+    EXPECT_EQ(gtk_tree_selection_count_selected_rows(selection), 0) << "no row stays selected after a delete";
+
+    GtkTreePath* path = gtk_tree_path_new_from_indices(2, -1);
+    gtk_tree_view_row_activated(list, path, gtk_tree_view_get_column(list, 0));
+    gtk_tree_path_free(path);
+  });
+  EXPECT_EQ(loaded, 2);
+}
+
+}  // namespace
+}  // namespace save_test
