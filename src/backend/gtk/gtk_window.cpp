@@ -70,6 +70,12 @@ struct GtkShell::Impl {
         boxes(parts.dialogs) {
     parts.Realize();
     presenter.Realized();
+    // Parts of the window the presenter can no longer show come back as paint messages.
+    presenter.OnRepaintNeeded([this](const PresentRect& r) {
+      WindowEvent paint{WindowMessage::kPaint};
+      paint.left = r.left, paint.top = r.top, paint.right = r.right, paint.bottom = r.bottom;
+      events.Push(paint);
+    });
   }
 
   ~Impl() {
