@@ -180,6 +180,11 @@ PictureScaler::PictureScaler(int32_t source_w, int32_t source_h, int32_t scaled_
       }
     }
   }
+  run_end_.resize(quads_.size());
+  for (size_t q = quads_.size(); q-- > 0;) {
+    const bool fits = quads_[q].base >= 0;
+    run_end_[q] = !fits ? static_cast<int32_t>(q) : q + 1 < quads_.size() ? run_end_[q + 1] : static_cast<int32_t>(q + 1);
+  }
 #else
   (void)kernel;
 #endif
@@ -216,8 +221,8 @@ void PictureScaler::Across(const uint8_t* line, int32_t left, int32_t count, uin
     one_by_one(std::min(end, (left + 3) / 4 * 4));
     while (x + 4 <= end) {
       // A run of whole quads that can go four at a time.
-      int32_t q = x / 4, last = q;
-      while ((last + 1) * 4 <= end && static_cast<size_t>(last) < quads_.size() && quads_[last].base >= 0) ++last;
+      const int32_t q = x / 4;
+      const int32_t last = static_cast<size_t>(q) < quads_.size() ? std::min(run_end_[static_cast<size_t>(q)], end / 4) : q;
       if (last > q) {
         AcrossQuads(line, &quads_[static_cast<size_t>(q)], last - q, out + (x - left));
         x = last * 4;

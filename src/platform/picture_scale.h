@@ -56,6 +56,7 @@ class PictureScaler {
   std::vector<Tap> column_;
   std::vector<Tap> row_;
   std::vector<Quad> quads_;  // columns 4q to 4q + 3, with the fast kernel
+  std::vector<int32_t> run_end_;  // for each quad, the first quad from it on that does not fit
   // Rows of the source already scaled across for the scaled row being made.
   mutable std::vector<uint32_t> across_[2];
 };
