@@ -5,7 +5,19 @@
 #include <gtk/gtk.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <string>
+
+// Goes on when `have` holds; else leaves a window test that lacks `what` (a
+// display, a window manager): skipped, with the words CTest looks for to show
+// it so, or failed where the run requires a display (ENGINE_REQUIRE_DISPLAY,
+// which scripts/test sets under xvfb-run).
+#define GTK_TEST_REQUIRE(have, what)                              \
+  if (have) {                                                     \
+  } else if (std::getenv("ENGINE_REQUIRE_DISPLAY") != nullptr)    \
+    GTEST_FAIL() << "no " << (what);                              \
+  else                                                            \
+    GTEST_SKIP() << "window test skipped: no " << (what)
 
 namespace gtk_test {
 
