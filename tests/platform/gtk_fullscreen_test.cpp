@@ -1,8 +1,9 @@
 // Full screen under a real window manager: the test starts openbox on its
 // (virtual, 1280 x 720) display before GTK looks for a manager, and skips when
-// there is no display or no openbox. It waits on what the manager does (its
-// mark on the root window, the frame it puts on the test's window) with
-// deadlines a loaded machine does not reach, never on a guess of its speed.
+// there is no display or no openbox. It waits on what the manager does (the
+// list of windows it publishes once started, the frame it puts on the test's
+// window) with deadlines a loaded machine does not reach, never on a guess of
+// its speed.
 #include <gtk/gtk.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -30,18 +31,7 @@ bool RunUntil(Done done) { return gtk_test::RunUntil(done, kManagerSeconds); }
 
 // Whether the manager has taken the window: openbox frames every window it
 // manages, and says so in _NET_FRAME_EXTENTS.
-bool Framed(GtkWidget* widget) {
-  GdkWindow* window = gtk_widget_get_window(widget);
-  if (window == nullptr) return false;
-  GdkAtom type;
-  gint format = 0, length = 0;
-  guchar* data = nullptr;
-  bool found = gdk_property_get(window, gdk_atom_intern_static_string("_NET_FRAME_EXTENTS"), GDK_NONE, 0, 4,
-                                FALSE, &type, &format, &length, &data) &&
-               length > 0;
-  g_free(data);
-  return found;
-}
+bool Framed(GtkWidget* widget) { return gtk_test::HasProperty(gtk_widget_get_window(widget), "_NET_FRAME_EXTENTS"); }
 
 class GtkFullScreenTest : public ::testing::Test {
  protected:
@@ -52,7 +42,10 @@ class GtkFullScreenTest : public ::testing::Test {
     gchar* argv[] = {openbox, const_cast<gchar*>("--sm-disable"), nullptr};
     if (g_spawn_async(nullptr, argv, nullptr, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, &manager_, nullptr)) {
       auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kManagerSeconds);
-      while (!gtk_test::WindowManagerRuns() && std::chrono::steady_clock::now() < deadline) {
+      // Openbox marks the root window as it starts, and lists the windows it
+      // manages once it has started; a window mapped in between may be missed.
+      while (!gtk_test::HasProperty(gdk_get_default_root_window(), "_NET_CLIENT_LIST") &&
+             std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
       }
     }
@@ -74,8 +67,7 @@ class GtkFullScreenTest : public ::testing::Test {
     shell_->Install();
     shell_->Show();
     widget_ = static_cast<GtkWidget*>(shell_->window().Handle());
-    // Openbox marks the root window before it handles windows; full screen is
-    // asked for once it has framed this one.
+    // Full screen is asked for once openbox has framed this window.
     ASSERT_TRUE(RunUntil([&] { return Framed(widget_); })) << "openbox never took the window";
   }
 

@@ -54,17 +54,21 @@ inline GtkWidget* OpenDialog() {
   return found;
 }
 
-// Whether a window manager has announced itself on the default display.
-inline bool WindowManagerRuns() {
+// Whether the X window has the property `name` (asked of the server, not of GDK's copy).
+inline bool HasProperty(GdkWindow* window, const char* name) {
   GdkAtom type;
   gint format = 0, length = 0;
   guchar* data = nullptr;
-  bool found = gdk_property_get(gdk_get_default_root_window(), gdk_atom_intern_static_string("_NET_SUPPORTING_WM_CHECK"),
-                                GDK_NONE, 0, 1, FALSE, &type, &format, &length, &data) &&
+  bool found = window != nullptr &&
+               gdk_property_get(window, gdk_atom_intern(name, FALSE), GDK_NONE, 0, 1, FALSE, &type, &format,
+                                &length, &data) &&
                length > 0;
   g_free(data);
   return found;
 }
+
+// Whether a window manager has announced itself on the default display.
+inline bool WindowManagerRuns() { return HasProperty(gdk_get_default_root_window(), "_NET_SUPPORTING_WM_CHECK"); }
 
 // Runs the GLib loop until `done` or `seconds` pass; false when time ran out.
 template <class Done>
