@@ -54,15 +54,15 @@ inline GtkWidget* OpenDialog() {
   return found;
 }
 
-// Whether the X window has the property `name` (asked of the server, not of GDK's copy).
+// Whether the X window has the property `name`, empty or not (asked of the server).
 inline bool HasProperty(GdkWindow* window, const char* name) {
-  GdkAtom type;
+  GdkAtom type = GDK_NONE;
   gint format = 0, length = 0;
   guchar* data = nullptr;
   bool found = window != nullptr &&
                gdk_property_get(window, gdk_atom_intern(name, FALSE), GDK_NONE, 0, 1, FALSE, &type, &format,
                                 &length, &data) &&
-               length > 0;
+               type != GDK_NONE;
   g_free(data);
   return found;
 }
