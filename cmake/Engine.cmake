@@ -41,15 +41,50 @@ function(engine_library name)
   target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE engine_options ${ARG_PRIVATE_DEPS})
 endfunction()
 
-# engine_test(name SOURCES ... DEPS ...): one GoogleTest executable, one CTest entry.
+# Window tests run under a virtual X server where xvfb-run is installed, and as
+# they are (on the developer's display, or skipping themselves without one)
+# where it is not; CTest shows such a skip as skipped. With
+# ENGINE_REQUIRE_DISPLAY (scripts/test sets it) a window test that gets no
+# display, or no window manager where it starts one, fails instead.
+option(ENGINE_REQUIRE_DISPLAY "Window tests fail instead of skipping without their display" OFF)
+find_program(XVFB_RUN xvfb-run)
+if(ENGINE_REQUIRE_DISPLAY AND NOT XVFB_RUN)
+  message(FATAL_ERROR "ENGINE_REQUIRE_DISPLAY needs xvfb-run")
+endif()
+
+# engine_test(name SOURCES ... DEPS ... [TIMEOUT seconds] [SCREEN WxHxDEPTH]): one
+# GoogleTest executable, one CTest entry. TIMEOUT (30 s unless given) is a few
+# times the test's time in the sanitizer build, so a hang fails fast. SCREEN makes
+# it a window test, named name_xvfb when it runs on a virtual screen of that shape.
 function(engine_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT;SCREEN" "SOURCES;DEPS" ${ARGN})
   find_package(GTest REQUIRED)
   add_executable(${name} ${ARG_SOURCES})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main engine_options)
-  add_test(NAME ${name} COMMAND ${name})
-  set_tests_properties(${name} PROPERTIES TIMEOUT 600)
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 30)
+  endif()
+  if(NOT ARG_SCREEN)
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT})
+    return()
+  endif()
+  set(env "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/backend/gtk/gtk_lsan.supp")
+  if(XVFB_RUN)
+    set(test ${name}_xvfb)
+    add_test(NAME ${test} COMMAND ${XVFB_RUN} -a -s "-screen 0 ${ARG_SCREEN}" $<TARGET_FILE:${name}>)
+  else()
+    set(test ${name})
+    add_test(NAME ${test} COMMAND ${name})
+  endif()
+  if(ENGINE_REQUIRE_DISPLAY)
+    list(APPEND env ENGINE_REQUIRE_DISPLAY=1)
+  else()
+    # The message of GTK_TEST_REQUIRE (tests/backend/gtk/gtk_widgets.h).
+    set_tests_properties(${test} PROPERTIES SKIP_REGULAR_EXPRESSION "window test skipped:")
+  endif()
+  set_tests_properties(${test} PROPERTIES TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "${env}")
 endfunction()
 
 # engine_fuzzer(name SOURCES ... DEPS ... [RUNS n]): a libFuzzer target, run briefly by CTest.
@@ -70,7 +105,7 @@ function(engine_fuzzer name)
   else()
     add_test(NAME ${name} COMMAND ${name} -runs=${ARG_RUNS} -max_total_time=120 ${corpus})
   endif()
-  set_tests_properties(${name} PROPERTIES TIMEOUT 300)
+  set_tests_properties(${name} PROPERTIES TIMEOUT 180)
 endfunction()
 
 # engine_benchmark(name SOURCES ... DEPS ...): a Google Benchmark, run for a moment by CTest
@@ -82,5 +117,5 @@ function(engine_benchmark name)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/bench)
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} benchmark::benchmark engine_options)
   add_test(NAME ${name} COMMAND ${name} --benchmark_min_time=0.001)
-  set_tests_properties(${name} PROPERTIES TIMEOUT 600 LABELS bench)
+  set_tests_properties(${name} PROPERTIES TIMEOUT 60 LABELS bench)
 endfunction()

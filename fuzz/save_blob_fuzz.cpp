@@ -25,8 +25,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > 0) {
     std::vector<uint8_t> header(Save::kSlotHeaderBytes);
     for (size_t i = 0; i < header.size(); ++i) header[i] = data[i % size];
-    const Save::SlotHeader decoded = Save::DecodeSlotHeader(header);
-    Save::EncodeSlotHeader(decoded);
+    try {
+      Save::EncodeSlotHeader(Save::DecodeSlotHeader(header));
+    } catch (const ExceptionHandle&) {
+    }
     Save::DecodeThumbnail(header);
   }
   return 0;

@@ -20,5 +20,5 @@ target_include_directories(sound_fuzz_seeds PRIVATE ${PROJECT_SOURCE_DIR}/src ${
 target_link_libraries(sound_fuzz_seeds PRIVATE sound oggenc PkgConfig::SOUND_FUZZ_VORBIS engine_options)
 add_test(NAME sound_fuzz_seeds
   COMMAND sound_fuzz_seeds ${CMAKE_CURRENT_BINARY_DIR}/wave_fuzz_corpus ${CMAKE_CURRENT_BINARY_DIR}/ogg_fuzz_corpus)
-set_tests_properties(sound_fuzz_seeds PROPERTIES FIXTURES_SETUP sound_fuzz_seeds)
+set_tests_properties(sound_fuzz_seeds PROPERTIES FIXTURES_SETUP sound_fuzz_seeds TIMEOUT 60)
 set_tests_properties(wave_fuzz ogg_fuzz PROPERTIES FIXTURES_REQUIRED sound_fuzz_seeds)

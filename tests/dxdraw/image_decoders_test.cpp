@@ -528,25 +528,29 @@ TEST(BmpDecoder, MasklessBitFieldsRunLengthAndOs2HeadersLoad) {
     int bits;
     uint32_t compression;
     Bytes rows;
-    std::vector<Px> top, bottom;  // the expected rows, 4 pixels wide
+    std::vector<Px> top, bottom;  // the expected rows, as wide as the picture
   } cases[] = {
       {"x555 without masks", 16, 3, {0x1F, 0x80, 0, 0x7C, 0, 0, 0, 0, 0xE0, 0x03, 0, 0, 0, 0, 0, 0},
        {{0, 255, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}},
        {{255, 0, 0, 255}, {0, 0, 255, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}}},
       {"32 bits without masks", 32, 3, Bytes(32, 0x40), {4, {0x40, 0x40, 0x40, 0xBF}},
        {4, {0x40, 0x40, 0x40, 0xBF}}},
-      // bottom: a run of 3 of index 5, end of line; top: 3 pixels as they are, end.
-      {"RLE8", 8, 1, {3, 5, 0, 0, 0, 3, 7, 8, 9, 0, 0, 1},
-       {palette16[7], palette16[8], palette16[9], palette16[0]},
+      // bottom: a run of 3 of index 5, end of line; top: 3 pixels as they are and
+      // their pad byte, a run of one 6, end.
+      {"RLE8", 8, 1, {3, 5, 0, 0, 0, 3, 7, 8, 9, 0, 1, 6, 0, 1},
+       {palette16[7], palette16[8], palette16[9], palette16[6]},
        {palette16[5], palette16[5], palette16[5], palette16[0]}},
-      // bottom: 1 2 1 2; top: move right by 2, then C D; no end marker.
-      {"RLE4", 4, 2, {4, 0x12, 0, 0, 0, 2, 2, 0, 2, 0xCD, 0, 0},
-       {palette16[0], palette16[0], palette16[12], palette16[13]},
-       {palette16[1], palette16[2], palette16[1], palette16[2]}},
+      // 8 wide. bottom: move right by 2, then 1 2; top: C D E F 1 as they are (three
+      // bytes and their pad), then a run of 2 3 2; no end marker.
+      {"RLE4", 4, 2, {0, 2, 2, 0, 2, 0x12, 0, 0, 0, 5, 0xCD, 0xEF, 0x10, 0, 3, 0x23, 0, 0},
+       {palette16[12], palette16[13], palette16[14], palette16[15], palette16[1], palette16[2], palette16[3],
+        palette16[2]},
+       {palette16[0], palette16[0], palette16[1], palette16[2], palette16[0], palette16[0], palette16[0],
+        palette16[0]}},
   };
   for (const Case& c : cases) {
     BmpBuild b;
-    b.width = 4;
+    b.width = static_cast<int>(c.top.size());
     b.height = 2;
     b.bits = c.bits;
     b.compression = c.compression;
@@ -554,7 +558,7 @@ TEST(BmpDecoder, MasklessBitFieldsRunLengthAndOs2HeadersLoad) {
     b.rows = c.rows;
     DxImage image(32);
     ASSERT_EQ(image.LoadFromMemory(b.Build()), 1) << c.what << ": " << platform::Utf16ToUtf8(image.LastError());
-    for (int x = 0; x < 4; ++x) {
+    for (int x = 0; x < b.width; ++x) {
       EXPECT_EQ(PixelAt(image, x, 0), c.top[x]) << c.what << " top " << x;
       EXPECT_EQ(PixelAt(image, x, 1), c.bottom[x]) << c.what << " bottom " << x;
     }

@@ -27,8 +27,11 @@ class DemoHarness : public GameHarness {
     SoundArchive = OpenSafArchive(u"" DEMO_DATA_DIR "/sound.saf");
     TextScript::SetSystemPicture(ScriptLoadImage(SystemArchive, u"SYSTEM", 0, 0));
     LoadSystemConfig();
-    previousOpener_ = platform::SetAudioDeviceOpener(
-        [](uint32_t rate) { return std::make_unique<platform::ManualAudioDevice>(rate); });
+    previousOpener_ = platform::SetAudioDeviceOpener([this](uint32_t rate) {
+      auto device = std::make_unique<platform::ManualAudioDevice>(rate);
+      device_ = device.get();
+      return device;
+    });
     SOUNDCONFIG config{1, 44100, 2, 16, 2, 0, 0};
     InitSound(nullptr, &config);
     Game::MessageDelayPercent = 0;
@@ -46,6 +49,8 @@ class DemoHarness : public GameHarness {
     TextScript::ScriptVars().Clear();
     Game::MessageDelayPercent = 100;
   }
+
+  platform::ManualAudioDevice* device_ = nullptr;  // the sound engine's, while it runs
 
  private:
   platform::AudioDeviceOpener previousOpener_;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 #include <map>
 #include <memory>
 #include <vector>
@@ -323,6 +324,50 @@ TEST_F(DemoPlaythrough, SoundCommandsRecordTheirEffectsAndALoadReplaysTheLooping
   states.clear();
   EXPECT_EQ(Game::RunGameSession(u"_start.txt", 2), 1);
   EXPECT_EQ(states, (std::vector<int>{1, 0, 1}));
+}
+
+// At 50 percent a voice plays at level 127, music and effects at a tenth of
+// theirs (12), whether started at that setting or set while they play: each
+// sound is rendered so and again at full volume.
+TEST_F(DemoPlaythrough, VoicesPlayAtTheirPercentMusicAndEffectsAtATenth) {
+  App::GameSettings& settings = App::Settings().game;
+  const App::GameSettings saved = settings;
+  settings.enable_bgm = settings.enable_voice = settings.enable_se = 1;
+  using Play = void (*)();
+  const Play voice = [] { Game::PlayBgmOrVoice(Game::kChannelVoice, u"B0001", 1); };
+  const Play music = [] { Game::PlayBgmOrVoice(Game::kChannelBgm, u"umi", 1); };
+  const Play effect = [] { Game::PlaySe(Game::kChannelSe1, u"knock", 0); };
+  const struct {
+    const char* what;
+    int channel;
+    Play play;
+    void (*apply)(int);  // sets the volume while it plays (null: started at 50)
+    int level;
+  } cases[] = {
+      {"voice", Game::kChannelVoice, voice, nullptr, 127},
+      {"voice set", Game::kChannelVoice, voice, Game::ApplyVoiceVolume, 127},
+      {"music", Game::kChannelBgm, music, nullptr, 12},
+      {"music set", Game::kChannelBgm, music, Game::ApplyBgmVolume, 12},
+      {"effect", Game::kChannelSe1, effect, nullptr, 12},
+      {"effect set", Game::kChannelSe1, effect, Game::ApplySeVolume, 12},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    double loudness[2] = {};  // at 50 percent, at full volume
+    for (int full : {0, 1}) {
+      Game::StopGameChannels();
+      settings.bgm_volume = settings.voice_volume = settings.se_volume = c.apply != nullptr ? 100 : 50;
+      c.play();
+      settings.bgm_volume = settings.voice_volume = settings.se_volume = 50;
+      if (c.apply != nullptr) c.apply(1);
+      if (full == 1) SetSoundVolume(GetChannelPlayId(c.channel), 0);
+      for (int16_t sample : device_->Render(8820)) loudness[full] += std::abs(sample);
+    }
+    ASSERT_GT(loudness[1], 0.0);
+    const double gain = std::pow(10.0, VolumeToAttenuation(c.level) / 2000.0);
+    EXPECT_NEAR(loudness[0] / loudness[1], gain, gain * 0.02);
+  }
+  settings = saved;
 }
 
 }  // namespace

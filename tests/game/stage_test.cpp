@@ -44,21 +44,22 @@ class StageTest : public game_test::GameHarness {
 TEST_F(StageTest, PendingPictureCrossFadesByWhatTheStageShowed) {
   struct Case {
     const char* what;
-    int32_t flagsBefore;  // besides the pending bit
+    bool filled;  // the stage was filled black (as a load onto a black stage does), else showed a picture
     uint8_t displaySpeed;
     int32_t skipMode;
     uint64_t frames;
   };
   const Case cases[] = {
-      {"after a fill: steps of 2, then the landing frame", Game::kStageShowsFill, 0, 0, 129 + 1},
-      {"after a picture: steps of 16", 0, 0, 0, 17 + 1},
-      {"fast display: at once", Game::kStageShowsFill, 1, 0, 1},
-      {"skipping: at once", 0, 0, 1, 1},
+      {"after a fill: steps of 2, then the landing frame", true, 0, 0, 129 + 1},
+      {"after a picture: steps of 16", false, 0, 0, 17 + 1},
+      {"fast display: at once", true, 1, 0, 1},
+      {"skipping: at once", false, 0, 1, 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Game::BuildStage();
-    StageFlags = c.flagsBefore;
+    StageFlags = 0;
+    if (c.filled) Game::FillStage(Game::kBlack);
     ComposePicture(kPicture);
     App::Settings().game.display_speed = c.displaySpeed;
     Game::SkipMode = c.skipMode;

@@ -48,17 +48,23 @@ TEST(ExpandMessageGlyphs, PutsInNamesAndKeepsTheEndInsideTheCapacity) {
       {longText, kMessageCapacity, std::u16string(1023, u'x')},
       {std::u16string(u"ab\0cd", 5), 16, u"ab"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(platform::Utf16ToUtf8(c.text.substr(0, 20)));
-    std::vector<MESSCOMMAND> out(c.capacity + 1, MESSCOMMAND{0xEE, 0xEE});
-    const std::size_t n = ExpandMessageGlyphs(std::span(out.data(), c.capacity), c.text, u"山田", u"太郎");
-    EXPECT_EQ(n, c.expected.size() + 1);
-    EXPECT_EQ(CommandText(out), c.expected);
-    EXPECT_EQ(out[n - 1].code, kMessEnd);
-    EXPECT_EQ(out[c.capacity].code, 0xEEu) << "wrote past the capacity";
+  // A text without names comes out the same through CopyMessageGlyphs.
+  for (const bool copy : {false, true}) {
+    for (const Case& c : cases) {
+      if (copy && c.text.find(u'#') != std::u16string::npos) continue;
+      SCOPED_TRACE(platform::Utf16ToUtf8(c.text.substr(0, 20)) + (copy ? " copied" : ""));
+      std::vector<MESSCOMMAND> out(c.capacity + 1, MESSCOMMAND{0xEE, 0xEE});
+      const std::span<MESSCOMMAND> room(out.data(), c.capacity);
+      const std::size_t n = copy ? CopyMessageGlyphs(room, c.text) : ExpandMessageGlyphs(room, c.text, u"山田", u"太郎");
+      EXPECT_EQ(n, c.expected.size() + 1);
+      EXPECT_EQ(CommandText(out), c.expected);
+      EXPECT_EQ(out[n - 1].code, kMessEnd);
+      EXPECT_EQ(out[c.capacity].code, 0xEEu) << "wrote past the capacity";
+    }
   }
   MESSCOMMAND none{0xEE, 0};
   EXPECT_EQ(ExpandMessageGlyphs(std::span(&none, 0), u"abc", u"", u""), 0u);
+  EXPECT_EQ(CopyMessageGlyphs(std::span(&none, 0), u"abc"), 0u);
   EXPECT_EQ(none.code, 0xEEu);
 }
 
@@ -219,6 +225,7 @@ TEST_F(MessViewTest, ClickWaitEndsOnClickVoiceEndOrHeldSkipAfterTheAutoWait) {
       {"voice ends", 3, -1, false, 0, 0, 1, 3, 6, {0}},
       {"ctrl without auto-wait waits for the click", 0, 40, true, 0, 0x1000, 0, 40, 43, {0, 16, 32, 48, 0}},
       {"ctrl with auto-wait", 0, -1, true, 160, 0x10000, 0, 10, 14, {0}},
+      {"ctrl and a click in one frame without auto-wait", 0, 0, true, 0, 0x1000, 0, 1, 3, {0}},
   };
   SetVoiceWatch({VoicePlaying, VoiceStop});
   std::vector<int> icon;
@@ -235,7 +242,12 @@ TEST_F(MessViewTest, ClickWaitEndsOnClickVoiceEndOrHeldSkipAfterTheAutoWait) {
     g_voiceFrames = c.voiceFrames;
     g_voiceStops = 0;
     view_->SetAutoWait(c.autoWait);
-    if (c.ctrlHeld) AddFrames(1, [](platform::HeadlessEventSource& s) { s.SetKey(App::DIK_LCONTROL, true); });
+    if (c.ctrlHeld) {
+      AddFrames(1, [click = c.clickAt == 0](platform::HeadlessEventSource& s) {
+        s.SetKey(App::DIK_LCONTROL, true);
+        if (click) s.SetMouseButton(0, true);
+      });
+    }
     for (int f = c.ctrlHeld ? 1 : 0; f < 60; ++f) {
       if (f == c.clickAt) {
         AddFrames(1, [](platform::HeadlessEventSource& s) { s.SetMouseButton(0, true); });

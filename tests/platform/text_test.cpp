@@ -46,5 +46,17 @@ TEST(CopyWide, CutsToCapacityAndTerminates) {
   EXPECT_EQ(buf[0], 0);
 }
 
+// Only a-z change: the neighbours of both ends ('@' '[' before and after A-Z,
+// '`' '{' around a-z) and full-width letters stay as they are.
+TEST(AsciiCase, OnlyAToZFoldAtBothEndsOfTheAlphabet) {
+  std::u16string upper;
+  for (char16_t c : std::u16string_view(u"@AZ[`az{\uFF41")) upper += AsciiUpper(c);
+  EXPECT_EQ(upper, u"@AZ[`AZ{\uFF41");
+  EXPECT_TRUE(SameIgnoringAsciiCase(u"az", u"AZ"));
+  EXPECT_FALSE(SameIgnoringAsciiCase(u"`", u"@"));
+  EXPECT_FALSE(SameIgnoringAsciiCase(u"{", u"["));
+  EXPECT_FALSE(SameIgnoringAsciiCase(u"a", u"ab"));
+}
+
 }  // namespace
 }  // namespace platform

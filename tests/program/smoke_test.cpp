@@ -1,12 +1,15 @@
 // The built program on the demo data under a virtual display: it starts, shows
-// the game, and a close confirmed with Yes ends it with exit code 0 and the
-// settings written. Without a display it says on one line of stderr what it needs.
+// the title, whose load item opens the slot dialog in load mode, and a close
+// confirmed with Yes ends it with exit code 0 and the settings written. Without
+// a display it says on one line of stderr what it needs.
 #include <gtk/gtk.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "platform/event_source.h"
@@ -21,17 +24,22 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Forwards to the window's events, clicks through the logo and, after
-// `close_after` frames, closes the window.
+// The title's load item, in the picture's coordinates.
+constexpr platform::CursorPoint kTitleLoadItem{644, 366};
+
+// Forwards to the window's events, clicks through the logo, then clicks the
+// title's load item until `clicked` holds and, after `close_after` frames,
+// closes the window.
 class ClosingSource : public platform::IEventSource {
  public:
-  ClosingSource(platform::IEventSource* inner, uint64_t close_after) : inner_(inner), close_after_(close_after) {}
+  ClosingSource(platform::IEventSource* inner, uint64_t close_after, std::function<bool()> clicked)
+      : inner_(inner), close_after_(close_after), clicked_(std::move(clicked)) {}
   void BeginFrame() override {
     ++frames_;
     inner_->BeginFrame();
   }
   bool PeekEvent(platform::WindowEvent& out) override {
-    if (!closed_ && frames_ >= close_after_) {
+    if (!closed_ && frames_ >= close_after_ && (clicked_() || frames_ >= 10 * close_after_)) {
       closed_ = true;
       out = platform::WindowEvent{platform::WindowMessage::kClose};
       return true;
@@ -45,14 +53,16 @@ class ClosingSource : public platform::IEventSource {
     bool read = inner_->ReadMouse(out);
     // Three clicks at the start cut the brand logo's fade-in, hold and fade-out short.
     if (frames_ == 10 || frames_ == 20 || frames_ == 30) out.buttons[0] = 0x80;
+    if (frames_ > 40 && frames_ % 2 == 0 && !clicked_()) out.buttons[0] = 0x80;
     return read;
   }
-  platform::CursorPoint CursorPosition() override { return inner_->CursorPosition(); }
+  platform::CursorPoint CursorPosition() override { return kTitleLoadItem; }
   uint64_t frames() const { return frames_; }
 
  private:
   platform::IEventSource* inner_;
   uint64_t close_after_;
+  std::function<bool()> clicked_;
   uint64_t frames_ = 0;
   bool closed_ = false;
 };
@@ -75,7 +85,7 @@ class SmokeSystems : public ProgramSystems {
     window_made = ProgramSystems::CreateMainWindow(debug);
     if (window_made) {
       // The window's own source and boxes stay installed underneath; these go on top.
-      closer_ = std::make_unique<ClosingSource>(&platform::EventSource(), 90);
+      closer_ = std::make_unique<ClosingSource>(&platform::EventSource(), 90, [this] { return dialog_mode >= 0; });
       platform::SetEventSource(closer_.get());
       boxes_.SetEcho(false);
       boxes_.SetAnswer(platform::IDYES);
@@ -90,7 +100,12 @@ class SmokeSystems : public ProgramSystems {
     }
     ProgramSystems::DestroyMainWindow();
   }
+  int ShowSaveLoadDialog(int mode) override {
+    dialog_mode = mode;
+    return -1;
+  }
   bool window_made = false;
+  int dialog_mode = -1;  // of the last slot dialog asked for
   const platform::HeadlessMessageBox& boxes() const { return boxes_; }
   uint64_t frames() const { return closer_ ? closer_->frames() : 0; }
 
@@ -103,25 +118,32 @@ class SmokeSystems : public ProgramSystems {
 TEST(ProgramSmokeTest, StartsTheDemoAndQuitsThroughTheCloseBox) {
   if (!fs::exists(ENGINE_BINARY_DIR "/data/script.saf")) GTEST_SKIP() << "no demo data";
   SmokeSystems systems("shell_smoke");
+  const fs::path folder = systems.home() / "quelvastor" / "mesrin_trial";
+  fs::create_directories(folder);
+  std::ofstream(folder / "mesrin.ini") << "[mesrin]\nMessageWait=3\nMessageSkip=1\n";
   std::vector<std::string> args = {"-S"};
   ::testing::internal::CaptureStderr();
   int code = RunMesrin(systems, args);
   std::string errors = ::testing::internal::GetCapturedStderr();
   if (!systems.window_made) {
+    EXPECT_EQ(std::getenv("ENGINE_REQUIRE_DISPLAY"), nullptr) << "no display";
     EXPECT_EQ(code, 0);
     EXPECT_EQ(errors, "[エラー] ディスプレイを開けません。このプログラムはグラフィカルセッション (X11 または Wayland) の中で起動してください。\n");
     return;
   }
   EXPECT_EQ(code, 0);
   EXPECT_GE(systems.frames(), 90u);
+  EXPECT_EQ(systems.dialog_mode, 1) << "the title's load item opens the slot dialog to load";
   ASSERT_EQ(systems.boxes().shown().size(), 1u);
   EXPECT_EQ(systems.boxes().shown()[0].text, u"終了してもよろしいですか？");
-  const fs::path folder = systems.home() / "quelvastor" / "mesrin_trial";
   std::ifstream in(folder / "mesrin.ini");
   std::stringstream text;
   text << in.rdbuf();
   EXPECT_NE(text.str().find("[mesrin]"), std::string::npos);
   EXPECT_NE(text.str().find("FullScreen=0"), std::string::npos);
+  // The reading speeds come back to their own keys.
+  EXPECT_NE(text.str().find("MessageWait=3"), std::string::npos) << text.str();
+  EXPECT_NE(text.str().find("MessageSkip=1"), std::string::npos);
   EXPECT_TRUE(fs::exists(folder / "save.dat"));
 }
 
@@ -159,7 +181,7 @@ gboolean AnswerMessageDialog(gpointer data) {
 }
 
 TEST(ProgramSmokeTest, ABoxBeforeTheWindowIsADialogOnTheDisplay) {
-  if (!gtk_init_check(nullptr, nullptr)) GTEST_SKIP() << "no display";
+  GTK_TEST_REQUIRE(gtk_init_check(nullptr, nullptr), "display");
   SmokeSystems systems("shell_smoke_box");
   SeenBox seen;
   guint timer = g_timeout_add(50, AnswerMessageDialog, &seen);

@@ -142,10 +142,12 @@ TEST_F(StreamChannels, InitialFillLaysOutFourSegments) {
   };
   for (const auto& row : table) {
     SCOPED_TRACE(row.name);
-    ASSERT_NE(Start(0, row.total, row.loop), -1);
     const bool loop = row.loop != 0 && row.total > 0;
     {
+      // Held from the start, so the service thread can't end the empty
+      // stream (nothing left to play) before its first fill is looked at.
       SoundLock lock;
+      ASSERT_NE(Start(0, row.total, row.loop), -1);
       EXPECT_EQ(Channel(0).flags, row.flags);
       EXPECT_EQ(Channel(0).remaining, row.remaining);
       EXPECT_EQ(Channel(0).writePosition, 4 * kSegment);

@@ -111,6 +111,7 @@ TEST(OggSource, DamagedDataFailsOrEndsWithoutHanging) {
       // wrap 64 bits to a small count.
       {"last granule far past the data", WithLastGranule(good, 0x7FFFFFFF00000000), 0, true},
       {"last granule whose bytes wrap", WithLastGranule(good, 0x4000000000000400), 0, true},
+      {"samples within 32 bits, bytes past them", WithLastGranule(good, int64_t{1} << 31), 0, true},
   };
   for (const auto& row : table) {
     SCOPED_TRACE(row.name);

@@ -36,7 +36,7 @@ std::string ButtonText(GtkWidget* dialog, int id) { return gtk_button_get_label(
 class GtkDialogs : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!gtk_init_check(nullptr, nullptr)) GTEST_SKIP() << "no display";
+    GTK_TEST_REQUIRE(gtk_init_check(nullptr, nullptr), "display");
     owner_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     gtk_widget_show(owner_);
     platform::SetDialogHostService(&host_);

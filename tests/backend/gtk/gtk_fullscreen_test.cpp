@@ -1,6 +1,9 @@
 // Full screen under a real window manager: the test starts openbox on its
 // (virtual, 1280 x 720) display before GTK looks for a manager, and skips when
-// there is no display or no openbox.
+// there is no display or no openbox. It waits on what the manager does (the
+// list of windows it publishes once started, the frame it puts on the test's
+// window) with deadlines a loaded machine does not reach, never on a guess of
+// its speed.
 #include <gtk/gtk.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -19,9 +22,16 @@
 namespace platform {
 namespace {
 
-// The window manager may take its time over full screen.
+// Longest wait for openbox to start, take the window, and draw; a machine busy
+// with other tests may be slow at each, but not this slow.
+constexpr int kManagerSeconds = 30;
+
 template <class Done>
-bool RunUntil(Done done) { return gtk_test::RunUntil(done, 5); }
+bool RunUntil(Done done) { return gtk_test::RunUntil(done, kManagerSeconds); }
+
+// Whether the manager has taken the window: openbox frames every window it
+// manages, and says so in _NET_FRAME_EXTENTS.
+bool Framed(GtkWidget* widget) { return gtk_test::HasProperty(gtk_widget_get_window(widget), "_NET_FRAME_EXTENTS"); }
 
 class GtkFullScreenTest : public ::testing::Test {
  protected:
@@ -31,7 +41,11 @@ class GtkFullScreenTest : public ::testing::Test {
     if (openbox == nullptr) return;
     gchar* argv[] = {openbox, const_cast<gchar*>("--sm-disable"), nullptr};
     if (g_spawn_async(nullptr, argv, nullptr, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, &manager_, nullptr)) {
-      for (int i = 0; i < 500 && !gtk_test::WindowManagerRuns(); ++i) {
+      auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kManagerSeconds);
+      // Openbox marks the root window as it starts, and lists the windows it
+      // manages once it has started; a window mapped in between may be missed.
+      while (!gtk_test::HasProperty(gdk_get_default_root_window(), "_NET_CLIENT_LIST") &&
+             std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
       }
     }
@@ -45,7 +59,7 @@ class GtkFullScreenTest : public ::testing::Test {
   }
 
   void SetUp() override {
-    if (manager_ == 0 || !gtk_test::WindowManagerRuns()) GTEST_SKIP() << "no display or no openbox";
+    GTK_TEST_REQUIRE(manager_ != 0 && gtk_test::WindowManagerRuns(), "display or no openbox");
     shell_ = GtkShell::Open(u"MESRIN", u"test", 800, 600);
     ASSERT_TRUE(shell_);
     const MenuEntry menu[] = {{MenuEntry::kSubmenu, u"システム"}, {MenuEntry::kItem, u"終了", 40000}, {MenuEntry::kEnd}};
@@ -53,6 +67,8 @@ class GtkFullScreenTest : public ::testing::Test {
     shell_->Install();
     shell_->Show();
     widget_ = static_cast<GtkWidget*>(shell_->window().Handle());
+    // Full screen is asked for once openbox has framed this window.
+    ASSERT_TRUE(RunUntil([&] { return Framed(widget_); })) << "openbox never took the window";
   }
 
   static inline GPid manager_ = 0;

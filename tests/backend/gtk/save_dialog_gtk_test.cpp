@@ -25,7 +25,7 @@ using gtk_test::OpenDialog;
 class GtkSlotDialogTest : public SaveFolderTest {
  protected:
   void SetUp() override {
-    if (!gtk_init_check(nullptr, nullptr)) GTEST_SKIP() << "no display";
+    GTK_TEST_REQUIRE(gtk_init_check(nullptr, nullptr), "display");
     SaveFolderTest::SetUp();
     Save::NameList scene, album;
     Save::OpenSaveDataAtStart(scene, album);
