@@ -130,12 +130,18 @@ void DxScreenSurface32::Draw(DRAWINFO* info) {
     --m_SkipCounter;
     return;
   }
+  m_SkipCounter = m_SkipReload;
+  // Every change to what the tree shows marks a view changed or a surface
+  // dirty; with neither since the last commit, the walks would find nothing.
+  if (m_DirtyList.Count() == 0 && ChangeMarks() == m_CommittedMarks) return;
   DRAWINFO copy = info != nullptr ? *info : DRAWINFO{};
   copy.target = m_pBackBuffer;
   Present(copy.presenter, &copy);
   OnMessage(kMsgCommitDrawn, 0, 0);
   m_DirtyList.Reset(m_ListMode);
-  m_SkipCounter = m_SkipReload;
+  // After the commit: the marks the drawing made (the back buffer's own) are
+  // counted in, as the commit took every mark before it in.
+  m_CommittedMarks = ChangeMarks();
 }
 
 }  // namespace DxDraw

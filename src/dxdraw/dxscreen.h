@@ -59,6 +59,9 @@ class DxScreenSurface : public DxDrawGroup {
   int32_t m_SkipCounter = 0;
   DxSurface* m_pBackBuffer = nullptr;
   RECT m_ScreenRect{0, 0, 0, 0};
+  // ChangeMarks() after the last commit; while it stands and no rectangle
+  // waits in the dirty list, a present has nothing to collect, draw or commit.
+  uint64_t m_CommittedMarks = UINT64_MAX;
 };
 
 class DxScreenSurface32 : public DxScreenSurface {
@@ -70,6 +73,7 @@ class DxScreenSurface32 : public DxScreenSurface {
   // A copy of the whole picture, one reference for the caller.
   virtual DxSurface* Snapshot();
   // Presents when the skip counter is 0, then reloads it; otherwise counts down.
+  // A present with nothing marked changed since the last one costs no walk.
   void Draw(DRAWINFO* info) override;
 };
 

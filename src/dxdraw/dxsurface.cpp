@@ -79,6 +79,7 @@ DxSurface* DxSurface::Clone(int mode, const RECT* rect) {
 }
 
 void DxSurface::AddDirtyRect(const RECT* rect) {
+  CountChangeMark();
   if (rect == nullptr) {
     m_Dirty = m_Bounds;
     return;

@@ -11,7 +11,13 @@ namespace {
 
 DirtyRectList* AsList(MessageArg b) { return reinterpret_cast<DirtyRectList*>(b); }
 
+uint64_t g_ChangeMarks = 0;
+
 }  // namespace
+
+uint64_t ChangeMarks() { return g_ChangeMarks; }
+
+void CountChangeMark() { ++g_ChangeMarks; }
 
 // ---- DxDrawView ----
 
@@ -29,6 +35,11 @@ void DxDrawView::SetPosition(int x, int y) {
 void DxDrawView::SetPosition(float x, float y) {
   DrawView::SetPosition(x, y);
   SetChanged(kChangedPosition);
+}
+
+void DxDrawView::SetChanged(uint32_t bits) {
+  m_Changed |= bits;
+  CountChangeMark();
 }
 
 void DxDrawView::GetPositionRect(RECT* out) {

@@ -24,6 +24,14 @@ enum : uint32_t {
   kChangedShown = 16,   // shown, hidden, attached, frame or image replaced
 };
 
+// Change marks made in the process so far: each view marked changed and each
+// surface whose pixels were marked dirty counts one. While the count stands
+// where it stood after a screen's last present, nothing under that screen can
+// have changed, and the screen leaves out its walks over the tree. The
+// renderer's thread only, as the views.
+uint64_t ChangeMarks();
+void CountChangeMark();
+
 class DxDrawView : public DrawView {
  public:
   DxDrawView();
@@ -35,7 +43,8 @@ class DxDrawView : public DrawView {
   virtual void GetPositionRect(RECT* out);
   // The screen rectangle the view covers; the base leaves out untouched.
   virtual void GetBounds(DxScreenSurface* screen, RECT* out) { (void)screen, (void)out; }
-  virtual void SetChanged(uint32_t bits) { m_Changed |= bits; }
+  // Counts a change mark (ChangeMarks) as well: an override calls this one.
+  virtual void SetChanged(uint32_t bits);
 
   MessageResult OnMessage(uint32_t msg, MessageArg a, MessageArg b) override;
   // Changing the visible bit marks the view changed.

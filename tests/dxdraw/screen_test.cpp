@@ -73,11 +73,27 @@ TEST_F(Screen, FirstFrameComposesTheTreeInRingOrder) {
   EXPECT_EQ(window.PixelAt(300, 50), 0x102030u);
 }
 
-TEST_F(Screen, FrameWithNothingChangedCopiesNothing) {
+// A view that counts the screen's walks over it.
+struct WalkProbe : DxDrawView {
+  int collects = 0;
+  MessageResult OnMessage(uint32_t msg, MessageArg a, MessageArg b) override {
+    if (msg == kMsgCollectDirty) ++collects;
+    return DxDrawView::OnMessage(msg, a, b);
+  }
+};
+
+TEST_F(Screen, FrameWithNothingChangedCopiesNothingAndWalksNothing) {
   Sprite(screen, Picture(800, 600, 0x102030), 0, 0);
+  auto* probe = new WalkProbe;
+  screen->AddChild(probe);
   Frame();
   EXPECT_TRUE(Frame().empty());
   EXPECT_EQ(window.PixelsCopied(), 0u);
+  EXPECT_EQ(probe->collects, 1);
+  // A rectangle added by message alone is drawn all the same.
+  const RECT added{10, 20, 30, 40};
+  screen->OnMessage(kMsgAddDirty, reinterpret_cast<MessageArg>(&added), 0);
+  EXPECT_EQ(Frame(), (std::vector<PresentRect>{{10, 20, 30, 40}}));
 }
 
 TEST_F(Screen, MovingSpriteRedrawsTheBoundingRectangle) {

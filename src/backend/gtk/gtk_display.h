@@ -20,4 +20,10 @@ struct MonitorInfo {
 // only answer again.
 bool OpenGtkDisplay();
 
+// Whether the display has a pointer and a keyboard: a compositor without
+// input devices (a headless one) has neither, and GDK warns at every
+// question about them, so what needs them is left out.
+bool DisplayHasPointer();
+bool DisplayHasKeyboard();
+
 }  // namespace platform

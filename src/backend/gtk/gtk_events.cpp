@@ -13,6 +13,9 @@ namespace platform {
 
 namespace {
 
+// How long after a refresh wait the loop counts as just run.
+constexpr gint64 kFreshLoopUs = 2000;
+
 // The accelerator table: these keys become commands and go no further, so
 // GTK's own F10 binding never sees F10.
 uint32_t Accelerator(const GdkEventKey* event) {
@@ -70,7 +73,12 @@ void GtkEvents::Dispatch() {
   for (int i = 0; i < 256 && g_main_context_pending(nullptr); ++i) g_main_context_iteration(nullptr, FALSE);
 }
 
-void GtkEvents::BeginFrame() { Dispatch(); }
+void GtkEvents::BeginFrame() {
+  // Right after a refresh wait the loop has just run: what came since waits
+  // for the next one, as input is read after it anyway.
+  if (g_get_monotonic_time() - parts.loop_ran_us < kFreshLoopUs) return;
+  Dispatch();
+}
 
 // The loop already ran at the frame's start, in the refresh wait and in the
 // inactive wait; the queue holds what they brought.

@@ -16,12 +16,26 @@ constexpr guint kRefreshFallbackMs = 17;
 
 GtkMainWindow::GtkMainWindow(GtkWindowParts& parts, GtkMenu& menu, GtkPresenter& presenter)
     : parts(parts), menu(menu), presenter(presenter) {
-  gtk_widget_add_tick_callback(parts.area, OnTick, this, nullptr);
+  CountRefreshes(true);
 }
 
-gboolean GtkMainWindow::OnTick(GtkWidget*, GdkFrameClock*, gpointer data) {
-  ++static_cast<GtkMainWindow*>(data)->ticks;
+gboolean GtkMainWindow::OnTick(GtkWidget*, GdkFrameClock* clock, gpointer data) {
+  auto* self = static_cast<GtkMainWindow*>(data);
+  ++self->ticks;
+  self->last_refresh_us = g_get_monotonic_time();
+  gint64 interval = 0, presentation = 0;
+  gdk_frame_clock_get_refresh_info(clock, gdk_frame_clock_get_frame_time(clock), &interval, &presentation);
+  if (interval > 0) self->refresh_us = interval;
   return G_SOURCE_CONTINUE;
+}
+
+void GtkMainWindow::CountRefreshes(bool on) {
+  if (on && tick_callback == 0) {
+    tick_callback = gtk_widget_add_tick_callback(parts.area, OnTick, this, nullptr);
+  } else if (!on && tick_callback != 0) {
+    gtk_widget_remove_tick_callback(parts.area, tick_callback);
+    tick_callback = 0;
+  }
 }
 
 void GtkMainWindow::SetMenuBarVisible(bool visible) {
@@ -107,9 +121,23 @@ void GtkMainWindow::BackToWindow() {
 }
 
 void GtkMainWindow::WaitForRefresh() {
-  presenter.PaintNow();
-  const uint64_t start = ticks;
-  RunLoopUntil(kRefreshFallbackMs, [&] { return ticks != start; });
+  if (presenter.PaintNow()) {
+    CountRefreshes(true);
+    // A refresh half a period after the last one at the earliest: the clock
+    // starting again may tick at once, too soon for the pace.
+    const uint64_t start = ticks;
+    const gint64 not_before = last_refresh_us + refresh_us / 2;
+    RunLoopUntil(kRefreshFallbackMs, [&] { return ticks != start && g_get_monotonic_time() >= not_before; });
+    parts.loop_ran_us = g_get_monotonic_time();
+    return;
+  }
+  CountRefreshes(false);
+  const gint64 now = g_get_monotonic_time();
+  gint64 next = last_refresh_us + refresh_us;
+  if (next <= now) next += ((now - next) / refresh_us + 1) * refresh_us;
+  RunLoopUntil(static_cast<guint>((next - now + 999) / 1000), [] { return false; });
+  last_refresh_us = next;
+  parts.loop_ran_us = g_get_monotonic_time();
 }
 
 }  // namespace platform

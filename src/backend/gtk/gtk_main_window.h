@@ -15,8 +15,11 @@ namespace platform {
 
 class GtkMainWindow : public IMainWindow {
  public:
-  // Counts the display's refreshes from now on; the presenter's picture is
-  // painted before each wait for one.
+  // The presenter's picture is painted before each wait for a refresh. The
+  // wait after a frame that showed something ends at the display's next
+  // refresh (the frame clock's); a frame that showed nothing sleeps until
+  // the refresh would come by the clock's last pace, and the clock rests
+  // meanwhile, as the display has nothing to pace.
   GtkMainWindow(GtkWindowParts& parts, GtkMenu& menu, GtkPresenter& presenter);
   GtkMainWindow(const GtkMainWindow&) = delete;
   GtkMainWindow& operator=(const GtkMainWindow&) = delete;
@@ -48,6 +51,8 @@ class GtkMainWindow : public IMainWindow {
   // Back to the fixed-size window, where it stood before full screen.
   void BackToWindow();
   static gboolean OnTick(GtkWidget*, GdkFrameClock*, gpointer data);
+  // Counts the display's refreshes (the frame clock runs) or lets the clock rest.
+  void CountRefreshes(bool on);
 
   GtkWindowParts& parts;
   GtkMenu& menu;
@@ -58,7 +63,10 @@ class GtkMainWindow : public IMainWindow {
   // screen began; leaving full screen puts it back there.
   int windowed_x = 0;
   int windowed_y = 0;
-  uint64_t ticks = 0;  // refreshes of the display so far
+  uint64_t ticks = 0;  // refreshes of the display counted so far
+  guint tick_callback = 0;     // while refreshes are counted, else 0
+  gint64 last_refresh_us = 0;  // monotonic time of the last refresh counted, or foreseen
+  gint64 refresh_us = 16667;   // the display's refresh interval, as its clock last said
 };
 
 }  // namespace platform

@@ -7,6 +7,7 @@
 
 #include "backend/gtk/gtk_dialog_view.h"
 #include "backend/gtk/gtk_display.h"
+#include "backend/gtk/gtk_display.h"
 #include "platform/text.h"
 
 namespace platform {
@@ -65,7 +66,7 @@ int ShowGtkMessageBox(WindowHandle owner, std::u16string_view text, std::u16stri
   GtkWidget* dialog = gtk_message_dialog_new(parent, GTK_DIALOG_MODAL, type, GTK_BUTTONS_NONE, "%s",
                                              Utf16ToUtf8(text).c_str());
   gtk_window_set_title(GTK_WINDOW(dialog), Utf16ToUtf8(caption).c_str());
-  if (parent == nullptr) gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER);
+  if (parent == nullptr && DisplayHasPointer()) gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER);
   struct Button {
     const char* label;
     int id;

@@ -10,6 +10,8 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include "backend/gtk/gtk_x11_picture.h"
+
 namespace platform {
 
 namespace {
@@ -37,77 +39,154 @@ uint64_t PictureFingerprint(const PixelBuffer& picture) {
   return hash;
 }
 
+bool IsEmpty(const PresentRect& r) { return r.left >= r.right || r.top >= r.bottom; }
+
+PresentRect Union(const PresentRect& a, const PresentRect& b) {
+  if (IsEmpty(a)) return b;
+  if (IsEmpty(b)) return a;
+  return PresentRect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+                     std::max(a.bottom, b.bottom)};
+}
+
 }  // namespace
 
 GtkPresenter::GtkPresenter(const GtkWindowParts& parts)
-    : window(parts.window),
-      area(parts.area),
-      width(parts.width),
-      height(parts.height),
-      parts(parts) {
+    : window(parts.window), area(parts.area), width(parts.width), height(parts.height), parts(parts) {
   if (const char* log = std::getenv("MESRIN_PAINT_LOG"); log != nullptr && *log != 0) paint_log = std::fopen(log, "w");
   g_signal_connect(area, "draw", G_CALLBACK(OnDraw), this);
 }
 
 GtkPresenter::~GtkPresenter() {
-  if (image != nullptr) cairo_surface_destroy(image);
-  if (staging != nullptr) cairo_surface_destroy(staging);
+  if (put_soon != 0) g_source_remove(put_soon);
+  DropPicture();
   if (paint_log != nullptr) std::fclose(paint_log);
 }
 
 void GtkPresenter::Realized() {
-  // The display keeps the window's picture, so a paint copies within the
-  // display; black at first.
-  image = gdk_window_create_similar_surface(gtk_widget_get_window(window), CAIRO_CONTENT_COLOR, width, height);
-  if (cairo_surface_status(image) != CAIRO_STATUS_SUCCESS) {
-    cairo_surface_destroy(image);
-    image = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
-  }
-  cairo_t* cr = cairo_create(image);
-  cairo_set_source_rgb(cr, 0, 0, 0);
-  cairo_paint(cr);
-  cairo_destroy(cr);
+  Fit();
+  // Nothing was presented yet: black is all of it.
+  kept = true;
 }
 
-// --- Picture placement: the picture at 1:1 in a window, scaled keeping its
-// shape with black bars in full screen.
+// --- The picture's layout: 1:1 at the area's top left in a window; in full
+// screen as large as the area allows keeping its shape, centred between bars.
+GtkPresenter::Layout GtkPresenter::CurrentLayout() const {
+  const int aw = gtk_widget_get_allocated_width(area);
+  const int ah = gtk_widget_get_allocated_height(area);
+  if (!parts.full_screen || aw <= 1 || ah <= 1) return Layout{width, height, 0, 0};
+  const double scale = std::min(static_cast<double>(aw) / width, static_cast<double>(ah) / height);
+  const int w = std::clamp(static_cast<int>(std::lround(width * scale)), 1, aw);
+  const int h = std::clamp(static_cast<int>(std::lround(height * scale)), 1, ah);
+  return Layout{w, h, (aw - w) / 2, (ah - h) / 2};
+}
+
 void GtkPresenter::Placement(double& scale, double& ox, double& oy) const {
-  int aw = gtk_widget_get_allocated_width(area);
-  int ah = gtk_widget_get_allocated_height(area);
-  if (!parts.full_screen || aw <= 0 || ah <= 0) {
-    scale = 1, ox = 0, oy = 0;
-    return;
-  }
-  scale = std::min(static_cast<double>(aw) / width, static_cast<double>(ah) / height);
-  ox = (aw - width * scale) / 2;
-  oy = (ah - height * scale) / 2;
+  const Layout l = CurrentLayout();
+  scale = static_cast<double>(l.width) / width;
+  ox = l.x;
+  oy = l.y;
+}
+
+void GtkPresenter::DropPicture() {
+  if (picture != nullptr) cairo_surface_destroy(picture);
+  picture = nullptr;
+  shared.reset();
+  scaler.reset();
+}
+
+void GtkPresenter::Fit() {
+  const Layout wanted = CurrentLayout();
+  if (picture != nullptr && wanted == layout) return;
+  if (!gtk_widget_get_realized(window)) return;
+  DropPicture();
+  layout = wanted;
+  // The server's copy goes by screen pixels: a scaled-up display is left to GTK.
+  if (gtk_widget_get_scale_factor(area) == 1) shared = X11Picture::Make(window, layout.width, layout.height);
+  picture = shared != nullptr
+                ? cairo_image_surface_create_for_data(shared->Pixels(), CAIRO_FORMAT_RGB24, layout.width,
+                                                      layout.height, shared->Stride())
+                : cairo_image_surface_create(CAIRO_FORMAT_RGB24, layout.width, layout.height);
+  if (layout.width != width || layout.height != height) scaler.emplace(width, height, layout.width, layout.height);
+  // A new picture holds nothing of what was shown before.
+  kept = false;
+  asked = false;
+}
+
+// The window's own copy goes straight into the window, unless something of
+// GTK's lies over the picture (the menu bar in full screen).
+bool GtkPresenter::DirectPut() const {
+  return shared != nullptr && !(parts.full_screen && gtk_widget_get_visible(parts.menubar)) &&
+         gtk_widget_get_mapped(area);
 }
 
 gboolean GtkPresenter::OnDraw(GtkWidget*, cairo_t* cr, gpointer data) {
   auto* self = static_cast<GtkPresenter*>(data);
-  if (self->image == nullptr) return FALSE;
-  double scale, ox, oy;
-  self->Placement(scale, ox, oy);
+  self->Fit();
+  if (self->picture == nullptr) return FALSE;
+  const Layout& l = self->layout;
   if (self->parts.full_screen) {
     cairo_set_source_rgb(cr, 0, 0, 0);
     cairo_paint(cr);
   }
-  cairo_translate(cr, ox, oy);
-  cairo_scale(cr, scale, scale);
-  cairo_set_source_surface(cr, self->image, 0, 0);
-  if (scale != 1) cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_BILINEAR);
-  cairo_rectangle(cr, 0, 0, self->width, self->height);
+  double x0, y0, x1, y1;
+  cairo_clip_extents(cr, &x0, &y0, &x1, &y1);
+  const bool direct = self->DirectPut();
+  if (direct) {
+    // The server copies the picture in once GTK has painted: its paint
+    // leaves the picture's place black, and nothing of it goes through GTK.
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    const PresentRect exposed{std::max(static_cast<int>(std::floor(x0)) - l.x, 0),
+                              std::max(static_cast<int>(std::floor(y0)) - l.y, 0),
+                              std::min(static_cast<int>(std::ceil(x1)) - l.x, l.width),
+                              std::min(static_cast<int>(std::ceil(y1)) - l.y, l.height)};
+    if (!IsEmpty(exposed)) {
+      self->pending = Union(self->pending, exposed);
+      if (self->put_soon == 0) self->put_soon = g_idle_add_full(GDK_PRIORITY_REDRAW + 1, PutSoon, self, nullptr);
+    }
+  } else {
+    cairo_set_source_surface(cr, self->picture, l.x, l.y);
+  }
+  cairo_rectangle(cr, l.x, l.y, l.width, l.height);
   cairo_fill(cr);
-  if (self->paint_log != nullptr) self->LogPaint(cr);
+  // The painted part of the picture, in source pixels.
+  const double scale = static_cast<double>(l.width) / self->width;
+  x0 = std::max((x0 - l.x) / scale, 0.0), y0 = std::max((y0 - l.y) / scale, 0.0);
+  x1 = std::min((x1 - l.x) / scale, static_cast<double>(self->width));
+  y1 = std::min((y1 - l.y) / scale, static_cast<double>(self->height));
+  if (x1 <= x0 || y1 <= y0) return TRUE;
+  // What the picture's memory no longer holds, the program draws again.
+  if (!self->kept && self->ask_repaint) {
+    self->ask_repaint(PresentRect{static_cast<int32_t>(x0), static_cast<int32_t>(y0),
+                                  static_cast<int32_t>(std::ceil(x1)), static_cast<int32_t>(std::ceil(y1))});
+  }
+  if (self->paint_log != nullptr && !direct) self->LogPaint(std::lround((x1 - x0) * (y1 - y0)));
   return TRUE;
 }
 
-void GtkPresenter::LogPaint(cairo_t* cr) {
-  double x0, y0, x1, y1;
-  cairo_clip_extents(cr, &x0, &y0, &x1, &y1);
-  x0 = std::max(x0, 0.0), y0 = std::max(y0, 0.0);
-  x1 = std::min(x1, static_cast<double>(width)), y1 = std::min(y1, static_cast<double>(height));
-  const long area_px = x1 > x0 && y1 > y0 ? std::lround((x1 - x0) * (y1 - y0)) : 0;
+gboolean GtkPresenter::PutSoon(gpointer data) {
+  auto* self = static_cast<GtkPresenter*>(data);
+  self->put_soon = 0;
+  if (!IsEmpty(self->pending) && self->DirectPut()) self->PutPending();
+  return G_SOURCE_REMOVE;
+}
+
+void GtkPresenter::PutPending() {
+  const PresentRect p = std::exchange(pending, PresentRect{});
+  const long source_area = std::exchange(pending_source, 0);
+  // Into the native window that holds the area, at the area's place in it.
+  GdkWindow* target = gtk_widget_get_window(area);
+  double x = layout.x + p.left, y = layout.y + p.top;
+  while (target != nullptr && !gdk_window_has_native(target)) {
+    gdk_window_coords_to_parent(target, x, y, &x, &y);
+    target = gdk_window_get_parent(target);
+  }
+  if (target == nullptr) return;
+  shared->Put(target, p.left, p.top, p.right - p.left, p.bottom - p.top, static_cast<int>(x), static_cast<int>(y));
+  gdk_display_flush(gtk_widget_get_display(window));
+  if (paint_log != nullptr && source_area > 0) LogPaint(source_area);
+}
+
+void GtkPresenter::LogPaint(long area_px) {
   std::fprintf(paint_log, "%lld %lld %ld %016llx\n", static_cast<long long>(ClockNs(CLOCK_MONOTONIC)),
                static_cast<long long>(ClockNs(CLOCK_PROCESS_CPUTIME_ID)), area_px,
                static_cast<unsigned long long>(shown_fingerprint));
@@ -116,88 +195,87 @@ void GtkPresenter::LogPaint(cairo_t* cr) {
 
 // --- IPresenter
 void GtkPresenter::Present(const PixelBuffer& source, const PresentRect& rect) {
-  const int32_t left = std::max(rect.left, 0);
-  const int32_t top = std::max(rect.top, 0);
-  const int32_t right = std::min({rect.right, width, source.width});
-  const int32_t bottom = std::min({rect.bottom, height, source.height});
-  if (image == nullptr || source.topRow == nullptr || left >= right || top >= bottom) return;
-  // cairo's RGB24 is a native-endian 0x00RRGGBB word: the bytes B, G, R, x,
-  // as in the source. Top-down rows are read where they lie. Rows that run
-  // upwards in memory (a bottom-up picture) are turned the right way up in
-  // a picture the display reads directly (shared memory where it has it):
-  // cairo draws a negative stride, but not every display upload takes one.
-  cairo_t* cr = cairo_create(image);
-  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-  if (source.pitch > 0 && source.pitch % 4 == 0 && source.pitch <= INT32_MAX) {
-    cairo_surface_t* pixels =
-        cairo_image_surface_create_for_data(const_cast<uint8_t*>(source.topRow), CAIRO_FORMAT_RGB24, source.width,
-                                            source.height, static_cast<int>(source.pitch));
-    cairo_set_source_surface(cr, pixels, 0, 0);
-    cairo_rectangle(cr, left, top, right - left, bottom - top);
-    cairo_fill(cr);
-    // The context lets go of the source, and nothing may read it once this returns.
-    cairo_set_source_rgb(cr, 0, 0, 0);
-    cairo_surface_finish(pixels);
-    cairo_surface_destroy(pixels);
+  const PresentRect r{std::max(rect.left, 0), std::max(rect.top, 0), std::min({rect.right, width, source.width}),
+                      std::min({rect.bottom, height, source.height})};
+  if (source.topRow == nullptr || IsEmpty(r)) return;
+  Fit();
+  if (picture == nullptr) return;
+  // The server may still be reading the last put of these pixels.
+  if (shared != nullptr) shared->WaitUntilRead();
+  cairo_surface_flush(picture);
+  uint8_t* to = cairo_image_surface_get_data(picture);
+  const int stride = cairo_image_surface_get_stride(picture);
+  // cairo's RGB24 and the window's pixels are native-endian 0x00RRGGBB words:
+  // the bytes B, G, R, x, as in the source, whichever way its rows run.
+  PresentRect shown = r;
+  if (scaler) {
+    shown = scaler->Covered(r);
+    scaler->Scale(source, shown, to, stride);
   } else {
-    if (staging == nullptr) staging = cairo_surface_create_similar_image(image, CAIRO_FORMAT_RGB24, width, height);
-    // Waits, if need be, until the display has taken the last upload.
-    cairo_surface_flush(staging);
-    uint8_t* dst = cairo_image_surface_get_data(staging);
-    const int stride = cairo_image_surface_get_stride(staging);
-    for (int32_t y = top; y < bottom; ++y) {
-      std::memcpy(dst + static_cast<ptrdiff_t>(y) * stride + left * 4, source.topRow + y * source.pitch + left * 4,
-                  static_cast<size_t>(right - left) * 4);
+    for (int32_t y = r.top; y < r.bottom; ++y) {
+      std::memcpy(to + static_cast<ptrdiff_t>(y) * stride + r.left * 4, source.topRow + y * source.pitch + r.left * 4,
+                  static_cast<size_t>(r.right - r.left) * 4);
     }
-    cairo_surface_mark_dirty_rectangle(staging, left, top, right - left, bottom - top);
-    cairo_set_source_surface(cr, staging, 0, 0);
-    cairo_rectangle(cr, left, top, right - left, bottom - top);
-    cairo_fill(cr);
   }
-  cairo_destroy(cr);
+  cairo_surface_mark_dirty_rectangle(picture, shown.left, shown.top, shown.right - shown.left,
+                                     shown.bottom - shown.top);
+  if (shown == PresentRect{0, 0, layout.width, layout.height}) {
+    kept = true;
+    asked = false;
+  } else if (!kept && !asked && ask_repaint) {
+    // The rest of the picture is gone: the program draws all of it again.
+    asked = true;
+    ask_repaint(PresentRect{0, 0, width, height});
+  }
+  pending = Union(pending, shown);
+  pending_source += static_cast<long>(r.right - r.left) * (r.bottom - r.top);
   if (paint_log != nullptr) shown_fingerprint = PictureFingerprint(source);
-  double scale, ox, oy;
-  Placement(scale, ox, oy);
-  int x0 = static_cast<int>(ox + left * scale), y0 = static_cast<int>(oy + top * scale);
-  int x1 = static_cast<int>(ox + right * scale + 1), y1 = static_cast<int>(oy + bottom * scale + 1);
-  gtk_widget_queue_draw_area(area, x0, y0, x1 - x0, y1 - y0);
-  presented = true;
 }
 
-void GtkPresenter::PaintNow() {
-  if (!std::exchange(presented, false)) {
-    if (quiet_frames < kStagingQuietFrames && ++quiet_frames == kStagingQuietFrames) ReleaseStagingPages();
-    return;
+bool GtkPresenter::PaintNow() {
+  if (IsEmpty(pending)) {
+    if (quiet_frames < kQuietFramesBeforeRelease && ++quiet_frames == kQuietFramesBeforeRelease) ReleasePages();
+    return false;
   }
   quiet_frames = 0;
+  if (DirectPut()) {
+    PutPending();
+    return true;
+  }
+  const PresentRect p = std::exchange(pending, PresentRect{});
+  pending_source = 0;
+  gtk_widget_queue_draw_area(area, layout.x + p.left, layout.y + p.top, p.right - p.left, p.bottom - p.top);
   G_GNUC_BEGIN_IGNORE_DEPRECATIONS
   gdk_window_process_updates(gtk_widget_get_window(window), TRUE);
   G_GNUC_END_IGNORE_DEPRECATIONS
   gdk_display_flush(gtk_widget_get_display(window));
+  return true;
 }
 
-// Each present copies its area into the upload picture before the display
-// reads it, so what the picture held is never needed again: its pages go
-// back to the system and come back, zeroed, at the next present's copy.
-// Shared memory is freed by punching the pages out (dropping them would only
-// unmap them here), private memory by dropping them.
-void GtkPresenter::ReleaseStagingPages() {
-  if (staging == nullptr) return;
-  // Waits, if need be, until the display has taken the last upload.
-  cairo_surface_flush(staging);
-  uint8_t* data = cairo_image_surface_get_data(staging);
+// The picture's memory goes back to the system while the screen stands
+// still: shared memory by punching the pages out (dropping them would only
+// unmap them here), private memory by dropping them. They come back zeroed;
+// what the window shows stays, and what it must show again is drawn again.
+void GtkPresenter::ReleasePages() {
+  if (picture == nullptr) return;
+  if (shared != nullptr) shared->WaitUntilRead();
+  cairo_surface_flush(picture);
+  uint8_t* data = cairo_image_surface_get_data(picture);
   const long page_size = sysconf(_SC_PAGESIZE);
   if (data == nullptr || page_size <= 0) return;
   const auto page = static_cast<uintptr_t>(page_size);
   const auto start = reinterpret_cast<uintptr_t>(data);
-  const uintptr_t bytes = static_cast<uintptr_t>(cairo_image_surface_get_stride(staging)) *
-                          static_cast<uintptr_t>(cairo_image_surface_get_height(staging));
+  const uintptr_t bytes = static_cast<uintptr_t>(cairo_image_surface_get_stride(picture)) *
+                          static_cast<uintptr_t>(cairo_image_surface_get_height(picture));
   // Only whole pages inside the picture: its neighbours keep theirs.
   const uintptr_t begin = (start + page - 1) / page * page;
   const uintptr_t end = (start + bytes) / page * page;
   if (end <= begin) return;
   void* at = reinterpret_cast<void*>(begin);
   if (madvise(at, end - begin, MADV_REMOVE) != 0) madvise(at, end - begin, MADV_DONTNEED);
+  cairo_surface_mark_dirty(picture);
+  kept = false;
+  asked = false;
 }
 
 }  // namespace platform

@@ -1,19 +1,31 @@
-// The main window's presenter: the window's picture, kept by the display where
-// it can (a pixmap) and else in memory, drawn into the window's area at 1:1 in
-// a window, and in full screen scaled keeping its shape between black bars.
-// Presents write into the picture and queue the area; `PaintNow`, called before
-// each refresh wait, paints it at once. Used only inside the GTK back end.
+// The main window's presenter. It keeps the window's picture as the window
+// shows it: at 1:1 in a window, and in full screen scaled to fit (keeping its
+// shape, between black bars) by the program, so the display only ever copies
+// pixels. Presents write what changed into that picture; `PaintNow`, called
+// before each refresh wait, shows it at once. On an X display that shares
+// memory the picture lives in a segment the server reads and goes straight
+// into the window, one copy in the server; elsewhere (Wayland, a remote X
+// display) and while the menu bar lies over the picture, GTK paints it.
+// Exposed parts of the window are painted from the picture; once the
+// picture's memory has gone back to the system (the screen stood still) the
+// program is asked to repaint them. Used only inside the GTK back end.
 #pragma once
 
 #include <gtk/gtk.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
+#include <memory>
+#include <optional>
 
 #include "backend/gtk/gtk_window_parts.h"
+#include "platform/picture_scale.h"
 #include "platform/presenter.h"
 
 namespace platform {
+
+class X11Picture;
 
 class GtkPresenter : public IPresenter {
  public:
@@ -22,46 +34,69 @@ class GtkPresenter : public IPresenter {
   GtkPresenter(const GtkPresenter&) = delete;
   GtkPresenter& operator=(const GtkPresenter&) = delete;
 
-  // Makes the window's picture, black; the window is realized by then.
+  // The window is realized: the picture can be made.
   void Realized();
+  // Where requests to repaint a rectangle of the picture go (the event
+  // source queues them as paint messages).
+  void OnRepaintNeeded(std::function<void(const PresentRect&)> ask) { ask_repaint = std::move(ask); }
 
   void Present(const PixelBuffer& source, const PresentRect& rect) override;
 
-  // Paints what the frame presented before it waits for the refresh: left to
+  // Shows what the frame presented before it waits for the refresh: left to
   // GTK, the area would be painted only at the frame clock's next cycle, a
-  // whole frame later. The frames keep their pace, as the wait is unchanged.
-  // While GTK holds the window's paints back (a compositor has not shown the
-  // last one yet) nothing is painted here and the clock paints as before.
-  void PaintNow();
+  // whole frame later. Returns whether anything was shown. While GTK holds
+  // the window's paints back (a compositor has not shown the last one yet)
+  // its paint waits for the clock.
+  bool PaintNow();
 
   // Where the picture lies in the area: its scale and the offset of its top left.
   void Placement(double& scale, double& ox, double& oy) const;
 
-  // Refresh waits without a present after which the upload picture's memory
-  // goes back to the system while the screen stands still.
-  static constexpr int kStagingQuietFrames = 30;
+  // Refresh waits without a present after which the picture's memory goes
+  // back to the system while the screen stands still.
+  static constexpr int kQuietFramesBeforeRelease = 30;
 
  private:
+  // The picture's size and place in the area for its present allocation.
+  struct Layout {
+    int width = 0;  // the picture as shown, in screen pixels
+    int height = 0;
+    int x = 0;      // its top left in the area
+    int y = 0;
+    bool operator==(const Layout&) const = default;
+  };
+  Layout CurrentLayout() const;
+  // Makes the picture for the area's present layout when it changed.
+  void Fit();
+  void DropPicture();
   static gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer data);
-  void LogPaint(cairo_t* cr);
-  void ReleaseStagingPages();
+  static gboolean PutSoon(gpointer data);
+  // Puts what is pending into the window (the direct way only).
+  void PutPending();
+  void LogPaint(long area_px);
+  void ReleasePages();
+  bool DirectPut() const;
 
   GtkWidget* const window;
   GtkWidget* const area;
-  const int width;  // the picture's size in pixels
+  const int width;  // the source picture's size in pixels
   const int height;
-  // The shell's shared parts, built before this presenter and kept until after
-  // it is gone; their full_screen flag (the main window writes it) places the picture.
-  const GtkWindowParts& parts;
-  cairo_surface_t* image = nullptr;  // what was presented, kept for the redraws
-  // A bottom-up source turned the right way up on its way to the display;
-  // made at the first such present.
-  cairo_surface_t* staging = nullptr;
-  bool presented = false;  // an area waits to be painted by PaintNow
-  int quiet_frames = 0;    // refresh waits since the last present, up to kStagingQuietFrames
+  const GtkWindowParts& parts;  // full screen and the menu bar's place are read from it
+  std::function<void(const PresentRect&)> ask_repaint;
+
+  Layout layout;                          // of the picture below
+  std::unique_ptr<X11Picture> shared;     // the picture's memory where the server reads it
+  cairo_surface_t* picture = nullptr;     // the picture as GTK paints it (over the shared memory, if any)
+  std::optional<PictureScaler> scaler;    // while the picture is scaled
+  bool kept = false;       // the picture holds all that was presented (its memory was not given back)
+  bool asked = false;      // a repaint of the whole picture was asked since it was last kept
+  PresentRect pending{};   // what presents changed since the last paint, in the picture's pixels
+  long pending_source = 0; // the same in source pixels, for the paint log
+  int quiet_frames = 0;    // refresh waits since the last present, up to kQuietFramesBeforeRelease
+  guint put_soon = 0;      // the idle source that puts what a GTK paint exposed, or 0
   // With MESRIN_PAINT_LOG set, one line per paint of the picture for the
   // measuring scripts under bench/: monotonic and process CPU nanoseconds,
-  // the painted area in pixels and the picture's fingerprint. Null otherwise.
+  // the painted area in source pixels and the picture's fingerprint. Null otherwise.
   FILE* paint_log = nullptr;
   uint64_t shown_fingerprint = 0;  // of the last picture presented, with the log only
 };

@@ -25,7 +25,8 @@ GtkWindowParts::GtkWindowParts(const std::u16string& title, int width, int heigh
   window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   gtk_window_set_title(GTK_WINDOW(window), Utf16ToUtf8(title).c_str());
   gtk_window_set_resizable(GTK_WINDOW(window), FALSE);
-  gtk_window_set_position(GTK_WINDOW(window), GTK_WIN_POS_CENTER);
+  // GTK centres on the pointer's monitor, so only where there is a pointer.
+  if (DisplayHasPointer()) gtk_window_set_position(GTK_WINDOW(window), GTK_WIN_POS_CENTER);
   overlay = gtk_overlay_new();
   box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
   menubar = gtk_menu_bar_new();
@@ -70,6 +71,12 @@ struct GtkShell::Impl {
         boxes(parts.dialogs) {
     parts.Realize();
     presenter.Realized();
+    // Parts of the window the presenter can no longer show come back as paint messages.
+    presenter.OnRepaintNeeded([this](const PresentRect& r) {
+      WindowEvent paint{WindowMessage::kPaint};
+      paint.left = r.left, paint.top = r.top, paint.right = r.right, paint.bottom = r.bottom;
+      events.Push(paint);
+    });
   }
 
   ~Impl() {

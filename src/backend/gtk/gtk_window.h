@@ -2,7 +2,8 @@
 // bar over an 800 x 600 drawing area, X11 class "MESRIN") and joins its rooms,
 // each behind the interface it serves: the main window and its menu
 // (gtk_main_window, gtk_menu), the presenter (gtk_presenter: the window's
-// picture, kept by the display and painted before each refresh wait), the
+// picture as shown, put into the window before each refresh wait, straight
+// from shared memory on an X display: gtk_x11_picture), the
 // event source (gtk_events), the message boxes (gtk_message_box) and the
 // driver dialog (gtk_monitor_dialog).
 // In full screen the window covers its monitor, the picture scaled to fit

@@ -37,6 +37,9 @@ struct GtkWindowParts {
   int height = 0;
   bool full_screen = false;  // written by the main window; the picture's placement and the pointer follow it
   int dialogs = 0;           // > 0 while one of our boxes is up
+  // Monotonic microseconds when the refresh wait last left the GLib loop with
+  // nothing due; the frame's start runs the loop only when that is not fresh.
+  gint64 loop_ran_us = 0;
 };
 
 // Runs the GLib loop until `done` or `ms` pass; GTK handlers only queue events.

@@ -3,6 +3,8 @@
 #include <gtk/gtk.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <chrono>
 #include <cstdlib>
 #include <vector>
@@ -237,8 +239,10 @@ TEST_F(GtkShellTest, MenuItemsQueueCommandsUnlessTheProgramChecksThem) {
 }
 
 // A top-down picture over the whole window, then rectangles of bottom-up ones,
-// the last after the screen stood still long enough for the upload picture to
-// be given back: the window shows each where it was presented and keeps the rest.
+// the last after the screen stood still long enough for the picture's memory
+// to be given back: the window shows each where it was presented and keeps
+// the rest. Exposed, the window shows the picture again; once the memory is
+// gone, the program is asked to draw all of it again.
 TEST_F(GtkShellTest, PresentedPixelsReachTheScreen) {
   // 0xRRGGBB of a pixel from its place, salted per case.
   auto colour = [](int x, int y, int salt) {
@@ -250,10 +254,11 @@ TEST_F(GtkShellTest, PresentedPixelsReachTheScreen) {
     PresentRect rect;
     int salt;
     int quiet_frames;  // refresh waits before the present
+    bool exposed;      // the whole window is exposed after the present
   };
-  const Case cases[] = {{false, {0, 0, 800, 600}, 0, 0},
-                        {true, {130, 70, 610, 421}, 99, 0},
-                        {true, {300, 200, 700, 560}, 47, GtkPresenter::kStagingQuietFrames + 1}};
+  const Case cases[] = {{false, {0, 0, 800, 600}, 0, 0, false},
+                        {true, {130, 70, 610, 421}, 99, 0, true},
+                        {true, {300, 200, 700, 560}, 47, GtkPresenter::kQuietFramesBeforeRelease + 1, false}};
   std::vector<uint32_t> pixels(800 * 600);
   GtkWidget* area = Named("area");
   auto inside = [](const PresentRect& r, int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; };
@@ -288,8 +293,20 @@ TEST_F(GtkShellTest, PresentedPixelsReachTheScreen) {
       return true;
     };
     EXPECT_TRUE(RunUntil(matches)) << "case " << i;
+    if (c.exposed) {
+      // GTK paints the exposed window at once, then the picture comes back.
+      gdk_window_invalidate_rect(gtk_widget_get_window(area), nullptr, TRUE);
+      G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+      gdk_window_process_updates(gtk_widget_get_window(area), TRUE);
+      G_GNUC_END_IGNORE_DEPRECATIONS
+      EXPECT_TRUE(RunUntil(matches)) << "case " << i << " exposed";
+    }
     if (shot != nullptr) g_object_unref(shot);
   }
+  const std::vector<WindowEvent> events = Drain();
+  EXPECT_TRUE(std::any_of(events.begin(), events.end(), [](const WindowEvent& e) {
+    return e.message == WindowMessage::kPaint && e.left == 0 && e.top == 0 && e.right == 800 && e.bottom == 600;
+  }));
 }
 
 // What the player does to the message dialog once it shows: a key (keyval 0:

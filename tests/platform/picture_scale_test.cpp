@@ -1,0 +1,73 @@
+// Scaling the window's picture up for full screen: where the scaled pixels
+// sample, that a changed part scales to the same pixels as the whole, and that
+// the fast kernel gives the plain one's bytes.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "platform/picture_scale.h"
+
+namespace platform {
+namespace {
+
+// A bottom-up picture of random pixels, as the screen's back buffer lies.
+struct Picture {
+  Picture(int w, int h) : width(w), height(h), pixels(static_cast<size_t>(w) * h) {
+    std::mt19937 random(static_cast<uint32_t>(w * 7919 + h));
+    for (uint32_t& p : pixels) p = static_cast<uint32_t>(random());
+  }
+  PixelBuffer Buffer() const {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(pixels.data());
+    return PixelBuffer{bytes + static_cast<ptrdiff_t>(height - 1) * width * 4, -width * 4, width, height};
+  }
+  int width, height;
+  std::vector<uint32_t> pixels;
+};
+
+std::vector<uint32_t> ScaleWhole(const PictureScaler& scaler, const PixelBuffer& from) {
+  const int w = scaler.ScaledWidth(), h = scaler.ScaledHeight();
+  std::vector<uint32_t> out(static_cast<size_t>(w) * h);
+  scaler.Scale(from, PresentRect{0, 0, w, h}, reinterpret_cast<uint8_t*>(out.data()), w * 4);
+  return out;
+}
+
+TEST(PictureScale, PixelCentresAreSampledAndTheEdgesRepeated) {
+  // Two pixels, black and white in every byte, made four wide: the outer
+  // ones lie beyond the centres, the inner ones a quarter of the way across.
+  const uint32_t row[2] = {0x00000000u, 0xFFFFFFFFu};
+  const PixelBuffer from{reinterpret_cast<const uint8_t*>(row), 8, 2, 1};
+  PictureScaler scaler(2, 1, 4, 2);
+  EXPECT_EQ(ScaleWhole(scaler, from),
+            (std::vector<uint32_t>{0x00000000u, 0x40404040u, 0xBFBFBFBFu, 0xFFFFFFFFu, 0x00000000u, 0x40404040u,
+                                   0xBFBFBFBFu, 0xFFFFFFFFu}));
+}
+
+TEST(PictureScale, AChangedPartScalesToThePixelsOfTheWhole) {
+  struct Size {
+    int w, h;
+  };
+  // Monitors of several shapes and scales, and an 800 x 600 picture.
+  const Size sizes[] = {{1440, 1080}, {960, 720}, {1067, 800}, {801, 601}, {2560, 1920}, {1000, 750}};
+  const Picture picture(800, 600);
+  for (const Size& size : sizes) {
+    PictureScaler fast(800, 600, size.w, size.h);
+    PictureScaler plain(800, 600, size.w, size.h, PictureScaler::Kernel::kPlain);
+    const std::vector<uint32_t> whole = ScaleWhole(plain, picture.Buffer());
+    EXPECT_EQ(ScaleWhole(fast, picture.Buffer()), whole) << size.w << " x " << size.h;
+    // A part changes; only what it covers is scaled again, over the old picture.
+    Picture changed = picture;
+    const PresentRect part{123, 77, 346, 299};
+    for (int y = part.top; y < part.bottom; ++y) {
+      for (int x = part.left; x < part.right; ++x) changed.pixels[(599 - y) * 800 + x] ^= 0x5A5A5A5Au;
+    }
+    std::vector<uint32_t> updated = whole;
+    const PresentRect covered = fast.Covered(part);
+    fast.Scale(changed.Buffer(), covered, reinterpret_cast<uint8_t*>(updated.data()), size.w * 4);
+    EXPECT_EQ(updated, ScaleWhole(plain, changed.Buffer())) << size.w << " x " << size.h;
+  }
+}
+
+}  // namespace
+}  // namespace platform
