@@ -4,8 +4,6 @@
 
 namespace platform {
 
-// Leaves the environment alone: GtkShell::PrepareEnvironment sets it before
-// any thread starts.
 namespace {
 
 GdkSeat* DefaultSeat() {
@@ -22,6 +20,8 @@ void KeysChanged(GtkWindow* window) {
 
 }  // namespace
 
+// Leaves the environment alone: GtkShell::PrepareEnvironment sets it before
+// any thread starts.
 bool OpenGtkDisplay() {
   static bool overridden = false;
   // The modifiers accelerators heed, as the keyboard's map would give them:
