@@ -113,6 +113,53 @@ __attribute__((target("avx2"))) int32_t DownWide(const uint8_t* a, const uint8_t
   return i;
 }
 
+// Eight scaled columns of one source row a step, kept as 16-bit fields:
+// a + (b - a) * w / 256 rounded, which is (a * (256 - w) + b * w + 128) / 256
+// exactly, as mulhrs rounds (x * y + 2^14) / 2^15 and y is w * 128.
+__attribute__((target("avx2"))) void AcrossOctets(const uint8_t* line, const PictureScaler::Octet* octets,
+                                                  int32_t count, uint16_t* out) {
+  for (int32_t g = 0; g < count; ++g) {
+    const PictureScaler::Octet& o = octets[g];
+    for (int r = 0; r < 2; ++r) {
+      const __m256i pixels = Both(line + o.base[r][0] * 4, line + o.base[r][1] * 4);
+      const __m256i a = _mm256_shuffle_epi8(pixels, _mm256_load_si256(reinterpret_cast<const __m256i*>(o.select[r][0])));
+      const __m256i b = _mm256_shuffle_epi8(pixels, _mm256_load_si256(reinterpret_cast<const __m256i*>(o.select[r][1])));
+      const __m256i w = _mm256_load_si256(reinterpret_cast<const __m256i*>(o.weights[r]));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 32 * g + 16 * r),
+                          _mm256_add_epi16(a, _mm256_mulhrs_epi16(_mm256_sub_epi16(b, a), w)));
+    }
+  }
+}
+
+// Sixteen fields of `a` and `b` mixed as in AcrossOctets.
+__attribute__((target("avx2"))) inline __m256i Mix16(const uint16_t* a, const uint16_t* b, __m256i w) {
+  const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a));
+  const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b));
+  return _mm256_add_epi16(x, _mm256_mulhrs_epi16(_mm256_sub_epi16(y, x), w));
+}
+
+// One scaled row down from two rows of AcrossOctets, columns 8 * first on;
+// writes only the columns left to right of `to`, a row from column 0.
+__attribute__((target("avx2"))) void DownOctets(const uint16_t* upper, const uint16_t* lower, uint32_t weight,
+                                                int32_t first, int32_t count, int32_t left, int32_t right,
+                                                uint8_t* to) {
+  const __m256i w = _mm256_set1_epi16(static_cast<int16_t>(weight * 128));
+  for (int32_t g = 0; g < count; ++g) {
+    const __m256i pixels = _mm256_packus_epi16(Mix16(upper + 32 * g, lower + 32 * g, w),
+                                               Mix16(upper + 32 * g + 16, lower + 32 * g + 16, w));
+    const int32_t x = 8 * (first + g);
+    if (x >= left && x + 8 <= right) {
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + x * 4), pixels);
+    } else {
+      // A group the edge of the rectangle cuts.
+      alignas(32) uint8_t part[32];
+      _mm256_store_si256(reinterpret_cast<__m256i*>(part), pixels);
+      const int32_t from = std::max(x, left), until = std::min(x + 8, right);
+      std::memcpy(to + from * 4, part + (from - x) * 4, static_cast<size_t>(until - from) * 4);
+    }
+  }
+}
+
 #endif
 
 // One scaled row down: each byte of `to` mixes the bytes of `a` and `b`.
@@ -164,6 +211,35 @@ PictureScaler::PictureScaler(int32_t source_w, int32_t source_h, int32_t scaled_
     : column_(Taps(source_w, scaled_w)), row_(Taps(source_h, scaled_h)) {
 #if PICTURE_SCALE_X86
   if (kernel == Kernel::kPlain || !HasQuadKernel() || source_w < 4) return;
+  if (HasWideKernels()) {
+    octets_.resize(static_cast<size_t>((scaled_w + 7) / 8));
+    bool fits = true;
+    for (size_t g = 0; g < octets_.size(); ++g) {
+      Octet& o = octets_[g];
+      for (int r = 0; r < 2; ++r) {
+        for (int lane = 0; lane < 2; ++lane) {
+          const int32_t column = static_cast<int32_t>(8 * g) + 2 * r + 4 * lane;
+          const Tap* taps[2] = {&column_[static_cast<size_t>(std::min(column, scaled_w - 1))],
+                                &column_[static_cast<size_t>(std::min(column + 1, scaled_w - 1))]};
+          const int32_t base = std::min(taps[0]->index, source_w - 4);
+          o.base[r][lane] = base;
+          for (int k = 0; k < 2; ++k) {
+            const int32_t at[2] = {taps[k]->index - base, taps[k]->next - base};
+            for (int t = 0; t < 2; ++t) {
+              if (at[t] < 0 || at[t] > 3) fits = false;
+              for (int c = 0; c < 4; ++c) {
+                o.select[r][t][16 * lane + 8 * k + 2 * c] = static_cast<uint8_t>(std::clamp(at[t], 0, 3) * 4 + c);
+                o.select[r][t][16 * lane + 8 * k + 2 * c + 1] = 0x80;  // the high byte is zero
+              }
+            }
+            for (int c = 0; c < 4; ++c) o.weights[r][8 * lane + 4 * k + c] = static_cast<int16_t>(taps[k]->weight * 128);
+          }
+        }
+      }
+    }
+    if (fits) return;
+    octets_.clear();
+  }
   quads_.resize(static_cast<size_t>(scaled_w / 4));
   for (size_t q = 0; q < quads_.size(); ++q) {
     Quad& quad = quads_[q];
@@ -238,6 +314,7 @@ void PictureScaler::Across(const uint8_t* line, int32_t left, int32_t count, uin
 void PictureScaler::Scale(const PixelBuffer& from, const PresentRect& scaled, uint8_t* to, ptrdiff_t pitch) const {
   const int32_t width = scaled.right - scaled.left;
   if (width <= 0 || scaled.bottom <= scaled.top) return;
+  if (!octets_.empty()) return ScaleByOctets(from, scaled, to, pitch);
   for (auto& row : across_) row.resize(static_cast<size_t>(width));
   // The source rows held in across_[0] and [1], -1 for none.
   int32_t held[2] = {-1, -1};
@@ -261,6 +338,34 @@ void PictureScaler::Scale(const PixelBuffer& from, const PresentRect& scaled, ui
       Down(upper, across(tap.next), tap.weight, width * 4, line, !quads_.empty());
     }
   }
+}
+
+// Whole groups of eight columns across, as the octets lie, and down from
+// those 16-bit rows; the rectangle's own columns are written.
+void PictureScaler::ScaleByOctets(const PixelBuffer& from, const PresentRect& scaled, uint8_t* to,
+                                  ptrdiff_t pitch) const {
+#if PICTURE_SCALE_X86
+  const int32_t first = scaled.left / 8, count = (scaled.right + 7) / 8 - first;
+  for (auto& row : across_) row.resize(static_cast<size_t>(count) * 16);
+  int32_t held[2] = {-1, -1};
+  auto across = [&](int32_t source_row) -> const uint16_t* {
+    for (int k = 0; k < 2; ++k) {
+      if (held[k] == source_row) return reinterpret_cast<const uint16_t*>(across_[k].data());
+    }
+    const int k = held[0] < held[1] ? 0 : 1;
+    held[k] = source_row;
+    auto* out = reinterpret_cast<uint16_t*>(across_[k].data());
+    AcrossOctets(from.topRow + from.pitch * source_row, &octets_[static_cast<size_t>(first)], count, out);
+    return out;
+  };
+  for (int32_t y = scaled.top; y < scaled.bottom; ++y) {
+    const Tap& tap = row_[static_cast<size_t>(y)];
+    const uint16_t* upper = across(tap.index);
+    DownOctets(upper, across(tap.next), tap.weight, first, count, scaled.left, scaled.right, to + pitch * y);
+  }
+#else
+  (void)from, (void)scaled, (void)to, (void)pitch;
+#endif
 }
 
 }  // namespace platform

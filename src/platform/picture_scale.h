@@ -48,16 +48,31 @@ class PictureScaler {
     int16_t weights[4][8];
     int32_t base;  // -1: the taps spread wider, the columns go one by one
   };
+  // Eight scaled columns 8g to 8g + 7 for the wide kernel, in two registers
+  // of two 128-bit lanes, each lane two columns (the first register 0-1 and
+  // 4-5, the second 2-3 and 6-7, so that packing them gives 0 to 7 in
+  // order). Each lane reads four source pixels from its own base; the
+  // selections spread a tap's bytes to 16 bits, the weights are w * 128.
+  struct alignas(32) Octet {
+    uint8_t select[2][2][32];  // [register][tap, next]
+    int16_t weights[2][16];  // [register]
+    int32_t base[2][2];  // [register][lane], a source pixel
+  };
 
  private:
   static std::vector<Tap> Taps(int32_t source, int32_t scaled);
   void Across(const uint8_t* line, int32_t left, int32_t count, uint32_t* out) const;
+  void ScaleByOctets(const PixelBuffer& from, const PresentRect& scaled, uint8_t* to, ptrdiff_t pitch) const;
 
   std::vector<Tap> column_;
   std::vector<Tap> row_;
   std::vector<Quad> quads_;  // columns 4q to 4q + 3, with the fast kernel
   std::vector<int32_t> run_end_;  // for each quad, the first quad from it on that does not fit
-  // Rows of the source already scaled across for the scaled row being made.
+  // With AVX2, for columns 0 to the scaled width rounded up to eight (those
+  // past it repeat the last); empty when a lane's taps spread wider.
+  std::vector<Octet> octets_;
+  // Rows of the source already scaled across for the scaled row being made:
+  // bytes, or with octets_ 16-bit fields in the registers' order.
   mutable std::vector<uint32_t> across_[2];
 };
 
