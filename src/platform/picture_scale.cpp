@@ -117,13 +117,15 @@ __attribute__((target("avx2"))) int32_t DownWide(const uint8_t* a, const uint8_t
 // a + (b - a) * w / 256 rounded, which is (a * (256 - w) + b * w + 128) / 256
 // exactly, as mulhrs rounds (x * y + 2^14) / 2^15 and y is w * 128.
 __attribute__((target("avx2"))) void AcrossOctets(const uint8_t* line, const PictureScaler::Octet* octets,
-                                                  int32_t count, uint16_t* out) {
+                                                  const PictureScaler::Selection* selections, int32_t count,
+                                                  uint16_t* out) {
   for (int32_t g = 0; g < count; ++g) {
     const PictureScaler::Octet& o = octets[g];
     for (int r = 0; r < 2; ++r) {
       const __m256i pixels = Both(line + o.base[r][0] * 4, line + o.base[r][1] * 4);
-      const __m256i a = _mm256_shuffle_epi8(pixels, _mm256_load_si256(reinterpret_cast<const __m256i*>(o.select[r][0])));
-      const __m256i b = _mm256_shuffle_epi8(pixels, _mm256_load_si256(reinterpret_cast<const __m256i*>(o.select[r][1])));
+      const PictureScaler::Selection& s = selections[o.selection[r]];
+      const __m256i a = _mm256_shuffle_epi8(pixels, _mm256_load_si256(reinterpret_cast<const __m256i*>(s.select[0])));
+      const __m256i b = _mm256_shuffle_epi8(pixels, _mm256_load_si256(reinterpret_cast<const __m256i*>(s.select[1])));
       const __m256i w = _mm256_load_si256(reinterpret_cast<const __m256i*>(o.weights[r]));
       _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 32 * g + 16 * r),
                           _mm256_add_epi16(a, _mm256_mulhrs_epi16(_mm256_sub_epi16(b, a), w)));
@@ -217,6 +219,7 @@ PictureScaler::PictureScaler(int32_t source_w, int32_t source_h, int32_t scaled_
     for (size_t g = 0; g < octets_.size(); ++g) {
       Octet& o = octets_[g];
       for (int r = 0; r < 2; ++r) {
+        Selection selection{};
         for (int lane = 0; lane < 2; ++lane) {
           const int32_t column = static_cast<int32_t>(8 * g) + 2 * r + 4 * lane;
           const Tap* taps[2] = {&column_[static_cast<size_t>(std::min(column, scaled_w - 1))],
@@ -228,17 +231,24 @@ PictureScaler::PictureScaler(int32_t source_w, int32_t source_h, int32_t scaled_
             for (int t = 0; t < 2; ++t) {
               if (at[t] < 0 || at[t] > 3) fits = false;
               for (int c = 0; c < 4; ++c) {
-                o.select[r][t][16 * lane + 8 * k + 2 * c] = static_cast<uint8_t>(std::clamp(at[t], 0, 3) * 4 + c);
-                o.select[r][t][16 * lane + 8 * k + 2 * c + 1] = 0x80;  // the high byte is zero
+                uint8_t* pair = &selection.select[t][16 * lane + 8 * k + 2 * c];
+                pair[0] = static_cast<uint8_t>(std::clamp(at[t], 0, 3) * 4 + c);
+                pair[1] = 0x80;  // the high byte is zero
               }
             }
             for (int c = 0; c < 4; ++c) o.weights[r][8 * lane + 4 * k + c] = static_cast<int16_t>(taps[k]->weight * 128);
           }
         }
+        auto same = std::find_if(selections_.begin(), selections_.end(), [&](const Selection& s) {
+          return std::memcmp(s.select, selection.select, sizeof selection.select) == 0;
+        });
+        if (same == selections_.end()) same = selections_.insert(same, selection);
+        o.selection[r] = static_cast<int32_t>(same - selections_.begin());
       }
     }
     if (fits) return;
     octets_.clear();
+    selections_.clear();
   }
   quads_.resize(static_cast<size_t>(scaled_w / 4));
   for (size_t q = 0; q < quads_.size(); ++q) {
@@ -355,7 +365,8 @@ void PictureScaler::ScaleByOctets(const PixelBuffer& from, const PresentRect& sc
     const int k = held[0] < held[1] ? 0 : 1;
     held[k] = source_row;
     auto* out = reinterpret_cast<uint16_t*>(across_[k].data());
-    AcrossOctets(from.topRow + from.pitch * source_row, &octets_[static_cast<size_t>(first)], count, out);
+    AcrossOctets(from.topRow + from.pitch * source_row, &octets_[static_cast<size_t>(first)], selections_.data(), count,
+                 out);
     return out;
   };
   for (int32_t y = scaled.top; y < scaled.bottom; ++y) {

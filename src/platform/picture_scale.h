@@ -52,11 +52,17 @@ class PictureScaler {
   // of two 128-bit lanes, each lane two columns (the first register 0-1 and
   // 4-5, the second 2-3 and 6-7, so that packing them gives 0 to 7 in
   // order). Each lane reads four source pixels from its own base; the
-  // selections spread a tap's bytes to 16 bits, the weights are w * 128.
+  // weights are w * 128.
   struct alignas(32) Octet {
-    uint8_t select[2][2][32];  // [register][tap, next]
     int16_t weights[2][16];  // [register]
     int32_t base[2][2];  // [register][lane], a source pixel
+    int32_t selection[2];  // [register], in selections_
+  };
+  // Byte selections of a register's four source pixels per lane, spreading
+  // each tap's bytes to 16 bits. Few differ: octets share them, so that the
+  // tables stay small enough to stay in the nearest cache.
+  struct alignas(32) Selection {
+    uint8_t select[2][32];  // [tap, next]
   };
 
  private:
@@ -71,6 +77,7 @@ class PictureScaler {
   // With AVX2, for columns 0 to the scaled width rounded up to eight (those
   // past it repeat the last); empty when a lane's taps spread wider.
   std::vector<Octet> octets_;
+  std::vector<Selection> selections_;
   // Rows of the source already scaled across for the scaled row being made:
   // bytes, or with octets_ 16-bit fields in the registers' order.
   mutable std::vector<uint32_t> across_[2];
