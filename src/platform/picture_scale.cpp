@@ -34,42 +34,17 @@ bool HasWideKernels() {
   return has;
 }
 
-// AcrossQuads, two quads at a time, one in each half of the register.
 // Sixteen bytes at `low` and sixteen at `high` in the two halves of a register.
 __attribute__((target("avx2"))) inline __m256i Both(const void* low, const void* high) {
   return _mm256_loadu2_m128i(static_cast<const __m128i*>(high), static_cast<const __m128i*>(low));
-}
-
-__attribute__((target("avx2"))) int32_t AcrossQuadPairs(const uint8_t* line, const PictureScaler::Quad* quads,
-                                                        int32_t count, uint32_t* out) {
-  const __m256i zero = _mm256_setzero_si256(), round = _mm256_set1_epi32(128);
-  int32_t q = 0;
-  for (; q + 2 <= count; q += 2) {
-    const PictureScaler::Quad& p = quads[q];
-    const PictureScaler::Quad& r = quads[q + 1];
-    const __m256i pixels = Both(line + p.base * 4, line + r.base * 4);
-    __m256i half[2];
-    for (int h = 0; h < 2; ++h) {
-      const __m256i pairs = _mm256_shuffle_epi8(pixels, Both(p.select[h], r.select[h]));
-      __m256i a = _mm256_madd_epi16(_mm256_unpacklo_epi8(pairs, zero), Both(p.weights[2 * h], r.weights[2 * h]));
-      __m256i b =
-          _mm256_madd_epi16(_mm256_unpackhi_epi8(pairs, zero), Both(p.weights[2 * h + 1], r.weights[2 * h + 1]));
-      a = _mm256_srli_epi32(_mm256_add_epi32(a, round), 8);
-      b = _mm256_srli_epi32(_mm256_add_epi32(b, round), 8);
-      half[h] = _mm256_packs_epi32(a, b);
-    }
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4 * q), _mm256_packus_epi16(half[0], half[1]));
-  }
-  return q;
 }
 
 // Four scaled pixels from one load of four source pixels: the selections
 // pair each tap's bytes, the weights sum the pairs.
 __attribute__((target("ssse3"))) void AcrossQuads(const uint8_t* line, const PictureScaler::Quad* quads,
                                                   int32_t count, uint32_t* out) {
-  int32_t q = HasWideKernels() ? AcrossQuadPairs(line, quads, count, out) : 0;
   const __m128i zero = _mm_setzero_si128(), round = _mm_set1_epi32(128);
-  for (; q < count; ++q) {
+  for (int32_t q = 0; q < count; ++q) {
     const PictureScaler::Quad& quad = quads[q];
     const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + quad.base * 4));
     const __m128i* select = reinterpret_cast<const __m128i*>(quad.select);

@@ -42,7 +42,7 @@ class PictureScaler {
   };
   // Four scaled columns whose taps lie within four source pixels from `base`:
   // byte selections of those pixels, tap pairs interleaved, and the weights
-  // as 16-bit (256 - w, w) pairs. Kept for the fast kernel only.
+  // as 16-bit (256 - w, w) pairs. Kept for the fast kernel without octets.
   struct alignas(16) Quad {
     uint8_t select[2][16];
     int16_t weights[4][8];
