@@ -140,11 +140,13 @@ __attribute__((target("avx2"))) void DownOctets(const uint16_t* upper, const uin
 #endif
 
 // One scaled row down: each byte of `to` mixes the bytes of `a` and `b`.
-void Down(const uint8_t* a, const uint8_t* b, uint32_t w, int32_t bytes, uint8_t* to, bool fast) {
+void Down(const uint8_t* a, const uint8_t* b, uint32_t w, int32_t bytes, uint8_t* to, bool fast, bool wide) {
   int32_t i = 0;
   const auto v = static_cast<uint16_t>(256 - w);
 #if PICTURE_SCALE_X86
-  if (fast && HasWideKernels()) i = DownWide(a, b, w, bytes, to);
+  if (fast && wide) i = DownWide(a, b, w, bytes, to);
+#else
+  (void)wide;
 #endif
 #if defined(__SSE2__)
   if (fast) {
@@ -188,7 +190,8 @@ PictureScaler::PictureScaler(int32_t source_w, int32_t source_h, int32_t scaled_
     : column_(Taps(source_w, scaled_w)), row_(Taps(source_h, scaled_h)) {
 #if PICTURE_SCALE_X86
   if (kernel == Kernel::kPlain || !HasQuadKernel() || source_w < 4) return;
-  if (HasWideKernels()) {
+  wide_ = kernel == Kernel::kFastest && HasWideKernels();
+  if (wide_) {
     octets_.resize(static_cast<size_t>((scaled_w + 7) / 8));
     bool fits = true;
     for (size_t g = 0; g < octets_.size(); ++g) {
@@ -320,7 +323,7 @@ void PictureScaler::Scale(const PixelBuffer& from, const PresentRect& scaled, ui
     if (tap.weight == 0) {
       std::memcpy(line, upper, static_cast<size_t>(width) * 4);
     } else {
-      Down(upper, across(tap.next), tap.weight, width * 4, line, !quads_.empty());
+      Down(upper, across(tap.next), tap.weight, width * 4, line, !quads_.empty(), wide_);
     }
   }
 }

@@ -18,7 +18,8 @@ namespace platform {
 
 class PictureScaler {
  public:
-  enum class Kernel { kFastest, kPlain };
+  // kNarrow: the 128-bit kernels only, as on a processor without AVX2.
+  enum class Kernel { kFastest, kNarrow, kPlain };
 
   // From a source_w x source_h picture to a scaled_w x scaled_h one (all > 0).
   PictureScaler(int32_t source_w, int32_t source_h, int32_t scaled_w, int32_t scaled_h,
@@ -78,6 +79,7 @@ class PictureScaler {
   // past it repeat the last); empty when a lane's taps spread wider.
   std::vector<Octet> octets_;
   std::vector<Selection> selections_;
+  bool wide_ = false;  // the down pass may take 256-bit steps
   // Rows of the source already scaled across for the scaled row being made:
   // bytes, or with octets_ 16-bit fields in the registers' order.
   mutable std::vector<uint32_t> across_[2];
