@@ -34,42 +34,17 @@ bool HasWideKernels() {
   return has;
 }
 
-// AcrossQuads, two quads at a time, one in each half of the register.
 // Sixteen bytes at `low` and sixteen at `high` in the two halves of a register.
 __attribute__((target("avx2"))) inline __m256i Both(const void* low, const void* high) {
   return _mm256_loadu2_m128i(static_cast<const __m128i*>(high), static_cast<const __m128i*>(low));
-}
-
-__attribute__((target("avx2"))) int32_t AcrossQuadPairs(const uint8_t* line, const PictureScaler::Quad* quads,
-                                                        int32_t count, uint32_t* out) {
-  const __m256i zero = _mm256_setzero_si256(), round = _mm256_set1_epi32(128);
-  int32_t q = 0;
-  for (; q + 2 <= count; q += 2) {
-    const PictureScaler::Quad& p = quads[q];
-    const PictureScaler::Quad& r = quads[q + 1];
-    const __m256i pixels = Both(line + p.base * 4, line + r.base * 4);
-    __m256i half[2];
-    for (int h = 0; h < 2; ++h) {
-      const __m256i pairs = _mm256_shuffle_epi8(pixels, Both(p.select[h], r.select[h]));
-      __m256i a = _mm256_madd_epi16(_mm256_unpacklo_epi8(pairs, zero), Both(p.weights[2 * h], r.weights[2 * h]));
-      __m256i b =
-          _mm256_madd_epi16(_mm256_unpackhi_epi8(pairs, zero), Both(p.weights[2 * h + 1], r.weights[2 * h + 1]));
-      a = _mm256_srli_epi32(_mm256_add_epi32(a, round), 8);
-      b = _mm256_srli_epi32(_mm256_add_epi32(b, round), 8);
-      half[h] = _mm256_packs_epi32(a, b);
-    }
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4 * q), _mm256_packus_epi16(half[0], half[1]));
-  }
-  return q;
 }
 
 // Four scaled pixels from one load of four source pixels: the selections
 // pair each tap's bytes, the weights sum the pairs.
 __attribute__((target("ssse3"))) void AcrossQuads(const uint8_t* line, const PictureScaler::Quad* quads,
                                                   int32_t count, uint32_t* out) {
-  int32_t q = HasWideKernels() ? AcrossQuadPairs(line, quads, count, out) : 0;
   const __m128i zero = _mm_setzero_si128(), round = _mm_set1_epi32(128);
-  for (; q < count; ++q) {
+  for (int32_t q = 0; q < count; ++q) {
     const PictureScaler::Quad& quad = quads[q];
     const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + quad.base * 4));
     const __m128i* select = reinterpret_cast<const __m128i*>(quad.select);
@@ -113,14 +88,65 @@ __attribute__((target("avx2"))) int32_t DownWide(const uint8_t* a, const uint8_t
   return i;
 }
 
+// Eight scaled columns of one source row a step, kept as 16-bit fields:
+// a + (b - a) * w / 256 rounded, which is (a * (256 - w) + b * w + 128) / 256
+// exactly, as mulhrs rounds (x * y + 2^14) / 2^15 and y is w * 128.
+__attribute__((target("avx2"))) void AcrossOctets(const uint8_t* line, const PictureScaler::Octet* octets,
+                                                  const PictureScaler::Selection* selections, int32_t count,
+                                                  uint16_t* out) {
+  for (int32_t g = 0; g < count; ++g) {
+    const PictureScaler::Octet& o = octets[g];
+    for (int r = 0; r < 2; ++r) {
+      const __m256i pixels = Both(line + o.base[r][0] * 4, line + o.base[r][1] * 4);
+      const PictureScaler::Selection& s = selections[o.selection[r]];
+      const __m256i a = _mm256_shuffle_epi8(pixels, _mm256_load_si256(reinterpret_cast<const __m256i*>(s.select[0])));
+      const __m256i b = _mm256_shuffle_epi8(pixels, _mm256_load_si256(reinterpret_cast<const __m256i*>(s.select[1])));
+      const __m256i w = _mm256_load_si256(reinterpret_cast<const __m256i*>(o.weights[r]));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 32 * g + 16 * r),
+                          _mm256_add_epi16(a, _mm256_mulhrs_epi16(_mm256_sub_epi16(b, a), w)));
+    }
+  }
+}
+
+// Sixteen fields of `a` and `b` mixed as in AcrossOctets.
+__attribute__((target("avx2"))) inline __m256i Mix16(const uint16_t* a, const uint16_t* b, __m256i w) {
+  const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a));
+  const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b));
+  return _mm256_add_epi16(x, _mm256_mulhrs_epi16(_mm256_sub_epi16(y, x), w));
+}
+
+// One scaled row down from two rows of AcrossOctets, columns 8 * first on;
+// writes only the columns left to right of `to`, a row from column 0.
+__attribute__((target("avx2"))) void DownOctets(const uint16_t* upper, const uint16_t* lower, uint32_t weight,
+                                                int32_t first, int32_t count, int32_t left, int32_t right,
+                                                uint8_t* to) {
+  const __m256i w = _mm256_set1_epi16(static_cast<int16_t>(weight * 128));
+  for (int32_t g = 0; g < count; ++g) {
+    const __m256i pixels = _mm256_packus_epi16(Mix16(upper + 32 * g, lower + 32 * g, w),
+                                               Mix16(upper + 32 * g + 16, lower + 32 * g + 16, w));
+    const int32_t x = 8 * (first + g);
+    if (x >= left && x + 8 <= right) {
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + x * 4), pixels);
+    } else {
+      // A group the edge of the rectangle cuts.
+      alignas(32) uint8_t part[32];
+      _mm256_store_si256(reinterpret_cast<__m256i*>(part), pixels);
+      const int32_t from = std::max(x, left), until = std::min(x + 8, right);
+      std::memcpy(to + from * 4, part + (from - x) * 4, static_cast<size_t>(until - from) * 4);
+    }
+  }
+}
+
 #endif
 
 // One scaled row down: each byte of `to` mixes the bytes of `a` and `b`.
-void Down(const uint8_t* a, const uint8_t* b, uint32_t w, int32_t bytes, uint8_t* to, bool fast) {
+void Down(const uint8_t* a, const uint8_t* b, uint32_t w, int32_t bytes, uint8_t* to, bool fast, bool wide) {
   int32_t i = 0;
   const auto v = static_cast<uint16_t>(256 - w);
 #if PICTURE_SCALE_X86
-  if (fast && HasWideKernels()) i = DownWide(a, b, w, bytes, to);
+  if (fast && wide) i = DownWide(a, b, w, bytes, to);
+#else
+  (void)wide;
 #endif
 #if defined(__SSE2__)
   if (fast) {
@@ -164,6 +190,44 @@ PictureScaler::PictureScaler(int32_t source_w, int32_t source_h, int32_t scaled_
     : column_(Taps(source_w, scaled_w)), row_(Taps(source_h, scaled_h)) {
 #if PICTURE_SCALE_X86
   if (kernel == Kernel::kPlain || !HasQuadKernel() || source_w < 4) return;
+  wide_ = kernel == Kernel::kFastest && HasWideKernels();
+  if (wide_) {
+    octets_.resize(static_cast<size_t>((scaled_w + 7) / 8));
+    bool fits = true;
+    for (size_t g = 0; g < octets_.size(); ++g) {
+      Octet& o = octets_[g];
+      for (int r = 0; r < 2; ++r) {
+        Selection selection{};
+        for (int lane = 0; lane < 2; ++lane) {
+          const int32_t column = static_cast<int32_t>(8 * g) + 2 * r + 4 * lane;
+          const Tap* taps[2] = {&column_[static_cast<size_t>(std::min(column, scaled_w - 1))],
+                                &column_[static_cast<size_t>(std::min(column + 1, scaled_w - 1))]};
+          const int32_t base = std::min(taps[0]->index, source_w - 4);
+          o.base[r][lane] = base;
+          for (int k = 0; k < 2; ++k) {
+            const int32_t at[2] = {taps[k]->index - base, taps[k]->next - base};
+            for (int t = 0; t < 2; ++t) {
+              if (at[t] < 0 || at[t] > 3) fits = false;
+              for (int c = 0; c < 4; ++c) {
+                uint8_t* pair = &selection.select[t][16 * lane + 8 * k + 2 * c];
+                pair[0] = static_cast<uint8_t>(std::clamp(at[t], 0, 3) * 4 + c);
+                pair[1] = 0x80;  // the high byte is zero
+              }
+            }
+            for (int c = 0; c < 4; ++c) o.weights[r][8 * lane + 4 * k + c] = static_cast<int16_t>(taps[k]->weight * 128);
+          }
+        }
+        auto same = std::find_if(selections_.begin(), selections_.end(), [&](const Selection& s) {
+          return std::memcmp(s.select, selection.select, sizeof selection.select) == 0;
+        });
+        if (same == selections_.end()) same = selections_.insert(same, selection);
+        o.selection[r] = static_cast<int32_t>(same - selections_.begin());
+      }
+    }
+    if (fits) return;
+    octets_.clear();
+    selections_.clear();
+  }
   quads_.resize(static_cast<size_t>(scaled_w / 4));
   for (size_t q = 0; q < quads_.size(); ++q) {
     Quad& quad = quads_[q];
@@ -238,6 +302,7 @@ void PictureScaler::Across(const uint8_t* line, int32_t left, int32_t count, uin
 void PictureScaler::Scale(const PixelBuffer& from, const PresentRect& scaled, uint8_t* to, ptrdiff_t pitch) const {
   const int32_t width = scaled.right - scaled.left;
   if (width <= 0 || scaled.bottom <= scaled.top) return;
+  if (!octets_.empty()) return ScaleByOctets(from, scaled, to, pitch);
   for (auto& row : across_) row.resize(static_cast<size_t>(width));
   // The source rows held in across_[0] and [1], -1 for none.
   int32_t held[2] = {-1, -1};
@@ -258,9 +323,38 @@ void PictureScaler::Scale(const PixelBuffer& from, const PresentRect& scaled, ui
     if (tap.weight == 0) {
       std::memcpy(line, upper, static_cast<size_t>(width) * 4);
     } else {
-      Down(upper, across(tap.next), tap.weight, width * 4, line, !quads_.empty());
+      Down(upper, across(tap.next), tap.weight, width * 4, line, !quads_.empty(), wide_);
     }
   }
+}
+
+// Whole groups of eight columns across, as the octets lie, and down from
+// those 16-bit rows; the rectangle's own columns are written.
+void PictureScaler::ScaleByOctets(const PixelBuffer& from, const PresentRect& scaled, uint8_t* to,
+                                  ptrdiff_t pitch) const {
+#if PICTURE_SCALE_X86
+  const int32_t first = scaled.left / 8, count = (scaled.right + 7) / 8 - first;
+  for (auto& row : across_) row.resize(static_cast<size_t>(count) * 16);
+  int32_t held[2] = {-1, -1};
+  auto across = [&](int32_t source_row) -> const uint16_t* {
+    for (int k = 0; k < 2; ++k) {
+      if (held[k] == source_row) return reinterpret_cast<const uint16_t*>(across_[k].data());
+    }
+    const int k = held[0] < held[1] ? 0 : 1;
+    held[k] = source_row;
+    auto* out = reinterpret_cast<uint16_t*>(across_[k].data());
+    AcrossOctets(from.topRow + from.pitch * source_row, &octets_[static_cast<size_t>(first)], selections_.data(), count,
+                 out);
+    return out;
+  };
+  for (int32_t y = scaled.top; y < scaled.bottom; ++y) {
+    const Tap& tap = row_[static_cast<size_t>(y)];
+    const uint16_t* upper = across(tap.index);
+    DownOctets(upper, across(tap.next), tap.weight, first, count, scaled.left, scaled.right, to + pitch * y);
+  }
+#else
+  (void)from, (void)scaled, (void)to, (void)pitch;
+#endif
 }
 
 }  // namespace platform

@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "platform/picture_scale.h"
@@ -51,21 +52,26 @@ TEST(PictureScale, AChangedPartScalesToThePixelsOfTheWhole) {
   // Monitors of several shapes and scales, and an 800 x 600 picture.
   const Size sizes[] = {{1440, 1080}, {960, 720}, {1067, 800}, {801, 601}, {2560, 1920}, {1000, 750}};
   const Picture picture(800, 600);
-  for (const Size& size : sizes) {
-    PictureScaler fast(800, 600, size.w, size.h);
-    PictureScaler plain(800, 600, size.w, size.h, PictureScaler::Kernel::kPlain);
-    const std::vector<uint32_t> whole = ScaleWhole(plain, picture.Buffer());
-    EXPECT_EQ(ScaleWhole(fast, picture.Buffer()), whole) << size.w << " x " << size.h;
-    // A part changes; only what it covers is scaled again, over the old picture.
-    Picture changed = picture;
-    const PresentRect part{123, 77, 346, 299};
-    for (int y = part.top; y < part.bottom; ++y) {
-      for (int x = part.left; x < part.right; ++x) changed.pixels[(599 - y) * 800 + x] ^= 0x5A5A5A5Au;
+  // The fastest kernels, and the 128-bit ones a processor without AVX2 takes.
+  for (const auto& [kernel, name] : {std::pair{PictureScaler::Kernel::kFastest, "fastest"},
+                                    std::pair{PictureScaler::Kernel::kNarrow, "128-bit"}}) {
+    for (const Size& size : sizes) {
+      SCOPED_TRACE(name);
+      PictureScaler fast(800, 600, size.w, size.h, kernel);
+      PictureScaler plain(800, 600, size.w, size.h, PictureScaler::Kernel::kPlain);
+      const std::vector<uint32_t> whole = ScaleWhole(plain, picture.Buffer());
+      EXPECT_EQ(ScaleWhole(fast, picture.Buffer()), whole) << size.w << " x " << size.h;
+      // A part changes; only what it covers is scaled again, over the old picture.
+      Picture changed = picture;
+      const PresentRect part{123, 77, 346, 299};
+      for (int y = part.top; y < part.bottom; ++y) {
+        for (int x = part.left; x < part.right; ++x) changed.pixels[(599 - y) * 800 + x] ^= 0x5A5A5A5Au;
+      }
+      std::vector<uint32_t> updated = whole;
+      const PresentRect covered = fast.Covered(part);
+      fast.Scale(changed.Buffer(), covered, reinterpret_cast<uint8_t*>(updated.data()), size.w * 4);
+      EXPECT_EQ(updated, ScaleWhole(plain, changed.Buffer())) << size.w << " x " << size.h;
     }
-    std::vector<uint32_t> updated = whole;
-    const PresentRect covered = fast.Covered(part);
-    fast.Scale(changed.Buffer(), covered, reinterpret_cast<uint8_t*>(updated.data()), size.w * 4);
-    EXPECT_EQ(updated, ScaleWhole(plain, changed.Buffer())) << size.w << " x " << size.h;
   }
 }
 
