@@ -304,17 +304,11 @@ void PictureScaler::Scale(const PixelBuffer& from, const PresentRect& scaled, ui
   if (width <= 0 || scaled.bottom <= scaled.top) return;
   if (!octets_.empty()) return ScaleByOctets(from, scaled, to, pitch);
   for (auto& row : across_) row.resize(static_cast<size_t>(width));
-  // The source rows held in across_[0] and [1], -1 for none.
   int32_t held[2] = {-1, -1};
-  auto across = [&](int32_t source_row) -> const uint8_t* {
-    for (int k = 0; k < 2; ++k) {
-      if (held[k] == source_row) return reinterpret_cast<const uint8_t*>(across_[k].data());
-    }
-    // Replaces the row that the rising rows no longer need.
-    const int k = held[0] < held[1] ? 0 : 1;
-    held[k] = source_row;
-    Across(from.topRow + from.pitch * source_row, scaled.left, width, across_[k].data());
-    return reinterpret_cast<const uint8_t*>(across_[k].data());
+  auto across = [&](int32_t source_row) {
+    return reinterpret_cast<const uint8_t*>(HeldRow(held, source_row, [&](uint32_t* out) {
+      Across(from.topRow + from.pitch * source_row, scaled.left, width, out);
+    }));
   };
   for (int32_t y = scaled.top; y < scaled.bottom; ++y) {
     const Tap& tap = row_[static_cast<size_t>(y)];
@@ -336,16 +330,11 @@ void PictureScaler::ScaleByOctets(const PixelBuffer& from, const PresentRect& sc
   const int32_t first = scaled.left / 8, count = (scaled.right + 7) / 8 - first;
   for (auto& row : across_) row.resize(static_cast<size_t>(count) * 16);
   int32_t held[2] = {-1, -1};
-  auto across = [&](int32_t source_row) -> const uint16_t* {
-    for (int k = 0; k < 2; ++k) {
-      if (held[k] == source_row) return reinterpret_cast<const uint16_t*>(across_[k].data());
-    }
-    const int k = held[0] < held[1] ? 0 : 1;
-    held[k] = source_row;
-    auto* out = reinterpret_cast<uint16_t*>(across_[k].data());
-    AcrossOctets(from.topRow + from.pitch * source_row, &octets_[static_cast<size_t>(first)], selections_.data(), count,
-                 out);
-    return out;
+  auto across = [&](int32_t source_row) {
+    return reinterpret_cast<const uint16_t*>(HeldRow(held, source_row, [&](uint32_t* out) {
+      AcrossOctets(from.topRow + from.pitch * source_row, &octets_[static_cast<size_t>(first)], selections_.data(),
+                   count, reinterpret_cast<uint16_t*>(out));
+    }));
   };
   for (int32_t y = scaled.top; y < scaled.bottom; ++y) {
     const Tap& tap = row_[static_cast<size_t>(y)];

@@ -83,6 +83,20 @@ class PictureScaler {
   // Rows of the source already scaled across for the scaled row being made:
   // bytes, or with octets_ 16-bit fields in the registers' order.
   mutable std::vector<uint32_t> across_[2];
+
+  // The row of across_ that holds source row `source_row` scaled across;
+  // when neither does, `fill` writes it over the one the rising rows no
+  // longer need. `held` names the source row in each, -1 for none.
+  template <class Fill>
+  uint32_t* HeldRow(int32_t (&held)[2], int32_t source_row, const Fill& fill) const {
+    for (int k = 0; k < 2; ++k) {
+      if (held[k] == source_row) return across_[k].data();
+    }
+    const int k = held[0] < held[1] ? 0 : 1;
+    held[k] = source_row;
+    fill(across_[k].data());
+    return across_[k].data();
+  }
 };
 
 }  // namespace platform
