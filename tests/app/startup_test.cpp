@@ -247,7 +247,10 @@ TEST_F(StartupTest, RecordsEndTheRunAtTheirLevel) {
     FakeSystems sys(root_);
     if (row.raise) sys.hooks[row.step] = row.raise;
     sys.session_results = row.sessions;
+    std::u16string debug;
+    platform::SetDebugSink([&debug](std::u16string_view text) { debug += text; });
     EXPECT_EQ(Run(sys), row.exit_code);
+    platform::SetDebugSink([](std::u16string_view) {});
     if (row.cycles >= 0) {
       EXPECT_EQ(sys.Called("Session"), row.cycles);
     }
@@ -259,6 +262,9 @@ TEST_F(StartupTest, RecordsEndTheRunAtTheirLevel) {
       EXPECT_EQ(boxes[0].substr(0, row.box_prefix.size()), row.box_prefix);
       if (row.box_prefix.starts_with(u"Type")) {
         EXPECT_EQ(boxes_->shown()[0].caption, std::u16string(kProductTitle) + u" Exception Error");
+        // A record caught at the device level is reported in the debugger output, once.
+        const std::size_t report = debug.find(u"Exception Error:");
+        EXPECT_EQ(report != std::u16string::npos && report == debug.rfind(u"Exception Error:"), row.written);
       }
     }
     EXPECT_EQ(fs::exists(SettingsFile()), row.written);
