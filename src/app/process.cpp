@@ -18,6 +18,8 @@ namespace App {
 namespace {
 
 constexpr int kQuitSignals[] = {SIGTERM, SIGINT, SIGHUP};
+// Tries at the lock while holders keep removing the file under it.
+constexpr int kLockAttempts = 8;
 
 // Written only by the handler; a lock-free atomic is safe to store from one.
 std::atomic<int> g_quit_signal{0};
@@ -40,16 +42,32 @@ SingleInstanceLock::SingleInstanceLock(std::u16string_view class_name, std::u16s
   if (folder.empty()) return;
   const std::filesystem::path where = platform::WidePath(folder);
   MakeFolders(where);
-  const std::filesystem::path file = where / (platform::Utf16ToUtf8(class_name) + ".lock");
-  fd_ = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-  if (fd_ < 0 || ::flock(fd_, LOCK_EX | LOCK_NB) == 0) return;
-  another_ = errno == EWOULDBLOCK;
-  ::close(fd_);
+  path_ = (where / (platform::Utf16ToUtf8(class_name) + ".lock")).string();
+  // A holder removes the file before it lets go: a lock taken on the removed
+  // file is no lock, and is taken again on the file that stands there now.
+  for (int attempt = 0; attempt < kLockAttempts; ++attempt) {
+    fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd_ < 0) return;
+    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+      another_ = errno == EWOULDBLOCK;
+      break;
+    }
+    struct stat held, named;
+    if (::fstat(fd_, &held) == 0 && ::stat(path_.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+        held.st_ino == named.st_ino) {
+      return;
+    }
+    ::close(fd_);
+    fd_ = -1;
+  }
+  if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
 }
 
 SingleInstanceLock::~SingleInstanceLock() {
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ < 0) return;
+  ::unlink(path_.c_str());
+  ::close(fd_);
 }
 
 std::u16string ExecutablePath() {

@@ -17,7 +17,9 @@ namespace App {
 // every start of the same user with the same data finds it, whatever its
 // environment. Only a lock another process holds counts as a second instance:
 // when the file can't be made, or the lock call fails for any other reason, the
-// program goes on without the lock.
+// program goes on without the lock. The holder removes the file as it lets the
+// lock go, so no start (one without a display, say) leaves it behind; a start
+// that took the lock on a file removed meanwhile takes it again on the new one.
 class SingleInstanceLock {
  public:
   // `folder`: the per-user data folder; missing levels are made (0700).
@@ -31,6 +33,7 @@ class SingleInstanceLock {
   bool held() const { return fd_ >= 0; }
 
  private:
+  std::string path_;  // the lock file
   int fd_ = -1;
   bool another_ = false;
 };

@@ -36,6 +36,8 @@ class IShellProcess {
  public:
   // False when another instance holds the lock kept in the per-user folder.
   virtual bool LockSingleInstance(std::u16string_view user_folder) = 0;
+  // Lets the lock go as the program ends, leaving no lock file behind.
+  virtual void UnlockSingleInstance() {}
   // The running executable's full path.
   virtual std::u16string ExecutablePath() = 0;
   // The per-user data home ("$XDG_DATA_HOME" or "~/.local/share"); empty without a home.

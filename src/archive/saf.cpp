@@ -99,6 +99,7 @@ bool CSafArchive::Open(std::u16string_view path, uint64_t base, uint64_t limit) 
 
   ReadIndex(file, count);
   ListChildren();
+  CheckEntryWindows();
   return true;
 }
 
@@ -197,6 +198,23 @@ void CSafArchive::ListChildren() {
   }
 }
 
+// A file whose data lies past the archive's end (a file cut short, or an index
+// that points outside it) makes the whole archive damaged: found at opening, it
+// is named with the file, rather than turning up later as one unreadable entry
+// or a silent sound.
+void CSafArchive::CheckEntryWindows() const {
+  for (const Entry& dir : m_Entries) {
+    if (!dir.directory || dir.child_count == 0) continue;
+    for (uint64_t i = dir.a; i < uint64_t{dir.a} + dir.child_count; ++i) {
+      const Entry& e = m_Entries[i];
+      uint64_t offset = 0;
+      uint64_t size = 0;
+      if (e.directory || !e.named || EntryWindow(static_cast<int>(i), &offset, &size)) continue;
+      Fail(__LINE__, u"entry %s (block %u, %u bytes) lies past the end of the archive", e.name.c_str(), e.a, e.b);
+    }
+  }
+}
+
 // --- Lookup --------------------------------------------------------------------
 
 int CSafArchive::FindEntry(std::u16string_view path) const {
@@ -233,16 +251,6 @@ bool CSafArchive::EntryWindow(int index, uint64_t* offset, uint64_t* size) const
   *offset = at;
   *size = e.b;
   return true;
-}
-
-std::u16string CSafArchive::EntryFault(std::u16string_view name) {
-  const int i = FindFile(name);
-  uint64_t offset = 0;
-  uint64_t size = 0;
-  if (i < 0 || EntryWindow(i, &offset, &size)) return {};
-  const Entry& e = m_Entries[i];
-  return platform::FormatString(u"entry %s (block %u, %u bytes) lies past the end of the archive", e.name.c_str(),
-                                e.a, e.b);
 }
 
 // --- IArchive --------------------------------------------------------------------

@@ -52,6 +52,7 @@ bool ProgramSystems::LockSingleInstance(std::u16string_view user_folder) {
   lock_ = std::make_unique<SingleInstanceLock>(kWindowClass, user_folder);
   return !lock_->another_instance();
 }
+void ProgramSystems::UnlockSingleInstance() { lock_.reset(); }
 std::u16string ProgramSystems::ExecutablePath() { return App::ExecutablePath(); }
 std::u16string ProgramSystems::DataHome() { return App::DataHome(); }
 

@@ -22,6 +22,7 @@ class ProgramSystems : public ShellSystems {
 
   // The process and the GTK window.
   bool LockSingleInstance(std::u16string_view user_folder) override;
+  void UnlockSingleInstance() override;
   std::u16string ExecutablePath() override;
   std::u16string DataHome() override;
   bool CreateMainWindow(bool debug) override;

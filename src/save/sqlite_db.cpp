@@ -2,9 +2,11 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "core/exception.h"
+#include "platform/message_box.h"
 #include "platform/text.h"
 
 namespace Save {
@@ -26,6 +28,17 @@ void RaiseSqliteError(int line, int code, const std::u16string& text) {
 
 // ---- SQLite3 ----
 
+// Waits for a file another connection holds locked, in short sleeps up to the
+// connection's limit; a quit (the boxes' cancel check) ends the wait at once, so
+// the operation fails, writing nothing, and the program can end.
+int SQLite3::WaitWhileBusy(void* connection, int tries) {
+  const auto* self = static_cast<const SQLite3*>(connection);
+  const int waited = tries * kBusySleepMs;
+  if (waited >= self->m_BusyMs || platform::ModalCancelRequested()) return 0;
+  sqlite3_sleep(std::min(kBusySleepMs, self->m_BusyMs - waited));
+  return 1;
+}
+
 SQLite3::~SQLite3() {
   if (m_pDB != nullptr) sqlite3_close(m_pDB);
 }
@@ -44,7 +57,8 @@ int SQLite3::Open(std::u16string_view path, int busyMs) {
     return rc;
   }
   sqlite3_extended_result_codes(db, 1);
-  sqlite3_busy_timeout(db, busyMs);
+  m_BusyMs = busyMs;
+  sqlite3_busy_handler(db, WaitWhileBusy, this);
   m_pDB = db;
   return SQLITE_OK;
 }

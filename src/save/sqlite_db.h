@@ -45,7 +45,8 @@ class SQLite3 : public CComBaseT<IUnknown> {
 
   // Opens (creating when missing) the database file; the SQLite result code. A
   // failed open keeps no connection, only the system's reason (OpenFailure).
-  // Busy files are waited for up to `busyMs`.
+  // Busy files are waited for up to `busyMs`, or until a quit is noted
+  // (platform::ModalCancelRequested).
   int Open(std::u16string_view path, int busyMs);
   // Why the last Open failed, in the system's words; empty when it gave none.
   const std::u16string& OpenFailure() const { return m_OpenFailure; }
@@ -67,7 +68,13 @@ class SQLite3 : public CComBaseT<IUnknown> {
   ~SQLite3() override;
 
  private:
+  // SQLite's busy handler: 1 to try again after a short sleep, 0 to give up.
+  static int WaitWhileBusy(void* connection, int tries);
+  // How often a busy wait looks at the quit note.
+  static constexpr int kBusySleepMs = 10;
+
   sqlite3* m_pDB = nullptr;
+  int m_BusyMs = 0;  // the longest wait for a locked file, ms
   std::u16string m_OpenFailure;
 };
 

@@ -54,7 +54,8 @@ class FakeSystems : public ShellSystems {
   }
   std::u16string ExecutablePath() override { return platform::Utf8ToUtf16((root_ / "bin" / "mesrin").string()); }
   std::u16string DataHome() override {
-    return fail == "Home" ? u"/proc/no/such" : platform::Utf8ToUtf16((root_ / "home").string());
+    // "Home": a home under a file, where no folder can be made.
+    return platform::Utf8ToUtf16((root_ / (fail == "Home" ? "data/system.saf/share" : "home")).string());
   }
   bool CreateMainWindow(bool debug) override {
     Note(debug ? "Window(debug)" : "Window");

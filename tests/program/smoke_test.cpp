@@ -1,7 +1,8 @@
 // The built program on the demo data under a virtual display: it starts, shows
 // the title, whose load item opens the slot dialog in load mode, and a close
 // confirmed with Yes ends it with exit code 0 and the settings written. Without
-// a display it says on one line of stderr what it needs.
+// a display it says on one line of stderr what it needs and ends with 1, the
+// settings untouched.
 #include <gtk/gtk.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <sstream>
 
 #include "platform/event_source.h"
@@ -120,15 +122,19 @@ TEST(ProgramSmokeTest, StartsTheDemoAndQuitsThroughTheCloseBox) {
   SmokeSystems systems("shell_smoke");
   const fs::path folder = systems.home() / "quelvastor" / "mesrin_trial";
   fs::create_directories(folder);
-  std::ofstream(folder / "mesrin.ini") << "[mesrin]\nMessageWait=3\nMessageSkip=1\n";
+  const std::string settings = "[mesrin]\nMessageWait=3\nMessageSkip=1\n";
+  std::ofstream(folder / "mesrin.ini") << settings;
   std::vector<std::string> args = {"-S"};
   ::testing::internal::CaptureStderr();
   int code = RunMesrin(systems, args);
   std::string errors = ::testing::internal::GetCapturedStderr();
+  EXPECT_FALSE(fs::exists(folder / "MESRIN.lock")) << "the lock goes with the program";
   if (!systems.window_made) {
     EXPECT_EQ(std::getenv("ENGINE_REQUIRE_DISPLAY"), nullptr) << "no display";
-    EXPECT_EQ(code, 0);
+    EXPECT_EQ(code, 1) << "a start that cannot run is no success";
     EXPECT_EQ(errors, "[エラー] ディスプレイを開けません。このプログラムはグラフィカルセッション (X11 または Wayland) の中で起動してください。\n");
+    std::ifstream in(folder / "mesrin.ini");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), settings) << "the settings are left as they were";
     return;
   }
   EXPECT_EQ(code, 0);

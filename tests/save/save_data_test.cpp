@@ -3,6 +3,7 @@
 // files.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -285,6 +286,25 @@ TEST_F(SaveDataTest, ALockedFileIsWaitedForUntilTheTimeoutThenReported) {
   Start();
   EXPECT_EQ(album_, Save::NameList{u"A01"});
   EXPECT_TRUE(Save::GetFlag(Save::GetCommonData(), 300));
+
+  // A quit noted during the wait ends it: nothing is written, though the lock
+  // goes (late) only when the wait has not ended by itself.
+  static std::atomic<bool> quit{false};
+  platform::ModalCancelCheck previous = platform::SetModalCancelCheck([] { return quit.load(); });
+  ASSERT_EQ(sqlite3_exec(other.get(), "BEGIN EXCLUSIVE;", nullptr, nullptr, nullptr), SQLITE_OK);
+  std::atomic<bool> ended{false};
+  std::jthread note([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    quit = true;
+    for (int i = 0; i < 1000 && !ended; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    sqlite3_exec(other.get(), "COMMIT;", nullptr, nullptr, nullptr);
+  });
+  EXPECT_TRUE(Raises([&] { SaveWithPage(6, 1); }));
+  ended = true;
+  note.join();
+  platform::SetModalCancelCheck(previous);
+  quit = false;
+  EXPECT_FALSE(Save::SlotExists(6));
 }
 
 TEST_F(SaveDataTest, AFolderThatCannotHoldTheFileRaisesAndLeavesNothingOpen) {
