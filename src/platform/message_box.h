@@ -86,8 +86,9 @@ int DefaultAnswer(uint32_t flags);
 
 // What ends every box and dialog that is up as if it were closed without a
 // button: the window system's boxes and dialogs ask it a few times a second
-// while they run. The program points it at its quit note, so that a quit
-// signal is not held up by a box nobody answers. Null (the default): boxes end
+// while they run, and so does the wait for a save file locked elsewhere. The
+// program points it at its quit note, so that a quit signal is not held up by a
+// box nobody answers or a lock nobody lets go. Null (the default): boxes end
 // only by the user.
 using ModalCancelCheck = bool (*)();
 // Installs the check; returns the previous.
