@@ -153,9 +153,11 @@ TEST_F(GtkFullScreenTest, QuickTogglesKeepTheLayoutAndTheWindowedPictureWhole) {
   const std::vector<uint32_t> pixels(800 * 600, 0x336699);
   const PixelBuffer buffer{reinterpret_cast<const uint8_t*>(pixels.data()), 800 * 4, 800, 600};
   for (int i = 0; i < 10; ++i) {
-    ASSERT_TRUE(window.SetFullScreen(i % 2 == 0));
-    shell_->presenter().Present(buffer, i % 2 == 0 ? PresentRect{0, 0, 800, 600} : PresentRect{10, 10, 30, 30});
-    for (int frame = i % 2; frame < 18; ++frame) window.WaitForRefresh();
+    const bool full = i % 2 == 0;
+    ASSERT_TRUE(window.SetFullScreen(full));
+    if (!full) shell_->presenter().Present(buffer, PresentRect{10, 10, 30, 30});
+    for (int frame = 0; frame < 18; ++frame) window.WaitForRefresh();
+    if (full) shell_->presenter().Present(buffer, PresentRect{0, 0, 800, 600});
   }
   int x = 0, y = 0;
   gdk_window_get_origin(gtk_widget_get_window(gtk_test::FindNamed(widget_, "area")), &x, &y);

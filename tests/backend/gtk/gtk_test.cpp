@@ -353,11 +353,11 @@ TEST_F(GtkShellTest, TheSharedPictureIsTheProgramsOwnMemoryInAnOpaqueWindow) {
 // a put for later; the window goes first, and nothing touches it after.
 TEST_F(GtkShellTest, AWindowDestroyedWithAPutQueuedIsLeftAlone) {
   gtk_test::LoggedWarnings warnings;
-  GdkWindow* area = gtk_widget_get_window(Named("area"));
-  gdk_window_invalidate_rect(area, nullptr, TRUE);
-  G_GNUC_BEGIN_IGNORE_DEPRECATIONS
-  gdk_window_process_updates(area, TRUE);
-  G_GNUC_END_IGNORE_DEPRECATIONS
+  bool painted = false;
+  g_signal_connect_swapped(gtk_widget_get_frame_clock(widget_), "after-paint",
+                           G_CALLBACK(+[](bool* painted) { *painted = true; }), &painted);
+  gtk_widget_queue_draw(Named("area"));
+  ASSERT_TRUE(RunUntil([&] { return painted; }));
   shell_.reset();
   EXPECT_EQ(warnings.text, "");
 }
