@@ -72,10 +72,12 @@ Bool PeekCompletion(Display*, XEvent* event, XPointer data) {
 
 X11Picture::Parts::~Parts() {
   if (filtering) gdk_window_remove_filter(nullptr, OnEvent, this);
+  gdk_x11_display_error_trap_push(gdk_display);
   if (attached) XShmDetach(display, &segment);
   if (gc != nullptr) XFreeGC(display, gc);
   // The server lets go of the memory before this side does.
   if (attached) XSync(display, False);
+  gdk_x11_display_error_trap_pop_ignored(gdk_display);
   if (image != nullptr) {
     image->data = nullptr;
     XDestroyImage(image);
