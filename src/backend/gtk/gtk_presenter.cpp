@@ -130,6 +130,7 @@ void GtkPresenter::Fit() {
 void GtkPresenter::LeaveSharedIfFailed() {
   if (shared == nullptr || !shared->Failed()) return;
   cairo_surface_t* own = cairo_image_surface_create(CAIRO_FORMAT_RGB24, layout.width, layout.height);
+  cairo_surface_flush(picture);
   cairo_surface_flush(own);
   const int stride = cairo_image_surface_get_stride(own);
   for (int y = 0; y < layout.height; ++y) {
@@ -265,12 +266,12 @@ void GtkPresenter::Present(const PixelBuffer& source, const PresentRect& rect) {
 }
 
 bool GtkPresenter::PaintNow() {
+  LeaveSharedIfFailed();
   if (IsEmpty(pending)) {
     if (quiet_frames < kQuietFramesBeforeRelease && ++quiet_frames == kQuietFramesBeforeRelease) ReleasePages();
     return false;
   }
   quiet_frames = 0;
-  LeaveSharedIfFailed();
   if (DirectPut()) {
     PutPending();
     return true;
