@@ -83,6 +83,14 @@ void GtkMainWindow::Dress(bool full) {
   PlaceMenuBar(full);
   SetMenuBarVisible(!full);
   gtk_widget_set_size_request(parts.area, full ? 1 : parts.width, full ? 1 : parts.height);
+  if (full) {
+    // A window that may change size takes the size last asked of it (1 x 1
+    // on leaving full screen): it keeps the one it has, which the manager
+    // restores when full screen ends and which holds the windowed layout.
+    int width = 0, height = 0;
+    gtk_window_get_size(GTK_WINDOW(parts.window), &width, &height);
+    gtk_window_resize(GTK_WINDOW(parts.window), width, height);
+  }
   gtk_window_set_resizable(GTK_WINDOW(parts.window), full);
   // Sends the new size hints now, before the request that depends on them.
   gtk_container_check_resize(GTK_CONTAINER(parts.window));

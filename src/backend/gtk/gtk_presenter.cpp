@@ -54,12 +54,21 @@ GtkPresenter::GtkPresenter(const GtkWindowParts& parts)
     : window(parts.window), area(parts.area), width(parts.width), height(parts.height), parts(parts) {
   if (const char* log = std::getenv("MESRIN_PAINT_LOG"); log != nullptr && *log != 0) paint_log = std::fopen(log, "w");
   g_signal_connect(area, "draw", G_CALLBACK(OnDraw), this);
+  g_signal_connect(area, "unrealize", G_CALLBACK(OnUnrealize), this);
 }
 
 GtkPresenter::~GtkPresenter() {
   if (put_soon != 0) g_source_remove(put_soon);
   DropPicture();
   if (paint_log != nullptr) std::fclose(paint_log);
+}
+
+// The window goes (the shell destroys it first): nothing queued may reach it
+// any more, and the picture made for it goes too.
+void GtkPresenter::OnUnrealize(GtkWidget*, gpointer data) {
+  auto* self = static_cast<GtkPresenter*>(data);
+  if (self->put_soon != 0) g_source_remove(std::exchange(self->put_soon, 0));
+  self->DropPicture();
 }
 
 void GtkPresenter::Realized() {
@@ -107,9 +116,32 @@ void GtkPresenter::Fit() {
                                                       layout.height, shared->Stride())
                 : cairo_image_surface_create(CAIRO_FORMAT_RGB24, layout.width, layout.height);
   if (layout.width != width || layout.height != height) scaler.emplace(width, height, layout.width, layout.height);
-  // A new picture holds nothing of what was shown before.
+  // A new picture holds nothing of what was shown before, and nothing of it
+  // is pending yet: what was pending lay in the old picture's pixels.
   kept = false;
   asked = false;
+  pending = PresentRect{};
+  pending_source = 0;
+}
+
+// The server refused a put (its error was kept from ending the program): the
+// picture moves to the program's own memory and GTK paints it from now on,
+// all of it first.
+void GtkPresenter::LeaveSharedIfFailed() {
+  if (shared == nullptr || !shared->Failed()) return;
+  cairo_surface_t* own = cairo_image_surface_create(CAIRO_FORMAT_RGB24, layout.width, layout.height);
+  cairo_surface_flush(picture);
+  cairo_surface_flush(own);
+  const int stride = cairo_image_surface_get_stride(own);
+  for (int y = 0; y < layout.height; ++y) {
+    std::memcpy(cairo_image_surface_get_data(own) + static_cast<ptrdiff_t>(y) * stride,
+                shared->Pixels() + static_cast<ptrdiff_t>(y) * shared->Stride(), static_cast<size_t>(layout.width) * 4);
+  }
+  cairo_surface_mark_dirty(own);
+  cairo_surface_destroy(picture);
+  picture = own;
+  shared.reset();
+  gtk_widget_queue_draw(area);
 }
 
 // The window's own copy goes straight into the window, unless something of
@@ -166,6 +198,7 @@ gboolean GtkPresenter::OnDraw(GtkWidget*, cairo_t* cr, gpointer data) {
 gboolean GtkPresenter::PutSoon(gpointer data) {
   auto* self = static_cast<GtkPresenter*>(data);
   self->put_soon = 0;
+  self->LeaveSharedIfFailed();
   if (!IsEmpty(self->pending) && self->DirectPut()) self->PutPending();
   return G_SOURCE_REMOVE;
 }
@@ -233,6 +266,7 @@ void GtkPresenter::Present(const PixelBuffer& source, const PresentRect& rect) {
 }
 
 bool GtkPresenter::PaintNow() {
+  LeaveSharedIfFailed();
   if (IsEmpty(pending)) {
     if (quiet_frames < kQuietFramesBeforeRelease && ++quiet_frames == kQuietFramesBeforeRelease) ReleasePages();
     return false;

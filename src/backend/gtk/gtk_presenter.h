@@ -69,6 +69,8 @@ class GtkPresenter : public IPresenter {
   // Makes the picture for the area's present layout when it changed.
   void Fit();
   void DropPicture();
+  void LeaveSharedIfFailed();
+  static void OnUnrealize(GtkWidget*, gpointer data);
   static gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer data);
   static gboolean PutSoon(gpointer data);
   // Puts what is pending into the window (the direct way only).

@@ -144,5 +144,26 @@ TEST_F(GtkFullScreenTest, FillsTheMonitorWithThePictureScaledBetweenBlackBars) {
   EXPECT_TRUE(RunUntil([&] { return stands_at(37, 41); })) << x << "," << y;
 }
 
+// Quick toggles leave GTK's layout whole. A present still pending in the
+// full-screen picture when the window comes back is none of the windowed
+// picture's: a rectangle presented then shows, and nothing ends the program.
+TEST_F(GtkFullScreenTest, QuickTogglesKeepTheLayoutAndTheWindowedPictureWhole) {
+  gtk_test::LoggedWarnings warnings;
+  IMainWindow& window = shell_->window();
+  const std::vector<uint32_t> pixels(800 * 600, 0x336699);
+  const PixelBuffer buffer{reinterpret_cast<const uint8_t*>(pixels.data()), 800 * 4, 800, 600};
+  for (int i = 0; i < 10; ++i) {
+    const bool full = i % 2 == 0;
+    ASSERT_TRUE(window.SetFullScreen(full));
+    if (!full) shell_->presenter().Present(buffer, PresentRect{10, 10, 30, 30});
+    for (int frame = 0; frame < 18; ++frame) window.WaitForRefresh();
+    if (full) shell_->presenter().Present(buffer, PresentRect{0, 0, 800, 600});
+  }
+  int x = 0, y = 0;
+  gdk_window_get_origin(gtk_widget_get_window(gtk_test::FindNamed(widget_, "area")), &x, &y);
+  EXPECT_TRUE(RunUntil([&] { return ScreenPixel(x + 20, y + 20) == 0x336699; })) << std::hex << ScreenPixel(x + 20, y + 20);
+  EXPECT_EQ(warnings.text, "");
+}
+
 }  // namespace
 }  // namespace platform

@@ -3,7 +3,10 @@
 #include <gtk/gtk.h>
 #include <gtest/gtest.h>
 
+#include <sys/shm.h>
+
 #include <algorithm>
+#include <cstring>
 
 #include <chrono>
 #include <cstdlib>
@@ -12,6 +15,7 @@
 #include "platform/event_source.h"
 #include "backend/gtk/gtk_keymap.h"
 #include "backend/gtk/gtk_presenter.h"
+#include "backend/gtk/gtk_x11_picture.h"
 #include "platform/main_window.h"
 #include "platform/message_box.h"
 #include "platform/presenter.h"
@@ -307,6 +311,55 @@ TEST_F(GtkShellTest, PresentedPixelsReachTheScreen) {
   EXPECT_TRUE(std::any_of(events.begin(), events.end(), [](const WindowEvent& e) {
     return e.message == WindowMessage::kPaint && e.left == 0 && e.top == 0 && e.right == 800 && e.bottom == 600;
   }));
+}
+
+// The shared picture names the program's own memory to the server: by a
+// descriptor where the server takes one, as Xvfb does; by id only once the
+// server reads back what the program wrote there (not from another segment
+// found by that id). Never for a window whose fourth byte is alpha. A put is
+// cut to the picture; one the server refuses ends nothing and shows as failed.
+TEST_F(GtkShellTest, TheSharedPictureIsTheProgramsOwnMemoryInAnOpaqueWindow) {
+  GtkWidget* argb = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  ASSERT_NE(gdk_screen_get_rgba_visual(gdk_screen_get_default()), nullptr);
+  gtk_widget_set_visual(argb, gdk_screen_get_rgba_visual(gdk_screen_get_default()));
+  gtk_widget_realize(argb);
+  const int foreign = shmget(IPC_PRIVATE, 64 * 64 * 4, IPC_CREAT | 0600);
+  void* foreign_at = shmat(foreign, nullptr, 0);
+  shmctl(foreign, IPC_RMID, nullptr);
+  std::memset(foreign_at, 0x55, 64 * 64 * 4);
+  struct Row {
+    GtkWidget* window;
+    X11PictureNaming naming;
+    bool made, by_descriptor;
+  } rows[] = {{widget_, {}, true, true}, {widget_, {false}, true, false}, {widget_, {false, foreign}, false, false},
+              {argb, {}, false, false}};
+  for (const Row& row : rows) {
+    std::unique_ptr<X11Picture> picture = X11Picture::Make(row.window, 64, 64, row.naming);
+    ASSERT_EQ(picture != nullptr, row.made) << &row - rows;
+    if (picture == nullptr) continue;
+    EXPECT_EQ(picture->ByDescriptor(), row.by_descriptor) << &row - rows;
+    picture->Put(gtk_widget_get_window(widget_), 32, 32, 200, 200, 0, 0);
+    picture->WaitUntilRead();
+    EXPECT_FALSE(picture->Failed()) << &row - rows;
+    picture->Put(gtk_widget_get_window(argb), 0, 0, 8, 8, 0, 0);
+    picture->WaitUntilRead();
+    EXPECT_TRUE(picture->Failed()) << &row - rows;
+  }
+  shmdt(foreign_at);
+  gtk_widget_destroy(argb);
+}
+
+// GTK paints the window while the picture goes straight into it, which leaves
+// a put for later; the window goes first, and nothing touches it after.
+TEST_F(GtkShellTest, AWindowDestroyedWithAPutQueuedIsLeftAlone) {
+  gtk_test::LoggedWarnings warnings;
+  bool painted = false;
+  g_signal_connect_swapped(gtk_widget_get_frame_clock(widget_), "after-paint",
+                           G_CALLBACK(+[](bool* painted) { *painted = true; }), &painted);
+  gtk_widget_queue_draw(Named("area"));
+  ASSERT_TRUE(RunUntil([&] { return painted; }));
+  shell_.reset();
+  EXPECT_EQ(warnings.text, "");
 }
 
 // What the player does to the message dialog once it shows: a key (keyval 0:
