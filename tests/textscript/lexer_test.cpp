@@ -65,6 +65,7 @@ TEST(ScriptLexer, TokenSequences) {
       {"three-slash comment", "/// note\n", {NL, END}},
       {"four slashes", "////abc\n", {kTokenSlashLine, NL, END}},
       {"comment after a command", ".DOF // off\n", {kTokenDOF, NL, END}},
+      {"empty comments keep their line ends", ".DOF //\n///\n.DON\n", {kTokenDOF, NL, NL, kTokenDON, NL, END}},
       {"lone slash", "/x\n", {'/', V, NL, END}},
       {"dot and digit is a number", ".5\n", {V, NL, END}},
       {"digits then letters", "5a\n", {V, V, NL, END}},
