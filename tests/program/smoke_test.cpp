@@ -16,6 +16,7 @@
 #include "backend/gtk/gtk_widgets.h"
 #include "platform/message_box.h"
 #include "platform/text.h"
+#include "app/product.h"
 #include "program/program.h"
 #include "sound/sound.h"
 
@@ -84,6 +85,9 @@ class SmokeSystems : public ProgramSystems {
   bool CreateMainWindow(bool debug) override {
     window_made = ProgramSystems::CreateMainWindow(debug);
     if (window_made) {
+      debug_menu = gtk_test::Find(GTK_WIDGET(MainWindowHandle()), [](GtkWidget* w) {
+        return GTK_IS_MENU_ITEM(w) && g_strcmp0(gtk_menu_item_get_label(GTK_MENU_ITEM(w)), "デバッグ") == 0;
+      }) != nullptr;
       // The window's own source and boxes stay installed underneath; these go on top.
       closer_ = std::make_unique<ClosingSource>(&platform::EventSource(), 90, [this] { return dialog_mode >= 0; });
       platform::SetEventSource(closer_.get());
@@ -105,6 +109,7 @@ class SmokeSystems : public ProgramSystems {
     return -1;
   }
   bool window_made = false;
+  bool debug_menu = false;
   int dialog_mode = -1;  // of the last slot dialog asked for
   const platform::HeadlessMessageBox& boxes() const { return boxes_; }
   uint64_t frames() const { return closer_ ? closer_->frames() : 0; }
@@ -132,6 +137,7 @@ TEST(ProgramSmokeTest, StartsTheDemoAndQuitsThroughTheCloseBox) {
     return;
   }
   EXPECT_EQ(code, 0);
+  EXPECT_FALSE(systems.debug_menu) << "only -D shows it";
   EXPECT_GE(systems.frames(), 90u);
   EXPECT_EQ(systems.dialog_mode, 1) << "the title's load item opens the slot dialog to load";
   ASSERT_EQ(systems.boxes().shown().size(), 1u);
@@ -178,6 +184,39 @@ gboolean AnswerMessageDialog(gpointer data) {
   seen->answered = true;
   gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
   return G_SOURCE_REMOVE;
+}
+
+// A cancelled monitor choice keeps the first monitor; -D shows the debug menu.
+TEST(ProgramSmokeTest, ACancelledMonitorChoicePlaysOnTheFirstMonitor) {
+  if (!fs::exists(ENGINE_BINARY_DIR "/data/script.saf")) GTEST_SKIP() << "no demo data";
+  GTK_TEST_REQUIRE(gtk_init_check(nullptr, nullptr), "display");
+  SmokeSystems systems("shell_smoke_driver");
+  bool cancelled = false;
+  guint timer = g_timeout_add(50, [](gpointer data) -> gboolean {
+    GtkWidget* dialog = gtk_test::OpenDialog();
+    if (dialog == nullptr || g_strcmp0(gtk_window_get_title(GTK_WINDOW(dialog)), "ドライバの選択") != 0) {
+      return G_SOURCE_CONTINUE;
+    }
+    *static_cast<bool*>(data) = true;
+    gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_CANCEL);
+    return G_SOURCE_REMOVE;
+  }, &cancelled);
+  std::vector<std::string> args = {"-S", "-W", "-D", "--SELDRIVER"};
+  EXPECT_EQ(RunMesrin(systems, args), 0);
+  if (!cancelled) g_source_remove(timer);
+  EXPECT_TRUE(cancelled);
+  EXPECT_TRUE(systems.debug_menu);
+  EXPECT_GE(systems.frames(), 90u);
+}
+
+// Only one copy runs on a user folder: a second start finds the first's lock there.
+TEST(ProgramSmokeTest, ASecondCopyOnTheSameUserFolderEndsAtOnce) {
+  SmokeSystems systems("shell_smoke_lock");
+  SingleInstanceLock first(kWindowClass, systems.DataHome() + u"/quelvastor/mesrin_trial");
+  ASSERT_TRUE(first.held());
+  std::vector<std::string> args = {"-S"};
+  EXPECT_EQ(RunMesrin(systems, args), 0);
+  EXPECT_FALSE(systems.window_made);
 }
 
 TEST(ProgramSmokeTest, ABoxBeforeTheWindowIsADialogOnTheDisplay) {
