@@ -12,7 +12,9 @@
 #include <functional>
 #include <sstream>
 
+#include "platform/dialog_model.h"
 #include "platform/event_source.h"
+#include "platform/glyph_rasterizer.h"
 #include "backend/gtk/gtk_widgets.h"
 #include "platform/message_box.h"
 #include "platform/text.h"
@@ -104,12 +106,20 @@ class SmokeSystems : public ProgramSystems {
     }
     ProgramSystems::DestroyMainWindow();
   }
+  // The game draws with the real fonts and opens its dialogs on the display.
+  void AttachGame(DxDraw::ssGroup* stage_parent) override {
+    ProgramSystems::AttachGame(stage_parent);
+    if (stage_parent == nullptr) return;
+    real_services = dynamic_cast<platform::HeadlessGlyphRasterizer*>(&platform::GlyphRasterizer()) == nullptr &&
+                    dynamic_cast<platform::HeadlessDialogHost*>(&platform::DialogHostService()) == nullptr;
+  }
   int ShowSaveLoadDialog(int mode) override {
     dialog_mode = mode;
     return -1;
   }
   bool window_made = false;
   bool debug_menu = false;
+  bool real_services = false;
   int dialog_mode = -1;  // of the last slot dialog asked for
   const platform::HeadlessMessageBox& boxes() const { return boxes_; }
   uint64_t frames() const { return closer_ ? closer_->frames() : 0; }
@@ -138,6 +148,7 @@ TEST(ProgramSmokeTest, StartsTheDemoAndQuitsThroughTheCloseBox) {
   }
   EXPECT_EQ(code, 0);
   EXPECT_FALSE(systems.debug_menu) << "only -D shows it";
+  EXPECT_TRUE(systems.real_services);
   EXPECT_GE(systems.frames(), 90u);
   EXPECT_EQ(systems.dialog_mode, 1) << "the title's load item opens the slot dialog to load";
   ASSERT_EQ(systems.boxes().shown().size(), 1u);
