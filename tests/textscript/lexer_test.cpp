@@ -184,11 +184,12 @@ TEST(ScriptLexer, UnknownCommandThrowsWithItsLine) {
   }
 }
 
-TEST(ScriptLexer, LongWordsAreCutToTheTokenBuffer) {
-  std::string text = "." + std::string("GRP ") + std::string(5000, 'a') + "\n";
+TEST(ScriptLexer, LongWordsAndNumbersAreCutToTheTokenBuffer) {
+  std::string text = "." + std::string("GRP ") + std::string(5000, 'a') + " " + std::string(5000, '7') + "\n";
   std::vector<Token> tokens = Lex(text);
-  ASSERT_EQ(tokens.size(), 4u);
+  ASSERT_EQ(tokens.size(), 5u);
   EXPECT_EQ(tokens[1].value.size(), ScriptReader::kTokenSize - 1);
+  EXPECT_EQ(tokens[2].value.size(), ScriptReader::kTokenSize - 1);
 }
 
 TEST(ScriptReader, PushbackUncountsLineEnds) {
