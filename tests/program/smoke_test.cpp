@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -19,6 +21,10 @@
 #include "platform/message_box.h"
 #include "platform/text.h"
 #include "app/product.h"
+#include "app/settings.h"
+#include "game/game_state.h"
+#include "oggenc.h"
+#include "platform/audio.h"
 #include "program/program.h"
 #include "sound/sound.h"
 
@@ -174,6 +180,42 @@ TEST(ProgramSmokeTest, SoundPlaysThroughTheSdlDevice) {
   EXPECT_TRUE(systems.IsSoundEnabled());
   systems.ShutdownSound();
   ::unsetenv("SDL_AUDIODRIVER");
+}
+
+// Each sound switch reaches its own channel: a looping tone on the voice channel
+// and on an effect channel is heard while its own switch is on, and only then.
+TEST(ProgramSmokeTest, EachSoundSwitchReachesItsOwnChannel) {
+  platform::ManualAudioDevice* device = nullptr;
+  const platform::AudioDeviceOpener previous = platform::SetAudioDeviceOpener([&device](uint32_t rate) {
+    auto made = std::make_unique<platform::ManualAudioDevice>(rate);
+    device = made.get();
+    return made;
+  });
+  const SOUNDCONFIG config{1, 8000, 2, 16, 2, 0, 0};
+  ASSERT_EQ(::InitSound(nullptr, &config), 0);
+  std::vector<float> tone(8000);
+  for (size_t i = 0; i < tone.size(); ++i) tone[i] = 0.5f * std::sin(0.3f * static_cast<float>(i));
+  const std::vector<uint8_t> ogg = oggenc::EncodeOggVorbis(tone, {1, 8000});
+  const fs::path file = fs::temp_directory_path() / ("smoke_tone_" + std::to_string(::getpid()) + ".ogg");
+  std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(ogg.data()), std::ssize(ogg));
+  UserSettings& settings = Settings();
+  settings.game.bgm_volume = settings.game.voice_volume = settings.game.se_volume = 100;
+  ProgramSystems systems;
+  for (int channel : {Game::kChannelVoice, Game::kChannelSe1}) {
+    for (uint8_t on : {0, 1}) {
+      SCOPED_TRACE(std::to_string(channel) + (on != 0 ? " on" : " off"));
+      settings.game.enable_bgm = settings.game.enable_voice = settings.game.enable_se = 1;
+      (channel == Game::kChannelVoice ? settings.game.enable_voice : settings.game.enable_se) = on;
+      ASSERT_NE(OpenOggStream(nullptr, platform::Utf8ToUtf16(file.string()), channel, 1, 4096, 0, 0), -1);
+      systems.ApplyChannelVolumes(settings);
+      const std::vector<int16_t> heard = device->Render(2000);
+      EXPECT_EQ(std::any_of(heard.begin(), heard.end(), [](int16_t s) { return s != 0; }), on != 0);
+      StopChannel(channel);
+    }
+  }
+  ::ShutdownSound();
+  platform::SetAudioDeviceOpener(previous);
+  fs::remove(file);
 }
 
 // Answers the first message dialog that shows, noting its caption and text.
