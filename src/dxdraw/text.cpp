@@ -66,9 +66,10 @@ void ScrollUp(DxImage& image, const RECT& area, int distance) {
   }
 }
 
-// Blends the glyph the font holds at (x, y), w x h, in `color`.
+// Blends the glyph the font holds at (x, y), w x h, in `color`. The caller
+// marks the whole character's box dirty once.
 void BlendGlyph(DxImage& image, const DxFont& font, bool large, int x, int y, TEXTSIZE size,
-                uint32_t color, RECT* dirty) {
+                uint32_t color) {
   RECT cut;
   if (!IntersectRect(cut, RECT{x, y, x + size.cx, y + size.cy}, Bounds(image))) return;
   const uint8_t text[3] = {static_cast<uint8_t>(color >> 16), static_cast<uint8_t>(color >> 8),
@@ -103,15 +104,14 @@ void BlendGlyph(DxImage& image, const DxFont& font, bool large, int x, int y, TE
       p[3] = static_cast<uint8_t>(255 - ((255 - t) * (255 - c) + 255 * c) / 255);
     }
   }
-  Unite(dirty, cut);
 }
 
 void DrawGlyphAt(DxImage& image, TEXTDATA* td, uint32_t ch, int x, int y, TEXTSIZE size,
-                 uint32_t color, RECT* dirty) {
+                 uint32_t color) {
   DxFont* font = td->glyph.font != nullptr ? td->glyph.font : td->pFont;
   bool large = td->glyph.large != 0;
   font->RenderGlyph(ch, large);
-  BlendGlyph(image, *font, large, x, y, size, color, dirty);
+  BlendGlyph(image, *font, large, x, y, size, color);
 }
 
 int DrawGlyph(DxSurface* surface, DxImage& image, TEXTDATA* td, uint32_t ch, TEXTSIZE size,
@@ -133,29 +133,29 @@ int DrawGlyph(DxSurface* surface, DxImage& image, TEXTDATA* td, uint32_t ch, TEX
   TextBegin(td, surface);
   if (flags & TEXT_SHADOW) {
     const int sx = x + 1, sy = y + 1;
-    DrawGlyphAt(image, td, ch, sx, sy, size, td->shadow_color, dirty);
+    DrawGlyphAt(image, td, ch, sx, sy, size, td->shadow_color);
     if (outline) {
       for (const auto& n : kNeighbours) {
-        DrawGlyphAt(image, td, ch, sx + n[0], sy + n[1], size, td->shadow_color, dirty);
+        DrawGlyphAt(image, td, ch, sx + n[0], sy + n[1], size, td->shadow_color);
       }
       if (bold) {
-        for (int dy = 0; dy < 3; ++dy) DrawGlyphAt(image, td, ch, x + 3, y + dy, size, td->shadow_color, dirty);
+        for (int dy = 0; dy < 3; ++dy) DrawGlyphAt(image, td, ch, x + 3, y + dy, size, td->shadow_color);
       }
     } else if (bold) {
-      DrawGlyphAt(image, td, ch, x + 2, y + 1, size, td->shadow_color, dirty);
+      DrawGlyphAt(image, td, ch, x + 2, y + 1, size, td->shadow_color);
     }
   }
   if (outline) {
     for (const auto& n : kNeighbours) {
-      DrawGlyphAt(image, td, ch, x + n[0], y + n[1], size, td->outline_color, dirty);
+      DrawGlyphAt(image, td, ch, x + n[0], y + n[1], size, td->outline_color);
     }
     if (bold) {
-      for (int dy = -1; dy <= 1; ++dy) DrawGlyphAt(image, td, ch, x + 2, y + dy, size, td->outline_color, dirty);
+      for (int dy = -1; dy <= 1; ++dy) DrawGlyphAt(image, td, ch, x + 2, y + dy, size, td->outline_color);
     }
   }
   if (!(flags & TEXT_HOLLOW)) {
-    DrawGlyphAt(image, td, ch, x, y, size, td->color, dirty);
-    if (bold) DrawGlyphAt(image, td, ch, x + 1, y, size, td->color, dirty);
+    DrawGlyphAt(image, td, ch, x, y, size, td->color);
+    if (bold) DrawGlyphAt(image, td, ch, x + 1, y, size, td->color);
   }
   TextEnd(td);
   td->x += size.cx;

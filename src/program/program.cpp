@@ -78,9 +78,10 @@ int ProgramSystems::InitDisplay(bool full_screen, bool select_driver, uint32_t r
   if (!shell_) return 1;
   std::vector<platform::MonitorInfo> monitors = shell_->Monitors();
   if (monitors.empty()) return 1;
+  // The driver dialog's Cancel (-1) keeps the first monitor.
   int chosen = 0;
   if (select_driver) chosen = std::max(shell_->ChooseMonitor(monitors), 0);
-  const platform::MonitorInfo& monitor = monitors[static_cast<size_t>(chosen)];
+  const platform::MonitorInfo& monitor = monitors.at(static_cast<size_t>(chosen));
   shell_->UseMonitor(monitor.number);
   int32_t hz = monitor.refresh_hz > 0 ? monitor.refresh_hz : kDefaultRefreshHz;
   std::vector<DisplayMode> modes;

@@ -164,13 +164,15 @@ TEST(SettingsTest, WriteBackRoundTripsAndLeavesOptionsAlone) {
 
 TEST(ProfileTest, FirstOfTwoKeysWinsAndValuesAreCut) {
   std::string text = "; comment\n[Other]\nKey=other\n[MESRIN]\nKey=first\nkey=second\nLong=" +
-                     std::string(300, 'v') + "\nQuoted='a b'\nBare=\"\n";
+                     std::string(300, 'v') + "\nQuoted='a b'\nBare=\"\nEmpty=\"\"\n\tTabbed =\tx\t\n";
   Profile p = Profile::Parse(text);
   EXPECT_EQ(p.Get(u"mesrin", u"KEY", u"-"), u"first");
   EXPECT_EQ(p.Get(u"other", u"key", u"-"), u"other");
   EXPECT_EQ(p.Get(u"mesrin", u"Long", u"").size(), 255u);
   EXPECT_EQ(p.Get(u"mesrin", u"Quoted", u""), u"a b");
   EXPECT_EQ(p.Get(u"mesrin", u"Bare", u""), u"\"");
+  EXPECT_EQ(p.Get(u"mesrin", u"Empty", u"-"), u"");
+  EXPECT_EQ(p.Get(u"mesrin", u"Tabbed", u"-"), u"x");
   EXPECT_EQ(p.Get(u"mesrin", u"Missing", u"dflt"), u"dflt");
 }
 

@@ -84,6 +84,7 @@ TEST(AnsiToWide, ConvertsWithinTheCapacity) {
   std::fill(std::begin(out), std::end(out), u'#');
   EXPECT_EQ(AnsiToWide(out, 2, sjis, 4), 0);           // does not fit: nothing written
   EXPECT_EQ(out[0], u'#');
+  EXPECT_EQ(AnsiToWide(out, 3, sjis, 4), 3);           // just fits
   EXPECT_EQ(AnsiToWide(out, 8, "\x82", 1), 1);         // a lead byte with no trail
   EXPECT_EQ(out[0], platform::kReplacementChar);
 }

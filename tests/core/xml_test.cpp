@@ -135,6 +135,7 @@ TEST(XmlLoad, MalformedDocumentsAreErrorsWithTheirLine) {
       {"second root", "<a/>\n<b/>", 2},
       {"entity without ';'", "<a>\n&lt b</a>", 2},
       {"entity at the end", "<a>&amp", 1},
+      {"entity name too long", "<a>&" + std::string(65, 'x') + ";</a>", 1},
       {"lead byte as last byte", "<a/>\x82", 1},
       {"end inside a tag", "<a\n  x='1'", 2},
       {"end inside a quoted value", "<a x='1>", 1},

@@ -453,12 +453,17 @@ TEST_F(SessionTest, AutoModeTurnsThePageAfterTwiceTheAutoWait) {
 TEST_F(SessionTest, QuickLoadFromThePageWaitAsksForTheLatestQuickSave) {
   struct Case {
     int latest;  // the newest quick save's slot, -1 none
+    bool unreadable;  // its whole-slot check can't read the file: the play goes on
     int result;
   };
-  for (const Case& c : {Case{5, 5 + 2}, Case{-1, 0}}) {
+  for (const Case& c : {Case{5, false, 5 + 2}, Case{-1, false, 0}, Case{5, true, 0}}) {
     SCOPED_TRACE(c.latest);
     Game::Hooks().askYesNo = [](std::u16string_view) { return true; };
     Game::Hooks().findLatestQuickSave = [&c] { return c.latest; };
+    Game::Hooks().slotLoadable = [&c](int) {
+      if (c.unreadable) ThrowError(u"script/scr_gui", __LINE__, u"locked");
+      return true;
+    };
     PressButtonOnce(770, 541);  // quick load
     EXPECT_EQ(Play(u"あ\n\n\nい\n\n\n"), c.result);
   }

@@ -31,10 +31,11 @@ TEST(Cp932, RoundTripsJapaneseText) {
 }
 
 TEST(Utf8, RoundTripsAndRepairsMalformedInput) {
-  std::u16string text = u"a\u00e9\u3042\U0001F600";
+  std::u16string text = u"a\u00e9\u3042\U0001F600\U0010FFFF";
   EXPECT_EQ(Utf8ToUtf16(Utf16ToUtf8(text)), text);
   EXPECT_EQ(Utf16ToUtf8(u"\xD800x"), "\xEF\xBF\xBDx");  // lone surrogate
   EXPECT_EQ(Utf8ToUtf16("\xC0\xAF"), u"\uFFFD\uFFFD");   // overlong form
+  EXPECT_EQ(Utf8ToUtf16("\xE0\x82\x80"), u"\uFFFD\uFFFD\uFFFD");  // U+0080 in three bytes
   EXPECT_EQ(Utf8ToUtf16("\xE3\x81"), u"\uFFFD\uFFFD");   // truncated sequence
 }
 

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -14,10 +16,17 @@
 #include <iterator>
 #include <sstream>
 
+#include "platform/dialog_model.h"
 #include "platform/event_source.h"
+#include "platform/glyph_rasterizer.h"
 #include "backend/gtk/gtk_widgets.h"
 #include "platform/message_box.h"
 #include "platform/text.h"
+#include "app/product.h"
+#include "app/settings.h"
+#include "game/game_state.h"
+#include "oggenc.h"
+#include "platform/audio.h"
 #include "program/program.h"
 #include "sound/sound.h"
 
@@ -86,6 +95,9 @@ class SmokeSystems : public ProgramSystems {
   bool CreateMainWindow(bool debug) override {
     window_made = ProgramSystems::CreateMainWindow(debug);
     if (window_made) {
+      debug_menu = gtk_test::Find(GTK_WIDGET(MainWindowHandle()), [](GtkWidget* w) {
+        return GTK_IS_MENU_ITEM(w) && g_strcmp0(gtk_menu_item_get_label(GTK_MENU_ITEM(w)), "デバッグ") == 0;
+      }) != nullptr;
       // The window's own source and boxes stay installed underneath; these go on top.
       closer_ = std::make_unique<ClosingSource>(&platform::EventSource(), 90, [this] { return dialog_mode >= 0; });
       platform::SetEventSource(closer_.get());
@@ -102,11 +114,20 @@ class SmokeSystems : public ProgramSystems {
     }
     ProgramSystems::DestroyMainWindow();
   }
+  // The game draws with the real fonts and opens its dialogs on the display.
+  void AttachGame(DxDraw::ssGroup* stage_parent) override {
+    ProgramSystems::AttachGame(stage_parent);
+    if (stage_parent == nullptr) return;
+    real_services = dynamic_cast<platform::HeadlessGlyphRasterizer*>(&platform::GlyphRasterizer()) == nullptr &&
+                    dynamic_cast<platform::HeadlessDialogHost*>(&platform::DialogHostService()) == nullptr;
+  }
   int ShowSaveLoadDialog(int mode) override {
     dialog_mode = mode;
     return -1;
   }
   bool window_made = false;
+  bool debug_menu = false;
+  bool real_services = false;
   int dialog_mode = -1;  // of the last slot dialog asked for
   const platform::HeadlessMessageBox& boxes() const { return boxes_; }
   uint64_t frames() const { return closer_ ? closer_->frames() : 0; }
@@ -138,6 +159,8 @@ TEST(ProgramSmokeTest, StartsTheDemoAndQuitsThroughTheCloseBox) {
     return;
   }
   EXPECT_EQ(code, 0);
+  EXPECT_FALSE(systems.debug_menu) << "only -D shows it";
+  EXPECT_TRUE(systems.real_services);
   EXPECT_GE(systems.frames(), 90u);
   EXPECT_EQ(systems.dialog_mode, 1) << "the title's load item opens the slot dialog to load";
   ASSERT_EQ(systems.boxes().shown().size(), 1u);
@@ -165,6 +188,42 @@ TEST(ProgramSmokeTest, SoundPlaysThroughTheSdlDevice) {
   ::unsetenv("SDL_AUDIODRIVER");
 }
 
+// Each sound switch reaches its own channel: a looping tone on the voice channel
+// and on an effect channel is heard while its own switch is on, and only then.
+TEST(ProgramSmokeTest, EachSoundSwitchReachesItsOwnChannel) {
+  platform::ManualAudioDevice* device = nullptr;
+  const platform::AudioDeviceOpener previous = platform::SetAudioDeviceOpener([&device](uint32_t rate) {
+    auto made = std::make_unique<platform::ManualAudioDevice>(rate);
+    device = made.get();
+    return made;
+  });
+  const SOUNDCONFIG config{1, 8000, 2, 16, 2, 0, 0};
+  ASSERT_EQ(::InitSound(nullptr, &config), 0);
+  std::vector<float> tone(8000);
+  for (size_t i = 0; i < tone.size(); ++i) tone[i] = 0.5f * std::sin(0.3f * static_cast<float>(i));
+  const std::vector<uint8_t> ogg = oggenc::EncodeOggVorbis(tone, {1, 8000});
+  const fs::path file = fs::temp_directory_path() / ("smoke_tone_" + std::to_string(::getpid()) + ".ogg");
+  std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(ogg.data()), std::ssize(ogg));
+  UserSettings& settings = Settings();
+  settings.game.bgm_volume = settings.game.voice_volume = settings.game.se_volume = 100;
+  ProgramSystems systems;
+  for (int channel : {Game::kChannelVoice, Game::kChannelSe1}) {
+    for (uint8_t on : {0, 1}) {
+      SCOPED_TRACE(std::to_string(channel) + (on != 0 ? " on" : " off"));
+      settings.game.enable_bgm = settings.game.enable_voice = settings.game.enable_se = 1;
+      (channel == Game::kChannelVoice ? settings.game.enable_voice : settings.game.enable_se) = on;
+      ASSERT_NE(OpenOggStream(nullptr, platform::Utf8ToUtf16(file.string()), channel, 1, 4096, 0, 0), -1);
+      systems.ApplyChannelVolumes(settings);
+      const std::vector<int16_t> heard = device->Render(2000);
+      EXPECT_EQ(std::any_of(heard.begin(), heard.end(), [](int16_t s) { return s != 0; }), on != 0);
+      StopChannel(channel);
+    }
+  }
+  ::ShutdownSound();
+  platform::SetAudioDeviceOpener(previous);
+  fs::remove(file);
+}
+
 // Answers the first message dialog that shows, noting its caption and text.
 struct SeenBox {
   std::string caption;
@@ -184,6 +243,39 @@ gboolean AnswerMessageDialog(gpointer data) {
   seen->answered = true;
   gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
   return G_SOURCE_REMOVE;
+}
+
+// A cancelled monitor choice keeps the first monitor; -D shows the debug menu.
+TEST(ProgramSmokeTest, ACancelledMonitorChoicePlaysOnTheFirstMonitor) {
+  if (!fs::exists(ENGINE_BINARY_DIR "/data/script.saf")) GTEST_SKIP() << "no demo data";
+  GTK_TEST_REQUIRE(gtk_init_check(nullptr, nullptr), "display");
+  SmokeSystems systems("shell_smoke_driver");
+  bool cancelled = false;
+  guint timer = g_timeout_add(50, [](gpointer data) -> gboolean {
+    GtkWidget* dialog = gtk_test::OpenDialog();
+    if (dialog == nullptr || g_strcmp0(gtk_window_get_title(GTK_WINDOW(dialog)), "ドライバの選択") != 0) {
+      return G_SOURCE_CONTINUE;
+    }
+    *static_cast<bool*>(data) = true;
+    gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_CANCEL);
+    return G_SOURCE_REMOVE;
+  }, &cancelled);
+  std::vector<std::string> args = {"-S", "-W", "-D", "--SELDRIVER"};
+  EXPECT_EQ(RunMesrin(systems, args), 0);
+  if (!cancelled) g_source_remove(timer);
+  EXPECT_TRUE(cancelled);
+  EXPECT_TRUE(systems.debug_menu);
+  EXPECT_GE(systems.frames(), 90u);
+}
+
+// Only one copy runs on a user folder: a second start finds the first's lock there.
+TEST(ProgramSmokeTest, ASecondCopyOnTheSameUserFolderEndsAtOnce) {
+  SmokeSystems systems("shell_smoke_lock");
+  SingleInstanceLock first(kWindowClass, systems.DataHome() + u"/quelvastor/mesrin_trial");
+  ASSERT_TRUE(first.held());
+  std::vector<std::string> args = {"-S"};
+  EXPECT_EQ(RunMesrin(systems, args), 0);
+  EXPECT_FALSE(systems.window_made);
 }
 
 TEST(ProgramSmokeTest, ABoxBeforeTheWindowIsADialogOnTheDisplay) {

@@ -62,7 +62,7 @@ TEST(SaveBlobs, ShortCommonFillsOnlyItsOwnLengthAndNamesStayTerminated) {
 
 TEST(SaveBlobs, NameListsMatchTheirLayoutAndReadOnlyInsideTheBlob) {
   EXPECT_EQ(Save::EncodeNameList({}), Bytes{0});
-  EXPECT_EQ(Save::EncodeNameList({u"ABC", u"ＢＧ"}), (Bytes{'A', 'B', 'C', 0, 0x82, 0x61, 0x82, 0x66, 0, 0}));
+  EXPECT_EQ(Save::EncodeNameList({u"ABC", u"", u"ＢＧ"}), (Bytes{'A', 'B', 'C', 0, 0x82, 0x61, 0x82, 0x66, 0, 0}));
   EXPECT_EQ(Save::DecodeNameList(Bytes{0}), std::vector<std::u16string>{});
 
   struct Case {

@@ -319,6 +319,21 @@ TEST_F(SaveDataTest, AFolderThatCannotHoldTheFileRaisesAndLeavesNothingOpen) {
   EXPECT_EQ(Save::CSaveDatabase::Instance().OpenCount(), 0);
 }
 
+// The box names what failed, the file and the reason, and ends where the reason does.
+TEST_F(SaveDataTest, TheFailureBoxEndsWithTheReason) {
+  platform::HeadlessMessageBox box;
+  box.SetEcho(false);
+  platform::IMessageBox* previous = platform::SetMessageBoxService(&box);
+  EXPECT_FALSE(Save::ReportingSaveFailure(u"セーブできませんでした。", [] {
+    ThrowError(u"script/scr_gui", __LINE__, u"disk full\n\n");
+    return true;
+  }));
+  platform::SetMessageBoxService(previous);
+  ASSERT_EQ(box.shown().size(), 1u);
+  EXPECT_EQ(box.shown()[0].text,
+            u"セーブできませんでした。\n" + Save::CSaveDatabase::Instance().FilePath() + u"\ndisk full");
+}
+
 TEST_F(SaveDataTest, ADamagedFileIsMovedAsideWithAMessageAndAFreshOneStarted) {
   platform::HeadlessMessageBox box;
   box.SetEcho(false);
@@ -349,6 +364,11 @@ TEST_F(SaveDataTest, ADamagedFileIsMovedAsideWithAMessageAndAFreshOneStarted) {
     EXPECT_TRUE(Save::WriteGlobalData({}, {})) << k;
   }
   EXPECT_EQ(box.shown().size(), damaged.size());
+  // A name already taken is never replaced: the next one is used.
+  std::ofstream(File(), std::ios::binary) << std::string(4096, 'x');
+  ResetRecords();
+  Start();
+  EXPECT_TRUE(std::filesystem::exists(folder_ / "save.dat.broken2"));
   platform::SetMessageBoxService(previous);
 }
 

@@ -113,6 +113,9 @@ TEST_F(SlotDialogTest, ButtonsFollowTheSelectedSlotInLoadModeOnlyAndThePreviewIn
     EXPECT_EQ(c.dialog.Comment(), c.comment);
     EXPECT_EQ(c.dialog.Preview().front() == 0x808080, c.grey);
   }
+  saving.Select(Save::kSlotCount);  // past the list: nothing to save into
+  saving.Ok();
+  EXPECT_FALSE(saving.Finished());
   dialog.DoubleClick(1);
   EXPECT_FALSE(dialog.Finished());
   dialog.DoubleClick(0);
@@ -136,6 +139,14 @@ TEST_F(SlotDialogTest, ASlotThatDoesNotReadWholeIsRefusedAndADamagedHeaderListed
        [](RawDb& db) {
          std::vector<uint8_t> header = db.Blob("SELECT header FROM entry WHERE number=3");
          std::fill(header.end() - 32, header.end(), uint8_t{'A'});
+         db.Put("UPDATE entry SET header=? WHERE number=3", header);
+       },
+       true},
+      {"a first scene name without its end, the next state zero",
+       [](RawDb& db) {
+         std::vector<uint8_t> header = db.Blob("SELECT header FROM entry WHERE number=3");
+         std::fill(header.end() - 159, header.end() - 128, uint8_t{'A'});
+         header.end()[-128] = 0;
          db.Put("UPDATE entry SET header=? WHERE number=3", header);
        },
        true},

@@ -65,6 +65,7 @@ TEST(ScriptLexer, TokenSequences) {
       {"three-slash comment", "/// note\n", {NL, END}},
       {"four slashes", "////abc\n", {kTokenSlashLine, NL, END}},
       {"comment after a command", ".DOF // off\n", {kTokenDOF, NL, END}},
+      {"empty comments keep their line ends", ".DOF //\n///\n.DON\n", {kTokenDOF, NL, NL, kTokenDON, NL, END}},
       {"lone slash", "/x\n", {'/', V, NL, END}},
       {"dot and digit is a number", ".5\n", {V, NL, END}},
       {"digits then letters", "5a\n", {V, V, NL, END}},
@@ -183,11 +184,12 @@ TEST(ScriptLexer, UnknownCommandThrowsWithItsLine) {
   }
 }
 
-TEST(ScriptLexer, LongWordsAreCutToTheTokenBuffer) {
-  std::string text = "." + std::string("GRP ") + std::string(5000, 'a') + "\n";
+TEST(ScriptLexer, LongWordsAndNumbersAreCutToTheTokenBuffer) {
+  std::string text = "." + std::string("GRP ") + std::string(5000, 'a') + " " + std::string(5000, '7') + "\n";
   std::vector<Token> tokens = Lex(text);
-  ASSERT_EQ(tokens.size(), 4u);
+  ASSERT_EQ(tokens.size(), 5u);
   EXPECT_EQ(tokens[1].value.size(), ScriptReader::kTokenSize - 1);
+  EXPECT_EQ(tokens[2].value.size(), ScriptReader::kTokenSize - 1);
 }
 
 TEST(ScriptReader, PushbackUncountsLineEnds) {
