@@ -8,10 +8,6 @@ namespace {
 // full screen and back; a manager that has not done it by then will not.
 constexpr guint kWindowManagerWaitMs = 3000;
 
-// Longest wait for a refresh: the frame clock of a display that never ticks
-// (no compositor, the window unmapped) falls back to 60 Hz.
-constexpr guint kRefreshFallbackMs = 17;
-
 }  // namespace
 
 GtkMainWindow::GtkMainWindow(GtkWindowParts& parts, GtkMenu& menu, GtkPresenter& presenter)
@@ -20,12 +16,9 @@ GtkMainWindow::GtkMainWindow(GtkWindowParts& parts, GtkMenu& menu, GtkPresenter&
 }
 
 gboolean GtkMainWindow::OnTick(GtkWidget*, GdkFrameClock* clock, gpointer data) {
-  auto* self = static_cast<GtkMainWindow*>(data);
-  ++self->ticks;
-  self->last_refresh_us = g_get_monotonic_time();
   gint64 interval = 0, presentation = 0;
   gdk_frame_clock_get_refresh_info(clock, gdk_frame_clock_get_frame_time(clock), &interval, &presentation);
-  if (interval > 0) self->refresh_us = interval;
+  static_cast<GtkMainWindow*>(data)->pace.Refreshed(g_get_monotonic_time(), interval);
   return G_SOURCE_CONTINUE;
 }
 
@@ -129,23 +122,18 @@ void GtkMainWindow::BackToWindow() {
 }
 
 void GtkMainWindow::WaitForRefresh() {
-  if (presenter.PaintNow()) {
-    CountRefreshes(true);
-    // A refresh half a period after the last one at the earliest: the clock
-    // starting again may tick at once, too soon for the pace.
-    const uint64_t start = ticks;
-    const gint64 not_before = last_refresh_us + refresh_us / 2;
-    RunLoopUntil(kRefreshFallbackMs, [&] { return ticks != start && g_get_monotonic_time() >= not_before; });
-    parts.loop_ran_us = g_get_monotonic_time();
-    return;
+  // The frame clock runs while pictures go out; with nothing shown it rests
+  // and the wait sleeps until the refresh its pace foresees.
+  const bool shown = presenter.PaintNow();
+  CountRefreshes(shown);
+  gint64 now = g_get_monotonic_time();
+  pace.Begin(now, shown);
+  while (!pace.Over(now)) {
+    RunLoopUntil(static_cast<guint>((pace.Deadline() - now + 999) / 1000),
+                 [&] { return pace.Over(g_get_monotonic_time()); });
+    now = g_get_monotonic_time();
   }
-  CountRefreshes(false);
-  const gint64 now = g_get_monotonic_time();
-  gint64 next = last_refresh_us + refresh_us;
-  if (next <= now) next += ((now - next) / refresh_us + 1) * refresh_us;
-  RunLoopUntil(static_cast<guint>((next - now + 999) / 1000), [] { return false; });
-  last_refresh_us = next;
-  parts.loop_ran_us = g_get_monotonic_time();
+  parts.loop_ran_us = now;
 }
 
 }  // namespace platform

@@ -10,6 +10,7 @@
 #include "backend/gtk/gtk_presenter.h"
 #include "backend/gtk/gtk_window_parts.h"
 #include "platform/main_window.h"
+#include "platform/refresh_pace.h"
 
 namespace platform {
 
@@ -17,8 +18,9 @@ class GtkMainWindow : public IMainWindow {
  public:
   // The presenter's picture is painted before each wait for a refresh. The
   // wait after a frame that showed something ends at the display's next
-  // refresh (the frame clock's); a frame that showed nothing sleeps until
-  // the refresh would come by the clock's last pace, and the clock rests
+  // refresh after the picture went out (the frame clock's, or the one its
+  // pace foresees when the clock is late or never ticks); a frame that showed
+  // nothing sleeps until the refresh the pace foresees, and the clock rests
   // meanwhile, as the display has nothing to pace.
   GtkMainWindow(GtkWindowParts& parts, GtkMenu& menu, GtkPresenter& presenter);
   GtkMainWindow(const GtkMainWindow&) = delete;
@@ -51,7 +53,7 @@ class GtkMainWindow : public IMainWindow {
   // Back to the fixed-size window, where it stood before full screen.
   void BackToWindow();
   static gboolean OnTick(GtkWidget*, GdkFrameClock*, gpointer data);
-  // Counts the display's refreshes (the frame clock runs) or lets the clock rest.
+  // Has the frame clock report the display's refreshes, or lets it rest.
   void CountRefreshes(bool on);
 
   GtkWindowParts& parts;
@@ -63,10 +65,8 @@ class GtkMainWindow : public IMainWindow {
   // screen began; leaving full screen puts it back there.
   int windowed_x = 0;
   int windowed_y = 0;
-  uint64_t ticks = 0;  // refreshes of the display counted so far
-  guint tick_callback = 0;     // while refreshes are counted, else 0
-  gint64 last_refresh_us = 0;  // monotonic time of the last refresh counted, or foreseen
-  gint64 refresh_us = 16667;   // the display's refresh interval, as its clock last said
+  guint tick_callback = 0;  // while the frame clock reports refreshes, else 0
+  RefreshPace pace;         // of the refresh waits, on the monotonic clock
 };
 
 }  // namespace platform
