@@ -166,6 +166,13 @@ TEST_F(Dialogs, TrackbarNotificationsMoveByTheirSteps) {
       EXPECT_EQ(dialog.Settings().voice_volume, c.value) << c.start << " code " << static_cast<int>(c.code);
     }
   }
+  // A dragged thumb lands on the nearest step.
+  Game::SoundSettingsDialog sound(App::DefaultGameSettings());
+  sound.Dragged(Game::kIdVoiceVolume, 49.6);
+  EXPECT_EQ(sound.Settings().voice_volume, 50);
+  Game::SystemSettingsDialog system(App::DefaultGameSettings(), {});
+  system.Dragged(Game::kIdRed, 9.5);
+  EXPECT_EQ(system.Settings().base_color[0], 255 - 10);
 }
 
 TEST_F(Dialogs, SystemSettingsApplyExactlyWhatChanged) {

@@ -274,8 +274,10 @@ TEST_F(ExtrasTest, ReplayRunsAnUnlockedSceneAndTheMenuCommandsEndIt) {
     int before = 0;
     std::optional<int32_t> thrown;
     std::u16string musicBack;
+    int quickSaves = 0;
     Game::SessionHooks hooks = Game::Hooks();
     hooks.openSaveData = [](Game::ScriptStateGroup_App& group) { Game::AddName(group.SceneNameList(), u"SC_DEAI"); };
+    hooks.quickSave = [&quickSaves] { return ++quickSaves > 0; };
     hooks.showTitle = [&] {
       before = ScreenChildren();
       try {
@@ -287,15 +289,17 @@ TEST_F(ExtrasTest, ReplayRunsAnUnlockedSceneAndTheMenuCommandsEndIt) {
     };
     Game::SetSessionHooks(hooks);
     Play({{120, 230, kLeft, 200},  // the first scene runs; its picture fades in first
+          {770, 518, kLeft},       // the quick-save button, which a replay has not
           {400, 300, kNone, 2},    // the menu command (below)
           {400, 300, kNone, 4}},
          [&](std::size_t step) {
            if (step == 0 && TextScript::ReplayMode != 0 && Game::MessageShown != 0) replayed = true;
-           if (step == 1 && TextScript::ReplayMode != 0) frame_.SetRequest(c.request);
-           if (step == 2 && musicBack.empty()) musicBack = Game::ChannelName(Game::kChannelBgm);
+           if (step == 2 && TextScript::ReplayMode != 0) frame_.SetRequest(c.request);
+           if (step == 3 && musicBack.empty()) musicBack = Game::ChannelName(Game::kChannelBgm);
          });
     EXPECT_EQ(Game::RunGameSession(u"_start.txt", 0), 0);
     EXPECT_TRUE(replayed) << "the scene's text showed in replay mode";
+    EXPECT_EQ(quickSaves, 0);
     EXPECT_EQ(thrown, c.thrown);
     if (!c.thrown) {
       EXPECT_EQ(musicBack, GetSystemConfig().titleMusic) << "the page plays the title music again";

@@ -14,6 +14,7 @@
 #include "game/session.h"
 #include "game/stage.h"
 #include "game_test_util.h"
+#include "screens_test_util.h"
 #include "message/messwindow.h"
 #include "textscript/script_state.h"
 #include "textscript/script_vars.h"
@@ -214,8 +215,13 @@ TEST_F(SessionTest, StepBackReplaysThePageWithItsVariablesAndGoesOn) {
     TextScript::ScriptVarSnapshot().Insert(u"A", 100);  // what the last game left
     bool asked = false;
     std::u16string layers;
+    int logged = 0;  // times the page's message is in the backlog
     everyFrame_ = [&](PlayerSource&) {
-      if (Game::MessageShown != 0) layers = Game::SceneRecordName(Save::kSceneCharacter);
+      if (Game::MessageShown != 0) {
+        layers = Game::SceneRecordName(Save::kSceneCharacter);
+        logged = 0;
+        for (std::size_t i = 0; i < Game::Backlog().Size(); ++i) logged += Game::Backlog()[i].text == at ? 1 : 0;
+      }
       if (!asked && Game::MessageShown != 0 && !Game::Backlog().Empty() && Game::Backlog().Back().text == at) {
         asked = true;
         frame_.SetRequest(App::kRequestStepBack);
@@ -228,6 +234,35 @@ TEST_F(SessionTest, StepBackReplaysThePageWithItsVariablesAndGoesOn) {
     EXPECT_EQ(Var(u"A"), 11) << "the page's additions ran once more from its snapshot";
     EXPECT_EQ(Var(u"B"), 1) << "the story went on to its end";
     EXPECT_EQ(layers, u"A000101,B000102,C000103");
+    EXPECT_EQ(logged, 1) << "the page shown again is not logged twice";
+  }
+}
+
+TEST_F(SessionTest, PictureCommandsKeepTheSceneRecords) {
+  struct Case {
+    std::u16string script;
+    uint8_t background;
+    std::u16string layers;
+  };
+  // A background clears the character layers; a full record drops its oldest
+  // picture with the comma behind it.
+  const Case cases[] = {
+      {u".CHL A000101\n.GRP BG10000\n", 2, u""},
+      {u".CHL A000101\n.GRP WHITE\n", 1, u""},
+      {u".CHL A000101\n.CHL B000102\n.CHL C000103\n.CHL D000104\n", 0, u"B000102,C000103,D000104"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(platform::Utf16ToUtf8(c.script));
+    int background = -1;
+    std::u16string layers = u"?";
+    everyFrame_ = [&](PlayerSource&) {
+      if (Game::MessageShown == 0) return;
+      background = Game::SceneRecordState(Save::kSceneBackground);
+      layers = Game::SceneRecordName(Save::kSceneCharacter);
+    };
+    Play(c.script + u"あ\n\n\n");
+    EXPECT_EQ(background, c.background);
+    EXPECT_EQ(layers, c.layers);
   }
 }
 
@@ -236,8 +271,17 @@ TEST_F(SessionTest, LoadResumesAtTheSavedPageAndPageZeroAtTheHead) {
     SCOPED_TRACE(page);
     TextScript::ScriptVars().Clear();
     reported_.reset();
-    Game::Hooks().loadGameFromSlot = [page](int) { return page; };
-    EXPECT_EQ(Play(u".PST A = 1\nあ\n\n\n.PST B = 1\n", 2), 0);
+    // Page 0 saved on a black screen, page 1 on a white one.
+    Game::Hooks().loadGameFromSlot = [page](int) {
+      Game::SetSceneRecord(Save::kSceneBackground, static_cast<uint8_t>(page));
+      return page;
+    };
+    uint32_t shown = 1;
+    everyFrame_ = [&](PlayerSource&) {
+      if (Game::MessageShown != 0 && shown == 1) shown = Shown(400, 200);
+    };
+    EXPECT_EQ(Play(u".PST A = 1\nあ\n\n\nい\n\n\n.PST B = 1\n", 2), 0);
+    EXPECT_EQ(shown, page == 0 ? Game::kBlack : Game::kWhite);
     EXPECT_FALSE(reported_.has_value());
     EXPECT_EQ(Var(u"A"), page == 0 ? 1 : -1);
     EXPECT_EQ(Var(u"B"), 1);
@@ -271,6 +315,40 @@ TEST_F(SessionTest, ChoiceUnderTheCursorDecidesTheLabel) {
     Play(u".SEL L1 いち\n.SEL L2 にばん\n\n\n.LAB L1\n.PST R = 1\n.JMP E\n\n\n.LAB L2\n.PST R = 2\n\n\n.LAB E\n");
     EXPECT_EQ(Var(u"R"), c.chosen);
     EXPECT_EQ(left, (std::vector<int>{40 + (720 - 64) / 2, 40 + (720 - 96) / 2}));
+  }
+}
+
+// The selection screen joins A and B, or C and D, into one item when either
+// flag of the pair is set; each item's pictures have a red of their own.
+TEST_F(SessionTest, SelectionScreenJoinsAPairWhenEitherFlagIsSet) {
+  const std::pair<std::string, uint8_t> items[] = {{"A", 40}, {"B", 80}, {"C", 120}, {"D", 160}, {"AB", 200}, {"CD", 240}};
+  for (const auto& [name, red] : items) {
+    const std::string picture = screens_test::Bmp(name.size() == 2 ? 356 : 170, 8, [red = red](int, int) {
+      return screens_test::Rgb{red, 0, 0};
+    });
+    for (const char* lit : {"_0", "_1"}) folder_.Write("select/SEL_" + name + lit + ".bmp", picture);
+  }
+  for (const char* name : {"select/selbg.bmp", "turnbg.bmp"}) {
+    folder_.Write(name, screens_test::Bmp(8, 8, [](int, int) { return screens_test::Rgb{0, 0, 9}; }));
+  }
+  struct Case {
+    std::u16string flags;
+    uint32_t at300, at500;  // the red shown at x 300 and x 500
+  };
+  const Case cases[] = {{u"", 80, 120}, {u".PST A010 = 1\n", 200, 120}, {u".PST B010 = 1\n.PST D010 = 1\n", 200, 240}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(platform::Utf16ToUtf8(c.flags));
+    uint32_t at300 = 0, at500 = 0;
+    bool dark = false;
+    everyFrame_ = [&](PlayerSource& s) {
+      s.SetCursor(300, 200);
+      if (Shown(300, 200) == 0) dark = true;  // the stage faded out, over what the last case left
+      else if (dark && at300 == 0) at300 = Shown(300, 200) >> 16, at500 = Shown(500, 200) >> 16;
+      s.SetMouseButton(0, at300 != 0 && tick_ % 2 == 0);  // chosen once seen
+    };
+    Play(c.flags + u".SSL 0\n");
+    EXPECT_EQ(at300, c.at300);
+    EXPECT_EQ(at500, c.at500);
   }
 }
 
