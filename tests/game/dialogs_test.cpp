@@ -170,9 +170,6 @@ TEST_F(Dialogs, TrackbarNotificationsMoveByTheirSteps) {
   Game::SoundSettingsDialog sound(App::DefaultGameSettings());
   sound.Dragged(Game::kIdVoiceVolume, 49.6);
   EXPECT_EQ(sound.Settings().voice_volume, 50);
-  Game::SystemSettingsDialog system(App::DefaultGameSettings(), {});
-  system.Dragged(Game::kIdRed, 9.5);
-  EXPECT_EQ(system.Settings().base_color[0], 255 - 10);
 }
 
 TEST_F(Dialogs, SystemSettingsApplyExactlyWhatChanged) {

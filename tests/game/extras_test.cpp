@@ -212,7 +212,7 @@ TEST_F(ExtrasTest, TheWindowsBacklogButtonOpensTheBacklogAtThePageWait) {
   EXPECT_EQ(Game::RunGameSession(u"_start.txt", 0), 1);
   EXPECT_GE(inBacklog, atWait + 3) << "backdrop, text and scroll track over the stage";
   EXPECT_EQ(after, atWait) << "the page wait goes on with the backlog gone";
-  EXPECT_NEAR(static_cast<int>(dimmed >> 16), static_cast<int>(behind >> 16) * (255 - 192) / 255, 2) << std::hex << behind;
+  EXPECT_NEAR(dimmed >> 16, (behind >> 16) * (255 - 192) / 255.0, 2) << std::hex << behind;
 }
 
 TEST_F(ExtrasTest, AlbumShowsSeenPicturesFullScreenAndRefusesLockedOnes) {

@@ -359,13 +359,19 @@ TEST_F(SessionTest, SelectionScreenJoinsAPairWhenEitherFlagIsSet) {
     uint32_t at300, at500;  // the red shown at x 300 and x 500, the cursor at x 700
   };
   const Case cases[] = {
-      {u".GRP BG10000\n", 80, 120}, {u".PST A010 = 1\n", 200, 120}, {u".PST B010 = 1\n.PST D010 = 1\n", 200, 241}};
+      {u".GRP BG10000\n", 80, 120},
+      {u".PST A010 = 1\n.PST TURN = 99\n", 200, 120},
+      {u".PST B010 = 1\n.PST D010 = 1\n", 200, 241}};
   for (const Case& c : cases) {
     SCOPED_TRACE(platform::Utf16ToUtf8(c.flags));
     uint32_t at300 = 0, at500 = 0;
     bool dark = false;
     int shownFrames = 0, background = -1;
+    bool wideBanner = false;  // "ターン100" for TURN 99 starts left of x 336, "ターン 1" does not
     everyFrame_ = [&](PlayerSource& s) {
+      for (int y = 284; y < 316; ++y) {
+        for (int x = 320; x < 336; ++x) wideBanner = wideBanner || (Shown(x, y) & 0xFF) > 64;
+      }
       s.SetCursor(at300 == 0 ? 700 : 300, 200);
       if (Shown(300, 200) == 0) dark = true;  // the stage faded out, over what the last case left
       else if (dark && ++shownFrames == 2) at300 = Shown(300, 200) >> 16, at500 = Shown(500, 200) >> 16;
@@ -376,6 +382,7 @@ TEST_F(SessionTest, SelectionScreenJoinsAPairWhenEitherFlagIsSet) {
     EXPECT_EQ(at300, c.at300);
     EXPECT_EQ(at500, c.at500);
     EXPECT_EQ(background, 0);
+    EXPECT_EQ(wideBanner, c.flags.find(u"TURN") != std::u16string::npos);
   }
 }
 

@@ -146,7 +146,7 @@ TEST_F(StageTest, MessageWindowShowsTheSettingsColourAtItsLevel) {
   App::WaitNextFrame();
   const uint32_t shown = Shown(400, 410), half = 0x64320A;
   for (int shift = 0; shift < 24; shift += 8) {
-    EXPECT_NEAR(static_cast<int>((shown >> shift) & 0xFF), static_cast<int>((half >> shift) & 0xFF), 2) << std::hex << shown;
+    EXPECT_NEAR((shown >> shift) & 0xFF, (half >> shift) & 0xFF, 2) << std::hex << shown;
   }
   Game::ReleaseMessageWindow();
   App::Settings().game = kept;
