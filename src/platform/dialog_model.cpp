@@ -1,6 +1,7 @@
 #include "platform/dialog_model.h"
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 #include "platform/text.h"
@@ -58,6 +59,10 @@ void DialogModel::SetChecked(int id, bool on) {
 }
 
 void DialogModel::Scrolled(int id, ScrollCode, int position) { m_Values[id] = position; }
+
+void DialogModel::Dragged(int id, double position) {
+  Scrolled(id, ScrollCode::kThumbTrack, static_cast<int>(std::lround(position)));
+}
 
 void DialogModel::Selected(int id, int index) {
   int count = static_cast<int>(Items(id).size());

@@ -91,6 +91,9 @@ class DialogModel {
   void SetChecked(int id, bool on);
   virtual void Clicked(int /*id*/) {}
   virtual void Scrolled(int id, ScrollCode code, int position);  // default: position as sent
+  // A slider's thumb dragged to `position` between steps: it lands on the
+  // nearest step, as a thumb-track notification.
+  void Dragged(int id, double position);
   virtual void Selected(int id, int index);                       // default: the selection
   virtual void Edited(int id, std::u16string text);               // default: the text, cut to the limit
   virtual void Focused(int /*id*/, bool /*focused*/) {}

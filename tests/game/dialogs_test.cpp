@@ -166,6 +166,10 @@ TEST_F(Dialogs, TrackbarNotificationsMoveByTheirSteps) {
       EXPECT_EQ(dialog.Settings().voice_volume, c.value) << c.start << " code " << static_cast<int>(c.code);
     }
   }
+  // A dragged thumb lands on the nearest step.
+  Game::SoundSettingsDialog sound(App::DefaultGameSettings());
+  sound.Dragged(Game::kIdVoiceVolume, 49.6);
+  EXPECT_EQ(sound.Settings().voice_volume, 50);
 }
 
 TEST_F(Dialogs, SystemSettingsApplyExactlyWhatChanged) {

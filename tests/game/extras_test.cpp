@@ -184,12 +184,13 @@ TEST_F(ExtrasTest, TheWindowsBacklogButtonOpensTheBacklogAtThePageWait) {
   hooks.showBacklog = Game::DefaultSessionHooks().showBacklog;
   Game::SetSessionHooks(hooks);
   int phase = 0, frames = 0, atWait = 0, inBacklog = 0, after = 0;
+  uint32_t behind = 0, dimmed = 0;  // the stage's picture, and under the backlog's backdrop
   source_.play = [&](PlayerSource& s) {
     s.SetMouseButton(0, false);
     s.SetMouseButton(1, false);
     ++frames;
     if (phase == 0 && Game::MessageShown != 0 && !Game::Backlog().Empty()) {
-      atWait = ScreenChildren();
+      atWait = ScreenChildren(), behind = Shown(300, 300);
       s.SetCursor(760, 450);  // the window's backlog button
       s.SetMouseButton(0, true);
       phase = 1;
@@ -197,6 +198,7 @@ TEST_F(ExtrasTest, TheWindowsBacklogButtonOpensTheBacklogAtThePageWait) {
     } else if (phase == 1) {
       inBacklog = std::max(inBacklog, ScreenChildren());
       if (frames == 10) {
+        dimmed = Shown(300, 300);
         s.SetMouseButton(1, true);  // a right click leaves it
         phase = 2;
         frames = 0;
@@ -210,6 +212,7 @@ TEST_F(ExtrasTest, TheWindowsBacklogButtonOpensTheBacklogAtThePageWait) {
   EXPECT_EQ(Game::RunGameSession(u"_start.txt", 0), 1);
   EXPECT_GE(inBacklog, atWait + 3) << "backdrop, text and scroll track over the stage";
   EXPECT_EQ(after, atWait) << "the page wait goes on with the backlog gone";
+  EXPECT_NEAR(dimmed >> 16, (behind >> 16) * (255 - 192) / 255.0, 2) << std::hex << behind;
 }
 
 TEST_F(ExtrasTest, AlbumShowsSeenPicturesFullScreenAndRefusesLockedOnes) {
@@ -217,6 +220,7 @@ TEST_F(ExtrasTest, AlbumShowsSeenPicturesFullScreenAndRefusesLockedOnes) {
   const int before = ScreenChildren();
   int most = 0, albumChildren = 0, lockedChildren = 0;
   uint32_t page = 0, full = 0, locked = 0, lockedHovered = 1;  // a pixel of the locked item TOU
+  uint32_t seen = 0, seenLit = 0;                              // and of the item UMI
   bool prevShows = true, nextShows = false;
   Play({{kMenuX, kAlbumY, kLeft},          // the album from the extras menu
         {10, 10, kNone, 3},                // the album's first page
@@ -229,13 +233,14 @@ TEST_F(ExtrasTest, AlbumShowsSeenPicturesFullScreenAndRefusesLockedOnes) {
          most = std::max(most, ScreenChildren());
          if (step == 1) {
            page = Shown(10, 10);
-           locked = Shown(540, 230);
+           locked = Shown(540, 230), seen = Shown(200, 160);
            albumChildren = ScreenChildren();
            // A button differs from the page behind it on the same row.
            prevShows = Shown(60, 548) != Shown(20, 548);
            nextShows = Shown(200, 548) != Shown(20, 548);
          }
          if (step == 2) full = Shown(10, 10);
+         if (step == 3) seenLit = Shown(200, 160);  // back on the page, under the cursor
          if (step == 4) lockedChildren = std::max(lockedChildren, ScreenChildren()), lockedHovered = Shown(540, 230);
        });
   Game::ShowExtrasMenu(sheet_.get(), nullptr);
@@ -245,6 +250,7 @@ TEST_F(ExtrasTest, AlbumShowsSeenPicturesFullScreenAndRefusesLockedOnes) {
   EXPECT_EQ(most, albumChildren + 1) << "one full-screen picture at a time";
   EXPECT_EQ(lockedChildren, albumChildren) << "a locked item opens nothing";
   EXPECT_EQ(lockedHovered, locked) << "and does not light under the cursor";
+  EXPECT_NE(seenLit, seen) << "as a seen one does";
   EXPECT_EQ(Game::ChannelName(Game::kChannelBgm), GetSystemConfig().titleMusic);
   EXPECT_EQ(ScreenChildren(), before);
   EXPECT_TRUE(reported_.empty());
@@ -274,10 +280,13 @@ TEST_F(ExtrasTest, ReplayRunsAnUnlockedSceneAndTheMenuCommandsEndIt) {
     int before = 0;
     std::optional<int32_t> thrown;
     std::u16string musicBack;
+    int quickSaves = 0;
     Game::SessionHooks hooks = Game::Hooks();
     hooks.openSaveData = [](Game::ScriptStateGroup_App& group) { Game::AddName(group.SceneNameList(), u"SC_DEAI"); };
+    hooks.quickSave = [&quickSaves] { return ++quickSaves > 0; };
     hooks.showTitle = [&] {
       before = ScreenChildren();
+      Game::SetSceneRecord(Save::kSceneSe2, 2, u"LOOP");  // what an earlier replay left
       try {
         Game::ShowScenePlay();
       } catch (const ScriptException& e) {
@@ -287,15 +296,19 @@ TEST_F(ExtrasTest, ReplayRunsAnUnlockedSceneAndTheMenuCommandsEndIt) {
     };
     Game::SetSessionHooks(hooks);
     Play({{120, 230, kLeft, 200},  // the first scene runs; its picture fades in first
+          {770, 518, kLeft},       // the quick-save button, which a replay has not
           {400, 300, kNone, 2},    // the menu command (below)
           {400, 300, kNone, 4}},
          [&](std::size_t step) {
-           if (step == 0 && TextScript::ReplayMode != 0 && Game::MessageShown != 0) replayed = true;
-           if (step == 1 && TextScript::ReplayMode != 0) frame_.SetRequest(c.request);
-           if (step == 2 && musicBack.empty()) musicBack = Game::ChannelName(Game::kChannelBgm);
+           if (step == 0 && TextScript::ReplayMode != 0 && Game::MessageShown != 0) {
+             replayed = Game::SceneRecordState(Save::kSceneSe2) == 0;
+           }
+           if (step == 2 && TextScript::ReplayMode != 0) frame_.SetRequest(c.request);
+           if (step == 3 && musicBack.empty()) musicBack = Game::ChannelName(Game::kChannelBgm);
          });
     EXPECT_EQ(Game::RunGameSession(u"_start.txt", 0), 0);
-    EXPECT_TRUE(replayed) << "the scene's text showed in replay mode";
+    EXPECT_TRUE(replayed) << "the scene's text showed in replay mode, from a scene of its own";
+    EXPECT_EQ(quickSaves, 0);
     EXPECT_EQ(thrown, c.thrown);
     if (!c.thrown) {
       EXPECT_EQ(musicBack, GetSystemConfig().titleMusic) << "the page plays the title music again";

@@ -14,6 +14,7 @@
 #include "game/session.h"
 #include "game/stage.h"
 #include "game_test_util.h"
+#include "screens_test_util.h"
 #include "message/messwindow.h"
 #include "textscript/script_state.h"
 #include "textscript/script_vars.h"
@@ -100,6 +101,18 @@ class SessionTest : public game_test::GameHarness {
     DxDraw::POINT pen{};
     Game::MessageView()->GetTextOrigin(&pen);
     return pen.y > 0;
+  }
+  // Lit pixels of the message text on screen, and the leftmost lit column.
+  std::pair<int, int> TextPixels() const {
+    int count = 0, left = -1;
+    for (int y = 444; y < 584; ++y) {
+      for (int x = 0; x < 776; ++x) {
+        if ((Shown(x, y) & 0xFF) <= 200) continue;
+        ++count;
+        left = left < 0 ? x : std::min(left, x);
+      }
+    }
+    return {count, left};
   }
   // The boxes shown since the last call.
   std::vector<std::u16string> NewBoxes() {
@@ -214,8 +227,13 @@ TEST_F(SessionTest, StepBackReplaysThePageWithItsVariablesAndGoesOn) {
     TextScript::ScriptVarSnapshot().Insert(u"A", 100);  // what the last game left
     bool asked = false;
     std::u16string layers;
+    int logged = 0;  // times the page's message is in the backlog
     everyFrame_ = [&](PlayerSource&) {
-      if (Game::MessageShown != 0) layers = Game::SceneRecordName(Save::kSceneCharacter);
+      if (Game::MessageShown != 0) {
+        layers = Game::SceneRecordName(Save::kSceneCharacter);
+        logged = 0;
+        for (std::size_t i = 0; i < Game::Backlog().Size(); ++i) logged += Game::Backlog()[i].text == at ? 1 : 0;
+      }
       if (!asked && Game::MessageShown != 0 && !Game::Backlog().Empty() && Game::Backlog().Back().text == at) {
         asked = true;
         frame_.SetRequest(App::kRequestStepBack);
@@ -228,6 +246,38 @@ TEST_F(SessionTest, StepBackReplaysThePageWithItsVariablesAndGoesOn) {
     EXPECT_EQ(Var(u"A"), 11) << "the page's additions ran once more from its snapshot";
     EXPECT_EQ(Var(u"B"), 1) << "the story went on to its end";
     EXPECT_EQ(layers, u"A000101,B000102,C000103");
+    EXPECT_EQ(logged, 1) << "the page shown again is not logged twice";
+  }
+}
+
+TEST_F(SessionTest, CommandsKeepTheSceneRecords) {
+  struct Case {
+    std::u16string script;
+    Save::SceneSlot slot;
+    uint8_t state;
+    std::u16string name;
+  };
+  // A background clears the character layers; a full record drops its oldest
+  // picture with the comma behind it.
+  const Case cases[] = {
+      {u".CHL A000101\n.GRP BG10000\n", Save::kSceneCharacter, 0, u""},
+      {u".CHL A000101\n.GRP WHITE\n", Save::kSceneCharacter, 0, u""},
+      {u".CHL A000101\n.CHL B000102\n.CHL C000103\n.CHL D000104\n", Save::kSceneCharacter, 1,
+       u"B000102,C000103,D000104"},
+      {u".FLS 1\n", Save::kSceneBackground, 1, u""},
+      {u".WAV UMI\n.WAV 00\n", Save::kSceneBgm, 0, u""},
+      {u".S1B LOOP\n.S1M\n", Save::kSceneSe1, 0, u""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(platform::Utf16ToUtf8(c.script));
+    int state = -1;
+    std::u16string name = u"?";
+    everyFrame_ = [&](PlayerSource&) {
+      if (Game::MessageShown != 0) state = Game::SceneRecordState(c.slot), name = Game::SceneRecordName(c.slot);
+    };
+    Play(c.script + u"あ\n\n\n");
+    EXPECT_EQ(state, c.state);
+    EXPECT_EQ(name, c.name);
   }
 }
 
@@ -236,8 +286,17 @@ TEST_F(SessionTest, LoadResumesAtTheSavedPageAndPageZeroAtTheHead) {
     SCOPED_TRACE(page);
     TextScript::ScriptVars().Clear();
     reported_.reset();
-    Game::Hooks().loadGameFromSlot = [page](int) { return page; };
-    EXPECT_EQ(Play(u".PST A = 1\nあ\n\n\n.PST B = 1\n", 2), 0);
+    // Page 0 saved on a black screen, page 1 on a white one.
+    Game::Hooks().loadGameFromSlot = [page](int) {
+      Game::SetSceneRecord(Save::kSceneBackground, static_cast<uint8_t>(page));
+      return page;
+    };
+    uint32_t shown = 1;
+    everyFrame_ = [&](PlayerSource&) {
+      if (Game::MessageShown != 0 && shown == 1) shown = Shown(400, 200);
+    };
+    EXPECT_EQ(Play(u".PST A = 1\nあ\n\n\nい\n\n\n.PST B = 1\n", 2), 0);
+    EXPECT_EQ(shown, page == 0 ? Game::kBlack : Game::kWhite);
     EXPECT_FALSE(reported_.has_value());
     EXPECT_EQ(Var(u"A"), page == 0 ? 1 : -1);
     EXPECT_EQ(Var(u"B"), 1);
@@ -255,22 +314,75 @@ TEST_F(SessionTest, ChoiceUnderTheCursorDecidesTheLabel) {
     // The leftmost lit column of each line while the choice waits: the text (16 px a cell),
     // centred in the 720-px view at x 40, not the label.
     std::vector<int> left;
+    std::vector<bool> red;  // each line's text is red, not white (the one under the cursor)
     int frames = 0;
     everyFrame_ = [&](PlayerSource& s) {
       const TextScript::ScriptStateNode* node = Game::CurrentGroup->CurrentNode();
       if (node == nullptr || node->m_Opcode != TextScript::kOpSEL) return;
       if (++frames < 4) s.SetMouseButton(0, false);  // the choices stay up a few frames
       std::vector<int> lit(2, -1);
+      std::vector<bool> reds(2);
       for (int line = 0; line < 2; ++line) {
         for (int x = 200; x < 600 && lit[line] < 0; ++x) {
-          if (((Shown(x, 165 + 42 * line) >> 16) & 0xFF) > 200) lit[line] = x;
+          const uint32_t c = Shown(x, 165 + 42 * line);
+          if (((c >> 16) & 0xFF) > 200) lit[line] = x, reds[line] = ((c >> 8) & 0xFF) < 100;
         }
       }
-      if (lit[0] >= 0) left = lit;
+      if (lit[0] >= 0) left = lit, red = reds;
     };
     Play(u".SEL L1 いち\n.SEL L2 にばん\n\n\n.LAB L1\n.PST R = 1\n.JMP E\n\n\n.LAB L2\n.PST R = 2\n\n\n.LAB E\n");
     EXPECT_EQ(Var(u"R"), c.chosen);
     EXPECT_EQ(left, (std::vector<int>{40 + (720 - 64) / 2, 40 + (720 - 96) / 2}));
+    EXPECT_EQ(red, (std::vector<bool>{c.chosen == 1, c.chosen == 2}));
+  }
+}
+
+// The selection screen joins A and B, or C and D, into one item when either
+// flag of the pair is set; each item's pictures have a red of their own, one
+// step redder under the cursor. The stage is black after it.
+TEST_F(SessionTest, SelectionScreenJoinsAPairWhenEitherFlagIsSet) {
+  const std::pair<std::string, int> items[] = {{"A", 40}, {"B", 80}, {"C", 120}, {"D", 160}, {"AB", 200}, {"CD", 240}};
+  for (const auto& [name, red] : items) {
+    for (int lit = 0; lit < 2; ++lit) {
+      folder_.Write("select/SEL_" + name + "_" + std::to_string(lit) + ".bmp",
+                    screens_test::Bmp(name.size() == 2 ? 356 : 170, 8, [r = red + lit](int, int) {
+                      return screens_test::Rgb{static_cast<uint8_t>(r), 0, 0};
+                    }));
+    }
+  }
+  folder_.Write("iv.txt", [] { std::string lines; for (int i = 0; i < 20; ++i) lines += "E\n"; return lines; }());
+  for (const char* name : {"select/selbg.bmp", "turnbg.bmp"}) {
+    folder_.Write(name, screens_test::Bmp(8, 8, [](int, int) { return screens_test::Rgb{0, 0, 9}; }));
+  }
+  struct Case {
+    std::u16string flags;
+    uint32_t at300, at500;  // the red shown at x 300 and x 500, the cursor at x 700
+  };
+  const Case cases[] = {
+      {u".GRP BG10000\n", 80, 120},
+      {u".PST A010 = 1\n.PST TURN = 99\n", 200, 120},
+      {u".PST B010 = 1\n.PST D010 = 1\n", 200, 241}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(platform::Utf16ToUtf8(c.flags));
+    uint32_t at300 = 0, at500 = 0;
+    bool dark = false;
+    int shownFrames = 0, background = -1;
+    bool wideBanner = false;  // "ターン100" for TURN 99 starts left of x 336, "ターン 1" does not
+    everyFrame_ = [&](PlayerSource& s) {
+      for (int y = 284; y < 316; ++y) {
+        for (int x = 320; x < 336; ++x) wideBanner = wideBanner || (Shown(x, y) & 0xFF) > 64;
+      }
+      s.SetCursor(at300 == 0 ? 700 : 300, 200);
+      if (Shown(300, 200) == 0) dark = true;  // the stage faded out, over what the last case left
+      else if (dark && ++shownFrames == 2) at300 = Shown(300, 200) >> 16, at500 = Shown(500, 200) >> 16;
+      s.SetMouseButton(0, at300 != 0 && tick_ % 2 == 0);  // chosen once seen
+      if (Game::MessageShown != 0) background = Game::SceneRecordState(Save::kSceneBackground);
+    };
+    Play(c.flags + u".SSL 0\n\n\n.LAB E\nあ\n\n\n");
+    EXPECT_EQ(at300, c.at300);
+    EXPECT_EQ(at500, c.at500);
+    EXPECT_EQ(background, 0);
+    EXPECT_EQ(wideBanner, c.flags.find(u"TURN") != std::u16string::npos);
   }
 }
 
@@ -364,14 +476,6 @@ TEST_F(SessionTest, PlayerNamesArePutInOnceHoweverTheMessageIsDrawn) {
   platform::CopyWide(Save::GetCommonData().givenName, Save::kNameUnits, u"Q");
   // Drawn at the message speed, while skipping, and again after a font change.
   enum Way { kAtSpeed, kSkipping, kAfterFontChange };
-  // Lit pixels of the message text on screen, once the page waits.
-  auto textPixels = [this] {
-    int count = 0;
-    for (int y = 444; y < 584; ++y) {
-      for (int x = 8; x < 776; ++x) count += (Shown(x, y) & 0xFF) > 200 ? 1 : 0;
-    }
-    return count;
-  };
   std::vector<int> shown;
   for (const Way way : {kAtSpeed, kSkipping, kAfterFontChange}) {
     SCOPED_TRACE(way);
@@ -384,7 +488,7 @@ TEST_F(SessionTest, PlayerNamesArePutInOnceHoweverTheMessageIsDrawn) {
       if (!atName || seen >= 0) return;
       s.SetMouseButton(0, false);
       if (++waited == 2 && way == kAfterFontChange) Game::SettingsChanged |= Game::kFontChanged;
-      if (waited == 5) seen = TextLowered() ? textPixels() : 0;  // no speaker: a line down, however drawn
+      if (waited == 5) seen = TextLowered() ? TextPixels().first : 0;  // no speaker: a line down, however drawn
     };
     EXPECT_EQ(Play(u"あ\n\n\n「#1」\n\n\n.PST END = 1\n"), 0);
     EXPECT_EQ(Var(u"END"), 1);
@@ -392,6 +496,25 @@ TEST_F(SessionTest, PlayerNamesArePutInOnceHoweverTheMessageIsDrawn) {
   }
   EXPECT_GT(shown[0], 0);
   EXPECT_EQ(shown, std::vector<int>(3, shown[0])) << "each way shows 「#2」";
+}
+
+// A right click at the page wait hides the window until the next click. The
+// text starts at the window's left margin.
+TEST_F(SessionTest, RightClickHidesTheWindowUntilTheNextClick) {
+  std::vector<std::pair<int, int>> seen;  // TextPixels() waiting, hidden, back
+  int frames = 0;
+  everyFrame_ = [&](PlayerSource& s) {
+    if (Game::MessageShown == 0) return;
+    if (++frames == 3 || frames == 6 || frames == 11) seen.push_back(TextPixels());
+    s.SetMouseButton(1, frames == 4);
+    s.SetMouseButton(0, frames == 7 || (frames > 11 && tick_ % 2 == 0));
+  };
+  Play(u"あ\n\n\n");
+  ASSERT_EQ(seen.size(), 3u);
+  EXPECT_GT(seen[0].first, 0);
+  EXPECT_EQ(seen[1].first, 0);
+  EXPECT_EQ(seen[2], seen[0]);
+  EXPECT_LT(seen[0].second, 8 + 8);
 }
 
 TEST_F(SessionTest, DebugJumpGoesToItsLabelAndAMissingOneIsIgnored) {

@@ -2,11 +2,17 @@
 // takes and what the player sees at its end.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "app/frame.h"
 #include "app/settings.h"
 #include "dxdraw/dxsurface.h"
 #include "game/game_state.h"
+#include "game/message_stage.h"
 #include "game/stage.h"
 #include "game_test_util.h"
+#include "message/messview.h"
+#include "message/messwindow.h"
 
 namespace {
 
@@ -123,6 +129,28 @@ TEST_F(StageTest, FlashKeepsAPictureWaitingAndLeavesTheStageWhite) {
 TEST_F(StageTest, FlashOfZeroStillTurnsTheStageWhite) {
   EXPECT_EQ(FramesOf([] { Game::FlashStage(0); }), 1u);
   EXPECT_EQ(Shown(0, 0), Game::kWhite);
+}
+
+// The window's panel on a black stage: a white sheet tinted with the settings'
+// colour, shown at their fourth byte as the level.
+TEST_F(StageTest, MessageWindowShowsTheSettingsColourAtItsLevel) {
+  DxDraw::DxSurface* sheet = DxDraw::CreateSurface(32);
+  sheet->Create(800, 240);
+  sheet->FillRect(nullptr, Game::kWhite, 255);
+  TextScript::SetSystemPicture(sheet);
+  const App::GameSettings kept = App::Settings().game;
+  const uint8_t colour[4] = {200, 100, 20, 128};
+  std::copy(colour, colour + 4, App::Settings().game.base_color);
+  Game::BuildMessageWindow();
+  Game::MessageWindow->Show();
+  App::WaitNextFrame();
+  const uint32_t shown = Shown(400, 410), half = 0x64320A;
+  for (int shift = 0; shift < 24; shift += 8) {
+    EXPECT_NEAR((shown >> shift) & 0xFF, (half >> shift) & 0xFF, 2) << std::hex << shown;
+  }
+  Game::ReleaseMessageWindow();
+  App::Settings().game = kept;
+  TextScript::SetSystemPicture(nullptr);
 }
 
 TEST_F(StageTest, TearDownLeavesNothingOnTheScreen) {

@@ -118,8 +118,8 @@ void OnClicked(GtkButton*, gpointer data) {
 
 void OnSlider(GtkRange* range, gpointer data) {
   auto* b = static_cast<Binding*>(data);
-  int position = static_cast<int>(gtk_range_get_value(range) + 0.5);
-  b->view->Event([b, position] { b->view->model.Scrolled(b->id, ScrollCode::kThumbTrack, position); });
+  double position = gtk_range_get_value(range);
+  b->view->Event([b, position] { b->view->model.Dragged(b->id, position); });
 }
 
 void OnCombo(GtkComboBox* combo, gpointer data) {
