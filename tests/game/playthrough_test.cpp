@@ -25,6 +25,7 @@
 #include "message/messview.h"
 #include "platform/audio.h"
 #include "sound/sound.h"
+#include "sound/sound_internal.h"
 #include "textscript/script_state.h"
 #include "textscript/script_vars.h"
 
@@ -366,6 +367,42 @@ TEST_F(DemoPlaythrough, VoicesPlayAtTheirPercentMusicAndEffectsAtATenth) {
     ASSERT_GT(loudness[1], 0.0);
     const double gain = std::pow(10.0, VolumeToAttenuation(c.level) / 2000.0);
     EXPECT_NEAR(loudness[0] / loudness[1], gain, gain * 0.02);
+  }
+  settings = saved;
+}
+
+// The music starts again behind its end and plays on; a voice line while
+// skipping, or with Ctrl held, only stops the voice that plays.
+TEST_F(DemoPlaythrough, MusicLoopsAndAVoiceLineWhileSkippingOnlyStopsTheVoice) {
+  App::GameSettings& settings = App::Settings().game;
+  const App::GameSettings saved = settings;
+  settings.enable_bgm = settings.enable_voice = 1;
+  settings.bgm_volume = settings.voice_volume = 100;
+  Game::PlayBgmOrVoice(Game::kChannelBgm, u"umi", 1);
+  double lastTenth = 0;
+  for (int tenth = 0; tenth < 150; ++tenth) {  // 15 s of a piece of 10
+    lastTenth = 0;
+    for (int16_t sample : device_->Render(4410)) lastTenth += std::abs(sample);
+    RunSoundServicePass();
+  }
+  EXPECT_EQ(GetSoundState(GetChannelPlayId(Game::kChannelBgm)), 1);
+  EXPECT_GT(lastTenth, 0.0);
+  const struct {
+    const char* what;
+    int skipMode;
+    uint32_t held;
+    bool voiced;
+  } cases[] = {{"reading", 0, 0, true}, {"skipping", 1, 0, false}, {"ctrl held", 0, App::kButtonSkip1, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Game::PlayBgmOrVoice(Game::kChannelVoice, u"A0001", 1);
+    ASSERT_NE(GetChannelPlayId(Game::kChannelVoice), -1);
+    Game::SkipMode = c.skipMode;
+    App::Input().held = c.held;
+    Game::PlayVoiceLine(u"B0001");
+    EXPECT_EQ(GetChannelPlayId(Game::kChannelVoice) != -1, c.voiced);
+    Game::SkipMode = 0;
+    App::Input().held = 0;
   }
   settings = saved;
 }

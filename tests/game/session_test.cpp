@@ -305,6 +305,24 @@ TEST_F(SessionTest, FontChangesWhileTheTextIsDrawnRedrawItAndTheStoryGoesOn) {
   EXPECT_EQ(Var(u"C"), 1);
 }
 
+// The window's 10 ms a character times the message speed: 5, 20 and 40 ms for
+// speeds 1-3, each wait rounded up to whole frames; nobody clicks while it draws.
+TEST_F(SessionTest, EachCharacterWaitsTheWindowsBaseTimesTheMessageSpeed) {
+  for (auto [index, ms] : {std::pair{1, 5u}, std::pair{2, 20u}, std::pair{3, 40u}}) {
+    SCOPED_TRACE(index);
+    Game::SetMessageSpeed(index);
+    uint32_t drawing = 0;
+    everyFrame_ = [&](PlayerSource& s) {
+      if (Game::MessageWindow == nullptr || !Game::MessageWindow->IsVisible() || Game::MessageShown != 0) return;
+      ++drawing;
+      s.SetMouseButton(0, false);
+    };
+    EXPECT_EQ(Play(u"あいうえおかきくけこさしすせそ\n\n\n"), 0);
+    EXPECT_GE(drawing * message_test::kFrameMs, 15 * ms);
+    EXPECT_LE(drawing * message_test::kFrameMs, 15 * (ms + message_test::kFrameMs) + 4 * message_test::kFrameMs);
+  }
+}
+
 TEST_F(SessionTest, SkipButtonStopsBeforeTheFirstUnreadPageWhenAsked) {
   struct Case {
     uint8_t textSkip1;
