@@ -296,10 +296,11 @@ TEST_F(DemoPlaythrough, StepBackReplaysThePageAndCtrlSkipsToTheFirstChoice) {
 TEST_F(DemoPlaythrough, SoundCommandsRecordTheirEffectsAndALoadReplaysTheLoopingOne) {
   game_test::ScriptFolder folder;
   folder.WriteScript("_start.txt",
-                     u".WAV umi\n.WAV 00\n.WAV umi\n.S1A knock\n.S2B nami\nあ\n\n\nい\n\n\n.S1M\n.WAV 00\nう\n\n\n");
+                     u".WAV umi\n.WAV 00\n.WAV umi\n.S1A knock\n.S2B nami\nあ\n.VOI A0001\n\n\nい\n\n\n.S1M\n.WAV 00\nう\n\n\n");
   folder.Install();
   Save::SceneState saved{}, stopped{};
   int page = -1;
+  int voiceStarts = 0;  // streams started by the page's message and its VOI
   bool loading = false;
   std::map<std::u16string, std::vector<int>> states;  // by page: music, first and second effect channels
   int tick = 0;
@@ -311,6 +312,7 @@ TEST_F(DemoPlaythrough, SoundCommandsRecordTheirEffectsAndALoadReplaysTheLooping
     for (int channel : {Game::kChannelBgm, Game::kChannelSe1, Game::kChannelSe2}) {
       states[text].push_back(GetSoundState(GetChannelPlayId(channel)));
     }
+    if (text == u"あ") voiceStarts = GetChannelPlayId(Game::kChannelVoice) - GetChannelPlayId(Game::kChannelSe2);
     if (text == u"い") {
       saved = Save::GetSceneState();
       page = static_cast<int>(TextScript::CurrentPage);
@@ -321,6 +323,7 @@ TEST_F(DemoPlaythrough, SoundCommandsRecordTheirEffectsAndALoadReplaysTheLooping
   ASSERT_EQ(Game::RunGameSession(u"_start.txt", 0), 1);
   EXPECT_EQ(states[u"い"], (std::vector<int>{1, 1, 1}));
   EXPECT_EQ(states[u"う"], (std::vector<int>{0, 0, 1}));
+  EXPECT_EQ(voiceStarts, 1) << "the message plays the voice beside it, the VOI does not play it again";
   EXPECT_EQ(saved.records[Save::kSceneSe1].state, 1);
   EXPECT_EQ(std::string(saved.records[Save::kSceneSe1].name), "KNOCK");
   EXPECT_EQ(saved.records[Save::kSceneSe2].state, 2);
@@ -384,7 +387,7 @@ TEST_F(DemoPlaythrough, VoicesPlayAtTheirPercentMusicAndEffectsAtATenth) {
   settings = saved;
 }
 
-// The music starts again behind its end and plays on; a voice line while
+// The music and a looping effect start again behind their ends and play on; a voice line while
 // skipping, or with Ctrl held, only stops the voice that plays.
 TEST_F(DemoPlaythrough, MusicLoopsAndAVoiceLineWhileSkippingOnlyStopsTheVoice) {
   App::GameSettings& settings = App::Settings().game;
@@ -392,6 +395,8 @@ TEST_F(DemoPlaythrough, MusicLoopsAndAVoiceLineWhileSkippingOnlyStopsTheVoice) {
   settings.enable_bgm = settings.enable_voice = 1;
   settings.bgm_volume = settings.voice_volume = 100;
   Game::PlayBgmOrVoice(Game::kChannelBgm, u"umi", 1);
+  Game::PlaySe(Game::kChannelSe1, u"knock", 0);
+  Game::PlaySe(Game::kChannelSe2, u"nami", 1);
   double lastTenth = 0;
   for (int tenth = 0; tenth < 150; ++tenth) {  // 15 s of a piece of 10
     lastTenth = 0;
@@ -399,6 +404,8 @@ TEST_F(DemoPlaythrough, MusicLoopsAndAVoiceLineWhileSkippingOnlyStopsTheVoice) {
     RunSoundServicePass();
   }
   EXPECT_EQ(GetSoundState(GetChannelPlayId(Game::kChannelBgm)), 1);
+  EXPECT_EQ(GetSoundState(GetChannelPlayId(Game::kChannelSe1)), 0) << "a single effect ends";
+  EXPECT_EQ(GetSoundState(GetChannelPlayId(Game::kChannelSe2)), 1) << "a looping effect plays on";
   EXPECT_GT(lastTenth, 0.0);
   const int32_t music = GetChannelPlayId(Game::kChannelBgm);
   Game::PlayBgmOrVoice(Game::kChannelBgm, u"UMI", 0);
