@@ -70,6 +70,7 @@ TEST(AudioMixer, MixesKnownInputToKnownSamples) {
        {10000, Scaled(10000, -600)}},
       {"master volume scales the sum", Pcm(1, 16), Samples16({10000, 0, 0, 0}), 0, 0, -600,
        {Scaled(10000, -600), Scaled(10000, -600)}},
+      {"master volume above full is full", Pcm(1, 16), Samples16({10000, 0, 0, 0}), 0, 0, 600, {10000, 10000}},
       {"volume -10000 is silence", Pcm(1, 16), Samples16({10000, 0, 0, 0}), -10000, 0, 0, {0, 0}},
   };
   for (const auto& row : table) {
@@ -105,6 +106,11 @@ TEST(SoundBuffer, CursorsLoopAndEnd) {
   looping->GetCurrentPosition(&play, nullptr);
   EXPECT_EQ(play, 4u);
   EXPECT_EQ(looping->GetStatus(), platform::kBufferPlaying | platform::kBufferLooping);
+  looping->SetCurrentPosition(100);  // past the end: the last frame
+  looping->GetCurrentPosition(&play, nullptr);
+  EXPECT_EQ(play, 12u);
+  looping->Stop();
+  EXPECT_EQ(looping->GetStatus(), 0u);
   once->GetCurrentPosition(&play, nullptr);
   EXPECT_EQ(play, 0u);
   EXPECT_EQ(once->GetStatus(), 0u);
