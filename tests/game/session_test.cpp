@@ -307,20 +307,31 @@ TEST_F(SessionTest, FontChangesWhileTheTextIsDrawnRedrawItAndTheStoryGoesOn) {
 
 // The window's 10 ms a character times the message speed: 5, 20 and 40 ms for
 // speeds 1-3, each wait rounded up to whole frames; nobody clicks while it draws.
+// A held Ctrl ends each wait at the next frame, and once it skips pages the
+// text comes at once.
 TEST_F(SessionTest, EachCharacterWaitsTheWindowsBaseTimesTheMessageSpeed) {
-  for (auto [index, ms] : {std::pair{1, 5u}, std::pair{2, 20u}, std::pair{3, 40u}}) {
-    SCOPED_TRACE(index);
-    Game::SetMessageSpeed(index);
+  const uint8_t stopAtUnread = std::exchange(App::Settings().game.text_skip1, 0);
+  const struct {
+    int index;
+    uint32_t lowMs, highMs;  // drawing both pages of 15 characters
+    bool ctrl;
+  } cases[] = {{1, 30 * 5, 30 * 21 + 128, false}, {2, 30 * 20, 30 * 36 + 128, false},
+               {3, 30 * 40, 30 * 56 + 128, false}, {3, 0, 15 * 16 + 128, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.index << c.ctrl);
+    Game::SetMessageSpeed(c.index);
     uint32_t drawing = 0;
     everyFrame_ = [&](PlayerSource& s) {
+      s.SetKey(App::DIK_LCONTROL, c.ctrl);
       if (Game::MessageWindow == nullptr || !Game::MessageWindow->IsVisible() || Game::MessageShown != 0) return;
       ++drawing;
       s.SetMouseButton(0, false);
     };
-    EXPECT_EQ(Play(u"あいうえおかきくけこさしすせそ\n\n\n"), 0);
-    EXPECT_GE(drawing * message_test::kFrameMs, 15 * ms);
-    EXPECT_LE(drawing * message_test::kFrameMs, 15 * (ms + message_test::kFrameMs) + 4 * message_test::kFrameMs);
+    EXPECT_EQ(Play(u"あいうえおかきくけこさしすせそ\n\n\nあいうえおかきくけこさしすせそ\n\n\n"), 0);
+    EXPECT_GE(drawing * message_test::kFrameMs, c.lowMs);
+    EXPECT_LE(drawing * message_test::kFrameMs, c.highMs);
   }
+  App::Settings().game.text_skip1 = stopAtUnread;
 }
 
 TEST_F(SessionTest, SkipButtonStopsBeforeTheFirstUnreadPageWhenAsked) {
