@@ -326,6 +326,7 @@ TEST_F(DemoPlaythrough, SoundCommandsRecordTheirEffectsAndALoadReplaysTheLooping
   EXPECT_EQ(states[u"い"], (std::vector<int>{1, 1, 1}));
   EXPECT_EQ(states[u"う"], (std::vector<int>{0, 0, 1}));
   EXPECT_EQ(voiceStarts, 1) << "the message plays the voice beside it, the VOI does not play it again";
+  EXPECT_EQ(saved.records[Save::kSceneBgm].state, 1);
   EXPECT_EQ(saved.records[Save::kSceneSe1].state, 1);
   EXPECT_EQ(std::string(saved.records[Save::kSceneSe1].name), "KNOCK");
   EXPECT_EQ(saved.records[Save::kSceneSe2].state, 2);
