@@ -219,6 +219,7 @@ TEST_F(Dialogs, SoundLevelsFollowTheSwitchesInForceAndCancelPutsThemBack) {
     std::vector<std::pair<int, int>> levels;
     uint8_t bgm_volume_after;
     uint8_t enable_voice_after;
+    uint8_t se1_state = 0;  // effect channel 1's scene record: 2 a loop plays there
   } cases[] = {
       {"bgm moved then cancelled", true, [](DialogModel& d) { d.Scrolled(Game::kIdBgmVolume, ScrollCode::kTop, 0); },
        {{0, 0}, {kMaster, 255 * 80 / 100}, {0, 255 * 80 / 100 / 10}, {3, 255 * 80 / 100},
@@ -239,6 +240,11 @@ TEST_F(Dialogs, SoundLevelsFollowTheSwitchesInForceAndCancelPutsThemBack) {
       {"se moved", true,
        [](DialogModel& d) { d.Scrolled(Game::kIdSeVolume, ScrollCode::kBottom, 0), d.Clicked(platform::IDOK); },
        {{1, 25}, {2, 25}, {1, 25}, {2, 25}}, 80, 1},
+      // The effect test takes channel 1, or channel 2 while a loop keeps channel 1.
+      {"se test", true, [](DialogModel& d) { d.Clicked(Game::kIdSeTest), d.Clicked(platform::IDOK); },
+       {{1, 20}}, 80, 1, 1},
+      {"se test beside a loop", true, [](DialogModel& d) { d.Clicked(Game::kIdSeTest), d.Clicked(platform::IDOK); },
+       {{2, 20}}, 80, 1, 2},
   };
   for (const Case& c : cases) {
     App::GameSettings& live = App::Settings().game;
@@ -246,6 +252,7 @@ TEST_F(Dialogs, SoundLevelsFollowTheSwitchesInForceAndCancelPutsThemBack) {
     live.main_volume = live.bgm_volume = live.voice_volume = live.se_volume = 80;
     live.enable_bgm = live.enable_voice = live.enable_se = 1;
     live.enable_bgm = c.bgm_on;
+    Game::SetSceneRecord(Save::kSceneSe1, c.se1_state, u"NAMI");
     levels_.clear();
     Play(c.player);
     Game::ShowSoundDialog(nullptr);

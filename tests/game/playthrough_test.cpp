@@ -25,6 +25,7 @@
 #include "message/messview.h"
 #include "platform/audio.h"
 #include "sound/sound.h"
+#include "sound/sound_internal.h"
 #include "textscript/script_state.h"
 #include "textscript/script_vars.h"
 
@@ -290,40 +291,57 @@ TEST_F(DemoPlaythrough, StepBackReplaysThePageAndCtrlSkipsToTheFirstChoice) {
 }
 
 // The sound commands on the demo's sounds: the same music starts again after it
-// was stopped, S1A records a single effect and S2B a looping one, and a load
-// brings back only the looping one.
+// was stopped, S1A records a single effect and S2B a looping one, S1M and WAV 00
+// stop their channels and records, the looping effect plays on past its end,
+// and a load brings back only the looping effect.
 TEST_F(DemoPlaythrough, SoundCommandsRecordTheirEffectsAndALoadReplaysTheLoopingOne) {
   game_test::ScriptFolder folder;
-  folder.WriteScript("_start.txt", u".WAV umi\n.WAV 00\n.WAV umi\n.S1A knock\n.S2B nami\nあ\n\n\nい\n\n\n");
+  folder.WriteScript("_start.txt",
+                     u".WAV umi\n.WAV 00\n.WAV umi\n.S1A knock\n.S2B nami\nあ\n.VOI A0001\n\n\nい\n\n\n.S1M\n.WAV 00\nう\n\n\n");
   folder.Install();
-  Save::SceneState saved{};
+  Save::SceneState saved{}, stopped{};
   int page = -1;
-  std::vector<int> states;  // music, first and second effect channels on the second page
+  int voiceStarts = 0;  // streams started by the page's message and its VOI
+  bool loading = false;
+  std::map<std::u16string, std::vector<int>> states;  // by page: music, first and second effect channels
   int tick = 0;
   source_.play = [&](PlayerSource& s) {
     s.SetMouseButton(0, ++tick % 2 == 0);
-    if (!states.empty() || Game::MessageShown == 0 || Game::Backlog().Back().text != u"い") return;
+    if (Game::MessageShown == 0) return;
+    const std::u16string text = Game::Backlog().Back().text;
+    if (states.count(text) != 0) return;
+    for (int tenth = 0; text == u"う" && tenth < 50; ++tenth) device_->Render(4410), RunSoundServicePass();
     for (int channel : {Game::kChannelBgm, Game::kChannelSe1, Game::kChannelSe2}) {
-      states.push_back(GetSoundState(GetChannelPlayId(channel)));
+      states[text].push_back(GetSoundState(GetChannelPlayId(channel)));
     }
-    saved = Save::GetSceneState();
-    page = static_cast<int>(TextScript::CurrentPage);
-    throw ScriptException{ScriptException::kBackToTitle};
+    if (text == u"あ") voiceStarts = GetChannelPlayId(Game::kChannelVoice) - GetChannelPlayId(Game::kChannelSe2);
+    if (text == u"い") {
+      saved = Save::GetSceneState();
+      page = static_cast<int>(TextScript::CurrentPage);
+    }
+    stopped = Save::GetSceneState();
+    if (loading || text == u"う") throw ScriptException{ScriptException::kBackToTitle};
   };
   ASSERT_EQ(Game::RunGameSession(u"_start.txt", 0), 1);
-  EXPECT_EQ(states, (std::vector<int>{1, 1, 1}));
+  EXPECT_EQ(states[u"い"], (std::vector<int>{1, 1, 1}));
+  EXPECT_EQ(states[u"う"], (std::vector<int>{0, 0, 1}));
+  EXPECT_EQ(voiceStarts, 1) << "the message plays the voice beside it, the VOI does not play it again";
+  EXPECT_EQ(saved.records[Save::kSceneBgm].state, 1);
   EXPECT_EQ(saved.records[Save::kSceneSe1].state, 1);
   EXPECT_EQ(std::string(saved.records[Save::kSceneSe1].name), "KNOCK");
   EXPECT_EQ(saved.records[Save::kSceneSe2].state, 2);
   EXPECT_EQ(std::string(saved.records[Save::kSceneSe2].name), "NAMI");
+  EXPECT_EQ(stopped.records[Save::kSceneBgm].state, 0);
+  EXPECT_EQ(stopped.records[Save::kSceneSe1].state, 0);
 
   Game::Hooks().loadGameFromSlot = [&](int) {
     Save::GetSceneState() = saved;
     return page;
   };
   states.clear();
+  loading = true;
   EXPECT_EQ(Game::RunGameSession(u"_start.txt", 2), 1);
-  EXPECT_EQ(states, (std::vector<int>{1, 0, 1}));
+  EXPECT_EQ(states[u"い"], (std::vector<int>{1, 0, 1}));
 }
 
 // At 50 percent a voice plays at level 127, music and effects at a tenth of
@@ -337,6 +355,7 @@ TEST_F(DemoPlaythrough, VoicesPlayAtTheirPercentMusicAndEffectsAtATenth) {
   const Play voice = [] { Game::PlayBgmOrVoice(Game::kChannelVoice, u"B0001", 1); };
   const Play music = [] { Game::PlayBgmOrVoice(Game::kChannelBgm, u"umi", 1); };
   const Play effect = [] { Game::PlaySe(Game::kChannelSe1, u"knock", 0); };
+  const Play effect2 = [] { Game::PlaySe(Game::kChannelSe2, u"knock", 0); };
   const struct {
     const char* what;
     int channel;
@@ -350,6 +369,7 @@ TEST_F(DemoPlaythrough, VoicesPlayAtTheirPercentMusicAndEffectsAtATenth) {
       {"music set", Game::kChannelBgm, music, Game::ApplyBgmVolume, 12},
       {"effect", Game::kChannelSe1, effect, nullptr, 12},
       {"effect set", Game::kChannelSe1, effect, Game::ApplySeVolume, 12},
+      {"second effect set", Game::kChannelSe2, effect2, Game::ApplySeVolume, 12},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -366,6 +386,49 @@ TEST_F(DemoPlaythrough, VoicesPlayAtTheirPercentMusicAndEffectsAtATenth) {
     ASSERT_GT(loudness[1], 0.0);
     const double gain = std::pow(10.0, VolumeToAttenuation(c.level) / 2000.0);
     EXPECT_NEAR(loudness[0] / loudness[1], gain, gain * 0.02);
+  }
+  settings = saved;
+}
+
+// The music and a looping effect start again behind their ends and play on; a voice line while
+// skipping, or with Ctrl held, only stops the voice that plays.
+TEST_F(DemoPlaythrough, MusicLoopsAndAVoiceLineWhileSkippingOnlyStopsTheVoice) {
+  App::GameSettings& settings = App::Settings().game;
+  const App::GameSettings saved = settings;
+  settings.enable_bgm = settings.enable_voice = 1;
+  settings.bgm_volume = settings.voice_volume = 100;
+  Game::PlayBgmOrVoice(Game::kChannelBgm, u"umi", 1);
+  Game::PlaySe(Game::kChannelSe1, u"knock", 0);
+  Game::PlaySe(Game::kChannelSe2, u"nami", 1);
+  double lastTenth = 0;
+  for (int tenth = 0; tenth < 150; ++tenth) {  // 15 s of a piece of 10
+    lastTenth = 0;
+    for (int16_t sample : device_->Render(4410)) lastTenth += std::abs(sample);
+    RunSoundServicePass();
+  }
+  EXPECT_EQ(GetSoundState(GetChannelPlayId(Game::kChannelBgm)), 1);
+  EXPECT_EQ(GetSoundState(GetChannelPlayId(Game::kChannelSe1)), 0) << "a single effect ends";
+  EXPECT_EQ(GetSoundState(GetChannelPlayId(Game::kChannelSe2)), 1) << "a looping effect plays on";
+  EXPECT_GT(lastTenth, 0.0);
+  const int32_t music = GetChannelPlayId(Game::kChannelBgm);
+  Game::PlayBgmOrVoice(Game::kChannelBgm, u"UMI", 0);
+  EXPECT_EQ(GetChannelPlayId(Game::kChannelBgm), music) << "the music that plays goes on";
+  const struct {
+    const char* what;
+    int skipMode;
+    uint32_t held;
+    bool voiced;
+  } cases[] = {{"reading", 0, 0, true}, {"skipping", 1, 0, false}, {"ctrl held", 0, App::kButtonSkip1, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Game::PlayBgmOrVoice(Game::kChannelVoice, u"A0001", 1);
+    ASSERT_NE(GetChannelPlayId(Game::kChannelVoice), -1);
+    Game::SkipMode = c.skipMode;
+    App::Input().held = c.held;
+    Game::PlayVoiceLine(u"B0001");
+    EXPECT_EQ(GetChannelPlayId(Game::kChannelVoice) != -1, c.voiced);
+    Game::SkipMode = 0;
+    App::Input().held = 0;
   }
   settings = saved;
 }

@@ -417,6 +417,36 @@ TEST_F(SessionTest, FontChangesWhileTheTextIsDrawnRedrawItAndTheStoryGoesOn) {
   EXPECT_EQ(Var(u"C"), 1);
 }
 
+// The window's 10 ms a character times the message speed: 5, 20 and 40 ms for
+// speeds 1-3, each wait rounded up to whole frames; nobody clicks while it draws.
+// A held Ctrl ends each wait at the next frame, and once it skips pages the
+// text comes at once and each page goes after 100 ms.
+TEST_F(SessionTest, EachCharacterWaitsTheWindowsBaseTimesTheMessageSpeed) {
+  const uint8_t stopAtUnread = std::exchange(App::Settings().game.text_skip1, 0);
+  const struct {
+    int index;
+    uint32_t lowMs, highMs;  // drawing both pages of 15 characters, and Ctrl's page waits
+    bool ctrl;
+  } cases[] = {{1, 30 * 5, 30 * 21 + 128, false}, {2, 30 * 20, 30 * 36 + 128, false},
+               {3, 30 * 40, 30 * 56 + 128, false}, {3, 0, 560, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.index << c.ctrl);
+    Game::SetMessageSpeed(c.index);
+    uint32_t drawing = 0;
+    everyFrame_ = [&](PlayerSource& s) {
+      s.SetKey(App::DIK_LCONTROL, c.ctrl);
+      if (Game::MessageWindow == nullptr || !Game::MessageWindow->IsVisible()) return;
+      if (Game::MessageShown != 0 && Game::SkipMode != 2) return;
+      ++drawing;
+      s.SetMouseButton(0, false);
+    };
+    EXPECT_EQ(Play(u"あいうえおかきくけこさしすせそ\n\n\nあいうえおかきくけこさしすせそ\n\n\n"), 0);
+    EXPECT_GE(drawing * message_test::kFrameMs, c.lowMs);
+    EXPECT_LE(drawing * message_test::kFrameMs, c.highMs);
+  }
+  App::Settings().game.text_skip1 = stopAtUnread;
+}
+
 TEST_F(SessionTest, SkipButtonStopsBeforeTheFirstUnreadPageWhenAsked) {
   struct Case {
     uint8_t textSkip1;
@@ -430,8 +460,10 @@ TEST_F(SessionTest, SkipButtonStopsBeforeTheFirstUnreadPageWhenAsked) {
     Game::SetReadFlag(0);
     Game::SetReadFlag(1);
     int phase = 0;
+    uint32_t skipping = 0;  // frames
     std::u16string stoppedAt;
     everyFrame_ = [&](PlayerSource& s) {
+      skipping += Game::SkipMode == 1;
       if (phase == 0) {
         s.SetCursor(770, 470);  // the skip button
         if (Game::SkipMode == 1) phase = 1;
@@ -446,6 +478,10 @@ TEST_F(SessionTest, SkipButtonStopsBeforeTheFirstUnreadPageWhenAsked) {
     };
     EXPECT_EQ(Play(u"あ\n\n\nい\n\n\nう\n\n\nえ\n\n\n.PST END = 1\n"), 0);
     EXPECT_EQ(stoppedAt, c.stoppedAt);
+    if (c.stoppedAt.empty()) {
+      // Four page waits of 100 ms (seven frames each) and the frames that draw the pages.
+      EXPECT_NEAR(skipping * message_test::kFrameMs, 480, 80);
+    }
     EXPECT_EQ(Var(u"END"), 1);
     for (int page = 0; page < 4; ++page) EXPECT_EQ(Game::TestReadFlag(page), 1) << page;
   }

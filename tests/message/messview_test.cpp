@@ -162,6 +162,12 @@ TEST_F(MessViewTest, DrawsEachCharacterOnceAndWaitsOnlyAfterDrawnOnes) {
     // Each wait of 20 ms takes two frames of 16 ms; no delay takes none.
     EXPECT_EQ(frame_.FrameCount() - frames, c.delay == 0 ? 0u : 2u * static_cast<uint64_t>(c.calls));
   }
+  // A held skip button ends each wait at the next frame.
+  source_.SetKey(App::DIK_LCONTROL, true);
+  const uint64_t frames = frame_.FrameCount();
+  view_->DrawText(0, 0xFFFFFF, 20, u"ab", nullptr, 0);
+  EXPECT_EQ(frame_.FrameCount() - frames, 2u);
+  source_.SetKey(App::DIK_LCONTROL, false);
 }
 
 TEST_F(MessViewTest, DrawTextTakesRgbAndLineFeedKeepsColourAndCallback) {
@@ -181,7 +187,7 @@ TEST_F(MessViewTest, DrawTextTakesRgbAndLineFeedKeepsColourAndCallback) {
   EXPECT_EQ(pen.x, 0);
   EXPECT_GE(pen.y, 16);
   EXPECT_EQ(view_->GetTextColor(), 0x000000FFu);
-  MESSCOMMAND commands[] = {{kMessChar, u'B'}, {kMessEnd, 0}};
+  MESSCOMMAND commands[] = {{kMessChar, u'B'}, {kMessDelay, 0}, {kMessChar, u'C'}, {kMessEnd, 0}};
   DxDraw::TextBegin(&view_->GetTextData(), view_);
   view_->PutCommands(0, commands);
   DxDraw::TextEnd(&view_->GetTextData());
@@ -195,9 +201,11 @@ TEST_F(MessViewTest, ACallbackThrowingStopsTheTextAndEndsTheRun) {
     }
   };
   int calls = 0;
+  const uint64_t frames = frame_.FrameCount();
   EXPECT_THROW(view_->DrawText(0, 0xFFFFFF, 5, u"abcd", Abort::At2, reinterpret_cast<intptr_t>(&calls)),
                ScriptException);
   EXPECT_EQ(rasterizer_.log, U"ab");
+  EXPECT_EQ(frame_.FrameCount() - frames, 1u) << "the callback comes before the character's wait";
   EXPECT_EQ(view_->GetFont()->BeginCount(), 0);
   EXPECT_EQ(view_->GetTextData().m_BeginCount, 0);
 }

@@ -52,13 +52,17 @@ TEST(AudioMixer, MixesKnownInputToKnownSamples) {
     std::vector<uint8_t> bytes;
     int32_t volume, pan, master;
     std::vector<int16_t> expected;  // the first frames, left and right
+    bool looping = true;
   } table[] = {
       {"16-bit stereo at the device rate", Pcm(2, 16), Samples16({100, -200, 30000, -32768}), 0, 0, 0,
        {100, -200, 30000, -32768}},
       {"8-bit mono centred at 128, both sides", Pcm(1, 8), {128, 255, 0, 129}, 0, 0, 0,
        {0, 0, 32512, 32512, -32768, -32768, 256, 256}},
-      {"half the device rate interpolates", Pcm(1, 16, kRate / 2), Samples16({0, 1000, -1000, 0}), 0, 0, 0,
-       {0, 0, 500, 500, 1000, 1000, 0, 0, -1000, -1000}},
+      {"half the device rate interpolates, the last frame toward the first", Pcm(1, 16, kRate / 2),
+       Samples16({0, 1000, -1000, 400}), 0, 0, 0,
+       {0, 0, 500, 500, 1000, 1000, 0, 0, -1000, -1000, -300, -300, 400, 400, 200, 200, 0, 0}},
+      {"once at another rate holds its last frame, never blends into its first", Pcm(1, 16, kRate / 2),
+       Samples16({0, 0, 0, 1000}), 0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 500, 500, 1000, 1000, 1000, 1000, 0, 0}, false},
       {"volume -600", Pcm(1, 16), Samples16({10000, -10000, 0, 0}), -600, 0, 0,
        {Scaled(10000, -600), Scaled(10000, -600), Scaled(-10000, -600), Scaled(-10000, -600)}},
       {"pan right silences the left", Pcm(1, 16), Samples16({10000, 0, 0, 0}), 0, 10000, 0, {0, 10000}},
@@ -66,13 +70,14 @@ TEST(AudioMixer, MixesKnownInputToKnownSamples) {
        {10000, Scaled(10000, -600)}},
       {"master volume scales the sum", Pcm(1, 16), Samples16({10000, 0, 0, 0}), 0, 0, -600,
        {Scaled(10000, -600), Scaled(10000, -600)}},
+      {"master volume above full is full", Pcm(1, 16), Samples16({10000, 0, 0, 0}), 0, 0, 600, {10000, 10000}},
       {"volume -10000 is silence", Pcm(1, 16), Samples16({10000, 0, 0, 0}), -10000, 0, 0, {0, 0}},
   };
   for (const auto& row : table) {
     SCOPED_TRACE(row.name);
     platform::ManualAudioDevice device(kRate);
     device.Mixer().SetMasterVolume(row.master);
-    auto buffer = PlayingBuffer(device.Mixer(), row.format, row.bytes);
+    auto buffer = PlayingBuffer(device.Mixer(), row.format, row.bytes, row.looping);
     buffer->SetVolume(row.volume);
     buffer->SetPan(row.pan);
     std::vector<int16_t> out = device.Render(static_cast<uint32_t>(row.expected.size() / 2));
@@ -101,6 +106,11 @@ TEST(SoundBuffer, CursorsLoopAndEnd) {
   looping->GetCurrentPosition(&play, nullptr);
   EXPECT_EQ(play, 4u);
   EXPECT_EQ(looping->GetStatus(), platform::kBufferPlaying | platform::kBufferLooping);
+  looping->SetCurrentPosition(100);  // past the end: the last frame
+  looping->GetCurrentPosition(&play, nullptr);
+  EXPECT_EQ(play, 12u);
+  looping->Stop();
+  EXPECT_EQ(looping->GetStatus(), 0u);
   once->GetCurrentPosition(&play, nullptr);
   EXPECT_EQ(play, 0u);
   EXPECT_EQ(once->GetStatus(), 0u);

@@ -195,6 +195,7 @@ TEST_F(StreamChannels, StreamEndsOnceEveryByteHasPlayed) {
       {"ends inside the first fill", 3 * kSegment / 2, 2},
       {"ends inside a refill, over an earlier segment's bytes", 11 * kSegment / 2, 6},
       {"ends on a segment's end", 6 * kSegment, 6},
+      {"ends after the ring wrapped", 21 * kSegment / 2, 11},
   };
   for (const auto& row : table) {
     SCOPED_TRACE(row.name);
