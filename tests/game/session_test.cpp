@@ -553,6 +553,31 @@ TEST_F(SessionTest, RightClickHidesTheWindowUntilTheNextClick) {
   EXPECT_LT(seen[0].second, 8 + 8);
 }
 
+TEST_F(SessionTest, TheClickMarkBlinksEveryTwoTenthsOfASecond) {
+  DxDraw::DxSurface* sheet = DxDraw::CreateSurface(32);  // the mark cut from a white sheet
+  sheet->Create(800, 600);
+  sheet->FillRect(nullptr, Game::kWhite, 255);
+  TextScript::SetSystemPicture(sheet);
+  std::vector<uint32_t> changes;  // when the column of the mark and the buttons changed
+  int last = -1;
+  everyFrame_ = [&](PlayerSource& s) {
+    if (Game::MessageShown == 0) return;
+    int lit = 0;
+    for (int y = 0; y < 600; ++y)
+      for (int x = 752; x < 776; ++x) lit += static_cast<int>(Shown(x, y) & 0xFF);
+    if (last >= 0 && lit != last) changes.push_back(clock_.NowMs());
+    last = lit;
+    s.SetMouseButton(0, (changes.size() >= 4 || tick_ > 100) && tick_ % 2 == 0);
+  };
+  Play(u"あ\n\n\n");
+  ASSERT_GE(changes.size(), 4u) << "the first is the page wait's buttons, then the mark blinks";
+  for (size_t i = 2; i < 4; ++i) {
+    EXPECT_GE(changes[i] - changes[i - 1], 200u);
+    EXPECT_LE(changes[i] - changes[i - 1], 200u + 2 * message_test::kFrameMs);
+  }
+  TextScript::SetSystemPicture(nullptr);
+}
+
 TEST_F(SessionTest, DebugJumpGoesToItsLabelAndAMissingOneIsIgnored) {
   App::Settings().options.debug_level = 1;
   struct Case {
