@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "platform/event_source.h"
@@ -190,6 +191,75 @@ TEST_F(GtkShellTest, ATapBetweenTwoReadsShowsAsHeldForOneRead) {
     EXPECT_EQ(keys[0x1E], expected);
     EXPECT_EQ(mouse.buttons[0], expected);
   }
+  Drain();
+}
+
+// Button 3 is the right button, 2 the middle one; the wheel up (a smooth
+// scroll's negative delta too) is positive.
+TEST_F(GtkShellTest, ButtonsKeepTheirRolesAndTheWheelItsDirection) {
+  GdkWindow* area = gtk_widget_get_window(Named("area"));
+  GdkDevice* pointer = gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_display_get_default()));
+  auto send = [&](GdkEvent* event) {
+    gdk_event_set_device(event, pointer);
+    gtk_main_do_event(event);
+    gdk_event_free(event);
+  };
+  MouseState mouse;
+  struct Press {
+    guint button;
+    const char* held;  // left, right, middle: held 'x', not '.'
+  } presses[] = {{1, "x.."}, {3, ".x."}, {2, "..x"}};
+  for (const Press& press : presses) {
+    for (GdkEventType type : {GDK_BUTTON_PRESS, GDK_BUTTON_RELEASE}) {
+      GdkEvent* event = gdk_event_new(type);
+      event->button.window = GDK_WINDOW(g_object_ref(area));
+      event->button.button = press.button;
+      send(event);
+      ASSERT_TRUE(EventSource().ReadMouse(mouse));
+      std::string held;
+      for (int i = 0; i < 3; ++i) held += mouse.buttons[i] != 0 ? 'x' : '.';
+      EXPECT_EQ(held, type == GDK_BUTTON_PRESS ? press.held : "...") << press.button;
+    }
+  }
+  struct Row {
+    GdkScrollDirection direction;
+    double delta_y;
+    int32_t wheel;
+  } rows[] = {{GDK_SCROLL_UP, 0, 120}, {GDK_SCROLL_DOWN, 0, -120}, {GDK_SCROLL_SMOOTH, -1, 120},
+              {GDK_SCROLL_SMOOTH, 0.5, -60}};
+  for (const Row& row : rows) {
+    GdkEvent* event = gdk_event_new(GDK_SCROLL);
+    event->scroll.window = GDK_WINDOW(g_object_ref(area));
+    event->scroll.direction = row.direction;
+    event->scroll.delta_y = row.delta_y;
+    send(event);
+    ASSERT_TRUE(EventSource().ReadMouse(mouse));
+    EXPECT_EQ(mouse.wheel, row.wheel) << row.direction << " " << row.delta_y;
+  }
+  Drain();
+}
+
+gboolean CountAccelerator(GtkAccelGroup*, GObject*, guint, GdkModifierType, gpointer count) {
+  ++*static_cast<int*>(count);
+  return TRUE;
+}
+
+// The window's table of keys is made again when its keys change, here an
+// accelerator added after a key press has made the table once.
+TEST_F(GtkShellTest, AnAcceleratorAddedAfterTheFirstKeyAnswers) {
+  Key(true, GDK_KEY_q, 16, GDK_CONTROL_MASK);
+  Key(false, GDK_KEY_q, 16, GDK_CONTROL_MASK);
+  int answered = 0;
+  GtkAccelGroup* group = gtk_accel_group_new();
+  gtk_accel_group_connect(group, GDK_KEY_q, GDK_CONTROL_MASK, GtkAccelFlags{},
+                          g_cclosure_new(G_CALLBACK(CountAccelerator), &answered, nullptr));
+  gtk_window_add_accel_group(GTK_WINDOW(widget_), group);
+  while (g_main_context_pending(nullptr)) g_main_context_iteration(nullptr, FALSE);
+  Key(true, GDK_KEY_q, 16, GDK_CONTROL_MASK);
+  Key(false, GDK_KEY_q, 16, GDK_CONTROL_MASK);
+  EXPECT_EQ(answered, 1);
+  gtk_window_remove_accel_group(GTK_WINDOW(widget_), group);
+  g_object_unref(group);
   Drain();
 }
 
