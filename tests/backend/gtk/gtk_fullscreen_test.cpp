@@ -9,6 +9,7 @@
 #include <signal.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -135,6 +136,18 @@ TEST_F(GtkFullScreenTest, FillsTheMonitorWithThePictureScaledBetweenBlackBars) {
   window.SetMenuBarVisible(true);
   EXPECT_TRUE(RunUntil([&] { return gtk_widget_get_allocated_height(menubar) > 1; }));
   EXPECT_EQ(gtk_widget_get_allocated_height(area), 720);
+  // A put while it shows leaves the menu bar alone: over a green picture,
+  // the bar's own pixels (its text, its edge) are not all green.
+  std::fill(pixels.begin(), pixels.end(), 0x00FF00u);
+  shell_->presenter().Present(PixelBuffer{reinterpret_cast<const uint8_t*>(pixels.data()), 800 * 4, 800, 600},
+                              PresentRect{0, 0, 800, 600});
+  window.WaitForRefresh();
+  EXPECT_TRUE(RunUntil([&] { return ScreenPixel(640, 700) == 0x00FF00; }));
+  int bar_pixels = 0;
+  for (int y = 0; y < gtk_widget_get_allocated_height(menubar); ++y) {
+    for (int x = 160; x < 1120; x += 4) bar_pixels += ScreenPixel(x, y) != 0x00FF00;
+  }
+  EXPECT_GT(bar_pixels, 0) << "the put covered the menu bar";
 
   ASSERT_TRUE(window.SetFullScreen(false));
   EXPECT_TRUE(window.IsMenuBarVisible());
