@@ -116,6 +116,16 @@ TEST_F(GtkDialogs, NameDialogTakesTypedNamesInEntriesSideBySide) {
   });
   EXPECT_EQ(result, 1);
   EXPECT_EQ(std::u16string(Save::GetCommonData().givenName), u"花子");
+  // Enter in either entry is OK.
+  for (int id : {Game::kIdFamilyName, Game::kIdGivenName}) {
+    result = Run(Game::ShowNameDialog, [id](GtkWidget* dialog) {
+      gtk_entry_set_text(GTK_ENTRY(Control(dialog, Game::kIdGivenName)), id == Game::kIdGivenName ? "名" : "姓");
+      gtk_widget_activate(Control(dialog, id));
+      gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_DELETE_EVENT);  // a dialog still up is cancelled
+    });
+    EXPECT_EQ(result, 1) << id;
+    EXPECT_EQ(std::u16string(Save::GetCommonData().givenName), id == Game::kIdGivenName ? u"名" : u"姓") << id;
+  }
 }
 
 TEST_F(GtkDialogs, DebugWindowShowsTheStageAndCloses) {
