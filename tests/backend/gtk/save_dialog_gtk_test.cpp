@@ -40,6 +40,10 @@ class GtkSlotDialogTest : public SaveFolderTest {
       Save::SaveGameToSlot(number, comment, {nullptr, 0, &vars});
     };
     Controller controller(mode, -1, services);
+    return RunModel(controller, std::move(script));
+  }
+
+  int RunModel(Controller& controller, std::function<void(GtkWidget* dialog)> script) {
     script_ = std::move(script);
     g_timeout_add(100, +[](gpointer self) -> gboolean {
       auto* test = static_cast<GtkSlotDialogTest*>(self);
@@ -102,6 +106,22 @@ TEST_F(GtkSlotDialogTest, ListsTheSlotsSavesWithACommentPreviewsDeletesAndLoadsB
     gtk_tree_path_free(path);
   });
   EXPECT_EQ(loaded, 2);
+}
+
+// A model that drops its selection while its lines stay as they are: the
+// list shows no row selected.
+TEST_F(GtkSlotDialogTest, TheListDropsARowTheModelNoLongerSelects) {
+  struct DropsOnDelete : Controller {
+    using Controller::Controller;
+    void Delete() override { Select(-1); }
+  } model(Controller::kSaveMode, 3, {});
+  RunModel(model, [](GtkWidget* dialog) {
+    GtkTreeSelection* selection = gtk_tree_view_get_selection(GTK_TREE_VIEW(FindNamed(dialog, "slot-list")));
+    EXPECT_EQ(gtk_tree_selection_count_selected_rows(selection), 1);
+    gtk_button_clicked(GTK_BUTTON(FindNamed(dialog, "delete")));
+    EXPECT_EQ(gtk_tree_selection_count_selected_rows(selection), 0);
+    gtk_button_clicked(GTK_BUTTON(FindNamed(dialog, "cancel")));
+  });
 }
 
 }  // namespace
