@@ -69,7 +69,7 @@ TEST_F(GtkSlotDialogTest, ListsTheSlotsSavesWithACommentPreviewsDeletesAndLoadsB
     gtk_tree_path_free(path);
     EXPECT_TRUE(gtk_widget_get_sensitive(FindNamed(dialog, "ok"))) << "an empty slot takes a save";
     gtk_entry_set_text(GTK_ENTRY(FindNamed(dialog, "comment")), "ＧＴＫから");
-    gtk_button_clicked(GTK_BUTTON(FindNamed(dialog, "ok")));
+    gtk_widget_activate(FindNamed(dialog, "comment"));  // Enter in the comment saves
   });
   EXPECT_EQ(saved, 2);
   ASSERT_TRUE(Save::SlotExists(3));
@@ -86,6 +86,7 @@ TEST_F(GtkSlotDialogTest, ListsTheSlotsSavesWithACommentPreviewsDeletesAndLoadsB
   const int loaded = Run(Controller::kLoadMode, [](GtkWidget* dialog) {
     EXPECT_NE(FindNamed(dialog, "apply"), nullptr);
     GtkTreeView* list = GTK_TREE_VIEW(FindNamed(dialog, "slot-list"));
+    EXPECT_EQ(gtk_window_get_focus(GTK_WINDOW(dialog)), GTK_WIDGET(list));
     GtkTreeSelection* selection = gtk_tree_view_get_selection(list);
     GtkTreePath* red = gtk_tree_path_new_from_indices(4, -1);
     gtk_tree_selection_select_path(selection, red);
