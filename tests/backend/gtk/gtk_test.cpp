@@ -453,6 +453,27 @@ TEST_F(GtkShellTest, ABoxAnswersItsMnemonicLettersAloneAndClosedNeverSaysYes) {
   }
 }
 
+// The monitor choice starts on the first entry; OK takes the one chosen, cancel none.
+TEST_F(GtkShellTest, TheMonitorChoiceIsTheEntryChosenOrNone) {
+  struct Row {
+    int pick;  // -1: the entry shown at the start
+    int response, chosen;
+  } rows[] = {{-1, GTK_RESPONSE_OK, 0}, {1, GTK_RESPONSE_OK, 1}, {1, GTK_RESPONSE_CANCEL, -1}};
+  for (Row& row : rows) {
+    const guint timer = g_timeout_add(50, +[](gpointer data) -> gboolean {
+      const Row& row = *static_cast<Row*>(data);
+      GtkWidget* dialog = gtk_test::OpenDialog();
+      if (dialog == nullptr) return G_SOURCE_CONTINUE;
+      auto combo = [](GtkWidget* w) { return GTK_IS_COMBO_BOX(w); };
+      if (row.pick >= 0) gtk_combo_box_set_active(GTK_COMBO_BOX(gtk_test::Find(dialog, combo)), row.pick);
+      gtk_dialog_response(GTK_DIALOG(dialog), row.response);
+      return G_SOURCE_CONTINUE;
+    }, &row);
+    EXPECT_EQ(shell_->ChooseMonitor(std::vector<MonitorInfo>(2)), row.chosen) << row.pick << " " << row.response;
+    g_source_remove(timer);
+  }
+}
+
 // Full screen under a window manager is tested with one; without a manager
 // nothing can take the window to full screen, and the switch must say so.
 TEST_F(GtkShellTest, FullScreenFailsWithoutAWindowManager) {
