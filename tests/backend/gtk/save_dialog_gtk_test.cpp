@@ -86,7 +86,6 @@ TEST_F(GtkSlotDialogTest, ListsTheSlotsSavesWithACommentPreviewsDeletesAndLoadsB
   const int loaded = Run(Controller::kLoadMode, [](GtkWidget* dialog) {
     EXPECT_NE(FindNamed(dialog, "apply"), nullptr);
     GtkTreeView* list = GTK_TREE_VIEW(FindNamed(dialog, "slot-list"));
-    EXPECT_EQ(gtk_window_get_focus(GTK_WINDOW(dialog)), GTK_WIDGET(list));
     GtkTreeSelection* selection = gtk_tree_view_get_selection(list);
     GtkTreePath* red = gtk_tree_path_new_from_indices(4, -1);
     gtk_tree_selection_select_path(selection, red);
@@ -102,15 +101,21 @@ TEST_F(GtkSlotDialogTest, ListsTheSlotsSavesWithACommentPreviewsDeletesAndLoadsB
     EXPECT_FALSE(Save::SlotExists(5));
     EXPECT_EQ(gtk_tree_selection_count_selected_rows(selection), 0) << "no row stays selected after a delete";
 
+    // Enter in the comment of a load changes the comment and gives the list the focus back.
     GtkTreePath* path = gtk_tree_path_new_from_indices(2, -1);
+    gtk_tree_selection_select_path(selection, path);
+    gtk_test::Focus(FindNamed(dialog, "comment"));
+    gtk_entry_set_text(GTK_ENTRY(FindNamed(dialog, "comment")), "直した");
+    gtk_widget_activate(FindNamed(dialog, "comment"));
+    EXPECT_EQ(gtk_window_get_focus(GTK_WINDOW(dialog)), GTK_WIDGET(list));
     gtk_tree_view_row_activated(list, path, gtk_tree_view_get_column(list, 0));
     gtk_tree_path_free(path);
   });
   EXPECT_EQ(loaded, 2);
+  EXPECT_EQ(platform::Cp932ToUtf16(Save::ReadSlotSummary(3).comment), u"直した");
 }
 
-// A model that drops its selection while its lines stay as they are: the
-// list shows no row selected.
+// A model that drops its selection while its lines stay: the list shows no row selected.
 TEST_F(GtkSlotDialogTest, TheListDropsARowTheModelNoLongerSelects) {
   struct DropsOnDelete : Controller {
     using Controller::Controller;
