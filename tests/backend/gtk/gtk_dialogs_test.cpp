@@ -127,10 +127,9 @@ TEST_F(GtkDialogs, NameDialogTakesTypedNamesInEntriesSideBySide) {
 // Enter in the flag number takes it and moves the focus on to 閉じる; the dialog stays.
 TEST_F(GtkDialogs, EnterInTheFlagNumberTakesItAndMovesOnToClose) {
   Run(Game::ShowFlagDialog, [](GtkWidget* dialog) {
-    GtkWidget* number = Control(dialog, Game::kIdFlagNumber);
-    gtk_test::Focus(number);
-    gtk_entry_set_text(GTK_ENTRY(number), "12");
-    gtk_widget_activate(number);
+    gtk_test::Focus(Control(dialog, Game::kIdFlagNumber));
+    gtk_entry_set_text(GTK_ENTRY(Control(dialog, Game::kIdFlagNumber)), "12");
+    gtk_widget_activate(Control(dialog, Game::kIdFlagNumber));
     EXPECT_EQ(gtk_window_get_focus(GTK_WINDOW(dialog)), Control(dialog, platform::IDOK));
     gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_DELETE_EVENT);
   });

@@ -229,8 +229,7 @@ TEST_F(GtkShellTest, KeysHeldAreLetGoWhenTheFocusOrTheInputGoesElsewhere) {
     for (const WindowEvent& e : Drain()) inactive |= e.message == WindowMessage::kActivate && e.value == 0;
     EXPECT_EQ(inactive, way == 0);
   }
-  gtk_grab_remove(box);
-  gtk_widget_destroy(box);
+  gtk_grab_remove(box), gtk_widget_destroy(box);
 }
 
 // The window's table of keys is made again when its keys change: here after a key press has made it once.
@@ -439,8 +438,7 @@ TEST_F(GtkShellTest, ABoxAnswersItsMnemonicLettersAloneAndClosedNeverSaysYes) {
 // The monitor choice starts on the first entry; OK takes the one chosen, cancel none.
 TEST_F(GtkShellTest, TheMonitorChoiceIsTheEntryChosenOrNone) {
   struct Row {
-    int pick;  // -1: the entry shown at the start
-    int response, chosen;
+    int pick, response, chosen;  // pick -1: the entry shown at the start
   } rows[] = {{-1, GTK_RESPONSE_OK, 0}, {1, GTK_RESPONSE_OK, 1}, {1, GTK_RESPONSE_CANCEL, -1}};
   for (Row& row : rows) {
     const guint timer = g_timeout_add(50, +[](gpointer data) -> gboolean {
