@@ -80,6 +80,11 @@ TEST_F(GtkDialogs, SystemSettingsShowTheirControlsAndASliderMoveReachesTheSettin
     EXPECT_EQ(ButtonText(dialog, Game::kIdStopAtUnread), "未読でスキップ等を止める");
     EXPECT_EQ(gtk_combo_box_get_active(GTK_COMBO_BOX(Control(dialog, Game::kIdFont))), 0);
     gtk_range_set_value(GTK_RANGE(Control(dialog, Game::kIdRed)), 0);  // the top: full red
+    cairo_surface_t* swatch = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1);
+    cairo_t* cr = cairo_create(swatch);
+    gtk_widget_draw(Control(dialog, Game::kIdSwatch), cr);
+    EXPECT_EQ(*reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(swatch)) & 0xFFFFFF, 0xFF40F0u);
+    cairo_destroy(cr), cairo_surface_destroy(swatch);
     gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(Control(dialog, Game::kIdGraphicsFast)), TRUE);
     gtk_button_clicked(GTK_BUTTON(Control(dialog, platform::IDOK)));
   });
@@ -93,7 +98,7 @@ TEST_F(GtkDialogs, SoundSettingsTakeTheSliderAndTheSwitches) {
   int result = Run(Game::ShowSoundDialog, [](GtkWidget* dialog) {
     EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(dialog)), "サウンド設定");
     EXPECT_EQ(ButtonText(dialog, Game::kIdSeTest), "効果音");
-    gtk_range_set_value(GTK_RANGE(Control(dialog, Game::kIdBgmVolume)), 30);
+    gtk_range_set_value(GTK_RANGE(Control(dialog, Game::kIdBgmVolume)), 29.6);  // a drag lands on the nearest
     gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(Control(dialog, Game::kIdVoiceOff)), TRUE);
     gtk_button_clicked(GTK_BUTTON(Control(dialog, platform::IDOK)));
   });
@@ -112,10 +117,23 @@ TEST_F(GtkDialogs, NameDialogTakesTypedNamesInEntriesSideBySide) {
     EXPECT_LE(family.x + family.width, given.x) << "the 名 entry covers the 姓 entry";
     gtk_entry_set_text(GTK_ENTRY(Control(dialog, Game::kIdFamilyName)), "山田");
     gtk_entry_set_text(GTK_ENTRY(Control(dialog, Game::kIdGivenName)), "花子");
-    gtk_button_clicked(GTK_BUTTON(Control(dialog, platform::IDOK)));
+    gtk_widget_activate(Control(dialog, Game::kIdGivenName));  // Enter presses OK
+    gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_DELETE_EVENT);  // a dialog still up is cancelled
   });
   EXPECT_EQ(result, 1);
   EXPECT_EQ(std::u16string(Save::GetCommonData().givenName), u"花子");
+}
+
+// Enter in the flag number takes it and moves the focus on to 閉じる; the dialog stays.
+TEST_F(GtkDialogs, EnterInTheFlagNumberTakesItAndMovesOnToClose) {
+  Run(Game::ShowFlagDialog, [](GtkWidget* dialog) {
+    gtk_test::Focus(Control(dialog, Game::kIdFlagNumber));
+    gtk_entry_set_text(GTK_ENTRY(Control(dialog, Game::kIdFlagNumber)), "12");
+    gtk_widget_activate(Control(dialog, Game::kIdFlagNumber));
+    EXPECT_EQ(gtk_window_get_focus(GTK_WINDOW(dialog)), Control(dialog, platform::IDOK));
+    gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_DELETE_EVENT);
+  });
+  EXPECT_EQ(Game::RememberedFlagNumber(), 12);
 }
 
 TEST_F(GtkDialogs, DebugWindowShowsTheStageAndCloses) {

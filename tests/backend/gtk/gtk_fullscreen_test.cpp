@@ -9,6 +9,7 @@
 #include <signal.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -109,8 +110,11 @@ TEST_F(GtkFullScreenTest, FillsTheMonitorWithThePictureScaledBetweenBlackBars) {
   for (int y = 0; y < 600; ++y) {
     for (int x = 0; x < 800; ++x) pixels[y * 800 + x] = (y < 300 ? 0x200000u : 0x400000u) | (x < 400 ? 0x11u : 0x22u);
   }
+  for (WindowEvent e; EventSource().PeekEvent(e);) {}
   shell_->presenter().Present(PixelBuffer{reinterpret_cast<const uint8_t*>(pixels.data()), 800 * 4, 800, 600},
                               PresentRect{0, 0, 800, 600});
+  // The whole picture, scaled, is all there is to show: nothing is asked to be drawn again.
+  for (WindowEvent e; EventSource().PeekEvent(e);) EXPECT_NE(e.message, WindowMessage::kPaint);
   struct Probe {
     int x, y;
     uint32_t colour;
@@ -131,10 +135,21 @@ TEST_F(GtkFullScreenTest, FillsTheMonitorWithThePictureScaledBetweenBlackBars) {
     return at.x == 100 && at.y == 500;
   }));
 
-  // The menu bar shows over the picture, which neither moves nor shrinks.
+  // The menu bar shows over the picture, which neither moves nor shrinks; a put
+  // leaves the bar alone (over a green picture, not all of the bar is green).
   window.SetMenuBarVisible(true);
   EXPECT_TRUE(RunUntil([&] { return gtk_widget_get_allocated_height(menubar) > 1; }));
   EXPECT_EQ(gtk_widget_get_allocated_height(area), 720);
+  std::fill(pixels.begin(), pixels.end(), 0x00FF00u);
+  shell_->presenter().Present(PixelBuffer{reinterpret_cast<const uint8_t*>(pixels.data()), 800 * 4, 800, 600},
+                              PresentRect{0, 0, 800, 600});
+  window.WaitForRefresh();
+  EXPECT_TRUE(RunUntil([&] { return ScreenPixel(640, 700) == 0x00FF00; }));
+  int bar_pixels = 0;
+  for (int y = 0; y < gtk_widget_get_allocated_height(menubar); ++y) {
+    for (int x = 160; x < 1120; x += 4) bar_pixels += ScreenPixel(x, y) != 0x00FF00;
+  }
+  EXPECT_GT(bar_pixels, 0) << "the put covered the menu bar";
 
   ASSERT_TRUE(window.SetFullScreen(false));
   EXPECT_TRUE(window.IsMenuBarVisible());

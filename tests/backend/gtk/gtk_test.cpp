@@ -31,7 +31,8 @@ TEST(GtkKeymapTest, LinuxKeysBecomeScanCodes) {
   } rows[] = {
       {1, 0x01},   {28, 0x1C},  {29, 0x1D},  {30, 0x1E}, {57, 0x39}, {71, 0x47}, {83, 0x53},
       {87, 0x57},  {88, 0x58},  {96, 0x9C},  {97, 0x9D}, {100, 0xB8}, {103, 0xC8}, {105, 0xCB},
-      {106, 0xCD}, {108, 0xD0}, {111, 0xD3}, {0, 0},     {84, 0},    {200, 0},
+      {106, 0xCD}, {108, 0xD0}, {111, 0xD3}, {102, 0xC7}, {104, 0xC9}, {107, 0xCF}, {109, 0xD1}, {110, 0xD2},
+      {0, 0},      {84, 0},     {200, 0},
   };
   for (const Row& row : rows) EXPECT_EQ(ScanCodeFromLinuxKey(row.linux_code), row.scan) << row.linux_code;
 }
@@ -72,6 +73,17 @@ class GtkShellTest : public ::testing::Test {
     event->key.hardware_keycode = static_cast<guint16>(linux_code + 8);
     event->key.state = state;
     gdk_event_set_device(event, gdk_seat_get_keyboard(gdk_display_get_default_seat(gdk_display_get_default())));
+    gtk_main_do_event(event);
+    gdk_event_free(event);
+  }
+
+  // Sends a pointer event to the area; `fill` sets its own fields.
+  template <class Fill>
+  void Pointer(GdkEventType type, Fill fill) {
+    GdkEvent* event = gdk_event_new(type);
+    event->any.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(Named("area"))));
+    fill(event);
+    gdk_event_set_device(event, gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_display_get_default())));
     gtk_main_do_event(event);
     gdk_event_free(event);
   }
@@ -149,36 +161,23 @@ TEST_F(GtkShellTest, KeysReachTheStateAndAcceleratorsBecomeCommands) {
 // The pointer is read in the picture's pixels, rounded down: a point left of
 // or above the picture (a grab outside the window) is outside however close.
 TEST_F(GtkShellTest, ThePointerIsReadInWholePicturePixelsRoundedDown) {
-  GtkWidget* area = Named("area");
   struct Row {
     double x, y;
     CursorPoint at;
   } rows[] = {{10.75, 20.25, {10, 20}}, {-0.5, 30, {-1, 30}}, {40, -0.25, {40, -1}}, {799.5, 599.9, {799, 599}}};
   for (const Row& row : rows) {
-    GdkEvent* event = gdk_event_new(GDK_MOTION_NOTIFY);
-    event->motion.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(area)));
-    event->motion.x = row.x;
-    event->motion.y = row.y;
-    gdk_event_set_device(event, gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_display_get_default())));
-    gtk_main_do_event(event);
-    gdk_event_free(event);
+    Pointer(GDK_MOTION_NOTIFY, [&](GdkEvent* e) { e->motion.x = row.x, e->motion.y = row.y; });
     CursorPoint at = EventSource().CursorPosition();
     EXPECT_EQ(at.x, row.at.x) << row.x;
     EXPECT_EQ(at.y, row.at.y) << row.y;
+    const WindowEvent move = Drain().back();  // in the window's pixels
+    EXPECT_TRUE(move.x == static_cast<int>(row.x) && move.y == static_cast<int>(row.y)) << move.x << "," << move.y;
   }
-  Drain();
 }
 
 TEST_F(GtkShellTest, ATapBetweenTwoReadsShowsAsHeldForOneRead) {
-  GtkWidget* area = Named("area");
   auto button = [&](bool down) {
-    GdkEvent* event = gdk_event_new(down ? GDK_BUTTON_PRESS : GDK_BUTTON_RELEASE);
-    event->button.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(area)));
-    event->button.button = 1;
-    event->button.x = event->button.y = 10;
-    gdk_event_set_device(event, gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_display_get_default())));
-    gtk_main_do_event(event);
-    gdk_event_free(event);
+    Pointer(down ? GDK_BUTTON_PRESS : GDK_BUTTON_RELEASE, [](GdkEvent* e) { e->button.button = 1; });
   };
   uint8_t keys[kKeyboardKeys];
   MouseState mouse;
@@ -195,6 +194,62 @@ TEST_F(GtkShellTest, ATapBetweenTwoReadsShowsAsHeldForOneRead) {
     EXPECT_EQ(mouse.buttons[0], expected);
   }
   Drain();
+}
+
+// Button 3 is the right button, 2 the middle one; the wheel up (a smooth scroll's delta below 0) is positive.
+TEST_F(GtkShellTest, ButtonsKeepTheirRolesAndTheWheelItsDirection) {
+  MouseState mouse;
+  const int held[] = {0, 2, 1};  // buttons 1, 2, 3: left, middle, right
+  for (guint button = 1; button <= 3; ++button) {
+    Pointer(GDK_BUTTON_PRESS, [&](GdkEvent* e) { e->button.button = button; });
+    Pointer(GDK_BUTTON_RELEASE, [&](GdkEvent* e) { e->button.button = button; });
+    ASSERT_TRUE(EventSource().ReadMouse(mouse));
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(mouse.buttons[i] != 0, i == held[button - 1]) << button << " " << i;
+  }
+  struct Row {
+    GdkScrollDirection direction;
+    double delta_y;
+    int32_t wheel;
+  } rows[] = {{GDK_SCROLL_UP, 0, 120}, {GDK_SCROLL_DOWN, 0, -120}, {GDK_SCROLL_SMOOTH, -1, 120},
+              {GDK_SCROLL_SMOOTH, 0.5, -60}};
+  for (const Row& row : rows) {
+    Pointer(GDK_SCROLL, [&](GdkEvent* e) { e->scroll.direction = row.direction, e->scroll.delta_y = row.delta_y; });
+    ASSERT_TRUE(EventSource().ReadMouse(mouse));
+    EXPECT_EQ(mouse.wheel, row.wheel) << row.direction << " " << row.delta_y;
+  }
+}
+
+// Keys held are let go when the window loses the focus (which makes the program inactive) or a modal box comes.
+TEST_F(GtkShellTest, KeysHeldAreLetGoWhenTheFocusOrTheInputGoesElsewhere) {
+  uint8_t keys[kKeyboardKeys];
+  GtkWidget* box = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  for (int way = 0; way < 2; ++way) {
+    Key(true, GDK_KEY_Up, 103);
+    ASSERT_TRUE(EventSource().ReadKeyboard(keys));
+    way == 0 ? gtk_test::Focus(widget_, false) : gtk_grab_add(box);
+    ASSERT_TRUE(EventSource().ReadKeyboard(keys));
+    EXPECT_EQ(keys[0xC8], 0) << way;
+    bool inactive = false;
+    for (const WindowEvent& e : Drain()) inactive |= e.message == WindowMessage::kActivate && e.value == 0;
+    EXPECT_EQ(inactive, way == 0);
+  }
+  gtk_grab_remove(box), gtk_widget_destroy(box);
+}
+
+// The window's table of keys is made again when its keys change: here after a key press has made it once.
+TEST_F(GtkShellTest, AnAcceleratorAddedAfterTheFirstKeyAnswers) {
+  Key(true, GDK_KEY_q, 16, GDK_CONTROL_MASK);
+  int answered = 0;
+  GtkAccelGroup* group = gtk_accel_group_new();
+  gtk_accel_group_connect(group, GDK_KEY_q, GDK_CONTROL_MASK, GtkAccelFlags{},
+                          g_cclosure_new(G_CALLBACK((+[](GtkAccelGroup*, GObject*, guint, GdkModifierType, int* n)
+                                                           -> gboolean { return ++*n, TRUE; })),
+                                         &answered, nullptr));
+  gtk_window_add_accel_group(GTK_WINDOW(widget_), group);
+  g_object_unref(group);
+  while (g_main_context_pending(nullptr)) g_main_context_iteration(nullptr, FALSE);
+  Key(true, GDK_KEY_q, 16, GDK_CONTROL_MASK);
+  EXPECT_EQ(answered, 1);
 }
 
 TEST_F(GtkShellTest, CloseQueuesTheCloseMessageAndTheWindowStays) {
@@ -239,7 +294,13 @@ TEST_F(GtkShellTest, MenuItemsQueueCommandsUnlessTheProgramChecksThem) {
   EXPECT_TRUE(shell_->window().IsMenuItemEnabled(40004));
   EXPECT_TRUE(shell_->window().IsMenuItemEnabled(40012));  // an accelerator without an item
   gtk_menu_item_activate(GTK_MENU_ITEM(Item(40004)));
-  EXPECT_TRUE(HasCommand(Drain(), 40004));
+  const std::vector<WindowEvent> events = Drain();  // not 40005, which the click unchecked
+  EXPECT_TRUE(events.size() == 1 && HasCommand(events, 40004)) << events.size();
+  // A new text shows its mnemonic as GTK's, a literal "_" as itself; the old text comes back.
+  EXPECT_EQ(shell_->window().SetMenuItemText(40000, u"終_了(&Q)"), u"終了(&X)");
+  EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(gtk_bin_get_child(GTK_BIN(exit_item)))), "終_了(Q)");
+  shell_->window().RemoveTopMenu(1);
+  EXPECT_TRUE(shell_->window().IsMenuItemChecked(40004) && Item(40022) == nullptr);
 }
 
 // A top-down picture over the whole window, then rectangles of bottom-up ones,
@@ -407,6 +468,7 @@ TEST_F(GtkShellTest, ABoxAnswersItsMnemonicLettersAloneAndClosedNeverSaysYes) {
       {MB_OKCANCEL, 0, 0, IDCANCEL},
       {MB_YESNOCANCEL, 0, 0, IDCANCEL},
       {MB_ABORTRETRYIGNORE, 0, 0, IDIGNORE},
+      {MB_RETRYCANCEL, 0, 0, IDCANCEL},
       {MB_OK | MB_ICONWARNING, 0, 0, IDOK},
       // A mnemonic's letter alone answers as with Alt (GTK's own): "はい(_Y)"
       // Y in either case, "いいえ(_N)" N, "再試行(_R)" R.
@@ -422,6 +484,26 @@ TEST_F(GtkShellTest, ABoxAnswersItsMnemonicLettersAloneAndClosedNeverSaysYes) {
     const guint timer = g_timeout_add(50, ActOnMessageDialog, &action);
     EXPECT_EQ(shell_->boxes().Show(shell_->window().Handle(), u"質問", u"確認", row.flags), row.answer)
         << row.flags << " " << row.keyval << " " << row.state;
+    g_source_remove(timer);
+  }
+}
+
+// The monitor choice starts on the first entry; OK takes the one chosen, cancel none.
+TEST_F(GtkShellTest, TheMonitorChoiceIsTheEntryChosenOrNone) {
+  struct Row {
+    int pick, response, chosen;  // pick -1: the entry shown at the start
+  } rows[] = {{-1, GTK_RESPONSE_OK, 0}, {1, GTK_RESPONSE_OK, 1}, {1, GTK_RESPONSE_CANCEL, -1}};
+  for (Row& row : rows) {
+    const guint timer = g_timeout_add(50, +[](gpointer data) -> gboolean {
+      const Row& row = *static_cast<Row*>(data);
+      GtkWidget* dialog = gtk_test::OpenDialog();
+      if (dialog == nullptr) return G_SOURCE_CONTINUE;
+      auto combo = [](GtkWidget* w) { return GTK_IS_COMBO_BOX(w); };
+      if (row.pick >= 0) gtk_combo_box_set_active(GTK_COMBO_BOX(gtk_test::Find(dialog, combo)), row.pick);
+      gtk_dialog_response(GTK_DIALOG(dialog), row.response);
+      return G_SOURCE_CONTINUE;
+    }, &row);
+    EXPECT_EQ(shell_->ChooseMonitor(std::vector<MonitorInfo>(2)), row.chosen) << row.pick << " " << row.response;
     g_source_remove(timer);
   }
 }

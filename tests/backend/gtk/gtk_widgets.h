@@ -54,6 +54,15 @@ inline GtkWidget* OpenDialog() {
   return found;
 }
 
+// Gives `widget` the focus of its window, or takes it, and tells it so as if the window were active.
+inline void Focus(GtkWidget* widget, bool in = true) {
+  if (in) gtk_widget_grab_focus(widget);
+  GdkEvent* event = gdk_event_new(GDK_FOCUS_CHANGE);
+  event->focus_change.in = in;
+  gtk_widget_send_focus_change(widget, event);
+  gdk_event_free(event);
+}
+
 // Whether the X window has the property `name`, empty or not (asked of the server).
 inline bool HasProperty(GdkWindow* window, const char* name) {
   GdkAtom type = GDK_NONE;

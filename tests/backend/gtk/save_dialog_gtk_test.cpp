@@ -40,6 +40,10 @@ class GtkSlotDialogTest : public SaveFolderTest {
       Save::SaveGameToSlot(number, comment, {nullptr, 0, &vars});
     };
     Controller controller(mode, -1, services);
+    return RunModel(controller, std::move(script));
+  }
+
+  int RunModel(Controller& controller, std::function<void(GtkWidget* dialog)> script) {
     script_ = std::move(script);
     g_timeout_add(100, +[](gpointer self) -> gboolean {
       auto* test = static_cast<GtkSlotDialogTest*>(self);
@@ -65,7 +69,7 @@ TEST_F(GtkSlotDialogTest, ListsTheSlotsSavesWithACommentPreviewsDeletesAndLoadsB
     gtk_tree_path_free(path);
     EXPECT_TRUE(gtk_widget_get_sensitive(FindNamed(dialog, "ok"))) << "an empty slot takes a save";
     gtk_entry_set_text(GTK_ENTRY(FindNamed(dialog, "comment")), "ＧＴＫから");
-    gtk_button_clicked(GTK_BUTTON(FindNamed(dialog, "ok")));
+    gtk_widget_activate(FindNamed(dialog, "comment"));  // Enter in the comment saves
   });
   EXPECT_EQ(saved, 2);
   ASSERT_TRUE(Save::SlotExists(3));
@@ -97,11 +101,33 @@ TEST_F(GtkSlotDialogTest, ListsTheSlotsSavesWithACommentPreviewsDeletesAndLoadsB
     EXPECT_FALSE(Save::SlotExists(5));
     EXPECT_EQ(gtk_tree_selection_count_selected_rows(selection), 0) << "no row stays selected after a delete";
 
+    // Enter in the comment of a load changes the comment and gives the list the focus back.
     GtkTreePath* path = gtk_tree_path_new_from_indices(2, -1);
+    gtk_tree_selection_select_path(selection, path);
+    gtk_test::Focus(FindNamed(dialog, "comment"));
+    gtk_entry_set_text(GTK_ENTRY(FindNamed(dialog, "comment")), "直した");
+    gtk_widget_activate(FindNamed(dialog, "comment"));
+    EXPECT_EQ(gtk_window_get_focus(GTK_WINDOW(dialog)), GTK_WIDGET(list));
     gtk_tree_view_row_activated(list, path, gtk_tree_view_get_column(list, 0));
     gtk_tree_path_free(path);
   });
   EXPECT_EQ(loaded, 2);
+  EXPECT_EQ(platform::Cp932ToUtf16(Save::ReadSlotSummary(3).comment), u"直した");
+}
+
+// A model that drops its selection while its lines stay: the list shows no row selected.
+TEST_F(GtkSlotDialogTest, TheListDropsARowTheModelNoLongerSelects) {
+  struct DropsOnDelete : Controller {
+    using Controller::Controller;
+    void Delete() override { Select(-1); }
+  } model(Controller::kSaveMode, 3, {});
+  RunModel(model, [](GtkWidget* dialog) {
+    GtkTreeSelection* selection = gtk_tree_view_get_selection(GTK_TREE_VIEW(FindNamed(dialog, "slot-list")));
+    EXPECT_EQ(gtk_tree_selection_count_selected_rows(selection), 1);
+    gtk_button_clicked(GTK_BUTTON(FindNamed(dialog, "delete")));
+    EXPECT_EQ(gtk_tree_selection_count_selected_rows(selection), 0);
+    gtk_button_clicked(GTK_BUTTON(FindNamed(dialog, "cancel")));
+  });
 }
 
 }  // namespace
