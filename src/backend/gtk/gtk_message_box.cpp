@@ -7,7 +7,6 @@
 
 #include "backend/gtk/gtk_dialog_view.h"
 #include "backend/gtk/gtk_display.h"
-#include "backend/gtk/gtk_display.h"
 #include "platform/text.h"
 
 namespace platform {

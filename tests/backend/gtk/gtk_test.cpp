@@ -429,7 +429,9 @@ TEST_F(GtkShellTest, AWindowDestroyedWithAPutQueuedIsLeftAlone) {
 struct BoxAction {
   guint keyval;
   guint state;
+  const char* press;  // the label of the button to click, "" Enter (the default button), or null
   bool keyed = false;
+  int waits = 0;  // ticks since the press: an activated button clicks a quarter second later
 };
 
 gboolean ActOnMessageDialog(gpointer data) {
@@ -441,7 +443,13 @@ gboolean ActOnMessageDialog(gpointer data) {
   }
   g_list_free(windows);
   if (dialog == nullptr) return G_SOURCE_CONTINUE;
-  if (action->keyval != 0 && !action->keyed) {
+  if (action->press != nullptr && !action->keyed) {
+    action->keyed = true;
+    const std::string label = action->press;
+    if (label.empty()) gtk_window_activate_default(GTK_WINDOW(dialog));
+    auto labelled = [&](GtkWidget* w) { return GTK_IS_BUTTON(w) && label == gtk_button_get_label(GTK_BUTTON(w)); };
+    if (!label.empty()) gtk_button_clicked(GTK_BUTTON(gtk_test::Find(dialog, labelled)));
+  } else if (action->keyval != 0 && !action->keyed) {
     action->keyed = true;
     GdkEvent* event = gdk_event_new(GDK_KEY_PRESS);
     event->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(dialog)));
@@ -450,7 +458,7 @@ gboolean ActOnMessageDialog(gpointer data) {
     gdk_event_set_device(event, gdk_seat_get_keyboard(gdk_display_get_default_seat(gdk_display_get_default())));
     gtk_main_do_event(event);
     gdk_event_free(event);
-  } else {
+  } else if (action->press == nullptr || ++action->waits > 10) {
     gtk_window_close(GTK_WINDOW(dialog));
   }
   return G_SOURCE_CONTINUE;
@@ -462,6 +470,7 @@ TEST_F(GtkShellTest, ABoxAnswersItsMnemonicLettersAloneAndClosedNeverSaysYes) {
     guint keyval;  // 0: the box is closed without a button
     guint state;
     int answer;
+    const char* press = nullptr;  // as in BoxAction
   } rows[] = {
       {MB_YESNO, 0, 0, IDNO},
       {MB_YESNO | MB_DEFBUTTON2, 0, 0, IDNO},
@@ -478,9 +487,14 @@ TEST_F(GtkShellTest, ABoxAnswersItsMnemonicLettersAloneAndClosedNeverSaysYes) {
       {MB_ABORTRETRYIGNORE, GDK_KEY_r, 0, IDRETRY},
       // Ctrl+Y is no answer: the box is closed after it.
       {MB_YESNO | MB_DEFBUTTON2, GDK_KEY_y, GDK_CONTROL_MASK, IDNO},
+      // Each button answers its own; Enter presses the default one.
+      {MB_OKCANCEL, 0, 0, IDOK, "OK"},
+      {MB_OKCANCEL, 0, 0, IDCANCEL, "キャンセル"},
+      {MB_YESNO, 0, 0, IDYES, ""},
+      {MB_ABORTRETRYIGNORE | MB_DEFBUTTON2, 0, 0, IDRETRY, ""},
   };
   for (const Row& row : rows) {
-    BoxAction action{row.keyval, row.state};
+    BoxAction action{row.keyval, row.state, row.press};
     const guint timer = g_timeout_add(50, ActOnMessageDialog, &action);
     EXPECT_EQ(shell_->boxes().Show(shell_->window().Handle(), u"質問", u"確認", row.flags), row.answer)
         << row.flags << " " << row.keyval << " " << row.state;
