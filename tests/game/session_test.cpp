@@ -582,21 +582,25 @@ TEST_F(SessionTest, DebugJumpGoesToItsLabelAndAMissingOneIsIgnored) {
   App::Settings().options.debug_level = 1;
   struct Case {
     std::u16string label;
-    int skipped;  // the variable the jump passes over
+    int skipped;     // the variable the jump passes over
+    uint32_t stage;  // at the label: a jump blacks the white stage
   };
-  for (const Case& c : {Case{u"LATER", -1}, Case{u"MISSING", 1}}) {
+  for (const Case& c : {Case{u"LATER", -1, Game::kBlack}, Case{u"MISSING", 1, Game::kWhite}}) {
     SCOPED_TRACE(platform::Utf16ToUtf8(c.label));
     TextScript::ScriptVars().Clear();
     bool asked = false;
+    uint32_t stage = 1;
     everyFrame_ = [&](PlayerSource&) {
       if (!asked && Game::MessageShown != 0 && Game::CurrentGroup != nullptr) {
         Game::CurrentGroup->RequestDebugJump(c.label);
         asked = true;
       }
+      if (Var(u"AT") == 1 && Game::MessageShown != 0) stage = Shown(400, 100);
     };
-    EXPECT_EQ(Play(u"あ\n\n\n.PST SKIPPED = 1\n\n\n.LAB LATER\n.PST END = 1\n"), 0);
+    EXPECT_EQ(Play(u".GRP WHITE\nあ\n\n\n.PST SKIPPED = 1\n\n\n.LAB LATER\n.PST AT = 1\nう\n\n\n.PST END = 1\n"), 0);
     EXPECT_EQ(Var(u"SKIPPED"), c.skipped);
     EXPECT_EQ(Var(u"END"), 1);
+    EXPECT_EQ(stage, c.stage);
   }
   App::Settings().options.debug_level = 0;
 }
