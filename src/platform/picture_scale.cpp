@@ -11,6 +11,14 @@
 
 namespace platform {
 
+PresentRect FitPicture(int32_t area_w, int32_t area_h, int32_t picture_w, int32_t picture_h) {
+  const double scale = std::min(static_cast<double>(area_w) / picture_w, static_cast<double>(area_h) / picture_h);
+  const int32_t w = std::clamp(static_cast<int32_t>(std::lround(picture_w * scale)), 1, area_w);
+  const int32_t h = std::clamp(static_cast<int32_t>(std::lround(picture_h * scale)), 1, area_h);
+  const int32_t x = (area_w - w) / 2, y = (area_h - h) / 2;
+  return PresentRect{x, y, x + w, y + h};
+}
+
 namespace {
 
 // Mix of two pixels, each byte on its own, two bytes at a time in the lanes

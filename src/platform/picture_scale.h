@@ -16,6 +16,11 @@
 
 namespace platform {
 
+// Where a picture_w x picture_h picture stands in an area_w x area_h one when
+// shown as large as the area allows, keeping its shape: centred, with bars
+// on two opposite sides (all sizes > 0).
+PresentRect FitPicture(int32_t area_w, int32_t area_h, int32_t picture_w, int32_t picture_h);
+
 class PictureScaler {
  public:
   // kNarrow: the 128-bit kernels only, as on a processor without AVX2.

@@ -34,6 +34,20 @@ std::vector<uint32_t> ScaleWhole(const PictureScaler& scaler, const PixelBuffer&
   return out;
 }
 
+TEST(PictureScale, APictureFitsCentredBetweenBarsKeepingItsShape) {
+  struct Row {
+    int32_t area_w, area_h;
+    PresentRect place;
+  } rows[] = {
+      {1280, 720, {160, 0, 1120, 720}},    // wider than 4:3: bars left and right
+      {1280, 1024, {0, 32, 1280, 992}},    // taller: bars above and below
+      {1600, 1200, {0, 0, 1600, 1200}},    // the same shape: no bars
+      {801, 600, {0, 0, 800, 600}},        // an odd pixel left over goes to the right
+      {3, 1, {1, 0, 2, 1}},                // never smaller than a pixel
+  };
+  for (const Row& r : rows) EXPECT_EQ(FitPicture(r.area_w, r.area_h, 800, 600), r.place) << r.area_w << "x" << r.area_h;
+}
+
 TEST(PictureScale, PixelCentresAreSampledAndTheEdgesRepeated) {
   // Two pixels, black and white in every byte, made four wide: the outer
   // ones lie beyond the centres, the inner ones a quarter of the way across.

@@ -83,10 +83,8 @@ GtkPresenter::Layout GtkPresenter::CurrentLayout() const {
   const int aw = gtk_widget_get_allocated_width(area);
   const int ah = gtk_widget_get_allocated_height(area);
   if (!parts.full_screen || aw <= 1 || ah <= 1) return Layout{width, height, 0, 0};
-  const double scale = std::min(static_cast<double>(aw) / width, static_cast<double>(ah) / height);
-  const int w = std::clamp(static_cast<int>(std::lround(width * scale)), 1, aw);
-  const int h = std::clamp(static_cast<int>(std::lround(height * scale)), 1, ah);
-  return Layout{w, h, (aw - w) / 2, (ah - h) / 2};
+  const PresentRect fit = FitPicture(aw, ah, width, height);
+  return Layout{fit.right - fit.left, fit.bottom - fit.top, fit.left, fit.top};
 }
 
 void GtkPresenter::Placement(double& scale, double& ox, double& oy) const {
