@@ -40,9 +40,8 @@ struct X11Picture::Parts {
   Window window = 0;             // the X window the picture was made for
   int width = 0;
   int height = 0;
-  XShmSegmentInfo segment{};
+  XShmSegmentInfo segment{};     // its shmaddr: the memory, mapped here, `bytes` long
   XImage* image = nullptr;
-  void* memory = nullptr;        // mapped here, `bytes` long
   size_t bytes = 0;
   bool by_descriptor = false;    // the memory is a file's (else a System V segment)
   bool attached = false;         // the server holds the memory
@@ -82,7 +81,7 @@ X11Picture::Parts::~Parts() {
     image->data = nullptr;
     XDestroyImage(image);
   }
-  if (memory != nullptr) by_descriptor ? munmap(memory, bytes) : shmdt(memory);
+  if (segment.shmaddr != nullptr) by_descriptor ? munmap(segment.shmaddr, bytes) : shmdt(segment.shmaddr);
 }
 
 bool X11Picture::Parts::AttachByDescriptor() {
@@ -113,7 +112,6 @@ bool X11Picture::Parts::AttachByDescriptor() {
     munmap(at, bytes);
     return false;
   }
-  memory = at;
   by_descriptor = attached = true;
   segment.shmseg = seg;
   segment.shmid = -1;
@@ -129,7 +127,6 @@ bool X11Picture::Parts::AttachById(int id_seen) {
   // The segment goes once both sides have let go of it, however the program ends.
   shmctl(id, IPC_RMID, nullptr);
   if (at == reinterpret_cast<void*>(-1)) return false;
-  memory = at;
   segment.shmid = id_seen >= 0 ? id_seen : id;
   segment.shmaddr = static_cast<char*>(at);
   segment.readOnly = True;
@@ -143,7 +140,7 @@ bool X11Picture::Parts::AttachById(int id_seen) {
 
 bool X11Picture::Parts::ServerSeesMemory() {
   const int probe = std::min(width, 4);
-  auto* words = static_cast<uint32_t*>(memory);
+  auto* words = reinterpret_cast<uint32_t*>(segment.shmaddr);
   const uint32_t salt = g_random_int();
   for (int i = 0; i < probe; ++i) words[i] = (salt + static_cast<uint32_t>(i) * 0x9E3779B9u) & 0xFFFFFF;
   image->data = segment.shmaddr;
@@ -202,7 +199,7 @@ std::unique_ptr<X11Picture> X11Picture::Make(GtkWidget* window, int width, int h
   parts->completion_type = XShmGetEventBase(display) + ShmCompletion;
   gdk_window_add_filter(nullptr, OnEvent, parts.get());
   parts->filtering = true;
-  auto* pixels = static_cast<uint8_t*>(parts->memory);
+  auto* pixels = reinterpret_cast<uint8_t*>(parts->segment.shmaddr);
   const int stride = parts->image->bytes_per_line;
   return std::unique_ptr<X11Picture>(new X11Picture(std::move(parts), pixels, stride));
 }
