@@ -12,7 +12,9 @@
 // the archive file, the entry and what is wrong; nothing claimed by a record is
 // allocated before the data shows it. Opening an archive file raises one when its
 // header or its index does not fit the file, or an entry's data lies past its end
-// (a file cut short): such an archive is refused whole, at once.
+// (a file cut short): such an archive is refused whole, at once; so is a nested
+// archive, named with its entry. An empty entry has nothing to read: wherever its
+// block lies, it reads as empty.
 //
 // Threads: an archive's lookups and opens only read its index, so the sound service
 // thread may open and read its own windows while the game thread loads entries; each
@@ -48,8 +50,9 @@ struct IArchive : IUnknown {
   virtual IArchiveFile* OpenFile(std::u16string_view name) = 0;
   // OpenFile wrapped in a mapping; null when OpenFile gives null.
   virtual IMappingFile* OpenMappingFile(std::u16string_view name) = 0;
-  // The entry opened as a nested archive, or null (missing, damaged, or not an
-  // archive of the kind this archive holds).
+  // The entry opened as a nested archive, or null (missing, a damaged index, or
+  // not an archive of the kind this archive holds); raises when an entry of it
+  // lies past its end.
   virtual IArchive* OpenArchive(std::u16string_view name) = 0;
   // Empties `list`, then fills it with one record per file, depth first in record order.
   virtual void GetFileList(std::vector<SAFFILEINFO>& list) = 0;

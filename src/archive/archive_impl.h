@@ -221,9 +221,12 @@ class CSafArchive : public CComImpl<IArchive> {
   // Reads the index of the archive at `base` of the file, whose data must end by
   // `limit` (the end of the enclosing entry, or of the file). False when the file
   // cannot be opened or holds another version; raises an ExceptionHandle when the
-  // header or the index as a whole does not fit the file, or a file entry's data
-  // lies past its end. A bad child range only makes entries missing.
+  // header or the index as a whole does not fit the file. A bad child range only
+  // makes entries missing.
   bool Open(std::u16string_view path, uint64_t base, uint64_t limit = UINT64_MAX);
+  // Raises the error record when a file entry in use, not empty, lies past the
+  // archive's end, naming the archive as the entry `nested` of another when given.
+  void CheckEntryWindows(std::u16string_view nested = {}) const;
 
   // Entry index, or -1.
   int FindEntry(std::u16string_view path) const;
@@ -258,8 +261,6 @@ class CSafArchive : public CComImpl<IArchive> {
 
   [[noreturn]] void Fail(int line, const char16_t* format, ...) const;
   void ListChildren();
-  // Raises the error record when a file in use lies past the archive's end.
-  void CheckEntryWindows() const;
   // The entry's file window; false when it does not lie inside the archive.
   bool EntryWindow(int index, uint64_t* offset, uint64_t* size) const;
   // The file entry by name, or -1 for a missing entry or a directory.
@@ -298,6 +299,13 @@ class CArchive6 final : public CSafArchive {
 };
 
 inline constexpr uint8_t kSafFlagScrambled = 0x01;
+
+// Opens `created` (a new archive, adopted) over [base, limit) of the file at
+// `path` as the entry `name` of another archive: null when it holds no archive of
+// its version or a damaged index (a bad record of the holder); raises, naming
+// `name`, when an entry of it lies past its end, as for an archive file.
+IArchive* OpenNestedArchive(CSafArchive* created, std::u16string_view path, uint64_t base, uint64_t limit,
+                            std::u16string_view name);
 
 // --- Folder archives -----------------------------------------------------------
 

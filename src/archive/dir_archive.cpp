@@ -7,7 +7,6 @@
 #include <system_error>
 
 #include "archive/archive_impl.h"
-#include "core/exception.h"
 #include "platform/text.h"
 
 namespace fs = std::filesystem;
@@ -105,13 +104,10 @@ IArchive* CDirArchive::OpenArchive(std::u16string_view name) {
   if (!path) return nullptr;
   std::error_code ec;
   if (!fs::is_regular_file(*path, ec)) return nullptr;
-  // A folder holds archives of version 6 only; a damaged one is a missing entry
-  // here, as inside an archive file.
-  try {
-    return OpenArchive6(platform::Utf8ToUtf16(path->string()));
-  } catch (const ExceptionHandle&) {
-    return nullptr;
-  }
+  // A folder holds archives of version 6 only; one whose index is damaged is a
+  // missing entry here, and one with an entry past its end damaged, as inside an
+  // archive file. The file's own path names it.
+  return OpenNestedArchive(new CArchive6, platform::Utf8ToUtf16(path->string()), 0, UINT64_MAX, {});
 }
 
 ICompressedFile* CDirArchive::OpenCompressedFile(std::u16string_view name) {

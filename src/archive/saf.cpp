@@ -99,7 +99,6 @@ bool CSafArchive::Open(std::u16string_view path, uint64_t base, uint64_t limit) 
 
   ReadIndex(file, count);
   ListChildren();
-  CheckEntryWindows();
   return true;
 }
 
@@ -202,7 +201,8 @@ void CSafArchive::ListChildren() {
 // that points outside it) makes the whole archive damaged: found at opening, it
 // is named with the file, rather than turning up later as one unreadable entry
 // or a silent sound.
-void CSafArchive::CheckEntryWindows() const {
+void CSafArchive::CheckEntryWindows(std::u16string_view nested) const {
+  const std::u16string archive = nested.empty() ? std::u16string() : u" " + std::u16string(nested);
   for (const Entry& dir : m_Entries) {
     if (!dir.directory || dir.child_count == 0) continue;
     for (uint64_t i = dir.a; i < uint64_t{dir.a} + dir.child_count; ++i) {
@@ -210,7 +210,8 @@ void CSafArchive::CheckEntryWindows() const {
       uint64_t offset = 0;
       uint64_t size = 0;
       if (e.directory || !e.named || EntryWindow(static_cast<int>(i), &offset, &size)) continue;
-      Fail(__LINE__, u"entry %s (block %u, %u bytes) lies past the end of the archive", e.name.c_str(), e.a, e.b);
+      Fail(__LINE__, u"entry %s (block %u, %u bytes) lies past the end of the archive%s", e.name.c_str(), e.a, e.b,
+           archive.c_str());
     }
   }
 }
@@ -247,6 +248,13 @@ int CSafArchive::FindFile(std::u16string_view name) const {
 bool CSafArchive::EntryWindow(int index, uint64_t* offset, uint64_t* size) const {
   const Entry& e = m_Entries[index];
   const uint64_t at = m_Base + uint64_t{e.a} * kSectorSize;
+  // An empty entry has nothing to read wherever its block lies (a packer that
+  // doesn't pad the last block puts it past the end): its window is empty.
+  if (e.b == 0) {
+    *offset = std::min(at, m_Limit);
+    *size = 0;
+    return true;
+  }
   if (at > m_Limit || e.b > m_Limit - at) return false;
   *offset = at;
   *size = e.b;
@@ -289,13 +297,7 @@ IArchive* CSafArchive::OpenArchive(std::u16string_view name) {
   uint64_t offset = 0;
   uint64_t size = 0;
   if (!EntryWindow(i, &offset, &size)) return nullptr;
-  ComPtr<CSafArchive> nested = ComPtr<CSafArchive>::Adopt(CreateSibling());
-  try {
-    if (!nested->Open(m_Path, offset, offset + size)) return nullptr;
-  } catch (const ExceptionHandle&) {
-    return nullptr;  // a damaged nested index is one damaged record of this archive
-  }
-  return nested.detach();
+  return OpenNestedArchive(CreateSibling(), m_Path, offset, offset + size, name);
 }
 
 void CSafArchive::GetFileList(std::vector<SAFFILEINFO>& list) {
@@ -341,10 +343,23 @@ template <class Archive>
 IArchive* OpenVersion(std::u16string_view path) {
   ComPtr<Archive> archive = ComPtr<Archive>::Adopt(new Archive);
   if (!archive->Open(path, 0)) return nullptr;
+  archive->CheckEntryWindows();
   return archive.detach();
 }
 
 }  // namespace
+
+IArchive* OpenNestedArchive(CSafArchive* created, std::u16string_view path, uint64_t base, uint64_t limit,
+                            std::u16string_view name) {
+  ComPtr<CSafArchive> nested = ComPtr<CSafArchive>::Adopt(created);
+  try {
+    if (!nested->Open(path, base, limit)) return nullptr;
+  } catch (const ExceptionHandle&) {
+    return nullptr;  // a damaged nested index is one damaged record of the archive holding it
+  }
+  nested->CheckEntryWindows(name);
+  return nested.detach();
+}
 
 IArchive* OpenArchive5(std::u16string_view path) { return OpenVersion<CArchive5>(path); }
 IArchive* OpenArchive6(std::u16string_view path) { return OpenVersion<CArchive6>(path); }

@@ -126,9 +126,14 @@ TEST_F(DirArchiveTest, OpensVersion6ArchivesOnly) {
   EXPECT_EQ(std::string(text.begin(), text.end()), "inside");
   EXPECT_EQ(archive_->OpenArchive(u"_start.txt"), nullptr);
   EXPECT_EQ(archive_->OpenArchive(u"missing.saf"), nullptr);
-  // A version 6 file whose index runs past its end is a missing entry too.
+  // A version 6 file whose index runs past its end is a missing entry too; one
+  // whose entry does is damaged.
   dir_.Write("script/data/cut.saf", std::vector<uint8_t>{0, 6, 9, 0, 0, 0, 0, 0});
   EXPECT_EQ(ErrorOf([&] { EXPECT_EQ(archive_->OpenArchive(u"cut.saf"), nullptr); }), u"");
+  const safpack::RawRecord records[] = {{"", true, 1, 0, 1}, {"a", false, 5, 10, 0}};
+  dir_.Write("script/data/short.saf", safpack::EncodeIndex6(0, records));
+  EXPECT_NE(ErrorOf([&] { archive_->OpenArchive(u"short.saf"); }).find(u"entry a (block 5, 10 bytes)"),
+            std::u16string::npos);
 }
 
 }  // namespace

@@ -133,11 +133,24 @@ TEST_P(MalformedTest, IndexLongerThanTheFileIsAnErrorRecord) {
   ExpectOpenError(Index(version(), 0, {}), u"no entries");
 }
 
-// A file cut short, or an index pointing past the end: refused whole at opening.
+// A file cut short, or an index pointing past the end: refused whole at opening,
+// a nested archive too, named with its entry. An empty entry has nothing to read.
 TEST_P(MalformedTest, EntryPastTheEndIsADamagedArchive) {
   // Block 0x200000 is byte 2^32: computed in 32 bits it would read the header.
   ExpectOpenError(WithBadEntry(version(), 0, 0x200000, 10, 0, {}), u"entry bad (block 2097152, 10 bytes) lies past");
   ExpectOpenError(WithBadEntry(version(), 0, 2, 1000000, 0, {1, 2, 3}), u"past the end");
+  safpack::WriterOptions same;
+  same.version = version();
+  safpack::SafWriter outer(same);
+  outer.AddFile(u"inner.saf", WithBadEntry(version(), 0, 2, 1000000, 0, {1, 2, 3}));
+  ASSERT_EQ(OpenError(outer.Build()), u"");
+  EXPECT_NE(ErrorOf([&] { archive_->OpenArchive(u"inner.saf"); }).find(u"past the end of the archive inner.saf"),
+            std::u16string::npos);
+  // A packer that doesn't pad the last block puts an empty entry's block past the end.
+  ASSERT_EQ(OpenError(WithBadEntry(version(), 0, 3, 0, 0, {})), u"");
+  bool found = false;
+  EXPECT_EQ(Load(archive_.get(), u"bad", &found), std::vector<uint8_t>{});
+  EXPECT_TRUE(found);
 }
 
 TEST_P(MalformedTest, ALyingDecodedSizeCostsNoMoreMemoryThanTheStreamMakes) {
