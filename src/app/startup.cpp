@@ -1,7 +1,7 @@
 #include "app/startup.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
-
 #include <unistd.h>
 
 #include <cerrno>
@@ -120,6 +120,25 @@ void LoadSystemSounds(IShellDevices& sys) {
   }
 }
 
+// The system's reason why the archive file or folder at `path` did not open,
+// on a line of its own; empty when nothing is there, so a missing archive is
+// told without one.
+std::u16string UnreadableReason(std::u16string_view path, bool folder) {
+  const std::string native = platform::Utf16ToUtf8(path);
+  struct stat st;
+  int error = 0;
+  if (::stat(native.c_str(), &st) != 0) {
+    error = errno == ENOENT ? 0 : errno;
+  } else if (S_ISDIR(st.st_mode) != folder) {
+    error = folder ? ENOTDIR : EISDIR;
+  } else if (const int fd = ::open(native.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC); fd >= 0) {
+    ::close(fd);
+  } else {
+    error = errno;
+  }
+  return error == 0 ? std::u16string() : u"\n" + platform::Utf8ToUtf16(std::strerror(error));
+}
+
 void GreyCommands(std::span<const uint32_t> ids) {
   for (uint32_t id : ids) EnableMenuCommand(id, false);
 }
@@ -147,9 +166,12 @@ void RunGameBody(ShellSystems& sys) {
       if (damaged.starts_with(path + u": ")) damaged.erase(0, path.size() + 2);
     }
     if (archive != nullptr) return;
-    ShowError(sys, damaged.empty() ? platform::FormatString(u"データがありません。(%s)", path.c_str())
-                                   : platform::FormatString(u"データが壊れています。(%s)\n%s", path.c_str(),
-                                                            damaged.c_str()));
+    std::u16string box = damaged.empty() ? platform::FormatString(u"データがありません。(%s)", path.c_str())
+                                         : platform::FormatString(u"データが壊れています。(%s)\n%s", path.c_str(),
+                                                                  damaged.c_str());
+    // One that is there but can't be read says why (a folder in its place, a mode that forbids it).
+    if (damaged.empty()) box += UnreadableReason(path, folder);
+    ShowError(sys, box);
     state.exit_code = 1;
     throw MakeError(u"main", 522, kErrorTypeQuit, nullptr, u"データがありません。");
   };
@@ -373,29 +395,30 @@ int WinAppRun(ShellSystems& sys, std::span<const std::string> args) {
 }  // namespace
 
 void CreateDirectoryPath(std::u16string_view path) {
-  std::string native = platform::Utf16ToUtf8(path);
-  for (std::size_t at = 1; at <= native.size(); ++at) {
+  const std::string native = platform::Utf16ToUtf8(path);
+  int error = 0;
+  for (std::size_t at = 1; at <= native.size() && error == 0; ++at) {
     if (at < native.size() && native[at] != '/') continue;
     if (at < native.size() && at + 1 < native.size() && native[at + 1] == '/') continue;
     std::string prefix = native.substr(0, at);
     struct stat st;
-    int error = 0;
     if (::stat(prefix.c_str(), &st) == 0) {
-      if (S_ISDIR(st.st_mode)) continue;
-      error = ENOTDIR;
+      if (!S_ISDIR(st.st_mode)) error = ENOTDIR;
     } else if (errno != ENOENT || ::mkdir(prefix.c_str(), 0700) != 0) {
       error = errno;
-    } else {
-      continue;
     }
-    // The system's reason tells the player what to mend (a folder of another
-    // user, a file where a folder should be).
-    platform::ShowMessageBox(nullptr, platform::FormatString(u"Error: 無効なディレクトリ名です。(%s)\n%s",
-                                                             std::u16string(path).c_str(),
-                                                             platform::Utf8ToUtf16(std::strerror(error)).c_str()),
-                             u"エラー", platform::MB_ICONWARNING);
-    throw ProgramExit{1};
   }
+  // A folder that is there but can't take files (another user's, as after a
+  // start under sudo) fails the same way, before anything is written in it.
+  if (error == 0) error = platform::FolderWriteError(native);
+  if (error == 0) return;
+  // The system's reason tells the player what to mend (a folder of another
+  // user, a file where a folder should be).
+  platform::ShowMessageBox(nullptr, platform::FormatString(u"Error: 無効なディレクトリ名です。(%s)\n%s",
+                                                           std::u16string(path).c_str(),
+                                                           platform::Utf8ToUtf16(std::strerror(error)).c_str()),
+                           u"エラー", platform::MB_ICONWARNING);
+  throw ProgramExit{1};
 }
 
 int RunProgram(ShellSystems& sys, std::span<const std::string> args) {

@@ -45,8 +45,9 @@ void SetCursorFrame(int index);
 int CursorFrame();
 
 // Creates every missing level of `path` with mode 0700. A level that cannot
-// be made shows "Error: 無効なディレクトリ名です。(%s)" with the system's reason
-// on the next line, and throws ProgramExit{1}.
+// be made, or a last level this user can't make files in, shows "Error:
+// 無効なディレクトリ名です。(%s)" with the system's reason on the next line, and
+// throws ProgramExit{1}.
 void CreateDirectoryPath(std::u16string_view path);
 
 }  // namespace App

@@ -20,6 +20,12 @@ std::filesystem::path WidePath(std::u16string_view path) {
   return std::filesystem::path(utf8);
 }
 
+int FolderWriteError(const std::filesystem::path& folder) {
+  // The effective ids decide, as they do for the files made there.
+  const char* native = folder.empty() ? "." : folder.c_str();
+  return ::faccessat(AT_FDCWD, native, W_OK | X_OK, AT_EACCESS) == 0 ? 0 : errno;
+}
+
 File::~File() {
   if (fd_ >= 0) ::close(fd_);
 }

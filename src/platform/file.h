@@ -11,6 +11,10 @@ namespace platform {
 // A wide path as the data names it ("\" or "/" between parts) as a native path.
 std::filesystem::path WidePath(std::u16string_view path);
 
+// 0 when this process may make files in `folder` (empty: the current one), else
+// the system's reason, an errno value: EACCES for a folder of another user.
+int FolderWriteError(const std::filesystem::path& folder);
+
 // An open file; closed when the object dies. Reads at an offset do not move the
 // file position, so one file may be read from several threads.
 class File {

@@ -3,9 +3,11 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "core/exception.h"
+#include "platform/file.h"
 #include "platform/message_box.h"
 #include "platform/text.h"
 
@@ -50,7 +52,12 @@ int SQLite3::Open(std::u16string_view path, int busyMs) {
   int rc = sqlite3_open16(name.c_str(), &db);
   m_OpenFailure.clear();
   if (rc != SQLITE_OK) {
-    const int error = db != nullptr ? sqlite3_system_errno(db) : 0;
+    int error = db != nullptr ? sqlite3_system_errno(db) : 0;
+    // A file that can't be made is tried read-only next, and that it is missing
+    // then hides why it couldn't be made: the folder tells (another user's, say).
+    if (error == ENOENT) {
+      if (const int folder = platform::FolderWriteError(platform::WidePath(name).parent_path())) error = folder;
+    }
     if (error != 0) m_OpenFailure = platform::Utf8ToUtf16(std::strerror(error));
     // A handle comes back even from a failed open; it must still be closed.
     sqlite3_close(db);

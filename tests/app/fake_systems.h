@@ -96,9 +96,9 @@ class FakeSystems : public ShellSystems {
   void StopChannel(int) override {}
   bool InitInput() override { return !Fails("Input"); }
   IArchive* OpenSafArchive(std::u16string_view path) override {
-    if (!FileExists(path)) return nullptr;
-    // An empty file goes to the real reader, which finds it damaged.
-    if (fs::file_size(platform::WidePath(path)) == 0) return ::OpenSafArchive(path);
+    // Anything but a file with bytes goes to the real reader: missing, a folder, damaged.
+    const fs::path file = platform::WidePath(path);
+    if (!fs::is_regular_file(file) || fs::file_size(file) == 0) return ::OpenSafArchive(path);
     return ::OpenDirArchive(platform::Utf8ToUtf16(root_.string()));
   }
   IArchive* OpenDirArchive(std::u16string_view folder) override {

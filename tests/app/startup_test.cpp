@@ -29,6 +29,7 @@
 #include "platform/presenter.h"
 #include "platform/text.h"
 #include "sound/sound.h"
+#include "support/another_user.h"
 
 namespace App {
 namespace {
@@ -171,6 +172,22 @@ TEST_F(StartupTest, EachFailureShowsItsBoxAndEndsWithItsCode) {
   }
 }
 
+// A user folder that is there but another user's (as after a start under sudo)
+// ends the start as one that can't be made, before the settings or the lock are
+// written in it.
+TEST_F(StartupTest, AUserFolderOfAnotherUserEndsTheStartWithItsReason) {
+  const fs::path folder = SettingsFile().parent_path();
+  fs::create_directories(folder);
+  fs::permissions(folder, fs::perms::owner_write, fs::perm_options::remove);
+  std::optional<SingleInstanceLock> lock;
+  FakeSystems sys(root_);
+  sys.hooks["Lock"] = [&] { lock.emplace(kWindowClass, platform::Utf8ToUtf16(folder.string())); };
+  boxes_->SetEcho(true);
+  EXPECT_EXIT({ BecomeAnotherUser(); std::_Exit(Run(sys)); }, ::testing::ExitedWithCode(1),
+              "無効なディレクトリ名です。\\(" + folder.string() + "/\\)\nPermission denied");
+  EXPECT_TRUE(fs::is_empty(folder));
+}
+
 // Settings that can't be written at the end are shown with the file and the
 // reason; the file in the way stays as it was.
 TEST_F(StartupTest, SettingsThatCantBeWrittenAreShownWithTheirPathAndReason) {
@@ -185,21 +202,27 @@ TEST_F(StartupTest, SettingsThatCantBeWrittenAreShownWithTheirPathAndReason) {
 
 TEST_F(StartupTest, MissingOrDamagedDataNamesTheFileAndEndsNonZeroInOrder) {
   for (const char* name : {"system.saf", "script.saf", "sound.saf"}) {
-    for (bool empty : {false, true}) {
-      SCOPED_TRACE(std::string(name) + (empty ? " empty" : " missing"));
+    const fs::path file = root_ / "data" / name;
+    const std::u16string path = platform::Utf8ToUtf16(file.string());
+    // Missing, empty, a folder in its place (there, but not a file that can be read).
+    const std::u16string boxes[] = {u"データがありません。(" + path + u")",
+                                    u"データが壊れています。(" + path + u")\n未対応のSAF形式です",
+                                    u"データがありません。(" + path + u")\nIs a directory"};
+    for (int kind = 0; kind < 3; ++kind) {
+      SCOPED_TRACE(std::string(name) + " " + std::to_string(kind));
       fs::remove_all(root_ / "home");
-      fs::remove(root_ / "data" / name);
-      if (empty) std::ofstream(root_ / "data" / name).close();
+      fs::remove(file);
+      if (kind == 1) std::ofstream(file).close();
+      if (kind == 2) fs::create_directory(file);
       ResetBoxes();
       FakeSystems sys(root_);
       EXPECT_EQ(Run(sys), 1);
-      const std::u16string file = platform::Utf8ToUtf16((root_ / "data" / name).string());
-      EXPECT_EQ(BoxTexts(), std::vector<std::u16string>{empty ? u"データが壊れています。(" + file + u")\n未対応のSAF形式です"
-                                                                : u"データがありません。(" + file + u")"});
+      EXPECT_EQ(BoxTexts(), std::vector<std::u16string>{boxes[kind]});
       EXPECT_TRUE(fs::exists(SettingsFile()));
       EXPECT_EQ(sys.Called("Session"), 0);
       EXPECT_EQ(sys.calls.back(), "DestroyWindow");
-      std::ofstream(root_ / "data" / name) << "x";
+      fs::remove(file);
+      std::ofstream(file) << "x";
     }
   }
 }

@@ -14,6 +14,7 @@
 #include "platform/message_box.h"
 #include "save/sqlite_db.h"
 #include "save_test_util.h"
+#include "support/another_user.h"
 #include "textscript/script_vars.h"
 
 namespace save_test {
@@ -307,15 +308,23 @@ TEST_F(SaveDataTest, ALockedFileIsWaitedForUntilTheTimeoutThenReported) {
   EXPECT_FALSE(Save::SlotExists(6));
 }
 
+// With the system's reason: a folder that isn't there, or one of another user,
+// where the file can't be made.
 TEST_F(SaveDataTest, AFolderThatCannotHoldTheFileRaisesAndLeavesNothingOpen) {
+  auto failure = [] {
+    try {
+      Save::SlotExists(1);
+    } catch (const ExceptionHandle& e) {
+      EXPECT_EQ(std::u16string(e.Source), u"script/scr_gui");
+      return platform::Utf16ToUtf8(e.Message);
+    }
+    return std::string("no error");
+  };
+  std::filesystem::permissions(folder_, std::filesystem::perms::owner_write, std::filesystem::perm_options::remove);
+  EXPECT_EXIT({ BecomeAnotherUser(); std::fputs(failure().c_str(), stderr); std::_Exit(0); },
+              ::testing::ExitedWithCode(0), "セーブファイルを開けません\nPermission denied");
   Save::SetSaveFolder(platform::Utf8ToUtf16((folder_ / "missing").string()));
-  try {
-    Save::SlotExists(1);
-    ADD_FAILURE() << "no error";
-  } catch (const ExceptionHandle& e) {
-    EXPECT_EQ(std::u16string(e.Message), u"セーブファイルを開けません\nNo such file or directory");  // with the reason
-    EXPECT_EQ(std::u16string(e.Source), u"script/scr_gui");
-  }
+  EXPECT_EQ(failure(), "セーブファイルを開けません\nNo such file or directory");
   EXPECT_EQ(Save::CSaveDatabase::Instance().OpenCount(), 0);
 }
 
