@@ -145,6 +145,7 @@ TEST_F(JudgeTable, AllConditionsMustHoldAndTheFirstRecordWins) {
   ScriptVars().Insert(u"B", 0);
   EXPECT_EQ(Choose(*group, 2), u"NO");
   ScriptVars().Insert(u"A", 0);
+  ScriptVars().Insert(u"B", 2);  // the first condition fails, the last holds
   EXPECT_EQ(Choose(*group, 2), u"OTHER");  // no conditions: always holds
 }
 
