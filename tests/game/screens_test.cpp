@@ -94,12 +94,15 @@ TEST_F(ScreensTest, TitleItemsGiveTheirResults) {
   }
 }
 
+// After the manual closes the six items stand again, none lit.
 TEST_F(ScreensTest, TitleFadesInAndLightsOnlyTheItemUnderTheCursor) {
   std::vector<std::pair<int, uint32_t>> seen;  // frame, pixel of item 1
   uint32_t lit = 0, other = 0, back = 0;
-  Play({{1, kItemX, ItemY(2), -1}, {60, kItemX, ItemY(5)}}, [&](int frame) {
+  std::vector<uint32_t> afterManual;
+  Play({{1, kItemX, ItemY(2), -1}, {50, kItemX, ItemY(0)}, {70, 733, 557}, {120, kItemX, ItemY(5)}}, [&](int frame) {
     if (frame == 2 || frame == 9) seen.emplace_back(frame, Shown(kItemX, ItemY(1)));
     if (frame == 40) lit = Shown(kItemX, ItemY(2)), other = Shown(kItemX, ItemY(1)), back = Shown(10, 10);
+    for (int i = 0; frame == 100 && i < 6; ++i) afterManual.push_back(Shown(kItemX, ItemY(i)));
   });
   EXPECT_EQ(Game::ShowTitle(), Game::kTitleQuit);
   ASSERT_EQ(seen.size(), 2u);
@@ -109,6 +112,7 @@ TEST_F(ScreensTest, TitleFadesInAndLightsOnlyTheItemUnderTheCursor) {
   EXPECT_EQ(lit, ItemLit(2).Shown());
   EXPECT_EQ(other, kItemNormal.Shown());
   EXPECT_EQ(back, kTitleBack.Shown());
+  EXPECT_EQ(afterManual, std::vector<uint32_t>(6, kItemNormal.Shown()));
 }
 
 TEST_F(ScreensTest, ManualLeafsRoundItsFourPagesAndCloses) {
