@@ -221,16 +221,21 @@ TEST_F(ExtrasTest, AlbumShowsSeenPicturesFullScreenAndRefusesLockedOnes) {
   int most = 0, albumChildren = 0, lockedChildren = 0;
   uint32_t page = 0, full = 0, locked = 0, lockedHovered = 1;  // a pixel of the locked item TOU
   uint32_t seen = 0, seenLit = 0;                              // and of the item UMI
+  uint32_t replayItem = 0, replayItemAgain = 1;                // the menu's, before the album and after
   bool prevShows = true, nextShows = false;
-  Play({{kMenuX, kAlbumY, kLeft},          // the album from the extras menu
+  Play({{400, 300, kNone, 2},              // the extras menu
+        {kMenuX, kAlbumY, kLeft},          // the album from it
         {10, 10, kNone, 3},                // the album's first page
         {200, 160, kLeft, 6},              // item UMI: its first picture full screen
         {200, 160, kRight, 6},             // a right click leaves its list
         {480, 160, kLeft, 6},              // item TOU is locked
         {400, 300, kRight},                // out of the album
         {400, 300, kRight}},               // out of the menu
-       [&](std::size_t step) {
+       [&](std::size_t index) {
+         const std::size_t step = index - 1;  // counted from the album's step
          most = std::max(most, ScreenChildren());
+         if (index == 0) replayItem = Shown(kMenuX, kReplayY);
+         if (step == 6) replayItemAgain = Shown(kMenuX, kReplayY);
          if (step == 1) {
            page = Shown(10, 10);
            locked = Shown(540, 230), seen = Shown(200, 160);
@@ -251,6 +256,7 @@ TEST_F(ExtrasTest, AlbumShowsSeenPicturesFullScreenAndRefusesLockedOnes) {
   EXPECT_EQ(lockedChildren, albumChildren) << "a locked item opens nothing";
   EXPECT_EQ(lockedHovered, locked) << "and does not light under the cursor";
   EXPECT_NE(seenLit, seen) << "as a seen one does";
+  EXPECT_EQ(replayItemAgain, replayItem) << "the menu's items stand again after the album";
   EXPECT_EQ(Game::ChannelName(Game::kChannelBgm), GetSystemConfig().titleMusic);
   EXPECT_EQ(ScreenChildren(), before);
   EXPECT_TRUE(reported_.empty());
