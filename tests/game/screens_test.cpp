@@ -94,25 +94,39 @@ TEST_F(ScreensTest, TitleItemsGiveTheirResults) {
   }
 }
 
-// After the manual closes the six items stand again, none lit.
+// The item the cursor leaves goes back to normal; after the manual, the settings
+// and the extras menu close, the six items and the background stand again, none lit.
 TEST_F(ScreensTest, TitleFadesInAndLightsOnlyTheItemUnderTheCursor) {
   std::vector<std::pair<int, uint32_t>> seen;  // frame, pixel of item 1
-  uint32_t lit = 0, other = 0, back = 0;
-  std::vector<uint32_t> afterManual;
-  Play({{1, kItemX, ItemY(2), -1}, {50, kItemX, ItemY(0)}, {70, 733, 557}, {120, kItemX, ItemY(5)}}, [&](int frame) {
-    if (frame == 2 || frame == 9) seen.emplace_back(frame, Shown(kItemX, ItemY(1)));
-    if (frame == 40) lit = Shown(kItemX, ItemY(2)), other = Shown(kItemX, ItemY(1)), back = Shown(10, 10);
-    for (int i = 0; frame == 100 && i < 6; ++i) afterManual.push_back(Shown(kItemX, ItemY(i)));
-  });
+  uint32_t lit = 0, left = 0, other = 0;
+  std::vector<uint32_t> after;  // the six items and the background after each screen
+  Game::SetTitleScreens({{}, [](DxDraw::DxSurface*) {}});
+  Play({{1, kItemX, ItemY(3), -1}, {30, kItemX, ItemY(2), -1},
+        {50, kItemX, ItemY(0)}, {70, 733, 557},                 // the manual, closed
+        {100, kItemX, ItemY(3)}, {102, 5, 5, -1},               // the settings
+        {120, kItemX, ItemY(4)}, {130, 5, 5, 1},                // the extras menu, left by a right click
+        {160, kItemX, ItemY(5)}},
+       [&](int frame) {
+         if (frame == 2 || frame == 9) seen.emplace_back(frame, Shown(kItemX, ItemY(1)));
+         if (frame == 40) lit = Shown(kItemX, ItemY(2)), left = Shown(kItemX, ItemY(3)), other = Shown(kItemX, ItemY(1));
+         if (frame != 90 && frame != 110 && frame != 150) return;
+         for (int i = 0; i < 6; ++i) after.push_back(Shown(kItemX, ItemY(i)));
+         after.push_back(Shown(10, 10));
+       });
   EXPECT_EQ(Game::ShowTitle(), Game::kTitleQuit);
   ASSERT_EQ(seen.size(), 2u);
   EXPECT_LT(seen[0].second & 0xFF, 10u) << "black at the first level";
   EXPECT_GT(seen[1].second & 0xFF, 20u);
   EXPECT_LT(seen[1].second & 0xFF, kItemNormal.b - 10u) << "half way through the fade";
   EXPECT_EQ(lit, ItemLit(2).Shown());
+  EXPECT_EQ(left, kItemNormal.Shown());
   EXPECT_EQ(other, kItemNormal.Shown());
-  EXPECT_EQ(back, kTitleBack.Shown());
-  EXPECT_EQ(afterManual, std::vector<uint32_t>(6, kItemNormal.Shown()));
+  std::vector<uint32_t> want;
+  for (int screen = 0; screen < 3; ++screen) {
+    want.insert(want.end(), 6, kItemNormal.Shown());
+    want.push_back(kTitleBack.Shown());
+  }
+  EXPECT_EQ(after, want);
 }
 
 TEST_F(ScreensTest, ManualLeafsRoundItsFourPagesAndCloses) {
