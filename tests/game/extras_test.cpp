@@ -223,7 +223,7 @@ TEST_F(ExtrasTest, AlbumShowsSeenPicturesFullScreenAndRefusesLockedOnes) {
   const int before = ScreenChildren();
   int most = 0, albumChildren = 0, lockedChildren = 0;
   uint32_t page = 0, full = 0, locked = 0, lockedHovered = 1;  // a pixel of the locked item TOU
-  uint32_t seen = 0, seenLit = 0;                              // and of the item UMI
+  uint32_t seen = 0, seenLit = 0, seenLeft = 0;                // and of the item UMI
   std::vector<uint32_t> menu, menuAgain;  // the replay item and the title behind, before the album and after
   bool prevShows = true, nextShows = false;
   Play({{400, 300, kNone, 2},              // the extras menu
@@ -248,7 +248,10 @@ TEST_F(ExtrasTest, AlbumShowsSeenPicturesFullScreenAndRefusesLockedOnes) {
          }
          if (step == 2) full = Shown(10, 10);
          if (step == 3) seenLit = Shown(200, 160);  // back on the page, under the cursor
-         if (step == 4) lockedChildren = std::max(lockedChildren, ScreenChildren()), lockedHovered = Shown(540, 230);
+         if (step == 4) {
+           lockedChildren = std::max(lockedChildren, ScreenChildren());
+           lockedHovered = Shown(540, 230), seenLeft = Shown(200, 160);
+         }
        });
   Game::ShowExtrasMenu(sheet_.get(), title.get());
   EXPECT_FALSE(prevShows) << "no previous page before the first";
@@ -258,6 +261,7 @@ TEST_F(ExtrasTest, AlbumShowsSeenPicturesFullScreenAndRefusesLockedOnes) {
   EXPECT_EQ(lockedChildren, albumChildren) << "a locked item opens nothing";
   EXPECT_EQ(lockedHovered, locked) << "and does not light under the cursor";
   EXPECT_NE(seenLit, seen) << "as a seen one does";
+  EXPECT_EQ(seenLeft, seen) << "until the cursor leaves it";
   EXPECT_EQ(menuAgain, menu) << "the menu and the title behind it stand again after the album";
   EXPECT_EQ(Game::ChannelName(Game::kChannelBgm), GetSystemConfig().titleMusic);
   EXPECT_EQ(ScreenChildren(), before);
