@@ -228,6 +228,7 @@ TEST_F(ScreensTest, YesNoBoxDrawsTheQuestionAndLightsTheAnswerUnderTheCursor) {
     if (frame == 9 || frame == 19) look();
   });
   EXPECT_EQ(Game::ShowYesNoBox(u"プロローグをスキップしますか？"), 0);
+  EXPECT_NE(Shown(120, 148), 0u) << "the box's top row is the sheet's row 240";
   ASSERT_EQ(seen.size(), 2u);
   EXPECT_GT(seen[0].questionWhite, 100);
   EXPECT_GT(seen[0].yesRed, 50);

@@ -56,6 +56,9 @@ inline constexpr Rgb ItemLit(int row) { return Rgb{0, 200, static_cast<uint8_t>(
 inline constexpr Rgb kPages[4] = {{200, 0, 0}, {0, 200, 0}, {0, 0, 200}, {200, 200, 0}};
 inline constexpr Rgb kEndings[3] = {{200, 0, 200}, {0, 200, 200}, {200, 100, 0}};
 inline constexpr Rgb kBox{100, 100, 100};
+// A SYSTEM sheet whose boxes' piece, from row 240, is grey; black above it.
+inline std::string SystemSheet() { return Bmp(656, 322, [](int, int y) { return y < 240 ? Rgb{0, 0, 0} : kBox; }); }
+
 inline constexpr int kMenuX = 500;
 inline constexpr int kMenuY = 200;
 
@@ -94,7 +97,7 @@ class ScreenHarness : public game_test::GameHarness {
     for (int i = 0; i < 3; ++i) {
       folder_.Write("ed0" + std::to_string(i + 1) + ".bmp", Bmp(64, 64, [i](int, int) { return kEndings[i]; }));
     }
-    folder_.Write("SYSTEM.bmp", Bmp(656, 322, [](int, int) { return kBox; }));
+    folder_.Write("SYSTEM.bmp", SystemSheet());
     folder_.Install();
     TextScript::SetSystemPicture(ScriptLoadImage(ScriptArchive, u"SYSTEM", 0, 0));
     ::GetSystemConfig() = SystemConfig{};

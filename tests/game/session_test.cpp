@@ -305,6 +305,9 @@ TEST_F(SessionTest, LoadResumesAtTheSavedPageAndPageZeroAtTheHead) {
 
 // A short choice answers anywhere in its 416-pixel box, x 192 to 607, not only over its text.
 TEST_F(SessionTest, ChoiceUnderTheCursorDecidesTheLabel) {
+  folder_.Write("SYSTEM.bmp", screens_test::SystemSheet());
+  folder_.Install();
+  TextScript::SetSystemPicture(ScriptLoadImage(ScriptArchive, u"SYSTEM", 0, 0));
   struct Case {
     int x, y;
     int chosen;
@@ -317,10 +320,12 @@ TEST_F(SessionTest, ChoiceUnderTheCursorDecidesTheLabel) {
     std::vector<int> left;
     std::vector<bool> red;  // each line's text is red, not white (the one under the cursor)
     int frames = 0;
+    uint32_t boxTop = 0;
     everyFrame_ = [&](PlayerSource& s) {
       const TextScript::ScriptStateNode* node = Game::CurrentGroup->CurrentNode();
       if (node == nullptr || node->m_Opcode != TextScript::kOpSEL) return;
       if (++frames < 4) s.SetMouseButton(0, false);  // the choices stay up a few frames
+      boxTop = Shown(120, 148);
       if (frames > 100) s.SetCursor(400, c.chosen == 1 ? 205 : 160);  // missed: the other choice ends it
       std::vector<int> lit(2, -1);
       std::vector<bool> reds(2);
@@ -336,7 +341,9 @@ TEST_F(SessionTest, ChoiceUnderTheCursorDecidesTheLabel) {
     EXPECT_EQ(Var(u"R"), c.chosen);
     EXPECT_EQ(left, (std::vector<int>{40 + (720 - 64) / 2, 40 + (720 - 96) / 2}));
     EXPECT_EQ(red, (std::vector<bool>{c.chosen == 1, c.chosen == 2}));
+    EXPECT_NE(boxTop, 0u) << "the box's top row is the sheet's row 240";
   }
+  TextScript::SetSystemPicture(nullptr);
 }
 
 // The selection screen joins A and B, or C and D, into one item when either
