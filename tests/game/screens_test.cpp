@@ -94,21 +94,27 @@ TEST_F(ScreensTest, TitleItemsGiveTheirResults) {
   }
 }
 
-// The item the cursor leaves goes back to normal; after the manual, the settings
-// and the extras menu close, the six items and the background stand again, none lit.
+// The item the cursor leaves goes back to normal, in the extras menu too; after
+// the manual, the settings and the extras menu close, the six items and the
+// background stand again, none lit.
 TEST_F(ScreensTest, TitleFadesInAndLightsOnlyTheItemUnderTheCursor) {
   std::vector<std::pair<int, uint32_t>> seen;  // frame, pixel of item 1
   uint32_t lit = 0, left = 0, other = 0;
   std::vector<uint32_t> after;  // the six items and the background after each screen
+  std::vector<uint32_t> extras;  // the extras menu's replay and back items, each under the cursor in turn
   Game::SetTitleScreens({{}, [](DxDraw::DxSurface*) {}});
   Play({{1, kItemX, ItemY(3), -1}, {30, kItemX, ItemY(2), -1},
         {50, kItemX, ItemY(0)}, {70, 733, 557},                 // the manual, closed
         {100, kItemX, ItemY(3)}, {102, 5, 5, -1},               // the settings
-        {120, kItemX, ItemY(4)}, {130, 5, 5, 1},                // the extras menu, left by a right click
+        {120, kItemX, ItemY(4)}, {125, kItemX, ItemY(1), -1},   // the extras menu: its replay item,
+        {130, kItemX, ItemY(5), -1}, {135, 5, 5, 1},            // its back item, left by a right click
         {160, kItemX, ItemY(5)}},
        [&](int frame) {
          if (frame == 2 || frame == 9) seen.emplace_back(frame, Shown(kItemX, ItemY(1)));
          if (frame == 40) lit = Shown(kItemX, ItemY(2)), left = Shown(kItemX, ItemY(3)), other = Shown(kItemX, ItemY(1));
+         if (frame == 129 || frame == 134) {
+           extras.insert(extras.end(), {Shown(kItemX, ItemY(1)), Shown(kItemX, ItemY(5))});
+         }
          if (frame != 90 && frame != 110 && frame != 150) return;
          for (int i = 0; i < 6; ++i) after.push_back(Shown(kItemX, ItemY(i)));
          after.push_back(Shown(10, 10));
@@ -127,6 +133,7 @@ TEST_F(ScreensTest, TitleFadesInAndLightsOnlyTheItemUnderTheCursor) {
     want.push_back(kTitleBack.Shown());
   }
   EXPECT_EQ(after, want);
+  EXPECT_EQ(extras, (std::vector<uint32_t>{ItemLit(1).Shown(), kItemNormal.Shown(), kItemNormal.Shown(), ItemLit(5).Shown()}));
 }
 
 TEST_F(ScreensTest, ManualLeafsRoundItsFourPagesAndCloses) {
