@@ -66,8 +66,9 @@ TEST_F(JudgeTable, Operators) {
   };
   const std::vector<Case> cases = {
       {"==", 5, true},  {"==", 4, false}, {"= ", 5, true},  {">>", 6, true},  {">>", 5, false},
-      {">=", 5, true},  {">=", 4, false}, {"<<", 4, true},  {"<<", 5, false}, {"<=", 5, true},
-      {"<=", 6, false}, {"<>", 4, true},  {"<>", 5, false}, {"=>", 5, true},  {"><", 5, false},
+      {">=", 5, true},  {">=", 6, true},  {">=", 4, false}, {"<<", 4, true},  {"<<", 5, false},
+      {"<=", 5, true},  {"<=", 4, true},  {"<=", 6, false}, {"<>", 4, true},  {"<>", 6, true},
+      {"<>", 5, false}, {"=>", 5, true},  {"><", 5, false},
       {"! ", 4, false},  // not an operator: never holds
   };
   for (const Case& c : cases) {
