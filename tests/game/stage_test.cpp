@@ -132,13 +132,15 @@ TEST_F(StageTest, FlashOfZeroStillTurnsTheStageWhite) {
 }
 
 // The window's panel on a black stage: rows 40-240 of the sheet, white between
-// black rows, tinted with the settings' colour, shown at their fourth byte as the level.
+// black rows, tinted with the settings' colour, shown at their fourth byte as the
+// level; the buttons are cut from the sheet's right edge from row 288.
 TEST_F(StageTest, MessageWindowShowsTheSettingsColourAtItsLevel) {
   DxDraw::DxSurface* sheet = DxDraw::CreateSurface(32);
-  sheet->Create(800, 280);
+  sheet->Create(800, 408);
   sheet->FillRect(nullptr, Game::kBlack, 255);
-  const DxDraw::RECT panel{0, 40, 800, 240};
+  const DxDraw::RECT panel{0, 40, 800, 240}, buttons{752, 288, 800, 408};
   sheet->FillRect(&panel, Game::kWhite, 255);
+  sheet->FillRect(&buttons, Game::kWhite, 255);
   TextScript::SetSystemPicture(sheet);
   const App::GameSettings kept = App::Settings().game;
   const uint8_t colour[4] = {200, 100, 20, 128};
@@ -152,6 +154,7 @@ TEST_F(StageTest, MessageWindowShowsTheSettingsColourAtItsLevel) {
       EXPECT_NEAR((shown >> shift) & 0xFF, (half >> shift) & 0xFF, 2) << y << " " << std::hex << shown;
     }
   }
+  EXPECT_GT(Shown(770, 440) >> 16, 0x64u + 40) << "the first button, from row 288 of the sheet, lightens the panel";
   Game::ReleaseMessageWindow();
   App::Settings().game = kept;
   TextScript::SetSystemPicture(nullptr);
