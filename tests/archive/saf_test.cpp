@@ -322,8 +322,10 @@ TEST(ZlibEntries, WindowsAroundTheStreamingLineDecodeAlike) {
 TEST(SafArchive, Version5NamesEndAtANulAsAtABlank) {
   auto padded = [](std::string name) { return name.resize(20, '\0'), name; };
   for (uint8_t flags : {uint8_t{0}, safpack::kFlagScrambled}) {
-    const std::vector<safpack::RawRecord> records = {{"", true, 1, 0, 2}, {padded("dir"), true, 3, 0, 1},
-                                                     {padded("a.txt"), false, 1, 4, 0}, {padded("b.txt"), false, 1, 4, 0}};
+    const std::vector<safpack::RawRecord> records = {{"", true, 1, 0, 2},
+                                                     {padded("dir"), true, 3, 0, 1},
+                                                     {padded("a.txt"), false, 1, 4, 0},
+                                                     {padded("b.txt"), false, 1, 4, 0}};
     std::vector<uint8_t> bytes = safpack::EncodeIndex5(flags, records);
     bytes.resize(2048);
     bytes.insert(bytes.end(), {'d', 'a', 't', 'a'});

@@ -111,7 +111,9 @@ TEST_F(ScreensTest, TitleFadesInAndLightsOnlyTheItemUnderTheCursor) {
         {160, kItemX, ItemY(5)}},
        [&](int frame) {
          if (frame == 2 || frame == 9) seen.emplace_back(frame, Shown(kItemX, ItemY(1)));
-         if (frame == 40) lit = Shown(kItemX, ItemY(2)), left = Shown(kItemX, ItemY(3)), other = Shown(kItemX, ItemY(1));
+         if (frame == 40) {
+           lit = Shown(kItemX, ItemY(2)), left = Shown(kItemX, ItemY(3)), other = Shown(kItemX, ItemY(1));
+         }
          if (frame == 129 || frame == 134) {
            extras.insert(extras.end(), {Shown(kItemX, ItemY(1)), Shown(kItemX, ItemY(5))});
          }
@@ -133,7 +135,8 @@ TEST_F(ScreensTest, TitleFadesInAndLightsOnlyTheItemUnderTheCursor) {
     want.push_back(kTitleBack.Shown());
   }
   EXPECT_EQ(after, want);
-  EXPECT_EQ(extras, (std::vector<uint32_t>{ItemLit(1).Shown(), kItemNormal.Shown(), kItemNormal.Shown(), ItemLit(5).Shown()}));
+  const uint32_t normal = kItemNormal.Shown();
+  EXPECT_EQ(extras, (std::vector<uint32_t>{ItemLit(1).Shown(), normal, normal, ItemLit(5).Shown()}));
 }
 
 TEST_F(ScreensTest, ManualLeafsRoundItsFourPagesAndCloses) {
@@ -142,21 +145,28 @@ TEST_F(ScreensTest, ManualLeafsRoundItsFourPagesAndCloses) {
     const char* name;
     std::vector<Move> moves;
     std::vector<int> pages;  // page shown just before each move
+    std::vector<int> lit;    // the button lit (0 previous, 1 next, -1 none) at frames 39 and 59
   };
   const Case cases[] = {
       {"previous from the first page, then the close button",
-       {{20, kPrev, kButtonY}, {40, kNext, kButtonY}, {60, kNext, kButtonY}, {80, kClose, kButtonY}}, {0, 3, 0, 1}},
-      {"right click anywhere", {{20, 300, 300, -1}, {40, 300, 300, 1}}, {0, 0}},
+       {{20, kPrev, kButtonY}, {40, kNext, kButtonY}, {60, kNext, kButtonY}, {80, kClose, kButtonY}}, {0, 3, 0, 1},
+       {0, 1}},
+      {"right click anywhere", {{20, 300, 300, -1}, {40, 300, 300, 1}}, {0, 0}, {-1}},
       {"left click off the buttons and on their last two pixels",
-       {{20, 300, 300}, {40, kNext + 24, kButtonY + 24}, {60, 300, 300, 1}}, {0, 0, 0}},
-      {"left and right in one frame", {{20, kNext, kButtonY, 0}, {20, kNext, kButtonY, 1}}, {0}},
+       {{20, 300, 300}, {40, kNext + 24, kButtonY + 24}, {60, 300, 300, 1}}, {0, 0, 0}, {-1, -1}},
+      {"left and right in one frame", {{20, kNext, kButtonY, 0}, {20, kNext, kButtonY, 1}}, {0}, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     int before = ScreenChildren();
-    std::vector<int> pages;
+    std::vector<int> pages, lit;
     std::optional<uint64_t> nested;
     Play(c.moves, [&](int frame) {
+      if (frame == 39 || frame == 59) {
+        lit.push_back(Shown(kPrev, kButtonY) == ItemLit(1).Shown()  ? 0
+                      : Shown(kNext, kButtonY) == ItemLit(0).Shown() ? 1
+                                                                     : -1);
+      }
       if (frame % 20 == 19 && static_cast<std::size_t>(frame / 20) < c.moves.size()) {
         uint32_t pixel = Shown(10, 10);
         for (int i = 0; i < 4; ++i) {
@@ -171,6 +181,7 @@ TEST_F(ScreensTest, ManualLeafsRoundItsFourPagesAndCloses) {
     });
     Game::ShowManual();
     EXPECT_EQ(pages, c.pages);
+    EXPECT_EQ(lit, c.lit);
     EXPECT_EQ(nested, 0u) << "the manual does not open itself again";
     EXPECT_EQ(ScreenChildren(), before);
   }

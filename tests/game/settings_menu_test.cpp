@@ -57,7 +57,8 @@ TEST_F(SettingsMenuTest, TheHoveredItemLightsUp) {
          if (frame > 10) left.push_back(Shown(kItemX, MenuItemY(offsets[frame / 10 - 1])));
        });
   Game::ShowSettingsDialog(sheet.get(), nullptr);
-  EXPECT_EQ(lit, (std::vector<uint32_t>{ItemLit(0).Shown(), ItemLit(1).Shown(), ItemLit(2).Shown(), ItemLit(5).Shown()}));
+  EXPECT_EQ(lit, (std::vector<uint32_t>{ItemLit(0).Shown(), ItemLit(1).Shown(), ItemLit(2).Shown(),
+                                        ItemLit(5).Shown()}));
   EXPECT_EQ(left, std::vector<uint32_t>(3, kItemNormal.Shown()));
 }
 
