@@ -65,6 +65,7 @@ TEST_F(ScreensTest, TitleItemsGiveTheirResults) {
   };
   const Case cases[] = {
       {"quit", false, {{30, kItemX, ItemY(5)}}, Game::kTitleQuit, 0, 0},
+      {"quit at its right edge", false, {{30, kMenuX + 247, ItemY(5)}}, Game::kTitleQuit, 0, 0},
       {"pressed in the gap below new game, then quit", false,
        {{30, kItemX, ItemY(1) + 24}, {60, kItemX, ItemY(5)}}, Game::kTitleQuit, 0, 0},
       {"pressed outside, released over an item", false,
