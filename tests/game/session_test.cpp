@@ -303,7 +303,9 @@ TEST_F(SessionTest, LoadResumesAtTheSavedPageAndPageZeroAtTheHead) {
   }
 }
 
-// A short choice answers anywhere in its 416-pixel box, x 192 to 607, not only over its text.
+// A short choice answers anywhere in its 416-pixel box, x 192 to 607, not only
+// over its text; its box is 40 pixels high, the next 42 below (y 189 is between,
+// chooses nothing: -1).
 TEST_F(SessionTest, ChoiceUnderTheCursorDecidesTheLabel) {
   folder_.Write("SYSTEM.bmp", screens_test::SystemSheet());
   folder_.Install();
@@ -312,8 +314,10 @@ TEST_F(SessionTest, ChoiceUnderTheCursorDecidesTheLabel) {
     int x, y;
     int chosen;
   };
-  for (const Case c : {Case{400, 160, 1}, Case{400, 205, 2}, Case{192, 205, 2}, Case{607, 160, 1}}) {
+  for (const Case c :
+       {Case{400, 160, 1}, Case{400, 205, 2}, Case{192, 205, 2}, Case{607, 160, 1}, Case{400, 189, -1}}) {
     SCOPED_TRACE(testing::Message() << c.x << "," << c.y);
+    title_ = 1;
     source_.SetCursor(c.x, c.y);
     // The leftmost lit column of each line while the choice waits: the text (16 px a cell),
     // centred in the 720-px view at x 40, not the label.
@@ -326,7 +330,7 @@ TEST_F(SessionTest, ChoiceUnderTheCursorDecidesTheLabel) {
       if (node == nullptr || node->m_Opcode != TextScript::kOpSEL) return;
       if (++frames < 4) s.SetMouseButton(0, false);  // the choices stay up a few frames
       boxTop = Shown(120, 148);
-      if (frames > 100) s.SetCursor(400, c.chosen == 1 ? 205 : 160);  // missed: the other choice ends it
+      if (frames == 100) title_ = 0, frame_.SetRequest(App::kRequestTitle);  // nothing chosen: quit at the title
       std::vector<int> lit(2, -1);
       std::vector<bool> reds(2);
       for (int line = 0; line < 2; ++line) {
@@ -379,10 +383,14 @@ TEST_F(SessionTest, SelectionScreenJoinsAPairWhenEitherFlagIsSet) {
     bool dark = false;
     int shownFrames = 0, background = -1;
     bool wideBanner = false;  // "ターン100" for TURN 99 starts left of x 336, "ターン 1" does not
+    int bannerFrames = 0;     // frames that show the banner's text
     everyFrame_ = [&](PlayerSource& s) {
       for (int y = 284; y < 316; ++y) {
         for (int x = 320; x < 336; ++x) wideBanner = wideBanner || (Shown(x, y) & 0xFF) > 64;
       }
+      bool banner = false;
+      for (int x = 336; x < 464; ++x) banner = banner || (Shown(x, 300) & 0xFF) > 64;
+      bannerFrames += banner ? 1 : 0;
       s.SetCursor(at300 == 0 ? 700 : 300, 200);
       if (Shown(300, 200) == 0) dark = true;  // the stage faded out, over what the last case left
       else if (dark && ++shownFrames == 2) at300 = Shown(300, 200) >> 16, at500 = Shown(500, 200) >> 16;
@@ -396,6 +404,8 @@ TEST_F(SessionTest, SelectionScreenJoinsAPairWhenEitherFlagIsSet) {
     EXPECT_EQ(at700, c.at700);
     EXPECT_EQ(background, 0);
     EXPECT_EQ(wideBanner, c.flags.find(u"TURN") != std::u16string::npos);
+    EXPECT_GE(bannerFrames, 2000 / 16) << "the banner stands 2000 ms";
+    EXPECT_LE(bannerFrames, 2000 / 16 + 2 * 18) << "between its rise and fall of 18 frames each";
   }
 }
 
