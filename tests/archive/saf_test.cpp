@@ -318,6 +318,25 @@ TEST(ZlibEntries, WindowsAroundTheStreamingLineDecodeAlike) {
   }
 }
 
+// A version 5 name may be padded with NULs rather than blanks: it ends at either.
+TEST(SafArchive, Version5NamesEndAtANulAsAtABlank) {
+  auto padded = [](std::string name) { return name.resize(20, '\0'), name; };
+  for (uint8_t flags : {uint8_t{0}, safpack::kFlagScrambled}) {
+    const std::vector<safpack::RawRecord> records = {{"", true, 1, 0, 2},
+                                                     {padded("dir"), true, 3, 0, 1},
+                                                     {padded("a.txt"), false, 1, 4, 0},
+                                                     {padded("b.txt"), false, 1, 4, 0}};
+    std::vector<uint8_t> bytes = safpack::EncodeIndex5(flags, records);
+    bytes.resize(2048);
+    bytes.insert(bytes.end(), {'d', 'a', 't', 'a'});
+    ScratchDir dir;
+    ArchivePtr a = OpenSaf(dir.Write("n.saf", bytes));
+    ASSERT_TRUE(a);
+    EXPECT_TRUE(a->Exists(u"A.TXT"));
+    EXPECT_EQ(Load(a.get(), u"dir/b.txt"), (std::vector<uint8_t>{'d', 'a', 't', 'a'}));
+  }
+}
+
 TEST(SafArchive, FileExistsInArchiveCopiesTheNameUnchanged) {
   ScratchDir dir;
   safpack::SafWriter w;

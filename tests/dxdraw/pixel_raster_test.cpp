@@ -150,13 +150,24 @@ TEST(Rasterisers, FarCornersAndWideClipsTouchOnlyTheSurfaceInsideTheClip) {
   const POINTS d[3] = {{-32768, -32768}, {32767, -30000}, {-20000, 32767}};
   const POINTS s[3] = {{-32768, 0}, {32767, 32767}, {0, -32768}};
   const RECT clip{5, 5, 10, 12};
+  auto expectClipFilled = [&clip](const DxImage& drawn) {
+    for (int y = 0; y < 20; ++y)
+      for (int x = 0; x < 20; ++x) {
+        const bool inside = x >= 5 && x < 10 && y >= 5 && y < 12;
+        EXPECT_EQ(At(drawn, x, y)[2] != 0, inside) << x << "," << y;
+      }
+  };
   ASSERT_EQ(dest->DrawTriangle(d, source.get(), s, &clip, nullptr), 1);
-  for (int y = 0; y < 20; ++y)
-    for (int x = 0; x < 20; ++x) {
-      const bool inside = x >= 5 && x < 10 && y >= 5 && y < 12;
-      EXPECT_EQ(At(*dest, x, y)[2] != 0, inside) << x << "," << y;
-    }
+  expectClipFilled(*dest);
   EXPECT_EQ(dest->GetDirty(), clip);
+  // Spans running left to right and right to left stop at the clip's edges alike.
+  for (bool reversed : {false, true}) {
+    SurfacePtr square = NewSurface(20, 20);
+    POINTS q[4] = {{0, 0}, {19, 0}, {19, 19}, {0, 19}};
+    if (reversed) std::reverse(q, q + 4);
+    ASSERT_EQ(square->DrawQuad(q, source.get(), q, &clip, nullptr), 1);
+    expectClipFilled(*square);
+  }
 
   // A clip reaching past the surface is cut to it.
   SurfacePtr small = NewSurface(6, 6);

@@ -23,6 +23,7 @@
 #include "game/holders.h"
 #include "game/picture.h"
 #include "game/replay.h"
+#include "game/screen_parts.h"
 #include "game/script_app.h"
 #include "game/session.h"
 #include "demo_fixture.h"
@@ -217,20 +218,26 @@ TEST_F(ExtrasTest, TheWindowsBacklogButtonOpensTheBacklogAtThePageWait) {
 
 TEST_F(ExtrasTest, AlbumShowsSeenPicturesFullScreenAndRefusesLockedOnes) {
   Game::AddName(Game::AlbumList(), u"UMI");
+  const DxDraw::SPRITEFRAME titleFrame = Game::SheetFrame({0, 0, 800, 600});
+  Game::ViewHolder<DxDraw::DxSprite> title = Game::AppendSprite(sheet_.get(), &titleFrame, 0, 0, 0);
   const int before = ScreenChildren();
   int most = 0, albumChildren = 0, lockedChildren = 0;
   uint32_t page = 0, full = 0, locked = 0, lockedHovered = 1;  // a pixel of the locked item TOU
-  uint32_t seen = 0, seenLit = 0;                              // and of the item UMI
+  uint32_t seen = 0, seenLit = 0, seenLeft = 0;                // and of the item UMI
+  std::vector<uint32_t> menu, menuAgain;  // the replay item and the title behind, before the album and after
   bool prevShows = true, nextShows = false;
-  Play({{kMenuX, kAlbumY, kLeft},          // the album from the extras menu
+  Play({{400, 300, kNone, 2},              // the extras menu
+        {kMenuX, kAlbumY, kLeft},          // the album from it
         {10, 10, kNone, 3},                // the album's first page
         {200, 160, kLeft, 6},              // item UMI: its first picture full screen
         {200, 160, kRight, 6},             // a right click leaves its list
         {480, 160, kLeft, 6},              // item TOU is locked
         {400, 300, kRight},                // out of the album
         {400, 300, kRight}},               // out of the menu
-       [&](std::size_t step) {
+       [&](std::size_t index) {
+         const std::size_t step = index - 1;  // counted from the album's step
          most = std::max(most, ScreenChildren());
+         if (index == 0 || step == 6) (index == 0 ? menu : menuAgain) = {Shown(kMenuX, kReplayY), Shown(10, 10)};
          if (step == 1) {
            page = Shown(10, 10);
            locked = Shown(540, 230), seen = Shown(200, 160);
@@ -241,9 +248,12 @@ TEST_F(ExtrasTest, AlbumShowsSeenPicturesFullScreenAndRefusesLockedOnes) {
          }
          if (step == 2) full = Shown(10, 10);
          if (step == 3) seenLit = Shown(200, 160);  // back on the page, under the cursor
-         if (step == 4) lockedChildren = std::max(lockedChildren, ScreenChildren()), lockedHovered = Shown(540, 230);
+         if (step == 4) {
+           lockedChildren = std::max(lockedChildren, ScreenChildren());
+           lockedHovered = Shown(540, 230), seenLeft = Shown(200, 160);
+         }
        });
-  Game::ShowExtrasMenu(sheet_.get(), nullptr);
+  Game::ShowExtrasMenu(sheet_.get(), title.get());
   EXPECT_FALSE(prevShows) << "no previous page before the first";
   EXPECT_TRUE(nextShows);
   EXPECT_NE(full, page) << "the picture covers the page";
@@ -251,6 +261,8 @@ TEST_F(ExtrasTest, AlbumShowsSeenPicturesFullScreenAndRefusesLockedOnes) {
   EXPECT_EQ(lockedChildren, albumChildren) << "a locked item opens nothing";
   EXPECT_EQ(lockedHovered, locked) << "and does not light under the cursor";
   EXPECT_NE(seenLit, seen) << "as a seen one does";
+  EXPECT_EQ(seenLeft, seen) << "until the cursor leaves it";
+  EXPECT_EQ(menuAgain, menu) << "the menu and the title behind it stand again after the album";
   EXPECT_EQ(Game::ChannelName(Game::kChannelBgm), GetSystemConfig().titleMusic);
   EXPECT_EQ(ScreenChildren(), before);
   EXPECT_TRUE(reported_.empty());

@@ -65,6 +65,7 @@ TEST_F(ScreensTest, TitleItemsGiveTheirResults) {
   };
   const Case cases[] = {
       {"quit", false, {{30, kItemX, ItemY(5)}}, Game::kTitleQuit, 0, 0},
+      {"quit at its right edge", false, {{30, kMenuX + 247, ItemY(5)}}, Game::kTitleQuit, 0, 0},
       {"pressed in the gap below new game, then quit", false,
        {{30, kItemX, ItemY(1) + 24}, {60, kItemX, ItemY(5)}}, Game::kTitleQuit, 0, 0},
       {"pressed outside, released over an item", false,
@@ -94,21 +95,48 @@ TEST_F(ScreensTest, TitleItemsGiveTheirResults) {
   }
 }
 
+// The item the cursor leaves goes back to normal, in the extras menu too; after
+// the manual, the settings and the extras menu close, the six items and the
+// background stand again, none lit.
 TEST_F(ScreensTest, TitleFadesInAndLightsOnlyTheItemUnderTheCursor) {
   std::vector<std::pair<int, uint32_t>> seen;  // frame, pixel of item 1
-  uint32_t lit = 0, other = 0, back = 0;
-  Play({{1, kItemX, ItemY(2), -1}, {60, kItemX, ItemY(5)}}, [&](int frame) {
-    if (frame == 2 || frame == 9) seen.emplace_back(frame, Shown(kItemX, ItemY(1)));
-    if (frame == 40) lit = Shown(kItemX, ItemY(2)), other = Shown(kItemX, ItemY(1)), back = Shown(10, 10);
-  });
+  uint32_t lit = 0, left = 0, other = 0;
+  std::vector<uint32_t> after;  // the six items and the background after each screen
+  std::vector<uint32_t> extras;  // the extras menu's replay and back items, each under the cursor in turn
+  Game::SetTitleScreens({{}, [](DxDraw::DxSurface*) {}});
+  Play({{1, kItemX, ItemY(3), -1}, {30, kItemX, ItemY(2), -1},
+        {50, kItemX, ItemY(0)}, {70, 733, 557},                 // the manual, closed
+        {100, kItemX, ItemY(3)}, {102, 5, 5, -1},               // the settings
+        {120, kItemX, ItemY(4)}, {125, kItemX, ItemY(1), -1},   // the extras menu: its replay item,
+        {130, kItemX, ItemY(5), -1}, {135, 5, 5, 1},            // its back item, left by a right click
+        {160, kItemX, ItemY(5)}},
+       [&](int frame) {
+         if (frame == 2 || frame == 9) seen.emplace_back(frame, Shown(kItemX, ItemY(1)));
+         if (frame == 40) {
+           lit = Shown(kItemX, ItemY(2)), left = Shown(kItemX, ItemY(3)), other = Shown(kItemX, ItemY(1));
+         }
+         if (frame == 129 || frame == 134) {
+           extras.insert(extras.end(), {Shown(kItemX, ItemY(1)), Shown(kItemX, ItemY(5))});
+         }
+         if (frame != 90 && frame != 110 && frame != 150) return;
+         for (int i = 0; i < 6; ++i) after.push_back(Shown(kItemX, ItemY(i)));
+         after.push_back(Shown(10, 10));
+       });
   EXPECT_EQ(Game::ShowTitle(), Game::kTitleQuit);
   ASSERT_EQ(seen.size(), 2u);
   EXPECT_LT(seen[0].second & 0xFF, 10u) << "black at the first level";
-  EXPECT_GT(seen[1].second & 0xFF, 20u);
-  EXPECT_LT(seen[1].second & 0xFF, kItemNormal.b - 10u) << "half way through the fade";
+  EXPECT_NEAR(seen[1].second & 0xFF, kItemNormal.b * 7 * 17 / 255, 1) << "seven steps of 17 levels in";
   EXPECT_EQ(lit, ItemLit(2).Shown());
+  EXPECT_EQ(left, kItemNormal.Shown());
   EXPECT_EQ(other, kItemNormal.Shown());
-  EXPECT_EQ(back, kTitleBack.Shown());
+  std::vector<uint32_t> want;
+  for (int screen = 0; screen < 3; ++screen) {
+    want.insert(want.end(), 6, kItemNormal.Shown());
+    want.push_back(kTitleBack.Shown());
+  }
+  EXPECT_EQ(after, want);
+  const uint32_t normal = kItemNormal.Shown();
+  EXPECT_EQ(extras, (std::vector<uint32_t>{ItemLit(1).Shown(), normal, normal, ItemLit(5).Shown()}));
 }
 
 TEST_F(ScreensTest, ManualLeafsRoundItsFourPagesAndCloses) {
@@ -117,21 +145,28 @@ TEST_F(ScreensTest, ManualLeafsRoundItsFourPagesAndCloses) {
     const char* name;
     std::vector<Move> moves;
     std::vector<int> pages;  // page shown just before each move
+    std::vector<int> lit;    // the button lit (0 previous, 1 next, -1 none) at frames 39 and 59
   };
   const Case cases[] = {
       {"previous from the first page, then the close button",
-       {{20, kPrev, kButtonY}, {40, kNext, kButtonY}, {60, kNext, kButtonY}, {80, kClose, kButtonY}}, {0, 3, 0, 1}},
-      {"right click anywhere", {{20, 300, 300, -1}, {40, 300, 300, 1}}, {0, 0}},
+       {{20, kPrev, kButtonY}, {40, kNext, kButtonY}, {60, kNext, kButtonY}, {80, kClose, kButtonY}}, {0, 3, 0, 1},
+       {0, 1}},
+      {"right click anywhere", {{20, 300, 300, -1}, {40, 300, 300, 1}}, {0, 0}, {-1}},
       {"left click off the buttons and on their last two pixels",
-       {{20, 300, 300}, {40, kNext + 24, kButtonY + 24}, {60, 300, 300, 1}}, {0, 0, 0}},
-      {"left and right in one frame", {{20, kNext, kButtonY, 0}, {20, kNext, kButtonY, 1}}, {0}},
+       {{20, 300, 300}, {40, kNext + 24, kButtonY + 24}, {60, 300, 300, 1}}, {0, 0, 0}, {-1, -1}},
+      {"left and right in one frame", {{20, kNext, kButtonY, 0}, {20, kNext, kButtonY, 1}}, {0}, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     int before = ScreenChildren();
-    std::vector<int> pages;
+    std::vector<int> pages, lit;
     std::optional<uint64_t> nested;
     Play(c.moves, [&](int frame) {
+      if (frame == 39 || frame == 59) {
+        lit.push_back(Shown(kPrev, kButtonY) == ItemLit(1).Shown()  ? 0
+                      : Shown(kNext, kButtonY) == ItemLit(0).Shown() ? 1
+                                                                     : -1);
+      }
       if (frame % 20 == 19 && static_cast<std::size_t>(frame / 20) < c.moves.size()) {
         uint32_t pixel = Shown(10, 10);
         for (int i = 0; i < 4; ++i) {
@@ -146,6 +181,7 @@ TEST_F(ScreensTest, ManualLeafsRoundItsFourPagesAndCloses) {
     });
     Game::ShowManual();
     EXPECT_EQ(pages, c.pages);
+    EXPECT_EQ(lit, c.lit);
     EXPECT_EQ(nested, 0u) << "the manual does not open itself again";
     EXPECT_EQ(ScreenChildren(), before);
   }
@@ -210,6 +246,7 @@ TEST_F(ScreensTest, YesNoBoxDrawsTheQuestionAndLightsTheAnswerUnderTheCursor) {
     if (frame == 9 || frame == 19) look();
   });
   EXPECT_EQ(Game::ShowYesNoBox(u"プロローグをスキップしますか？"), 0);
+  EXPECT_NE(Shown(120, 148), 0u) << "the box's top row is the sheet's row 240";
   ASSERT_EQ(seen.size(), 2u);
   EXPECT_GT(seen[0].questionWhite, 100);
   EXPECT_GT(seen[0].yesRed, 50);

@@ -50,12 +50,14 @@ inline std::string Bmp(int w, int h, const std::function<Rgb(int x, int y)>& col
 inline constexpr Rgb kBrand{250, 0, 0};
 inline constexpr Rgb kTitleBack{0, 0, 200};
 inline constexpr Rgb kItemNormal{100, 100, 100};
-inline constexpr Rgb kItemLit{0, 200, 0};
 // The title sheet's highlighted row r (from y 896, 48 px a row) has a colour of its own.
 inline constexpr Rgb ItemLit(int row) { return Rgb{0, 200, static_cast<uint8_t>(40 * row)}; }
 inline constexpr Rgb kPages[4] = {{200, 0, 0}, {0, 200, 0}, {0, 0, 200}, {200, 200, 0}};
 inline constexpr Rgb kEndings[3] = {{200, 0, 200}, {0, 200, 200}, {200, 100, 0}};
 inline constexpr Rgb kBox{100, 100, 100};
+// A SYSTEM sheet whose boxes' piece, from row 240, is grey; black above it.
+inline std::string SystemSheet() { return Bmp(656, 322, [](int, int y) { return y < 240 ? Rgb{0, 0, 0} : kBox; }); }
+
 inline constexpr int kMenuX = 500;
 inline constexpr int kMenuY = 200;
 
@@ -87,14 +89,16 @@ class ScreenHarness : public game_test::GameHarness {
     folder_.Write("title/title.bmp", Bmp(800, 1176, [](int, int y) {
       return y < 600 ? kTitleBack : y < 896 ? kItemNormal : ItemLit((y - 896) / 48);
     }));
-    folder_.Write("title/rm_parts.bmp", Bmp(106, 162, [](int x, int) { return x < 56 ? kItemNormal : kItemLit; }));
+    // The manual's buttons: next, previous and close in rows 56 apart, lit on the right.
+    folder_.Write("title/rm_parts.bmp",
+                  Bmp(106, 162, [](int x, int y) { return x < 56 ? kItemNormal : ItemLit(y / 56); }));
     for (int i = 0; i < 4; ++i) {
       folder_.Write("title/rm_base" + std::to_string(i + 1) + ".bmp", Bmp(64, 64, [i](int, int) { return kPages[i]; }));
     }
     for (int i = 0; i < 3; ++i) {
       folder_.Write("ed0" + std::to_string(i + 1) + ".bmp", Bmp(64, 64, [i](int, int) { return kEndings[i]; }));
     }
-    folder_.Write("SYSTEM.bmp", Bmp(656, 322, [](int, int) { return kBox; }));
+    folder_.Write("SYSTEM.bmp", SystemSheet());
     folder_.Install();
     TextScript::SetSystemPicture(ScriptLoadImage(ScriptArchive, u"SYSTEM", 0, 0));
     ::GetSystemConfig() = SystemConfig{};

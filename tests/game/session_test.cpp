@@ -303,23 +303,34 @@ TEST_F(SessionTest, LoadResumesAtTheSavedPageAndPageZeroAtTheHead) {
   }
 }
 
+// A short choice answers anywhere in its 416-pixel box, x 192 to 607, not only
+// over its text; its box is 40 pixels high, the next 42 below (y 189 is between,
+// chooses nothing: -1).
 TEST_F(SessionTest, ChoiceUnderTheCursorDecidesTheLabel) {
+  folder_.Write("SYSTEM.bmp", screens_test::SystemSheet());
+  folder_.Install();
+  TextScript::SetSystemPicture(ScriptLoadImage(ScriptArchive, u"SYSTEM", 0, 0));
   struct Case {
-    int y;
+    int x, y;
     int chosen;
   };
-  for (const Case c : {Case{160, 1}, Case{205, 2}}) {
-    SCOPED_TRACE(c.y);
-    source_.SetCursor(400, c.y);
+  for (const Case c :
+       {Case{400, 160, 1}, Case{400, 205, 2}, Case{192, 205, 2}, Case{607, 160, 1}, Case{400, 189, -1}}) {
+    SCOPED_TRACE(testing::Message() << c.x << "," << c.y);
+    title_ = 1;
+    source_.SetCursor(c.x, c.y);
     // The leftmost lit column of each line while the choice waits: the text (16 px a cell),
     // centred in the 720-px view at x 40, not the label.
     std::vector<int> left;
     std::vector<bool> red;  // each line's text is red, not white (the one under the cursor)
     int frames = 0;
+    uint32_t boxTop = 0;
     everyFrame_ = [&](PlayerSource& s) {
       const TextScript::ScriptStateNode* node = Game::CurrentGroup->CurrentNode();
       if (node == nullptr || node->m_Opcode != TextScript::kOpSEL) return;
       if (++frames < 4) s.SetMouseButton(0, false);  // the choices stay up a few frames
+      boxTop = Shown(120, 148);
+      if (frames == 100) title_ = 0, frame_.SetRequest(App::kRequestTitle);  // nothing chosen: quit at the title
       std::vector<int> lit(2, -1);
       std::vector<bool> reds(2);
       for (int line = 0; line < 2; ++line) {
@@ -334,12 +345,15 @@ TEST_F(SessionTest, ChoiceUnderTheCursorDecidesTheLabel) {
     EXPECT_EQ(Var(u"R"), c.chosen);
     EXPECT_EQ(left, (std::vector<int>{40 + (720 - 64) / 2, 40 + (720 - 96) / 2}));
     EXPECT_EQ(red, (std::vector<bool>{c.chosen == 1, c.chosen == 2}));
+    EXPECT_NE(boxTop, 0u) << "the box's top row is the sheet's row 240";
   }
+  TextScript::SetSystemPicture(nullptr);
 }
 
 // The selection screen joins A and B, or C and D, into one item when either
 // flag of the pair is set; each item's pictures have a red of their own, one
-// step redder under the cursor. The stage is black after it.
+// step redder under the cursor, and the item the cursor leaves goes back to its
+// own red. The stage is black after it.
 TEST_F(SessionTest, SelectionScreenJoinsAPairWhenEitherFlagIsSet) {
   const std::pair<std::string, int> items[] = {{"A", 40}, {"B", 80}, {"C", 120}, {"D", 160}, {"AB", 200}, {"CD", 240}};
   for (const auto& [name, red] : items) {
@@ -357,32 +371,41 @@ TEST_F(SessionTest, SelectionScreenJoinsAPairWhenEitherFlagIsSet) {
   struct Case {
     std::u16string flags;
     uint32_t at300, at500;  // the red shown at x 300 and x 500, the cursor at x 700
+    uint32_t at700;         // the red shown at x 700 once the cursor moved to x 300
   };
   const Case cases[] = {
-      {u".GRP BG10000\n", 80, 120},
-      {u".PST A010 = 1\n.PST TURN = 99\n", 200, 120},
-      {u".PST B010 = 1\n.PST D010 = 1\n", 200, 241}};
+      {u".GRP BG10000\n", 80, 120, 160},
+      {u".PST A010 = 1\n.PST TURN = 99\n", 200, 120, 160},
+      {u".PST B010 = 1\n.PST D010 = 1\n", 200, 241, 240}};
   for (const Case& c : cases) {
     SCOPED_TRACE(platform::Utf16ToUtf8(c.flags));
-    uint32_t at300 = 0, at500 = 0;
+    uint32_t at300 = 0, at500 = 0, at700 = 0;
     bool dark = false;
     int shownFrames = 0, background = -1;
     bool wideBanner = false;  // "ターン100" for TURN 99 starts left of x 336, "ターン 1" does not
+    int bannerFrames = 0;     // frames that show the banner's text
     everyFrame_ = [&](PlayerSource& s) {
       for (int y = 284; y < 316; ++y) {
         for (int x = 320; x < 336; ++x) wideBanner = wideBanner || (Shown(x, y) & 0xFF) > 64;
       }
+      bool banner = false;
+      for (int x = 336; x < 464; ++x) banner = banner || (Shown(x, 300) & 0xFF) > 64;
+      bannerFrames += banner ? 1 : 0;
       s.SetCursor(at300 == 0 ? 700 : 300, 200);
       if (Shown(300, 200) == 0) dark = true;  // the stage faded out, over what the last case left
       else if (dark && ++shownFrames == 2) at300 = Shown(300, 200) >> 16, at500 = Shown(500, 200) >> 16;
-      s.SetMouseButton(0, at300 != 0 && tick_ % 2 == 0);  // chosen once seen
+      else if (shownFrames == 6) at700 = Shown(700, 200) >> 16;
+      s.SetMouseButton(0, at700 != 0 && tick_ % 2 == 0);  // chosen once seen
       if (Game::MessageShown != 0) background = Game::SceneRecordState(Save::kSceneBackground);
     };
     Play(c.flags + u".SSL 0\n\n\n.LAB E\nあ\n\n\n");
     EXPECT_EQ(at300, c.at300);
     EXPECT_EQ(at500, c.at500);
+    EXPECT_EQ(at700, c.at700);
     EXPECT_EQ(background, 0);
     EXPECT_EQ(wideBanner, c.flags.find(u"TURN") != std::u16string::npos);
+    EXPECT_GE(bannerFrames, 2000 / 16) << "the banner stands 2000 ms";
+    EXPECT_LE(bannerFrames, 2000 / 16 + 2 * 18) << "between its rise and fall of 18 frames each";
   }
 }
 

@@ -43,15 +43,23 @@ TEST_F(SettingsMenuTest, ItemsOpenTheirDialogsAndBackOrARightClickReturns) {
   }
 }
 
+// Each item lights with its own row of the sheet (the rows of the title's
+// manual, new game, load and quit) and goes back to normal when left.
 TEST_F(SettingsMenuTest, TheHoveredItemLightsUp) {
   Game::SurfaceHolder sheet = Game::LoadScreenPicture(u"title/title");
-  uint32_t lit = 0, other = 0;
-  Play({{1, kItemX, MenuItemY(48), -1}, {20, kItemX, MenuItemY(240)}}, [&](int frame) {
-    if (frame == 10) lit = Shown(kItemX, MenuItemY(48)), other = Shown(kItemX, MenuItemY(0));
-  });
+  const int offsets[] = {0, 48, 96, 240};
+  std::vector<uint32_t> lit, left;
+  Play({{1, kItemX, MenuItemY(0), -1}, {10, kItemX, MenuItemY(48), -1}, {20, kItemX, MenuItemY(96), -1},
+        {30, kItemX, MenuItemY(240), -1}, {40, kItemX, MenuItemY(240)}},
+       [&](int frame) {
+         if (frame % 10 != 8 || frame > 40) return;
+         lit.push_back(Shown(kItemX, MenuItemY(offsets[frame / 10])));
+         if (frame > 10) left.push_back(Shown(kItemX, MenuItemY(offsets[frame / 10 - 1])));
+       });
   Game::ShowSettingsDialog(sheet.get(), nullptr);
-  EXPECT_EQ(lit, ItemLit(1).Shown());
-  EXPECT_EQ(other, kItemNormal.Shown());
+  EXPECT_EQ(lit, (std::vector<uint32_t>{ItemLit(0).Shown(), ItemLit(1).Shown(), ItemLit(2).Shown(),
+                                        ItemLit(5).Shown()}));
+  EXPECT_EQ(left, std::vector<uint32_t>(3, kItemNormal.Shown()));
 }
 
 }  // namespace

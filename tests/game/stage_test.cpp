@@ -131,12 +131,16 @@ TEST_F(StageTest, FlashOfZeroStillTurnsTheStageWhite) {
   EXPECT_EQ(Shown(0, 0), Game::kWhite);
 }
 
-// The window's panel on a black stage: a white sheet tinted with the settings'
-// colour, shown at their fourth byte as the level.
+// The window's panel on a black stage: rows 40-240 of the sheet, white between
+// black rows, tinted with the settings' colour, shown at their fourth byte as the
+// level; the buttons are cut from the sheet's right edge from row 288.
 TEST_F(StageTest, MessageWindowShowsTheSettingsColourAtItsLevel) {
   DxDraw::DxSurface* sheet = DxDraw::CreateSurface(32);
-  sheet->Create(800, 240);
-  sheet->FillRect(nullptr, Game::kWhite, 255);
+  sheet->Create(800, 408);
+  sheet->FillRect(nullptr, Game::kBlack, 255);
+  const DxDraw::RECT panel{0, 40, 800, 240}, buttons{752, 288, 800, 408};
+  sheet->FillRect(&panel, Game::kWhite, 255);
+  sheet->FillRect(&buttons, Game::kWhite, 255);
   TextScript::SetSystemPicture(sheet);
   const App::GameSettings kept = App::Settings().game;
   const uint8_t colour[4] = {200, 100, 20, 128};
@@ -144,10 +148,13 @@ TEST_F(StageTest, MessageWindowShowsTheSettingsColourAtItsLevel) {
   Game::BuildMessageWindow();
   Game::MessageWindow->Show();
   App::WaitNextFrame();
-  const uint32_t shown = Shown(400, 410), half = 0x64320A;
-  for (int shift = 0; shift < 24; shift += 8) {
-    EXPECT_NEAR((shown >> shift) & 0xFF, (half >> shift) & 0xFF, 2) << std::hex << shown;
+  for (int y : {400, 599}) {
+    const uint32_t shown = Shown(400, y), half = 0x64320A;
+    for (int shift = 0; shift < 24; shift += 8) {
+      EXPECT_NEAR((shown >> shift) & 0xFF, (half >> shift) & 0xFF, 2) << y << " " << std::hex << shown;
+    }
   }
+  EXPECT_GT(Shown(770, 440) >> 16, 0x64u + 40) << "the first button, from row 288 of the sheet, lightens the panel";
   Game::ReleaseMessageWindow();
   App::Settings().game = kept;
   TextScript::SetSystemPicture(nullptr);

@@ -41,6 +41,7 @@ TEST(PictureScale, APictureFitsCentredBetweenBarsKeepingItsShape) {
   } rows[] = {
       {1280, 720, {160, 0, 1120, 720}},    // wider than 4:3: bars left and right
       {1280, 1024, {0, 32, 1280, 992}},    // taller: bars above and below
+      {1280, 800, {106, 0, 1173, 800}},    // 1066.7 wide rounds to 1067
       {1600, 1200, {0, 0, 1600, 1200}},    // the same shape: no bars
       {801, 600, {0, 0, 800, 600}},        // an odd pixel left over goes to the right
       {3, 1, {1, 0, 2, 1}},                // never smaller than a pixel

@@ -21,8 +21,10 @@ TEST(FormatString, FollowsTheWideConventions) {
                          static_cast<const char*>(nullptr)),
             u"(null) (null)");
   EXPECT_EQ(FormatString(u"%.1f", 2.25), u"2.2");
+  EXPECT_EQ(FormatString(u"%+d|% d|%#x", 5, 5, 255u), u"+5| 5|0xff");
   EXPECT_EQ(FormatString(u"%*d|%-*d|%*d|", 4, 7, 3, 8, -3, 5), u"   7|8  |5  |");
-  EXPECT_EQ(FormatString(u"%hhd|%hhu|%C|%lC", 300, 511u, 0xB1, u'あ'), u"44|255|ｱ|あ");  // %C: the other width
+  EXPECT_EQ(FormatString(u"%hhd|%hhu|%hd|%hu|%C|%lC", 300, 511u, -70000, 70000u, 0xB1, u'あ'),
+            u"44|255|-4464|4464|ｱ|あ");  // %C: the other width
 }
 
 TEST(FormatString, PointersPrintAsUpperHexOfPointerWidth) {

@@ -66,8 +66,9 @@ TEST_F(JudgeTable, Operators) {
   };
   const std::vector<Case> cases = {
       {"==", 5, true},  {"==", 4, false}, {"= ", 5, true},  {">>", 6, true},  {">>", 5, false},
-      {">=", 5, true},  {">=", 4, false}, {"<<", 4, true},  {"<<", 5, false}, {"<=", 5, true},
-      {"<=", 6, false}, {"<>", 4, true},  {"<>", 5, false}, {"=>", 5, true},  {"><", 5, false},
+      {">=", 5, true},  {">=", 6, true},  {">=", 4, false}, {"<<", 4, true},  {"<<", 5, false},
+      {"<=", 5, true},  {"<=", 4, true},  {"<=", 6, false}, {"<>", 4, true},  {"<>", 6, true},
+      {"<>", 5, false}, {"=>", 5, true},  {"><", 5, false},
       {"! ", 4, false},  // not an operator: never holds
   };
   for (const Case& c : cases) {
@@ -145,6 +146,7 @@ TEST_F(JudgeTable, AllConditionsMustHoldAndTheFirstRecordWins) {
   ScriptVars().Insert(u"B", 0);
   EXPECT_EQ(Choose(*group, 2), u"NO");
   ScriptVars().Insert(u"A", 0);
+  ScriptVars().Insert(u"B", 2);  // the first condition fails, the last holds
   EXPECT_EQ(Choose(*group, 2), u"OTHER");  // no conditions: always holds
 }
 
