@@ -242,6 +242,7 @@ TEST_F(MessViewTest, ClickWaitEndsOnClickVoiceEndOrHeldSkipAfterTheAutoWait) {
     if (sprite == nullptr || sprite == view_ || !sprite->IsVisible()) return;
     DxDraw::SPRITEFRAME frame{};
     sprite->GetFrame(&frame);
+    EXPECT_EQ(frame.source.top, 16);  // the icon's frames are the sheet's second row of 16
     if (icon.empty() || icon.back() != frame.source.left) icon.push_back(frame.source.left);
   };
   for (const Case& c : cases) {
