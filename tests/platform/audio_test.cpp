@@ -23,6 +23,7 @@ WAVEFORMATEX Pcm(uint16_t channels, uint16_t bits, uint32_t rate = kRate) {
 std::unique_ptr<platform::SoundBuffer> PlayingBuffer(platform::AudioMixer& mixer, const WAVEFORMATEX& format,
                                                      const std::vector<uint8_t>& bytes, bool looping = true) {
   auto buffer = mixer.CreateBuffer(format, static_cast<uint32_t>(bytes.size()));
+  if (buffer == nullptr) return nullptr;
   void* p = nullptr;
   uint32_t n = 0;
   EXPECT_TRUE(buffer->Lock(0, buffer->size(), &p, &n, nullptr, nullptr));
@@ -72,12 +73,14 @@ TEST(AudioMixer, MixesKnownInputToKnownSamples) {
        {Scaled(10000, -600), Scaled(10000, -600)}},
       {"master volume above full is full", Pcm(1, 16), Samples16({10000, 0, 0, 0}), 0, 0, 600, {10000, 10000}},
       {"volume -10000 is silence", Pcm(1, 16), Samples16({10000, 0, 0, 0}), -10000, 0, 0, {0, 0}},
+      {"the lowest rate, 100 Hz", Pcm(1, 16, 100), Samples16({1000, 1000}), 0, 0, 0, {1000, 1000, 1000, 1000}},
   };
   for (const auto& row : table) {
     SCOPED_TRACE(row.name);
     platform::ManualAudioDevice device(kRate);
     device.Mixer().SetMasterVolume(row.master);
     auto buffer = PlayingBuffer(device.Mixer(), row.format, row.bytes, row.looping);
+    ASSERT_NE(buffer, nullptr);
     buffer->SetVolume(row.volume);
     buffer->SetPan(row.pan);
     std::vector<int16_t> out = device.Render(static_cast<uint32_t>(row.expected.size() / 2));
@@ -97,6 +100,9 @@ TEST(SoundBuffer, CursorsLoopAndEnd) {
   const std::vector<uint8_t> bytes = Samples16({1, 2, 3, 4, 5, 6, 7, 8});  // 4 stereo frames
   auto looping = PlayingBuffer(device.Mixer(), Pcm(2, 16), bytes, true);
   auto once = PlayingBuffer(device.Mixer(), Pcm(2, 16), bytes, false);
+  // At half the device rate the same 4 frames end exactly at the 8th device frame.
+  auto halfLoop = PlayingBuffer(device.Mixer(), Pcm(2, 16, kRate / 2), bytes, true);
+  auto halfOnce = PlayingBuffer(device.Mixer(), Pcm(2, 16, kRate / 2), bytes, false);
   uint32_t play = 0, write = 0;
   device.Render(3);
   looping->GetCurrentPosition(&play, &write);
@@ -114,6 +120,13 @@ TEST(SoundBuffer, CursorsLoopAndEnd) {
   once->GetCurrentPosition(&play, nullptr);
   EXPECT_EQ(play, 0u);
   EXPECT_EQ(once->GetStatus(), 0u);
+  device.Render(3);
+  halfLoop->GetCurrentPosition(&play, nullptr);
+  EXPECT_EQ(play, 0u) << "a loop wraps at its end, not a frame past it";
+  EXPECT_EQ(halfLoop->GetStatus(), platform::kBufferPlaying | platform::kBufferLooping);
+  halfOnce->GetCurrentPosition(&play, nullptr);
+  EXPECT_EQ(play, 0u);
+  EXPECT_EQ(halfOnce->GetStatus(), 0u) << "a single play stops at its end";
 }
 
 TEST(SoundBuffer, LockRefusesBadRangesAndSplitsAtTheEnd) {
