@@ -386,16 +386,24 @@ TEST_F(SessionTest, SelectionScreenJoinsAPairWhenEitherFlagIsSet) {
   }
 }
 
+// Each flash stays up 100 ms, and so does the dark between two.
 TEST_F(SessionTest, FlashTurnsTheStageWhiteAsOftenAsAsked) {
   int flashes = 0;
   bool white = false;
+  std::vector<uint32_t> changes;
   everyFrame_ = [&](PlayerSource&) {
     bool now = Shown(400, 300) == Game::kWhite;
     if (now && !white) ++flashes;
+    if (now != white) changes.push_back(clock_.NowMs());
     white = now;
   };
   Play(u".FLS 3\n");
   EXPECT_EQ(flashes, 3);
+  ASSERT_GE(changes.size(), 5u);
+  for (size_t i = 1; i < 5; ++i) {
+    EXPECT_GE(changes[i] - changes[i - 1], 100u) << i;
+    EXPECT_LE(changes[i] - changes[i - 1], 100u + message_test::kFrameMs) << i;
+  }
 }
 
 TEST_F(SessionTest, FontChangesWhileTheTextIsDrawnRedrawItAndTheStoryGoesOn) {
@@ -417,8 +425,9 @@ TEST_F(SessionTest, FontChangesWhileTheTextIsDrawnRedrawItAndTheStoryGoesOn) {
   EXPECT_EQ(Var(u"C"), 1);
 }
 
-// The window's 10 ms a character times the message speed: 5, 20 and 40 ms for
-// speeds 1-3, each wait rounded up to whole frames; nobody clicks while it draws.
+// The window's 10 ms a character times the message speed: at once for speed 0,
+// 5, 20 (the default) and 40 ms for speeds 1-3, each wait rounded up to whole
+// frames; nobody clicks while it draws.
 // A held Ctrl ends each wait at the next frame, and once it skips pages the
 // text comes at once and each page goes after 100 ms.
 TEST_F(SessionTest, EachCharacterWaitsTheWindowsBaseTimesTheMessageSpeed) {
@@ -427,7 +436,8 @@ TEST_F(SessionTest, EachCharacterWaitsTheWindowsBaseTimesTheMessageSpeed) {
     int index;
     uint32_t lowMs, highMs;  // drawing both pages of 15 characters, and Ctrl's page waits
     bool ctrl;
-  } cases[] = {{1, 30 * 5, 30 * 21 + 128, false}, {2, 30 * 20, 30 * 36 + 128, false},
+  } cases[] = {{0, 0, 4 * message_test::kFrameMs, false}, {1, 30 * 5, 30 * 21 + 128, false},
+               {static_cast<int>(App::UserSettings().words.message_wait), 30 * 20, 30 * 36 + 128, false},
                {3, 30 * 40, 30 * 56 + 128, false}, {3, 0, 560, true}};
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.index << c.ctrl);
@@ -607,12 +617,13 @@ TEST_F(SessionTest, DebugJumpGoesToItsLabelAndAMissingOneIsIgnored) {
 
 TEST_F(SessionTest, AutoModeTurnsThePageAfterTwiceTheAutoWait) {
   struct Case {
-    int autoWait;
+    int speed;        // the auto-speed index
     uint32_t pageMs;  // no voice: twice the wait, 100 ms for a wait of 0
   };
-  for (const Case& c : {Case{600, 1200}, Case{0, 100}}) {
-    SCOPED_TRACE(c.autoWait);
-    Game::AutoWait = c.autoWait;
+  const int byDefault = static_cast<int>(App::UserSettings().words.message_skip);
+  for (const Case& c : {Case{0, 100}, Case{1, 2}, Case{2, 200}, Case{byDefault, 1200}, Case{4, 2000}}) {
+    SCOPED_TRACE(c.speed);
+    Game::SetAutoSpeed(c.speed);
     bool pressed = false;
     bool wasShown = false;
     std::vector<uint32_t> shownAt;
