@@ -62,6 +62,11 @@ TEST(AudioMixer, MixesKnownInputToKnownSamples) {
       {"half the device rate interpolates, the last frame toward the first", Pcm(1, 16, kRate / 2),
        Samples16({0, 1000, -1000, 400}), 0, 0, 0,
        {0, 0, 500, 500, 1000, 1000, 0, 0, -1000, -1000, -300, -300, 400, 400, 200, 200, 0, 0}},
+      {"three quarters of the device rate keeps the fraction across the wrap", Pcm(1, 16, kRate * 3 / 4),
+       Samples16({0, 1000, -1000, 400}), 0, 0, 0,
+       {0, 0, 750, 750, 0, 0, -650, -650, 400, 400, 100, 100, 500, 500, 500, 500}},
+      {"halves round away from zero", Pcm(1, 16, kRate / 2), Samples16({0, 1, 0, -1}), 0, 0, 0,
+       {0, 0, 1, 1, 1, 1, 1, 1, 0, 0, -1, -1, -1, -1, -1, -1}},
       {"once at another rate holds its last frame, never blends into its first", Pcm(1, 16, kRate / 2),
        Samples16({0, 0, 0, 1000}), 0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 500, 500, 1000, 1000, 1000, 1000, 0, 0}, false},
       {"volume -600", Pcm(1, 16), Samples16({10000, -10000, 0, 0}), -600, 0, 0,
@@ -84,7 +89,7 @@ TEST(AudioMixer, MixesKnownInputToKnownSamples) {
     buffer->SetVolume(row.volume);
     buffer->SetPan(row.pan);
     std::vector<int16_t> out = device.Render(static_cast<uint32_t>(row.expected.size() / 2));
-    for (std::size_t i = 0; i < out.size(); ++i) EXPECT_NEAR(out[i], row.expected[i], 1) << i;
+    EXPECT_EQ(out, row.expected);
   }
 }
 
@@ -121,8 +126,9 @@ TEST(SoundBuffer, CursorsLoopAndEnd) {
   EXPECT_EQ(play, 0u);
   EXPECT_EQ(once->GetStatus(), 0u);
   device.Render(3);
-  halfLoop->GetCurrentPosition(&play, nullptr);
+  halfLoop->GetCurrentPosition(&play, &write);
   EXPECT_EQ(play, 0u) << "a loop wraps at its end, not a frame past it";
+  EXPECT_EQ(write, (device.Mixer().periodFrames() + 1) / 2 % 4 * 4) << "a period ahead, rounded up to a frame";
   EXPECT_EQ(halfLoop->GetStatus(), platform::kBufferPlaying | platform::kBufferLooping);
   halfOnce->GetCurrentPosition(&play, nullptr);
   EXPECT_EQ(play, 0u);
