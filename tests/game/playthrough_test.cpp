@@ -397,7 +397,7 @@ TEST_F(DemoPlaythrough, VoicesPlayAtTheirPercentMusicAndEffectsAtATenth) {
     }
     ASSERT_GT(loudness[1], 0.0);
     const double gain = std::pow(10.0, VolumeToAttenuation(c.level) / 2000.0);
-    EXPECT_NEAR(loudness[0] / loudness[1], gain, gain * 0.02);
+    EXPECT_NEAR(loudness[0] / loudness[1], gain, gain * 0.001);
   }
   settings = saved;
 }

@@ -438,7 +438,7 @@ TEST_F(SessionTest, EachCharacterWaitsTheWindowsBaseTimesTheMessageSpeed) {
     bool ctrl;
   } cases[] = {{0, 0, 4 * message_test::kFrameMs, false}, {1, 30 * 5, 30 * 21 + 128, false},
                {static_cast<int>(App::UserSettings().words.message_wait), 30 * 20, 30 * 36 + 128, false},
-               {3, 30 * 40, 30 * 56 + 128, false}, {3, 0, 560, true}};
+               {3, 30 * 40, 30 * 56 + 128, false}, {3, 0, 480, true}};
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.index << c.ctrl);
     Game::SetMessageSpeed(c.index);
