@@ -406,6 +406,23 @@ TEST_F(SessionTest, FlashTurnsTheStageWhiteAsOftenAsAsked) {
   }
 }
 
+// The end of the story fades the stage to black, a step of 5 a frame, and holds it 3 s.
+TEST_F(SessionTest, EndFadesTheStageToBlackAndHoldsItThreeSeconds) {
+  uint32_t darkening = 0, black = 0, last = 0;
+  everyFrame_ = [&](PlayerSource&) {
+    const uint32_t shown = Shown(400, 300);
+    last = clock_.NowMs();
+    if (Var(u"AT") != 1) return;
+    if (darkening == 0 && shown != Game::kWhite) darkening = last;
+    if (black == 0 && shown == Game::kBlack) black = last;
+  };
+  Play(u".GRP WHITE\nあ\n\n\n.PST AT = 1\n.END\n");
+  ASSERT_NE(black, 0u);
+  EXPECT_NEAR(black - darkening, 50 * message_test::kFrameMs, 2 * message_test::kFrameMs) << "levels 5 to 255";
+  EXPECT_GE(last - black, 3000u);
+  EXPECT_LE(last - black, 3000u + 3 * message_test::kFrameMs);
+}
+
 TEST_F(SessionTest, FontChangesWhileTheTextIsDrawnRedrawItAndTheStoryGoesOn) {
   Game::MessageDelayPercent = 400;
   int changes = 0;
