@@ -78,31 +78,37 @@ TEST(OggSource, DecodesAsAPlainOvReadLoopFromArchiveAndFile) {
   EXPECT_FALSE(OpenOgg(nullptr, U16(dir / "missing.ogg")));
 }
 
-// The bytes with the granule position of the last page set to `granule`, its
-// checksum made good again.
-std::vector<uint8_t> WithLastGranule(std::vector<uint8_t> ogg, int64_t granule) {
-  const std::string_view all(reinterpret_cast<const char*>(ogg.data()), ogg.size());
-  const std::size_t at = all.rfind("OggS");
+// The page at `at` as libogg sees it, over the bytes.
+ogg_page PageAt(std::vector<uint8_t>& ogg, std::size_t at) {
   ogg_page page;
   page.header = ogg.data() + at;
   page.header_len = 27 + page.header[26];
   page.body = page.header + page.header_len;
   page.body_len = 0;
   for (int i = 0; i < page.header[26]; ++i) page.body_len += page.header[27 + i];
+  return page;
+}
+
+// The bytes with the granule position of the last page set to `granule`, its
+// checksum made good again.
+std::vector<uint8_t> WithLastGranule(std::vector<uint8_t> ogg, int64_t granule) {
+  const std::string_view all(reinterpret_cast<const char*>(ogg.data()), ogg.size());
+  ogg_page page = PageAt(ogg, all.rfind("OggS"));
   for (int i = 0; i < 8; ++i) page.header[6 + i] = static_cast<uint8_t>(uint64_t(granule) >> (8 * i));
   ogg_page_checksum_set(&page);
   return ogg;
 }
 
 // The bytes with every other page of sound lost; the headers and the last page stay.
-std::vector<uint8_t> WithEveryOtherPageLost(const std::vector<uint8_t>& ogg) {
+std::vector<uint8_t> WithEveryOtherPageLost(std::vector<uint8_t> ogg) {
   std::vector<uint8_t> out;
   int sound = 0;
   for (std::size_t at = 0; at + 27 < ogg.size();) {
-    std::size_t size = 27 + ogg[at + 26];
-    for (int i = 0; i < ogg[at + 26]; ++i) size += ogg[at + 27 + i];
-    const bool header = std::all_of(&ogg[at + 6], &ogg[at + 14], [](uint8_t b) { return b == 0; });
-    if (header || at + size == ogg.size() || sound++ % 2 == 1) out.insert(out.end(), &ogg[at], &ogg[at + size]);
+    const ogg_page page = PageAt(ogg, at);
+    const std::size_t size = page.header_len + page.body_len;
+    if (ogg_page_granulepos(&page) == 0 || at + size == ogg.size() || sound++ % 2 == 1) {
+      out.insert(out.end(), &ogg[at], &ogg[at + size]);
+    }
     at += size;
   }
   return out;
