@@ -13,6 +13,7 @@
 #include "game/script_app.h"
 #include "game/session.h"
 #include "game/stage.h"
+#include "game/yesno.h"
 #include "game_test_util.h"
 #include "screens_test_util.h"
 #include "message/messwindow.h"
@@ -47,7 +48,15 @@ class SessionTest : public game_test::GameHarness {
   ~SessionTest() override {
     Game::SetSessionHooks({});
     TextScript::ScriptVars().Clear();
+    TextScript::SetSystemPicture(nullptr);
     Game::MessageDelayPercent = 100;
+  }
+  // The sheet the window's pieces are cut from: one colour, until the test ends.
+  static void UseSystemSheet(uint32_t colour) {
+    DxDraw::DxSurface* sheet = DxDraw::CreateSurface(32);
+    sheet->Create(800, 600);
+    sheet->FillRect(nullptr, colour, 255);
+    TextScript::SetSystemPicture(sheet);
   }
   int Play(std::u16string_view script, int mode = 0) {
     folder_.WriteScript("_start.txt", script);
@@ -581,10 +590,7 @@ TEST_F(SessionTest, RightClickHidesTheWindowUntilTheNextClick) {
 }
 
 TEST_F(SessionTest, TheClickMarkBlinksEveryTwoTenthsOfASecond) {
-  DxDraw::DxSurface* sheet = DxDraw::CreateSurface(32);  // the mark cut from a white sheet
-  sheet->Create(800, 600);
-  sheet->FillRect(nullptr, Game::kWhite, 255);
-  TextScript::SetSystemPicture(sheet);
+  UseSystemSheet(Game::kWhite);  // the mark cut from a white sheet
   std::vector<uint32_t> changes;  // when the column of the mark and the buttons changed
   int last = -1;
   everyFrame_ = [&](PlayerSource& s) {
@@ -602,7 +608,6 @@ TEST_F(SessionTest, TheClickMarkBlinksEveryTwoTenthsOfASecond) {
     EXPECT_GE(changes[i] - changes[i - 1], 200u);
     EXPECT_LE(changes[i] - changes[i - 1], 200u + 2 * message_test::kFrameMs);
   }
-  TextScript::SetSystemPicture(nullptr);
 }
 
 TEST_F(SessionTest, DebugJumpGoesToItsLabelAndAMissingOneIsIgnored) {
@@ -738,6 +743,26 @@ TEST_F(SessionTest, AQuickLoadOfADamagedSlotIsRefusedAndThePlayGoesOn) {
   EXPECT_EQ(Play(u"あ\n\n\nい\n\n\n.PST END = 1\n"), 0);
   EXPECT_EQ(Var(u"END"), 1);
   EXPECT_EQ(NewBoxes(), std::vector<std::u16string>{u"91番のデータは壊れているため、ロードできません。"});
+}
+
+// A quick save is noticed on screen for 2 s while nobody clicks.
+TEST_F(SessionTest, AQuickSaveIsNoticedForTwoSeconds) {
+  Game::Hooks().quickSave = [] { return true; };
+  Game::Hooks().showNotice = Game::ShowNoticeBand;
+  UseSystemSheet(Game::kBlack);
+  PressButtonOnce(kQuickSaveButton.first, kQuickSaveButton.second);
+  int noticed = 0;  // frames with the notice's text lit
+  everyFrame_ = [&, press = everyFrame_](PlayerSource& s) mutable {
+    press(s);
+    int lit = 0;
+    for (int y = 340; y < 386; ++y)
+      for (int x = 108; x < 692; x += 2) lit += (Shown(x, y) & 0xFF) > 200 ? 1 : 0;
+    noticed += lit > 0 ? 1 : 0;
+    if (lit > 0) s.SetMouseButton(0, false);
+  };
+  EXPECT_EQ(Play(u"あ\n\n\nい\n\n\n.PST END = 1\n"), 0);
+  EXPECT_EQ(Var(u"END"), 1);
+  EXPECT_NEAR(noticed * message_test::kFrameMs, 2000, 3 * message_test::kFrameMs);
 }
 
 // Closing the window while a quick save runs is a quit, not a save failure.
