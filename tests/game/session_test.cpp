@@ -13,6 +13,7 @@
 #include "game/script_app.h"
 #include "game/session.h"
 #include "game/stage.h"
+#include "game/yesno.h"
 #include "game_test_util.h"
 #include "screens_test_util.h"
 #include "message/messwindow.h"
@@ -47,7 +48,15 @@ class SessionTest : public game_test::GameHarness {
   ~SessionTest() override {
     Game::SetSessionHooks({});
     TextScript::ScriptVars().Clear();
+    TextScript::SetSystemPicture(nullptr);
     Game::MessageDelayPercent = 100;
+  }
+  // The sheet the window's pieces are cut from: one colour, until the test ends.
+  static void UseSystemSheet(uint32_t colour) {
+    DxDraw::DxSurface* sheet = DxDraw::CreateSurface(32);
+    sheet->Create(800, 600);
+    sheet->FillRect(nullptr, colour, 255);
+    TextScript::SetSystemPicture(sheet);
   }
   int Play(std::u16string_view script, int mode = 0) {
     folder_.WriteScript("_start.txt", script);
@@ -409,16 +418,41 @@ TEST_F(SessionTest, SelectionScreenJoinsAPairWhenEitherFlagIsSet) {
   }
 }
 
+// Each flash stays up 100 ms, and so does the dark between two.
 TEST_F(SessionTest, FlashTurnsTheStageWhiteAsOftenAsAsked) {
   int flashes = 0;
   bool white = false;
+  std::vector<uint32_t> changes;
   everyFrame_ = [&](PlayerSource&) {
     bool now = Shown(400, 300) == Game::kWhite;
     if (now && !white) ++flashes;
+    if (now != white) changes.push_back(clock_.NowMs());
     white = now;
   };
   Play(u".FLS 3\n");
   EXPECT_EQ(flashes, 3);
+  ASSERT_GE(changes.size(), 5u);
+  for (size_t i = 1; i < 5; ++i) {
+    EXPECT_GE(changes[i] - changes[i - 1], 100u) << i;
+    EXPECT_LE(changes[i] - changes[i - 1], 100u + message_test::kFrameMs) << i;
+  }
+}
+
+// The end of the story fades the stage to black, a step of 5 a frame, and holds it 3 s.
+TEST_F(SessionTest, EndFadesTheStageToBlackAndHoldsItThreeSeconds) {
+  uint32_t darkening = 0, black = 0, last = 0;
+  everyFrame_ = [&](PlayerSource&) {
+    const uint32_t shown = Shown(400, 300);
+    last = clock_.NowMs();
+    if (Var(u"AT") != 1) return;
+    if (darkening == 0 && shown != Game::kWhite) darkening = last;
+    if (black == 0 && shown == Game::kBlack) black = last;
+  };
+  Play(u".GRP WHITE\nあ\n\n\n.PST AT = 1\n.END\n");
+  ASSERT_NE(black, 0u);
+  EXPECT_NEAR(black - darkening, 50 * message_test::kFrameMs, 2 * message_test::kFrameMs) << "levels 5 to 255";
+  EXPECT_GE(last - black, 3000u);
+  EXPECT_LE(last - black, 3000u + 3 * message_test::kFrameMs);
 }
 
 TEST_F(SessionTest, FontChangesWhileTheTextIsDrawnRedrawItAndTheStoryGoesOn) {
@@ -440,8 +474,9 @@ TEST_F(SessionTest, FontChangesWhileTheTextIsDrawnRedrawItAndTheStoryGoesOn) {
   EXPECT_EQ(Var(u"C"), 1);
 }
 
-// The window's 10 ms a character times the message speed: 5, 20 and 40 ms for
-// speeds 1-3, each wait rounded up to whole frames; nobody clicks while it draws.
+// The window's 10 ms a character times the message speed: at once for speed 0,
+// 5, 20 (the default) and 40 ms for speeds 1-3, each wait rounded up to whole
+// frames; nobody clicks while it draws.
 // A held Ctrl ends each wait at the next frame, and once it skips pages the
 // text comes at once and each page goes after 100 ms.
 TEST_F(SessionTest, EachCharacterWaitsTheWindowsBaseTimesTheMessageSpeed) {
@@ -450,8 +485,9 @@ TEST_F(SessionTest, EachCharacterWaitsTheWindowsBaseTimesTheMessageSpeed) {
     int index;
     uint32_t lowMs, highMs;  // drawing both pages of 15 characters, and Ctrl's page waits
     bool ctrl;
-  } cases[] = {{1, 30 * 5, 30 * 21 + 128, false}, {2, 30 * 20, 30 * 36 + 128, false},
-               {3, 30 * 40, 30 * 56 + 128, false}, {3, 0, 560, true}};
+  } cases[] = {{0, 0, 4 * message_test::kFrameMs, false}, {1, 30 * 5, 30 * 21 + 128, false},
+               {static_cast<int>(App::UserSettings().words.message_wait), 30 * 20, 30 * 36 + 128, false},
+               {3, 30 * 40, 30 * 56 + 128, false}, {3, 0, 480, true}};
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.index << c.ctrl);
     Game::SetMessageSpeed(c.index);
@@ -577,10 +613,7 @@ TEST_F(SessionTest, RightClickHidesTheWindowUntilTheNextClick) {
 }
 
 TEST_F(SessionTest, TheClickMarkBlinksEveryTwoTenthsOfASecond) {
-  DxDraw::DxSurface* sheet = DxDraw::CreateSurface(32);  // the mark cut from a white sheet
-  sheet->Create(800, 600);
-  sheet->FillRect(nullptr, Game::kWhite, 255);
-  TextScript::SetSystemPicture(sheet);
+  UseSystemSheet(Game::kWhite);  // the mark cut from a white sheet
   std::vector<uint32_t> changes;  // when the column of the mark and the buttons changed
   int last = -1;
   everyFrame_ = [&](PlayerSource& s) {
@@ -598,7 +631,6 @@ TEST_F(SessionTest, TheClickMarkBlinksEveryTwoTenthsOfASecond) {
     EXPECT_GE(changes[i] - changes[i - 1], 200u);
     EXPECT_LE(changes[i] - changes[i - 1], 200u + 2 * message_test::kFrameMs);
   }
-  TextScript::SetSystemPicture(nullptr);
 }
 
 TEST_F(SessionTest, DebugJumpGoesToItsLabelAndAMissingOneIsIgnored) {
@@ -630,12 +662,13 @@ TEST_F(SessionTest, DebugJumpGoesToItsLabelAndAMissingOneIsIgnored) {
 
 TEST_F(SessionTest, AutoModeTurnsThePageAfterTwiceTheAutoWait) {
   struct Case {
-    int autoWait;
+    int speed;        // the auto-speed index
     uint32_t pageMs;  // no voice: twice the wait, 100 ms for a wait of 0
   };
-  for (const Case& c : {Case{600, 1200}, Case{0, 100}}) {
-    SCOPED_TRACE(c.autoWait);
-    Game::AutoWait = c.autoWait;
+  const int byDefault = static_cast<int>(App::UserSettings().words.message_skip);
+  for (const Case& c : {Case{0, 100}, Case{1, 2}, Case{2, 200}, Case{byDefault, 1200}, Case{4, 2000}}) {
+    SCOPED_TRACE(c.speed);
+    Game::SetAutoSpeed(c.speed);
     bool pressed = false;
     bool wasShown = false;
     std::vector<uint32_t> shownAt;
@@ -733,6 +766,26 @@ TEST_F(SessionTest, AQuickLoadOfADamagedSlotIsRefusedAndThePlayGoesOn) {
   EXPECT_EQ(Play(u"あ\n\n\nい\n\n\n.PST END = 1\n"), 0);
   EXPECT_EQ(Var(u"END"), 1);
   EXPECT_EQ(NewBoxes(), std::vector<std::u16string>{u"91番のデータは壊れているため、ロードできません。"});
+}
+
+// A quick save is noticed on screen for 2 s while nobody clicks.
+TEST_F(SessionTest, AQuickSaveIsNoticedForTwoSeconds) {
+  Game::Hooks().quickSave = [] { return true; };
+  Game::Hooks().showNotice = Game::ShowNoticeBand;
+  UseSystemSheet(Game::kBlack);
+  PressButtonOnce(kQuickSaveButton.first, kQuickSaveButton.second);
+  int noticed = 0;  // frames with the notice's text lit
+  everyFrame_ = [&, press = everyFrame_](PlayerSource& s) mutable {
+    press(s);
+    int lit = 0;
+    for (int y = 340; y < 386; ++y)
+      for (int x = 108; x < 692; x += 2) lit += (Shown(x, y) & 0xFF) > 200 ? 1 : 0;
+    noticed += lit > 0 ? 1 : 0;
+    if (lit > 0) s.SetMouseButton(0, false);
+  };
+  EXPECT_EQ(Play(u"あ\n\n\nい\n\n\n.PST END = 1\n"), 0);
+  EXPECT_EQ(Var(u"END"), 1);
+  EXPECT_NEAR(noticed * message_test::kFrameMs, 2000, 3 * message_test::kFrameMs);
 }
 
 // Closing the window while a quick save runs is a quit, not a save failure.

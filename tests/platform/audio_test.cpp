@@ -23,6 +23,7 @@ WAVEFORMATEX Pcm(uint16_t channels, uint16_t bits, uint32_t rate = kRate) {
 std::unique_ptr<platform::SoundBuffer> PlayingBuffer(platform::AudioMixer& mixer, const WAVEFORMATEX& format,
                                                      const std::vector<uint8_t>& bytes, bool looping = true) {
   auto buffer = mixer.CreateBuffer(format, static_cast<uint32_t>(bytes.size()));
+  if (buffer == nullptr) return nullptr;
   void* p = nullptr;
   uint32_t n = 0;
   EXPECT_TRUE(buffer->Lock(0, buffer->size(), &p, &n, nullptr, nullptr));
@@ -61,6 +62,11 @@ TEST(AudioMixer, MixesKnownInputToKnownSamples) {
       {"half the device rate interpolates, the last frame toward the first", Pcm(1, 16, kRate / 2),
        Samples16({0, 1000, -1000, 400}), 0, 0, 0,
        {0, 0, 500, 500, 1000, 1000, 0, 0, -1000, -1000, -300, -300, 400, 400, 200, 200, 0, 0}},
+      {"three quarters of the device rate keeps the fraction across the wrap", Pcm(1, 16, kRate * 3 / 4),
+       Samples16({0, 1000, -1000, 400}), 0, 0, 0,
+       {0, 0, 750, 750, 0, 0, -650, -650, 400, 400, 100, 100, 500, 500, 500, 500}},
+      {"halves round away from zero", Pcm(1, 16, kRate / 2), Samples16({0, 1, 0, -1}), 0, 0, 0,
+       {0, 0, 1, 1, 1, 1, 1, 1, 0, 0, -1, -1, -1, -1, -1, -1}},
       {"once at another rate holds its last frame, never blends into its first", Pcm(1, 16, kRate / 2),
        Samples16({0, 0, 0, 1000}), 0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 500, 500, 1000, 1000, 1000, 1000, 0, 0}, false},
       {"volume -600", Pcm(1, 16), Samples16({10000, -10000, 0, 0}), -600, 0, 0,
@@ -72,16 +78,18 @@ TEST(AudioMixer, MixesKnownInputToKnownSamples) {
        {Scaled(10000, -600), Scaled(10000, -600)}},
       {"master volume above full is full", Pcm(1, 16), Samples16({10000, 0, 0, 0}), 0, 0, 600, {10000, 10000}},
       {"volume -10000 is silence", Pcm(1, 16), Samples16({10000, 0, 0, 0}), -10000, 0, 0, {0, 0}},
+      {"the lowest rate, 100 Hz", Pcm(1, 16, 100), Samples16({1000, 1000}), 0, 0, 0, {1000, 1000, 1000, 1000}},
   };
   for (const auto& row : table) {
     SCOPED_TRACE(row.name);
     platform::ManualAudioDevice device(kRate);
     device.Mixer().SetMasterVolume(row.master);
     auto buffer = PlayingBuffer(device.Mixer(), row.format, row.bytes, row.looping);
+    ASSERT_NE(buffer, nullptr);
     buffer->SetVolume(row.volume);
     buffer->SetPan(row.pan);
     std::vector<int16_t> out = device.Render(static_cast<uint32_t>(row.expected.size() / 2));
-    for (std::size_t i = 0; i < out.size(); ++i) EXPECT_NEAR(out[i], row.expected[i], 1) << i;
+    EXPECT_EQ(out, row.expected);
   }
 }
 
@@ -97,6 +105,9 @@ TEST(SoundBuffer, CursorsLoopAndEnd) {
   const std::vector<uint8_t> bytes = Samples16({1, 2, 3, 4, 5, 6, 7, 8});  // 4 stereo frames
   auto looping = PlayingBuffer(device.Mixer(), Pcm(2, 16), bytes, true);
   auto once = PlayingBuffer(device.Mixer(), Pcm(2, 16), bytes, false);
+  // At half the device rate the same 4 frames end exactly at the 8th device frame.
+  auto halfLoop = PlayingBuffer(device.Mixer(), Pcm(2, 16, kRate / 2), bytes, true);
+  auto halfOnce = PlayingBuffer(device.Mixer(), Pcm(2, 16, kRate / 2), bytes, false);
   uint32_t play = 0, write = 0;
   device.Render(3);
   looping->GetCurrentPosition(&play, &write);
@@ -114,6 +125,14 @@ TEST(SoundBuffer, CursorsLoopAndEnd) {
   once->GetCurrentPosition(&play, nullptr);
   EXPECT_EQ(play, 0u);
   EXPECT_EQ(once->GetStatus(), 0u);
+  device.Render(3);
+  halfLoop->GetCurrentPosition(&play, &write);
+  EXPECT_EQ(play, 0u) << "a loop wraps at its end, not a frame past it";
+  EXPECT_EQ(write, (device.Mixer().periodFrames() + 1) / 2 % 4 * 4) << "a period ahead, rounded up to a frame";
+  EXPECT_EQ(halfLoop->GetStatus(), platform::kBufferPlaying | platform::kBufferLooping);
+  halfOnce->GetCurrentPosition(&play, nullptr);
+  EXPECT_EQ(play, 0u);
+  EXPECT_EQ(halfOnce->GetStatus(), 0u) << "a single play stops at its end";
 }
 
 TEST(SoundBuffer, LockRefusesBadRangesAndSplitsAtTheEnd) {

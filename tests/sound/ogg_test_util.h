@@ -27,11 +27,12 @@ inline std::vector<int16_t> Tone(uint32_t frames, int channels, long rate, doubl
 }
 
 // Encodes interleaved 16-bit PCM as one logical Ogg Vorbis stream.
-inline std::vector<uint8_t> EncodeOgg(const std::vector<int16_t>& pcm, int channels, long rate, int serial = 1) {
+inline std::vector<uint8_t> EncodeOgg(const std::vector<int16_t>& pcm, int channels, long rate, int serial = 1,
+                                      float quality = 0.3f) {
   std::vector<float> samples(pcm.size());
   std::transform(pcm.begin(), pcm.end(), samples.begin(), [](int16_t s) { return s / 32768.0f; });
   return oggenc::EncodeOggVorbis(
-      samples, {.channels = channels, .rate = rate, .quality = 0.3f, .serial = serial, .chunk_frames = 1024});
+      samples, {.channels = channels, .rate = rate, .quality = quality, .serial = serial, .chunk_frames = 1024});
 }
 
 // The whole stream decoded by a plain ov_read loop, as the reference.
@@ -49,7 +50,10 @@ inline std::vector<uint8_t> DecodeWithOvRead(const std::vector<uint8_t>& ogg) {
   char chunk[4096];
   int section = 0;
   long n;
-  while ((n = ov_read(&vf, chunk, sizeof chunk, 0, 2, 1, &section)) > 0) pcm.insert(pcm.end(), chunk, chunk + n);
+  // A lost page (a hole) is passed over: the data goes on after it.
+  while ((n = ov_read(&vf, chunk, sizeof chunk, 0, 2, 1, &section)) > 0 || n == OV_HOLE) {
+    if (n > 0) pcm.insert(pcm.end(), chunk, chunk + n);
+  }
   ov_clear(&vf);  // closes the file
   return pcm;
 }
