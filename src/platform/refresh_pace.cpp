@@ -1,5 +1,6 @@
 #include "platform/refresh_pace.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace platform {
@@ -21,29 +22,28 @@ int64_t RefreshPace::NextAfter(int64_t t) const {
 
 int64_t RefreshPace::Deadline() const {
   if (!clock_runs) return due;
-  if (patient) return begun + kLongestPeriodUs;
-  return due + Period() / 4;
+  return std::min(reported, patient ? begun + kLongestPeriodUs : due + Period() / 4);
 }
 
 void RefreshPace::Begin(int64_t now, bool clock_running) {
   // A wait that ran to its deadline with the clock running gave the clock its
   // chance: from now on the foreseen refreshes count when it is silent.
-  if (clock_runs && !over) patient = false;
+  if (clock_runs && reported == kNone) patient = false;
   if (clock_running && !clock_runs) fresh = true, spaced = false;
   clock_runs = clock_running;
   // The first wait counts from its own start, as if a refresh had just come.
   if (!anchored) last = now, anchored = true;
   begun = now;
   due = NextAfter(now);
-  over = false;
+  reported = kNone;
 }
 
 void RefreshPace::Refreshed(int64_t now, int64_t frame_time, int64_t interval) {
   if (interval >= kShortestPeriodUs && interval <= kLongestPeriodUs) stated = interval;
-  // A clock that has just started ticks at once, not at a refresh; a clock
-  // seen late may round its time up to a refresh still to come. Neither says
-  // when a refresh came.
-  if (std::exchange(fresh, false) || frame_time > now) return;
+  // A clock that has just started ticks at once, not at a refresh. A clock
+  // seen late may round its time up to the refresh to come, which then ends
+  // the wait when it comes; a time further ahead says nothing.
+  if (std::exchange(fresh, false) || frame_time > now + Period()) return;
   const int64_t spacing = frame_time - last;
   if (spaced && spacing >= kShortestPeriodUs && spacing <= kLongestPeriodUs) {
     spacings[spacing_at] = spacing;
@@ -51,8 +51,11 @@ void RefreshPace::Refreshed(int64_t now, int64_t frame_time, int64_t interval) {
     patient = false;
   }
   last = frame_time, anchored = true, spaced = true;
-  if (frame_time > begun) over = true;
-  if (!over) due = NextAfter(begun);
+  if (frame_time > begun) {
+    reported = std::min(reported, frame_time);
+  } else {
+    due = NextAfter(begun);
+  }
 }
 
 }  // namespace platform

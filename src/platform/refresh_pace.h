@@ -2,12 +2,13 @@
 // next refresh, so no two pictures go out within one refresh, and one goes
 // out in every refresh while a frame's own work fits in one. The display's
 // clock reports its refreshes with the time each came (its frame time), seen
-// late when the program was busy; it rests while nothing shows, and its first
-// tick after it starts comes at once, not at a refresh.
+// late when the program was busy; one seen very late may bear the time of the
+// refresh to come. The clock rests while nothing shows, and its first tick
+// after it starts comes at once, not at a refresh.
 //
-// A wait ends at the first refresh reported to have come after the wait
-// began. The pace keeps a grid of refreshes a period apart through the latest
-// one reported; the period is the shortest spacing of recent reports, or the
+// A wait ends at the first refresh reported to come after the wait began. The
+// pace keeps a grid of refreshes a period apart through the latest one
+// reported; the period is the shortest spacing of recent reports, or the
 // interval the clock states until there are some. When no report comes by a
 // quarter period past the grid's first point after the wait began, that
 // foreseen refresh counts; a clock whose spacing is not known yet is given the
@@ -36,10 +37,10 @@ class RefreshPace {
   // The display's clock reports, at `now`, a refresh that came at
   // `frame_time`; `interval` is the refresh interval it states (0: none).
   void Refreshed(int64_t now, int64_t frame_time, int64_t interval);
-  // Whether the wait is over at `now`: a refresh after its start was
-  // reported, or the deadline passed and the foreseen one counts.
-  bool Over(int64_t now) const { return over || now >= Deadline(); }
-  // When the wait ends at the latest.
+  // Whether the wait is over at `now`.
+  bool Over(int64_t now) const { return now >= Deadline(); }
+  // When the wait ends: at a refresh reported to come after its start, or
+  // else when the foreseen one counts.
   int64_t Deadline() const;
 
  private:
@@ -60,7 +61,8 @@ class RefreshPace {
   bool clock_runs = true;   // the wait expects reports; the clock runs from the start
   bool fresh = true;        // the clock has just started: its next tick is not a refresh
   bool patient = true;      // the clock's spacing is not known, nor has it failed to report in a wait
-  bool over = true;         // a refresh after the wait began was reported
+  static constexpr int64_t kNone = INT64_MAX;
+  int64_t reported = 0;     // the first refresh reported after the wait began, kNone: none yet
 };
 
 }  // namespace platform
