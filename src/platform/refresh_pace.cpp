@@ -14,8 +14,8 @@ int64_t RefreshPace::Period() const {
 }
 
 int64_t RefreshPace::NextAfter(int64_t t) const {
-  // `t` is never before `last`: that is a refresh already reported, or the
-  // first wait's start.
+  // `last` lies at most a period ahead: a refresh the clock foresees.
+  if (t < last) return last;
   const int64_t period = Period();
   return last + ((t - last) / period + 1) * period;
 }

@@ -44,6 +44,8 @@ class RefreshPace {
   int64_t Deadline() const;
 
  private:
+  static constexpr int64_t kNone = INT64_MAX;  // no refresh reported
+
   int64_t Period() const;
   // The first grid point after `t`.
   int64_t NextAfter(int64_t t) const;
@@ -61,8 +63,7 @@ class RefreshPace {
   bool clock_runs = true;   // the wait expects reports; the clock runs from the start
   bool fresh = true;        // the clock has just started: its next tick is not a refresh
   bool patient = true;      // the clock's spacing is not known, nor has it failed to report in a wait
-  static constexpr int64_t kNone = INT64_MAX;
-  int64_t reported = 0;     // the first refresh reported after the wait began, kNone: none yet
+  int64_t reported = 0;     // the first refresh reported to come after the wait began
 };
 
 }  // namespace platform
