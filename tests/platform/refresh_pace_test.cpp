@@ -13,6 +13,13 @@
 namespace platform {
 namespace {
 
+// What drives the display's clock.
+enum class Clock {
+  kRefreshes,  // the display's refreshes
+  kOwnTimer,   // a timer of its own (no compositor), which starts again with the clock
+  kSilent,     // nothing: the clock never reports
+};
+
 struct Display {
   const char* name;
   double hz;              // the display's real refresh rate
@@ -20,31 +27,39 @@ struct Display {
   double work;            // each frame's own work, in refreshes
   double late;            // the clock's reports come up to this many refreshes late
   std::set<int> quiet;    // frames that show nothing: the clock rests meanwhile
-  bool silent;            // the clock never reports
+  Clock clock;
   double want;            // the least share of refreshes that carry a new picture
 };
 
 // Frames of the display's work, each putting its picture and waiting. The
-// display refreshes every period from 0; the program starts between two
-// refreshes. The clock ticks at once when it starts, then for each refresh;
-// the program sees a tick only while it waits, the latest of those that came
-// during its work when the wait begins, with a time rounded to the nearest
-// refresh as the clock smooths its times (which may be a refresh to come).
-// Returns the refresh each frame's picture went out in, -1 for none.
+// display refreshes every period from `origin`; the program starts between
+// two refreshes. The clock ticks at once when it starts, then for each
+// refresh; the program sees a tick only while it waits, the latest of those
+// that came during its work when the wait begins, with a time rounded to the
+// nearest refresh as the clock smooths its times (which may be a refresh to
+// come). Returns the refresh each frame's picture went out in, -1 for none.
 std::vector<int64_t> Play(const Display& d) {
   const int64_t period = std::llround(1e6 / d.hz);
   const int64_t stated = d.stated_hz > 0 ? std::llround(1e6 / d.stated_hz) : 0;
-  auto ready = [&](int64_t k) { return k * period + std::llround(d.late * period * static_cast<double>(k * 7 % 11) / 10); };
+  int64_t origin = 0, counted = 0;  // counted: refreshes before `origin`
+  auto refresh = [&](int64_t t) { return counted + (t - origin) / period; };
+  auto ready = [&](int64_t k) {
+    return origin + k * period + std::llround(d.late * period * static_cast<double>(k * 7 % 11) / 10);
+  };
   RefreshPace pace;
   std::vector<int64_t> put_in;
   int64_t now = period * 3 / 8, next = 1;  // next: the refresh the clock reports next
-  bool ticking = !d.silent, at_once = ticking;
+  bool ticking = d.clock != Clock::kSilent, at_once = ticking;
   for (int frame = 0; frame < 120; ++frame) {
     now += std::llround(d.work * period);
     const bool shown = d.quiet.count(frame) == 0;
-    put_in.push_back(shown ? now / period : -1);
-    if (shown && !ticking && !d.silent) at_once = true, next = now / period + 1;
-    ticking = shown && !d.silent;
+    if (shown && !ticking && d.clock != Clock::kSilent) {
+      at_once = true;
+      if (d.clock == Clock::kOwnTimer) counted = refresh(now) + 1, origin = now;
+      next = (now - origin) / period + 1;
+    }
+    put_in.push_back(shown ? refresh(now) : -1);
+    ticking = shown && d.clock != Clock::kSilent;
     pace.Begin(now, shown);
     while (!pace.Over(now)) {
       if (ticking && at_once) {
@@ -54,7 +69,7 @@ std::vector<int64_t> Play(const Display& d) {
       } else if (ticking && ready(next) <= now) {
         while (ready(next + 1) <= now) ++next;
         ++next;
-        pace.Refreshed(now, (now + period / 2) / period * period, stated);
+        pace.Refreshed(now, origin + (now - origin + period / 2) / period * period, stated);
       } else {
         now = ticking ? std::min<int64_t>(ready(next), pace.Deadline()) : pace.Deadline();
       }
@@ -65,21 +80,22 @@ std::vector<int64_t> Play(const Display& d) {
 
 TEST(RefreshPace, EachPictureGoesOutInARefreshOfItsOwn) {
   std::vector<Display> displays = {
-      {"reports seen up to 0.3 of a refresh late", 60, 60, 0.7, 0.3, {}, false, 0.97},
-      {"reports seen up to 0.6 late, some rounded up to a refresh to come", 60, 60, 0.3, 0.6, {}, false, 0.97},
-      {"a clock stating a rate 1 % too high", 60, 60.6, 0.7, 0, {}, false, 0.97},
-      {"a clock stating a rate 1 % too low", 60, 59.4, 0.7, 0, {}, false, 0.97},
-      {"a clock stating half the real rate", 60, 30, 0.7, 0, {}, false, 0.97},
-      {"a clock stating twice the real rate", 30, 60, 0.3, 0, {}, false, 0.97},
-      {"no stated rate at 50 Hz", 50, 0, 0.7, 0, {}, false, 0.97},
-      {"no stated rate at 120 Hz", 120, 0, 0.7, 0, {}, false, 0.97},
-      {"a clock that rests over frames that show nothing", 60, 60, 0.3, 0, {10, 11, 12, 40}, false, 0.97},
-      {"the same at 144 Hz with longer frames", 144, 144, 0.85, 0.1, {10, 11, 12, 40}, false, 0.75},
-      {"a clock that never reports: the foreseen refreshes count", 60, 60, 0.5, 0, {}, true, 0.95},
+      {"reports seen up to 0.3 of a refresh late", 60, 60, 0.7, 0.3, {}, Clock::kRefreshes, 0.97},
+      {"reports seen up to 0.6 late, some rounded up to a refresh to come", 60, 60, 0.3, 0.6, {}, Clock::kRefreshes, 0.97},
+      {"a clock stating a rate 1 % too high", 60, 60.6, 0.7, 0, {}, Clock::kRefreshes, 0.97},
+      {"a clock stating a rate 1 % too low", 60, 59.4, 0.7, 0, {}, Clock::kRefreshes, 0.97},
+      {"a clock stating half the real rate", 60, 30, 0.7, 0, {}, Clock::kRefreshes, 0.97},
+      {"a clock stating twice the real rate", 30, 60, 0.3, 0, {}, Clock::kRefreshes, 0.97},
+      {"no stated rate at 50 Hz", 50, 0, 0.7, 0, {}, Clock::kRefreshes, 0.97},
+      {"no stated rate at 120 Hz", 120, 0, 0.7, 0, {}, Clock::kRefreshes, 0.97},
+      {"a clock that rests over frames that show nothing", 60, 60, 0.3, 0, {10, 11, 12, 40}, Clock::kRefreshes, 0.97},
+      {"the same at 144 Hz with longer frames", 144, 144, 0.85, 0.1, {10, 11, 12, 40}, Clock::kRefreshes, 0.75},
+      {"a timer of its own that starts again with the clock", 60, 60, 0.1, 0, {10, 11, 12, 40, 60, 61}, Clock::kOwnTimer, 0.97},
+      {"a clock that never reports: the foreseen refreshes count", 60, 60, 0.5, 0, {}, Clock::kSilent, 0.95},
   };
   for (double hz : {30.0, 50.0, 60.0, 75.0, 120.0, 144.0}) {
     for (double work : {0.5, 0.7, 0.85, 1.2}) {
-      displays.push_back({"steady clock", hz, hz, work, 0.1, {}, false, work <= 0.7 ? 0.97 : work < 1 ? 0.75 : 0.48});
+      displays.push_back({"steady clock", hz, hz, work, 0.1, {}, Clock::kRefreshes, work <= 0.7 ? 0.97 : work < 1 ? 0.75 : 0.48});
     }
   }
   for (const Display& d : displays) {
