@@ -22,14 +22,17 @@ int64_t RefreshPace::NextAfter(int64_t t) const {
 
 int64_t RefreshPace::Deadline() const {
   if (!clock_runs) return due;
-  return std::min(reported, patient ? begun + kLongestPeriodUs : due + Period() / 4);
+  // A clock that has not reported since it started may have started its
+  // refreshes again (a timer of its own does): it has a whole period.
+  const int64_t foreseen = restarted ? begun + Period() : due;
+  return std::min(reported, patient ? begun + kLongestPeriodUs : foreseen + Period() / 4);
 }
 
 void RefreshPace::Begin(int64_t now, bool clock_running) {
   // A wait that ran to its deadline with the clock running gave the clock its
   // chance: from now on the foreseen refreshes count when it is silent.
   if (clock_runs && reported == kNone) patient = false;
-  if (clock_running && !clock_runs) fresh = true, spaced = false;
+  if (clock_running && !clock_runs) fresh = true, restarted = true, spaced = false;
   clock_runs = clock_running;
   // The first wait counts from its own start, as if a refresh had just come.
   if (!anchored) last = now, anchored = true;
@@ -50,7 +53,7 @@ void RefreshPace::Refreshed(int64_t now, int64_t frame_time, int64_t interval) {
     spacing_at = (spacing_at + 1) % spacings.size();
     patient = false;
   }
-  last = frame_time, anchored = true, spaced = true;
+  last = frame_time, anchored = true, spaced = true, restarted = false;
   if (frame_time > begun) {
     reported = std::min(reported, frame_time);
   } else {

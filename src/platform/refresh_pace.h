@@ -12,7 +12,8 @@
 // interval the clock states until there are some. When no report comes by a
 // quarter period past the grid's first point after the wait began, that
 // foreseen refresh counts; a clock whose spacing is not known yet is given the
-// longest period to report first. A wait while the clock rests ends at the
+// longest period to report first, and one that has just started again a whole
+// period, as it may have started its refreshes again. A wait while the clock rests ends at the
 // grid point. Times are microseconds on the caller's monotonic clock; the
 // window's back end drives it with its display's frame clock.
 #pragma once
@@ -62,6 +63,7 @@ class RefreshPace {
   int64_t due = 0;          // the first grid point after `begun`
   bool clock_runs = true;   // the wait expects reports; the clock runs from the start
   bool fresh = true;        // the clock has just started: its next tick is not a refresh
+  bool restarted = false;   // the clock started again and has not reported a refresh since
   bool patient = true;      // the clock's spacing is not known, nor has it failed to report in a wait
   int64_t reported = 0;     // the first refresh reported to come after the wait began
 };
