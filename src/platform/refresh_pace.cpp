@@ -22,8 +22,6 @@ int64_t RefreshPace::NextAfter(int64_t t) const {
 
 int64_t RefreshPace::Deadline() const {
   if (!clock_runs) return due;
-  // A clock that has not reported since it started may have started its
-  // refreshes again (a timer of its own does): it has a whole period.
   const int64_t foreseen = restarted ? begun + Period() : due;
   return std::min(reported, patient ? begun + kLongestPeriodUs : foreseen + Period() / 4);
 }

@@ -13,9 +13,10 @@
 // quarter period past the grid's first point after the wait began, that
 // foreseen refresh counts; a clock whose spacing is not known yet is given the
 // longest period to report first, and one that has just started again a whole
-// period, as it may have started its refreshes again. A wait while the clock rests ends at the
-// grid point. Times are microseconds on the caller's monotonic clock; the
-// window's back end drives it with its display's frame clock.
+// period, as it may have started its refreshes again (a timer of its own
+// does). A wait while the clock rests ends at the grid point. Times are
+// microseconds on the caller's monotonic clock; the window's back end drives
+// it with its display's frame clock.
 #pragma once
 
 #include <array>
