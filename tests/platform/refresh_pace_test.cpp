@@ -33,8 +33,8 @@ struct Display {
 };
 
 // Frames of the display's work, each putting its picture and waiting. The
-// display refreshes every period from `origin`; the program starts between
-// two refreshes. The clock ticks at once when it starts, then for each
+// display refreshes every period from `origin` (moved when a timer of its own
+// starts again); the program starts between two refreshes. The clock ticks at once when it starts, then for each
 // refresh; the program sees a tick only while it waits, the latest of those
 // that came during its work when the wait begins, with a time rounded to the
 // nearest refresh as the clock smooths its times (which may be a refresh to
@@ -45,7 +45,9 @@ std::vector<int64_t> Play(const Display& d) {
   int64_t origin = 0, counted = 0;  // counted: refreshes before `origin`
   auto refresh = [&](int64_t t) { return counted + (t - origin) / period; };
   // A share of `most` that differs from one refresh or frame to the next.
-  auto spread = [&](int64_t k, double most) { return std::llround(most * period * static_cast<double>(k * 7 % 11) / 10); };
+  auto spread = [&](int64_t k, double most) {
+    return std::llround(most * period * static_cast<double>(k * 7 % 11) / 10);
+  };
   auto ready = [&](int64_t k) { return origin + k * period + spread(k, d.late); };
   RefreshPace pace;
   std::vector<int64_t> put_in;
@@ -82,36 +84,39 @@ std::vector<int64_t> Play(const Display& d) {
 TEST(RefreshPace, EachPictureGoesOutInARefreshOfItsOwn) {
   std::vector<Display> displays = {
       {"reports seen up to 0.3 of a refresh late", 60, 60, 0.7, 0, 0.3, {}, Clock::kRefreshes, 0.97},
-      {"reports seen up to 0.6 late, some rounded up to a refresh to come", 60, 60, 0.3, 0, 0.6, {}, Clock::kRefreshes, 0.97},
+      {"reports seen up to 0.6 late, some rounded up to a refresh to come", 60, 60, 0.3, 0, 0.6, {}, Clock::kRefreshes,
+       0.97},
       {"a clock stating a rate 1 % too high", 60, 60.6, 0.7, 0, 0, {}, Clock::kRefreshes, 0.97},
       {"a clock stating a rate 1 % too low", 60, 59.4, 0.7, 0, 0, {}, Clock::kRefreshes, 0.97},
       {"a clock stating half the real rate", 60, 30, 0.7, 0, 0, {}, Clock::kRefreshes, 0.97},
       {"a clock stating twice the real rate", 30, 60, 0.3, 0, 0, {}, Clock::kRefreshes, 0.97},
       {"no stated rate at 50 Hz", 50, 0, 0.7, 0, 0, {}, Clock::kRefreshes, 0.97},
       {"no stated rate at 120 Hz", 120, 0, 0.7, 0, 0, {}, Clock::kRefreshes, 0.97},
-      {"a clock that rests over frames that show nothing", 60, 60, 0.3, 0, 0, {10, 11, 12, 40}, Clock::kRefreshes, 0.97},
+      {"a clock that rests over frames that show nothing", 60, 60, 0.3, 0, 0, {10, 11, 12, 40}, Clock::kRefreshes,
+       0.97},
       {"the same at 144 Hz with longer frames", 144, 144, 0.85, 0, 0.1, {10, 11, 12, 40}, Clock::kRefreshes, 0.75},
       {"work that varies on a busy machine", 60, 60, 0.2, 0.5, 0.2, {}, Clock::kRefreshes, 0.97},
-      {"a timer of its own that starts again with the clock, after long work", 60, 60, 0.05, 0.8, 0, {11, 12, 13, 22, 23, 24, 35},
-       Clock::kOwnTimer, 0.97},
+      {"a timer of its own that starts again with the clock, after long work", 60, 60, 0.05, 0.8, 0,
+       {11, 12, 13, 22, 23, 24, 35}, Clock::kOwnTimer, 0.97},
       {"a clock that never reports: the foreseen refreshes count", 60, 60, 0.5, 0, 0, {}, Clock::kSilent, 0.95},
   };
   for (double hz : {30.0, 50.0, 60.0, 75.0, 120.0, 144.0}) {
     for (double work : {0.5, 0.7, 0.85, 1.2}) {
-      displays.push_back({"steady clock", hz, hz, work, 0, 0.1, {}, Clock::kRefreshes, work <= 0.7 ? 0.97 : work < 1 ? 0.75 : 0.48});
+      const double want = work <= 0.7 ? 0.97 : work < 1 ? 0.75 : 0.48;
+      displays.push_back({"steady clock", hz, hz, work, 0, 0.1, {}, Clock::kRefreshes, want});
     }
   }
   for (const Display& d : displays) {
+    SCOPED_TRACE(testing::Message() << d.name << " at " << d.hz << " Hz, work " << d.work);
     const std::vector<int64_t> put_in = Play(d);
     int64_t pictures = 0, refreshes = 0, previous = -1;
     for (size_t f = 0; f < put_in.size(); ++f) {
       if (put_in[f] < 0) continue;
-      EXPECT_GT(put_in[f], previous) << d.name << " at " << d.hz << " Hz, work " << d.work << ": frame " << f;
+      EXPECT_GT(put_in[f], previous) << "two pictures in one refresh at frame " << f;
       if (f > 0 && put_in[f - 1] >= 0) ++pictures, refreshes += put_in[f] - put_in[f - 1];
       previous = put_in[f];
     }
-    EXPECT_GE(pictures, d.want * refreshes) << d.name << " at " << d.hz << " Hz, work " << d.work << ": "
-                                            << pictures << " pictures in " << refreshes << " refreshes";
+    EXPECT_GE(pictures, d.want * refreshes) << pictures << " pictures in " << refreshes << " refreshes";
   }
 }
 
