@@ -1,35 +1,62 @@
 #include "platform/refresh_pace.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace platform {
 
+int64_t RefreshPace::Period() const {
+  int64_t shortest = 0;
+  for (int64_t s : spacings) {
+    if (s != 0 && (shortest == 0 || s < shortest)) shortest = s;
+  }
+  return shortest != 0 ? shortest : stated;
+}
+
 int64_t RefreshPace::NextAfter(int64_t t) const {
-  if (t < last) return last + period;
+  // `last` lies at most a period ahead: a refresh the clock foresees.
+  if (t < last) return last;
+  const int64_t period = Period();
   return last + ((t - last) / period + 1) * period;
 }
 
+int64_t RefreshPace::Deadline() const {
+  if (!clock_runs) return due;
+  const int64_t foreseen = restarted ? begun + Period() : due;
+  return std::min(reported, patient ? begun + kLongestPeriodUs : foreseen + Period() / 4);
+}
+
 void RefreshPace::Begin(int64_t now, bool clock_running) {
+  // A wait that ran to its deadline with the clock running gave the clock its
+  // chance: from now on the foreseen refreshes count when it is silent.
+  if (clock_runs && reported == kNone) patient = false;
+  if (clock_running && !clock_runs) fresh = true, restarted = true, spaced = false;
+  clock_runs = clock_running;
   // The first wait counts from its own start, as if a refresh had just come.
   if (!anchored) last = now, anchored = true;
   begun = now;
-  clock_runs = clock_running;
   due = NextAfter(now);
-  over = false;
+  reported = kNone;
 }
 
-void RefreshPace::Refreshed(int64_t now, int64_t interval) {
-  if (interval > 0) period = interval;
-  // A report half a period or more before the foreseen refresh, or soon
-  // after the wait began, is of an earlier refresh seen late, or the first
-  // tick of a clock that has just started again.
-  if (!over && now >= due - period / 2 && now >= begun + period / 4) over = true;
-  // A report later than the grid foresees may have been seen late, as the
-  // program was busy: the grid moves only to earlier ones.
-  const int64_t nearest = last + (now - last + period / 2) / period * period;
-  last = anchored ? std::min(now, nearest) : now;
-  anchored = true;
-  if (!over) due = NextAfter(begun);
+void RefreshPace::Refreshed(int64_t now, int64_t frame_time, int64_t interval) {
+  if (interval >= kShortestPeriodUs && interval <= kLongestPeriodUs) stated = interval;
+  // A clock that has just started ticks at once, not at a refresh. A clock
+  // seen late may round its time up to the refresh to come, which then ends
+  // the wait when it comes; a time further ahead says nothing.
+  if (std::exchange(fresh, false) || frame_time > now + Period()) return;
+  const int64_t spacing = frame_time - last;
+  if (spaced && spacing >= kShortestPeriodUs && spacing <= kLongestPeriodUs) {
+    spacings[spacing_at] = spacing;
+    spacing_at = (spacing_at + 1) % spacings.size();
+    patient = false;
+  }
+  last = frame_time, anchored = true, spaced = true, restarted = false;
+  if (frame_time > begun) {
+    reported = std::min(reported, frame_time);
+  } else {
+    due = NextAfter(begun);
+  }
 }
 
 }  // namespace platform

@@ -16,9 +16,11 @@ GtkMainWindow::GtkMainWindow(GtkWindowParts& parts, GtkMenu& menu, GtkPresenter&
 }
 
 gboolean GtkMainWindow::OnTick(GtkWidget*, GdkFrameClock* clock, gpointer data) {
+  // The frame time is when the refresh came, however late the loop saw it.
+  const gint64 frame_time = gdk_frame_clock_get_frame_time(clock);
   gint64 interval = 0, presentation = 0;
-  gdk_frame_clock_get_refresh_info(clock, gdk_frame_clock_get_frame_time(clock), &interval, &presentation);
-  static_cast<GtkMainWindow*>(data)->pace.Refreshed(g_get_monotonic_time(), interval);
+  gdk_frame_clock_get_refresh_info(clock, frame_time, &interval, &presentation);
+  static_cast<GtkMainWindow*>(data)->pace.Refreshed(g_get_monotonic_time(), frame_time, interval);
   return G_SOURCE_CONTINUE;
 }
 
