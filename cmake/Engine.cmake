@@ -52,39 +52,58 @@ if(ENGINE_REQUIRE_DISPLAY AND NOT XVFB_RUN)
   message(FATAL_ERROR "ENGINE_REQUIRE_DISPLAY needs xvfb-run")
 endif()
 
-# engine_test(name SOURCES ... DEPS ... [TIMEOUT seconds] [SCREEN WxHxDEPTH]): one
-# GoogleTest executable, one CTest entry. TIMEOUT (30 s unless given) is a few
-# times the test's time in the sanitizer build, so a hang fails fast. SCREEN makes
-# it a window test, named name_xvfb when it runs on a virtual screen of that shape.
+# engine_test(name SOURCES ... DEPS ... [TIMEOUT seconds] [SHARDS n] [SCREEN WxHxDEPTH]):
+# one GoogleTest executable. TIMEOUT (ENGINE_TEST_TIMEOUT unless given, 300 s at
+# most) is about twenty times the test's time in the sanitizer build on an idle
+# machine: one running four times as many busy processes as it has cores runs
+# the test five times slower, and a hang still fails. SHARDS makes a long one n
+# CTest entries, name_1 to name_n, each running every n-th test (GoogleTest's
+# sharding) under the TIMEOUT, side by side. SCREEN makes it a window test,
+# named name_xvfb when it runs on a virtual screen of that shape.
+set(ENGINE_TEST_TIMEOUT 60)
 function(engine_test name)
-  cmake_parse_arguments(ARG "" "TIMEOUT;SCREEN" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT;SHARDS;SCREEN" "SOURCES;DEPS" ${ARGN})
   find_package(GTest REQUIRED)
   add_executable(${name} ${ARG_SOURCES})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main engine_options)
   if(NOT ARG_TIMEOUT)
-    set(ARG_TIMEOUT 30)
+    set(ARG_TIMEOUT ${ENGINE_TEST_TIMEOUT})
+  elseif(ARG_TIMEOUT GREATER 300)
+    message(FATAL_ERROR "${name}: a time limit over 300 s hides a hang; give the test SHARDS instead")
   endif()
-  if(NOT ARG_SCREEN)
-    add_test(NAME ${name} COMMAND ${name})
-    set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT})
-    return()
+  if(NOT ARG_SHARDS)
+    set(ARG_SHARDS 1)
   endif()
-  set(env "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/backend/gtk/gtk_lsan.supp")
-  if(XVFB_RUN)
-    set(test ${name}_xvfb)
-    add_test(NAME ${test} COMMAND ${XVFB_RUN} -a -s "-screen 0 ${ARG_SCREEN}" $<TARGET_FILE:${name}>)
-  else()
-    set(test ${name})
-    add_test(NAME ${test} COMMAND ${name})
+  set(test ${name})
+  set(command ${name})
+  set(env "")
+  if(ARG_SCREEN)
+    list(APPEND env "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/backend/gtk/gtk_lsan.supp")
+    if(XVFB_RUN)
+      set(test ${name}_xvfb)
+      set(command ${XVFB_RUN} -a -s "-screen 0 ${ARG_SCREEN}" $<TARGET_FILE:${name}>)
+    endif()
+    if(ENGINE_REQUIRE_DISPLAY)
+      list(APPEND env ENGINE_REQUIRE_DISPLAY=1)
+    endif()
   endif()
-  if(ENGINE_REQUIRE_DISPLAY)
-    list(APPEND env ENGINE_REQUIRE_DISPLAY=1)
-  else()
-    # The message of GTK_TEST_REQUIRE (tests/backend/gtk/gtk_widgets.h).
-    set_tests_properties(${test} PROPERTIES SKIP_REGULAR_EXPRESSION "window test skipped:")
-  endif()
-  set_tests_properties(${test} PROPERTIES TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "${env}")
+  foreach(shard RANGE 1 ${ARG_SHARDS})
+    set(entry ${test})
+    set(entry_env ${env})
+    if(ARG_SHARDS GREATER 1)
+      math(EXPR index "${shard} - 1")
+      string(APPEND entry _${shard})
+      list(APPEND entry_env GTEST_TOTAL_SHARDS=${ARG_SHARDS} GTEST_SHARD_INDEX=${index})
+    endif()
+    add_test(NAME ${entry} COMMAND ${command})
+    # Entries with the longest limits start first when ctest runs several at once.
+    set_tests_properties(${entry} PROPERTIES TIMEOUT ${ARG_TIMEOUT} COST ${ARG_TIMEOUT} ENVIRONMENT "${entry_env}")
+    if(ARG_SCREEN AND NOT ENGINE_REQUIRE_DISPLAY)
+      # The message of GTK_TEST_REQUIRE (tests/backend/gtk/gtk_widgets.h).
+      set_tests_properties(${entry} PROPERTIES SKIP_REGULAR_EXPRESSION "window test skipped:")
+    endif()
+  endforeach()
 endfunction()
 
 # engine_fuzzer(name SOURCES ... DEPS ... [RUNS n]): a libFuzzer target, run briefly by CTest.

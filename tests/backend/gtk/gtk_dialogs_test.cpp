@@ -204,7 +204,7 @@ TEST_F(GtkDialogs, AQuitSignalEndsTheBoxOrDialogThatIsUpAndThenTheProgram) {
     bool signalled = false;
     const guint signal = g_timeout_add(20, SignalOnceADialogShows, &signalled);
     bool left_open = false;
-    const guint guard = g_timeout_add(5000, EndLeftDialog, &left_open);
+    const guint guard = g_timeout_add(20000, EndLeftDialog, &left_open);
     row.before_pump();
     try {
       frame.PumpMessages();

@@ -96,9 +96,9 @@ struct LoggedWarnings {
   std::string text;
 };
 
-// Runs the GLib loop until `done` or `seconds` pass; false when time ran out.
+// Runs the GLib loop until `done` or `seconds` pass (ample on a busy machine); false when time ran out.
 template <class Done>
-bool RunUntil(Done done, int seconds = 2) {
+bool RunUntil(Done done, int seconds = 20) {
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
   while (!done()) {
     if (std::chrono::steady_clock::now() > deadline) return false;
