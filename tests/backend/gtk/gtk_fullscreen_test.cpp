@@ -6,12 +6,8 @@
 // its speed.
 #include <gtk/gtk.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
 
 #include <algorithm>
-#include <chrono>
-#include <thread>
 #include <vector>
 
 #include "platform/event_source.h"
@@ -36,31 +32,11 @@ bool Framed(GtkWidget* widget) { return gtk_test::HasProperty(gtk_widget_get_win
 
 class GtkFullScreenTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    if (!gtk_init_check(nullptr, nullptr) || gtk_test::WindowManagerRuns()) return;
-    gchar* openbox = g_find_program_in_path("openbox");
-    if (openbox == nullptr) return;
-    gchar* argv[] = {openbox, const_cast<gchar*>("--sm-disable"), nullptr};
-    if (g_spawn_async(nullptr, argv, nullptr, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, &manager_, nullptr)) {
-      auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kManagerSeconds);
-      // Openbox marks the root window as it starts, and lists the windows it
-      // manages once it has started; a window mapped in between may be missed.
-      while (!gtk_test::HasProperty(gdk_get_default_root_window(), "_NET_CLIENT_LIST") &&
-             std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-      }
-    }
-    g_free(openbox);
-  }
-  static void TearDownTestSuite() {
-    if (manager_ == 0) return;
-    kill(manager_, SIGTERM);
-    waitpid(manager_, nullptr, 0);
-    manager_ = 0;
-  }
+  static void SetUpTestSuite() { manager_ = std::make_unique<gtk_test::WindowManager>(kManagerSeconds); }
+  static void TearDownTestSuite() { manager_.reset(); }
 
   void SetUp() override {
-    GTK_TEST_REQUIRE(manager_ != 0 && gtk_test::WindowManagerRuns(), "display or no openbox");
+    GTK_TEST_REQUIRE(manager_->Started(), "display or no openbox");
     shell_ = GtkShell::Open(u"MESRIN", u"test", 800, 600);
     ASSERT_TRUE(shell_);
     const MenuEntry menu[] = {{MenuEntry::kSubmenu, u"システム"}, {MenuEntry::kItem, u"終了", 40000}, {MenuEntry::kEnd}};
@@ -72,7 +48,7 @@ class GtkFullScreenTest : public ::testing::Test {
     ASSERT_TRUE(RunUntil([&] { return Framed(widget_); })) << "openbox never took the window";
   }
 
-  static inline GPid manager_ = 0;
+  static inline std::unique_ptr<gtk_test::WindowManager> manager_;
   std::unique_ptr<GtkShell> shell_;
   GtkWidget* widget_ = nullptr;
 };
