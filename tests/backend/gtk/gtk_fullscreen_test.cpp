@@ -102,6 +102,18 @@ TEST_F(GtkFullScreenTest, FillsTheMonitorWithThePictureScaledBetweenBlackBars) {
     EXPECT_TRUE(RunUntil([&] { return ScreenPixel(probe.x, probe.y) == probe.colour; }))
         << probe.x << "," << probe.y << " shows " << std::hex << ScreenPixel(probe.x, probe.y);
   }
+  // Exposed inside the picture once all of it is painted, an area is painted
+  // black, then the picture comes back over all of it, from its own left edge.
+  bool painted = false;
+  const gulong painting = g_signal_connect_swapped(gtk_widget_get_frame_clock(widget_), "after-paint",
+                                                   G_CALLBACK(+[](bool* painted) { *painted = true; }), &painted);
+  for (const GdkRectangle& exposed : {GdkRectangle{0, 0, 1280, 720}, GdkRectangle{400, 200, 200, 200}}) {
+    painted = false;
+    gtk_widget_queue_draw_area(area, exposed.x, exposed.y, exposed.width, exposed.height);
+    EXPECT_TRUE(RunUntil([&] { return painted && ScreenPixel(401, 300) == 0x200011 && ScreenPixel(598, 398) == 0x400011; }))
+        << std::hex << ScreenPixel(401, 300) << " " << ScreenPixel(598, 398);
+  }
+  g_signal_handler_disconnect(gtk_widget_get_frame_clock(widget_), painting);
 
   // The pointer on the screen is read in the picture's 800 x 600.
   GdkDevice* pointer = gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_display_get_default()));

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "platform/event_source.h"
@@ -193,6 +194,13 @@ TEST_F(GtkShellTest, ATapBetweenTwoReadsShowsAsHeldForOneRead) {
     EXPECT_EQ(keys[0x1E], expected);
     EXPECT_EQ(mouse.buttons[0], expected);
   }
+  // A click through the X server: its release reaches the area too.
+  int x = 0, y = 0;
+  gdk_window_get_origin(gtk_widget_get_window(Named("area")), &x, &y);
+  GTK_TEST_REQUIRE(gtk_test::XdoTool({"mousemove", std::to_string(x + 99), std::to_string(y + 99), "click", "1"}),
+                   "xdotool");
+  bool pressed = false;
+  EXPECT_TRUE(RunUntil([&] { return EventSource().ReadMouse(mouse), (pressed |= mouse.buttons[0] != 0) && mouse.buttons[0] == 0; }, 30));
   Drain();
 }
 
