@@ -85,12 +85,14 @@ TEST_F(GtkDialogs, SystemSettingsShowTheirControlsAndASliderMoveReachesTheSettin
     gtk_widget_draw(Control(dialog, Game::kIdSwatch), cr);
     EXPECT_EQ(*reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(swatch)) & 0xFFFFFF, 0xFF40F0u);
     cairo_destroy(cr), cairo_surface_destroy(swatch);
+    gtk_range_set_value(GTK_RANGE(Control(dialog, Game::kIdRed + 1)), 999);  // the bottom: no green
     gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(Control(dialog, Game::kIdGraphicsFast)), TRUE);
     gtk_button_clicked(GTK_BUTTON(Control(dialog, platform::IDOK)));
   });
   Game::SetDisplayHooks({});
   EXPECT_EQ(result, 1);
   EXPECT_EQ(App::Settings().game.base_color[0], 255);
+  EXPECT_EQ(App::Settings().game.base_color[1], 0);
   EXPECT_EQ(App::Settings().game.display_speed, 1);
 }
 
@@ -99,11 +101,13 @@ TEST_F(GtkDialogs, SoundSettingsTakeTheSliderAndTheSwitches) {
     EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(dialog)), "サウンド設定");
     EXPECT_EQ(ButtonText(dialog, Game::kIdSeTest), "効果音");
     gtk_range_set_value(GTK_RANGE(Control(dialog, Game::kIdBgmVolume)), 29.6);  // a drag lands on the nearest
+    gtk_range_set_value(GTK_RANGE(Control(dialog, Game::kIdVoiceVolume)), 999);  // the slider's end
     gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(Control(dialog, Game::kIdVoiceOff)), TRUE);
     gtk_button_clicked(GTK_BUTTON(Control(dialog, platform::IDOK)));
   });
   EXPECT_EQ(result, 1);
   EXPECT_EQ(App::Settings().game.bgm_volume, 30);
+  EXPECT_EQ(App::Settings().game.voice_volume, 100);
   EXPECT_EQ(App::Settings().game.enable_voice, 0);
 }
 

@@ -110,7 +110,9 @@ TEST_F(GtkFullScreenTest, FillsTheMonitorWithThePictureScaledBetweenBlackBars) {
   for (const GdkRectangle& exposed : {GdkRectangle{0, 0, 1280, 720}, GdkRectangle{400, 200, 200, 200}}) {
     painted = false;
     gtk_widget_queue_draw_area(area, exposed.x, exposed.y, exposed.width, exposed.height);
-    EXPECT_TRUE(RunUntil([&] { return painted && ScreenPixel(401, 300) == 0x200011 && ScreenPixel(598, 398) == 0x400011; }))
+    EXPECT_TRUE(RunUntil([&] {
+      return painted && ScreenPixel(401, 300) == 0x200011 && ScreenPixel(598, 398) == 0x400011;
+    }))
         << std::hex << ScreenPixel(401, 300) << " " << ScreenPixel(598, 398);
   }
   g_signal_handler_disconnect(gtk_widget_get_frame_clock(widget_), painting);

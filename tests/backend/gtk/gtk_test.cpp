@@ -200,7 +200,9 @@ TEST_F(GtkShellTest, ATapBetweenTwoReadsShowsAsHeldForOneRead) {
   GTK_TEST_REQUIRE(gtk_test::XdoTool({"mousemove", std::to_string(x + 99), std::to_string(y + 99), "click", "1"}),
                    "xdotool");
   bool pressed = false;
-  EXPECT_TRUE(RunUntil([&] { return EventSource().ReadMouse(mouse), (pressed |= mouse.buttons[0] != 0) && mouse.buttons[0] == 0; }, 30));
+  EXPECT_TRUE(RunUntil([&] {
+    return EventSource().ReadMouse(mouse), (pressed |= mouse.buttons[0] != 0) && mouse.buttons[0] == 0;
+  }, 30));
   Drain();
 }
 
