@@ -197,7 +197,7 @@ TEST_F(GtkShellTest, ATapBetweenTwoReadsShowsAsHeldForOneRead) {
   // A click through the X server: its release reaches the area too.
   int x = 0, y = 0;
   gdk_window_get_origin(gtk_widget_get_window(Named("area")), &x, &y);
-  GTK_TEST_REQUIRE(gtk_test::XdoTool({"mousemove", std::to_string(x + 99), std::to_string(y + 99), "click", "1"}),
+  GTK_TEST_REQUIRE(gtk_test::XdoTool("mousemove " + std::to_string(x + 99) + " " + std::to_string(y + 99) + " click 1"),
                    "xdotool");
   bool pressed = false;
   EXPECT_TRUE(RunUntil([&] {

@@ -9,8 +9,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <string>
-#include <thread>
-#include <vector>
 
 // Goes on when `have` holds; else leaves a window test that lacks `what` (a
 // display, a window manager): skipped, with the words CTest looks for to show
@@ -83,46 +81,6 @@ inline bool HasProperty(GdkWindow* window, const char* name) {
 // Whether a window manager has announced itself on the default display.
 inline bool WindowManagerRuns() { return HasProperty(gdk_get_default_root_window(), "_NET_SUPPORTING_WM_CHECK"); }
 
-// Openbox on the default display while it lives, where no window manager
-// runs yet; it waits (up to `seconds`) until openbox lists the windows it
-// manages, as a window mapped before that may be missed.
-class WindowManager {
- public:
-  explicit WindowManager(int seconds) {
-    if (!gtk_init_check(nullptr, nullptr) || WindowManagerRuns()) return;
-    gchar* openbox = g_find_program_in_path("openbox");
-    gchar* argv[] = {openbox, const_cast<gchar*>("--sm-disable"), nullptr};
-    if (openbox != nullptr &&
-        g_spawn_async(nullptr, argv, nullptr, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, &pid_, nullptr)) {
-      auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-      while (!HasProperty(gdk_get_default_root_window(), "_NET_CLIENT_LIST") &&
-             std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-      }
-    }
-    g_free(openbox);
-  }
-  ~WindowManager() {
-    if (pid_ != 0) kill(pid_, SIGTERM), waitpid(pid_, nullptr, 0);
-  }
-  // Whether this one started openbox and it runs.
-  bool Started() const { return pid_ != 0 && WindowManagerRuns(); }
-
- private:
-  GPid pid_ = 0;
-};
-
-// Runs xdotool: input through the X server, as a user's; false where it failed or is missing.
-inline bool XdoTool(std::vector<std::string> args) {
-  std::vector<gchar*> argv{const_cast<gchar*>("xdotool")};
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  gint status = -1;
-  return g_spawn_sync(nullptr, argv.data(), nullptr, static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_STDOUT_TO_DEV_NULL), nullptr, nullptr, nullptr, nullptr, &status,
-                      nullptr) &&
-         status == 0;
-}
-
 // The criticals and warnings GTK and GDK log while it lives, one a line.
 struct LoggedWarnings {
   LoggedWarnings() {
@@ -149,6 +107,35 @@ bool RunUntil(Done done, int seconds = 2) {
     g_main_context_iteration(nullptr, FALSE);
   }
   return true;
+}
+
+// Openbox on the default display while it lives, where no window manager
+// runs yet; it waits (up to `seconds`) until openbox lists the windows it
+// manages, as a window mapped before that may be missed.
+class WindowManager {
+ public:
+  explicit WindowManager(int seconds) {
+    if (!gtk_init_check(nullptr, nullptr) || WindowManagerRuns()) return;
+    gchar* argv[] = {const_cast<gchar*>("openbox"), const_cast<gchar*>("--sm-disable"), nullptr};
+    if (g_spawn_async(nullptr, argv, nullptr, static_cast<GSpawnFlags>(G_SPAWN_DO_NOT_REAP_CHILD | G_SPAWN_SEARCH_PATH),
+                      nullptr, nullptr, &pid_, nullptr)) {
+      RunUntil([] { return HasProperty(gdk_get_default_root_window(), "_NET_CLIENT_LIST"); }, seconds);
+    }
+  }
+  ~WindowManager() {
+    if (pid_ != 0) kill(pid_, SIGTERM), waitpid(pid_, nullptr, 0);
+  }
+  // Whether this one started openbox and it runs.
+  bool Started() const { return pid_ != 0 && WindowManagerRuns(); }
+
+ private:
+  GPid pid_ = 0;
+};
+
+// Runs xdotool with `command`: input through the X server, as a user's; false where it failed or is missing.
+inline bool XdoTool(const std::string& command) {
+  gint status = -1;
+  return g_spawn_command_line_sync(("xdotool " + command).c_str(), nullptr, nullptr, &status, nullptr) && status == 0;
 }
 
 }  // namespace gtk_test
