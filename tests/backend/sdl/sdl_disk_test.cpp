@@ -1,5 +1,7 @@
 // The SDL2 back end end to end, through SDL's "disk" audio driver: what the device
 // plays is written to a file (SDL_DISKAUDIOFILE, set by CTest).
+#include <SDL.h>
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -11,6 +13,15 @@
 #include "backend/sdl/audio_sdl.h"
 #include "sound/ogg_test_util.h"
 #include "sound/sound.h"
+
+// The spec the back end last asked SDL to open a device for; SDL then opens it.
+SDL_AudioSpec g_asked{};
+extern "C" SDL_AudioDeviceID SDL_OpenAudioDevice(const char* name, int capture, const SDL_AudioSpec* want,
+                                                 SDL_AudioSpec* have, int changes) {
+  g_asked = *want;
+  static auto* open = reinterpret_cast<decltype(&SDL_OpenAudioDevice)>(dlsym(RTLD_NEXT, "SDL_OpenAudioDevice"));
+  return open(name, capture, want, have, changes);
+}
 
 namespace {
 
@@ -53,6 +64,9 @@ TEST(SdlAudio, PlayedStreamComesOutOfTheDevice) {
   ShutdownSound();
   platform::SetAudioDeviceOpener(previous);
 
+  // The disk takes the format as asked, which must be what the mixer writes:
+  // a device of another format gets what SDL converts from it.
+  EXPECT_TRUE(g_asked.format == AUDIO_S16SYS && g_asked.channels == 2 && g_asked.freq == 44100);
   const std::vector<int16_t> heard = ReadSamples(output);
   // Line the first sound of each up, on a frame.
   const std::size_t lead = FirstNonZero(expected) & ~std::size_t{1};
