@@ -377,8 +377,7 @@ TEST(ProgramSmokeTest, InFullScreenTheMenuShowsAtTheTopAndItsSaveWritesTheSlot) 
     driven = true;
     g_main_context_wakeup(nullptr);
   });
-  std::vector<std::string> args = {"-S"};
-  EXPECT_EQ(RunMesrin(systems, args), 0);
+  EXPECT_EQ(RunMesrin(systems, std::vector<std::string>{"-S"}), 0);
   while (!driven) g_main_context_iteration(nullptr, TRUE);  // the driver may still ask the loop
   driver.join();
   Save::SetSaveFolder(platform::Utf8ToUtf16(systems.UserFolder().string()));
