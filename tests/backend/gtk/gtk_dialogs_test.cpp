@@ -120,24 +120,24 @@ TEST_F(GtkDialogs, NameDialogTakesTypedNamesInEntriesSideBySide) {
     EXPECT_EQ(family.width, 140);
     EXPECT_LE(family.x + family.width, given.x) << "the 名 entry covers the 姓 entry";
     gtk_entry_set_text(GTK_ENTRY(Control(dialog, Game::kIdFamilyName)), "山田");
-    gtk_entry_set_text(GTK_ENTRY(Control(dialog, Game::kIdGivenName)), "花子");
+    gtk_entry_set_text(GTK_ENTRY(Control(dialog, Game::kIdGivenName)), "花子花子花子花子");  // the longest
     gtk_widget_activate(Control(dialog, Game::kIdGivenName));  // Enter presses OK
     gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_DELETE_EVENT);  // a dialog still up is cancelled
   });
   EXPECT_EQ(result, 1);
-  EXPECT_EQ(std::u16string(Save::GetCommonData().givenName), u"花子");
+  EXPECT_EQ(std::u16string(Save::GetCommonData().givenName), u"花子花子花子花子");
 }
 
 // Enter in the flag number takes it and moves the focus on to 閉じる; the dialog stays.
 TEST_F(GtkDialogs, EnterInTheFlagNumberTakesItAndMovesOnToClose) {
   Run(Game::ShowFlagDialog, [](GtkWidget* dialog) {
     gtk_test::Focus(Control(dialog, Game::kIdFlagNumber));
-    gtk_entry_set_text(GTK_ENTRY(Control(dialog, Game::kIdFlagNumber)), "12");
+    gtk_entry_set_text(GTK_ENTRY(Control(dialog, Game::kIdFlagNumber)), "2047");  // the highest
     gtk_widget_activate(Control(dialog, Game::kIdFlagNumber));
     EXPECT_EQ(gtk_window_get_focus(GTK_WINDOW(dialog)), Control(dialog, platform::IDOK));
     gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_DELETE_EVENT);
   });
-  EXPECT_EQ(Game::RememberedFlagNumber(), 12);
+  EXPECT_EQ(Game::RememberedFlagNumber(), 2047);
 }
 
 TEST_F(GtkDialogs, DebugWindowShowsTheStageAndCloses) {
