@@ -134,7 +134,7 @@ TEST_F(GtkFullScreenTest, FillsTheMonitorWithThePictureScaledBetweenBlackBars) {
   shell_->presenter().Present(PixelBuffer{reinterpret_cast<const uint8_t*>(pixels.data()), 800 * 4, 800, 600},
                               PresentRect{0, 0, 800, 600});
   window.WaitForRefresh();
-  EXPECT_TRUE(RunUntil([&] { return ScreenPixel(640, 700) == 0x00FF00; }));
+  EXPECT_TRUE(RunUntil([&] { return ScreenPixel(640, 700) == 0x00FF00 && ScreenPixel(1117, 700) == 0x00FF00; }));
   int bar_pixels = 0;
   for (int y = 0; y < gtk_widget_get_allocated_height(menubar); ++y) {
     for (int x = 160; x < 1120; x += 4) bar_pixels += ScreenPixel(x, y) != 0x00FF00;
