@@ -112,8 +112,7 @@ TEST_F(GtkFullScreenTest, FillsTheMonitorWithThePictureScaledBetweenBlackBars) {
     gtk_widget_queue_draw_area(area, exposed.x, exposed.y, exposed.width, exposed.height);
     EXPECT_TRUE(RunUntil([&] {
       return painted && ScreenPixel(401, 300) == 0x200011 && ScreenPixel(598, 398) == 0x400011;
-    }))
-        << std::hex << ScreenPixel(401, 300) << " " << ScreenPixel(598, 398);
+    })) << std::hex << ScreenPixel(401, 300) << " " << ScreenPixel(598, 398);
   }
   g_signal_handler_disconnect(gtk_widget_get_frame_clock(widget_), painting);
 
