@@ -5,6 +5,7 @@
 // settings untouched.
 #include <gtk/gtk.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,8 +14,10 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <iterator>
 #include <sstream>
+#include <thread>
 
 #include "platform/dialog_model.h"
 #include "platform/event_source.h"
@@ -22,12 +25,16 @@
 #include "backend/gtk/gtk_widgets.h"
 #include "platform/message_box.h"
 #include "platform/text.h"
+#include "app/frame.h"
 #include "app/product.h"
 #include "app/settings.h"
 #include "game/game_state.h"
 #include "oggenc.h"
 #include "platform/audio.h"
+#include "platform/main_window.h"
+#include "platform/menu_commands.h"
 #include "program/program.h"
+#include "save/save_data.h"
 #include "sound/sound.h"
 
 namespace App {
@@ -79,22 +86,23 @@ class ClosingSource : public platform::IEventSource {
 };
 
 // The program as built, with its home and its runtime folder in a temporary
-// folder of its own, removed afterwards; the close box is answered Yes.
+// folder of its own, removed afterwards. Hooked, its window events come through
+// a ClosingSource, its close box is answered Yes and its slot dialog only noted.
 class SmokeSystems : public ProgramSystems {
  public:
-  explicit SmokeSystems(const std::string& name)
-      : home_(fs::temp_directory_path() / (name + "_" + std::to_string(::getpid()))) {
+  explicit SmokeSystems(const std::string& name, bool hooked = true)
+      : home_(fs::temp_directory_path() / (name + "_" + std::to_string(::getpid()))), hooked_(hooked) {
     fs::remove_all(home_);
     fs::create_directories(home_);
     ::setenv("XDG_RUNTIME_DIR", home_.c_str(), 1);
   }
   ~SmokeSystems() override { fs::remove_all(home_); }
-  const fs::path& home() const { return home_; }
+  fs::path UserFolder() const { return home_ / "quelvastor" / "mesrin_trial"; }
   std::u16string ExecutablePath() override { return platform::Utf8ToUtf16(ENGINE_BINARY_DIR "/bin/mesrin"); }
   std::u16string DataHome() override { return platform::Utf8ToUtf16(home_.string()); }
   bool CreateMainWindow(bool debug) override {
     window_made = ProgramSystems::CreateMainWindow(debug);
-    if (window_made) {
+    if (window_made && hooked_) {
       debug_menu = gtk_test::Find(GTK_WIDGET(MainWindowHandle()), [](GtkWidget* w) {
         return GTK_IS_MENU_ITEM(w) && g_strcmp0(gtk_menu_item_get_label(GTK_MENU_ITEM(w)), "デバッグ") == 0;
       }) != nullptr;
@@ -123,7 +131,7 @@ class SmokeSystems : public ProgramSystems {
   }
   int ShowSaveLoadDialog(int mode) override {
     dialog_mode = mode;
-    return -1;
+    return hooked_ ? -1 : ProgramSystems::ShowSaveLoadDialog(mode);
   }
   bool window_made = false;
   bool debug_menu = false;
@@ -134,6 +142,7 @@ class SmokeSystems : public ProgramSystems {
 
  private:
   fs::path home_;
+  bool hooked_;
   std::unique_ptr<ClosingSource> closer_;
   platform::HeadlessMessageBox boxes_;
 };
@@ -141,7 +150,7 @@ class SmokeSystems : public ProgramSystems {
 TEST(ProgramSmokeTest, StartsTheDemoAndQuitsThroughTheCloseBox) {
   if (!fs::exists(ENGINE_BINARY_DIR "/data/script.saf")) GTEST_SKIP() << "no demo data";
   SmokeSystems systems("shell_smoke");
-  const fs::path folder = systems.home() / "quelvastor" / "mesrin_trial";
+  const fs::path folder = systems.UserFolder();
   fs::create_directories(folder);
   const std::string settings = "[mesrin]\nMessageWait=3\nMessageSkip=1\n";
   std::ofstream(folder / "mesrin.ini") << settings;
@@ -271,7 +280,7 @@ TEST(ProgramSmokeTest, ACancelledMonitorChoicePlaysOnTheFirstMonitor) {
 // Only one copy runs on a user folder: a second start finds the first's lock there.
 TEST(ProgramSmokeTest, ASecondCopyOnTheSameUserFolderEndsAtOnce) {
   SmokeSystems systems("shell_smoke_lock");
-  SingleInstanceLock first(kWindowClass, systems.DataHome() + u"/quelvastor/mesrin_trial");
+  SingleInstanceLock first(kWindowClass, platform::Utf8ToUtf16(systems.UserFolder().string()));
   ASSERT_TRUE(first.held());
   std::vector<std::string> args = {"-S"};
   EXPECT_EQ(RunMesrin(systems, args), 0);
@@ -289,6 +298,91 @@ TEST(ProgramSmokeTest, ABoxBeforeTheWindowIsADialogOnTheDisplay) {
   EXPECT_FALSE(systems.window_made);
   EXPECT_EQ(seen.caption, "Error");
   EXPECT_EQ(seen.text, "File not found '/no/such/file'");
+}
+
+// Asks `done` on the program's thread, in its GLib loop, until it holds (false
+// after a minute), doing `meanwhile` between asks.
+bool Until(std::function<bool()> done, std::function<void()> meanwhile = [] {}) {
+  for (auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);;) {
+    std::packaged_task<bool()> task(done);
+    std::future<bool> held = task.get_future();
+    g_main_context_invoke(
+        nullptr, +[](gpointer t) { return (*static_cast<decltype(&task)>(t))(), gboolean{FALSE}; }, &task);
+    if (held.get()) return true;
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    meanwhile();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+}
+
+// The program, unhooked, in full screen under openbox on its 1024 x 768 screen
+// (the picture at 1.28), played by the X server's own pointer: the title's new
+// game reaches a page's click wait, where the scenario's save is enabled; the
+// hidden menu bar shows on the top two rows only, and the save from the menu
+// writes its slot to save.dat.
+TEST(ProgramSmokeTest, InFullScreenTheMenuShowsAtTheTopAndItsSaveWritesTheSlot) {
+  if (!fs::exists(ENGINE_BINARY_DIR "/data/script.saf")) GTEST_SKIP() << "no demo data";
+  gtk_test::WindowManager manager(30);
+  GTK_TEST_REQUIRE(manager.Started() && gtk_test::XdoTool("sleep 0"), "display, openbox or xdotool");
+  SmokeSystems systems("shell_smoke_full", false);
+  fs::create_directories(systems.UserFolder());
+  std::ofstream(systems.UserFolder() / "mesrin.ini") << "[mesrin]\nFullScreen=1\n";
+  auto frames = [] { return App::GetFrame().FrameCount(); };
+  std::atomic<bool> driven = false;
+  std::thread driver([&] {
+    uint64_t since = 0, read_at = 0;
+    // Frames run with the menu bar hidden; the new game's item (644, 318 in the
+    // picture) is clicked until a page's text shows.
+    bool ok = Until([&] { return frames() > 0 && !platform::MainWindow().IsMenuBarVisible(); }) &&
+              Until([] { return Game::MessageShown != 0; }, [] { gtk_test::XdoTool("mousemove 824 407 click 1"); }) &&
+              Until([&] {
+                const bool waits = platform::MainWindow().IsMenuItemEnabled(kCommandSave) && Game::MessageShown != 0;
+                since = waits ? since : frames();
+                return frames() > since + 30;
+              });
+    EXPECT_TRUE(ok) << "no start with the menu bar hidden, or no click wait with the save enabled";
+    // Screen points on the third row, the second, then well below the bar, each reached from the pixel
+    // beside it (the area misses the first motion off the bar) and taken two frames after the pointer reads `at`.
+    const struct { int x, y; platform::CursorPoint at; bool shown; } steps[] = {
+        {513, 385, {400, 300}, false}, {1, 2, {0, 1}, false},    {500, 2, {390, 1}, false},
+        {1022, 2, {798, 1}, false},    {513, 1, {400, 0}, true}, {513, 385, {400, 300}, false}};
+    for (const auto& step : steps) {
+      if (!ok) break;
+      const std::string x = std::to_string(step.x), y = " " + std::to_string(step.y);
+      ok = gtk_test::XdoTool("mousemove " + std::to_string(step.x + 1) + y + " mousemove " + x + y) && Until([&] {
+             const platform::CursorPoint at = platform::EventSource().CursorPosition();
+             read_at = at.x != step.at.x || at.y != step.at.y ? 0 : read_at != 0 ? read_at : frames();
+             return read_at != 0 && frames() >= read_at + 2 && platform::MainWindow().IsMenuBarVisible() == step.shown;
+           });
+      EXPECT_TRUE(ok) << "the menu bar at " << x << y;
+    }
+    // The menu's save into slot 3, with a comment (Enter in it saves); then a
+    // quit signal ends the program.
+    EXPECT_TRUE(ok && Until([] {
+      GtkWidget* item = gtk_test::Find(GTK_WIDGET(platform::MainWindow().Handle()), [](GtkWidget* w) {
+        return GTK_IS_MENU_ITEM(w) && g_strcmp0(gtk_menu_item_get_label(GTK_MENU_ITEM(w)), "セーブする(_S)") == 0;
+      });
+      return gtk_menu_item_activate(GTK_MENU_ITEM(item)), true;
+    }) && Until([] {
+      GtkWidget* dialog = gtk_test::OpenDialog();
+      GtkWidget* list = dialog != nullptr ? gtk_test::FindNamed(dialog, "slot-list") : nullptr;
+      if (list == nullptr) return false;
+      GtkTreePath* path = gtk_tree_path_new_from_indices(2, -1);
+      gtk_tree_selection_select_path(gtk_tree_view_get_selection(GTK_TREE_VIEW(list)), path);
+      gtk_tree_path_free(path);
+      gtk_entry_set_text(GTK_ENTRY(gtk_test::FindNamed(dialog, "comment")), "メニューから");
+      return gtk_widget_activate(gtk_test::FindNamed(dialog, "comment")), true;
+    }) && Until([] { return gtk_test::OpenDialog() == nullptr; })) << "no save through the menu";
+    ::kill(::getpid(), SIGTERM);
+    driven = true;
+    g_main_context_wakeup(nullptr);
+  });
+  EXPECT_EQ(RunMesrin(systems, std::vector<std::string>{"-S"}), 0);
+  while (!driven) g_main_context_iteration(nullptr, TRUE);  // the driver may still ask the loop
+  driver.join();
+  Save::SetSaveFolder(platform::Utf8ToUtf16(systems.UserFolder().string()));
+  ASSERT_TRUE(Save::SlotExists(3));
+  EXPECT_EQ(platform::Cp932ToUtf16(Save::ReadSlotSummary(3).comment), u"メニューから");
 }
 
 }  // namespace

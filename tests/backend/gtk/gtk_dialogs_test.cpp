@@ -85,12 +85,14 @@ TEST_F(GtkDialogs, SystemSettingsShowTheirControlsAndASliderMoveReachesTheSettin
     gtk_widget_draw(Control(dialog, Game::kIdSwatch), cr);
     EXPECT_EQ(*reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(swatch)) & 0xFFFFFF, 0xFF40F0u);
     cairo_destroy(cr), cairo_surface_destroy(swatch);
+    gtk_range_set_value(GTK_RANGE(Control(dialog, Game::kIdRed + 1)), 999);  // the bottom: no green
     gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(Control(dialog, Game::kIdGraphicsFast)), TRUE);
     gtk_button_clicked(GTK_BUTTON(Control(dialog, platform::IDOK)));
   });
   Game::SetDisplayHooks({});
   EXPECT_EQ(result, 1);
   EXPECT_EQ(App::Settings().game.base_color[0], 255);
+  EXPECT_EQ(App::Settings().game.base_color[1], 0);
   EXPECT_EQ(App::Settings().game.display_speed, 1);
 }
 
@@ -99,11 +101,13 @@ TEST_F(GtkDialogs, SoundSettingsTakeTheSliderAndTheSwitches) {
     EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(dialog)), "サウンド設定");
     EXPECT_EQ(ButtonText(dialog, Game::kIdSeTest), "効果音");
     gtk_range_set_value(GTK_RANGE(Control(dialog, Game::kIdBgmVolume)), 29.6);  // a drag lands on the nearest
+    gtk_range_set_value(GTK_RANGE(Control(dialog, Game::kIdVoiceVolume)), 999);  // the slider's end
     gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(Control(dialog, Game::kIdVoiceOff)), TRUE);
     gtk_button_clicked(GTK_BUTTON(Control(dialog, platform::IDOK)));
   });
   EXPECT_EQ(result, 1);
   EXPECT_EQ(App::Settings().game.bgm_volume, 30);
+  EXPECT_EQ(App::Settings().game.voice_volume, 100);
   EXPECT_EQ(App::Settings().game.enable_voice, 0);
 }
 
@@ -116,24 +120,24 @@ TEST_F(GtkDialogs, NameDialogTakesTypedNamesInEntriesSideBySide) {
     EXPECT_EQ(family.width, 140);
     EXPECT_LE(family.x + family.width, given.x) << "the 名 entry covers the 姓 entry";
     gtk_entry_set_text(GTK_ENTRY(Control(dialog, Game::kIdFamilyName)), "山田");
-    gtk_entry_set_text(GTK_ENTRY(Control(dialog, Game::kIdGivenName)), "花子");
+    gtk_entry_set_text(GTK_ENTRY(Control(dialog, Game::kIdGivenName)), "花子花子花子花子");  // the longest
     gtk_widget_activate(Control(dialog, Game::kIdGivenName));  // Enter presses OK
     gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_DELETE_EVENT);  // a dialog still up is cancelled
   });
   EXPECT_EQ(result, 1);
-  EXPECT_EQ(std::u16string(Save::GetCommonData().givenName), u"花子");
+  EXPECT_EQ(std::u16string(Save::GetCommonData().givenName), u"花子花子花子花子");
 }
 
 // Enter in the flag number takes it and moves the focus on to 閉じる; the dialog stays.
 TEST_F(GtkDialogs, EnterInTheFlagNumberTakesItAndMovesOnToClose) {
   Run(Game::ShowFlagDialog, [](GtkWidget* dialog) {
     gtk_test::Focus(Control(dialog, Game::kIdFlagNumber));
-    gtk_entry_set_text(GTK_ENTRY(Control(dialog, Game::kIdFlagNumber)), "12");
+    gtk_entry_set_text(GTK_ENTRY(Control(dialog, Game::kIdFlagNumber)), "2047");  // the highest
     gtk_widget_activate(Control(dialog, Game::kIdFlagNumber));
     EXPECT_EQ(gtk_window_get_focus(GTK_WINDOW(dialog)), Control(dialog, platform::IDOK));
     gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_DELETE_EVENT);
   });
-  EXPECT_EQ(Game::RememberedFlagNumber(), 12);
+  EXPECT_EQ(Game::RememberedFlagNumber(), 2047);
 }
 
 TEST_F(GtkDialogs, DebugWindowShowsTheStageAndCloses) {

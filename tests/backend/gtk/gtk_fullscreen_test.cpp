@@ -6,12 +6,8 @@
 // its speed.
 #include <gtk/gtk.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
 
 #include <algorithm>
-#include <chrono>
-#include <thread>
 #include <vector>
 
 #include "platform/event_source.h"
@@ -36,31 +32,11 @@ bool Framed(GtkWidget* widget) { return gtk_test::HasProperty(gtk_widget_get_win
 
 class GtkFullScreenTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    if (!gtk_init_check(nullptr, nullptr) || gtk_test::WindowManagerRuns()) return;
-    gchar* openbox = g_find_program_in_path("openbox");
-    if (openbox == nullptr) return;
-    gchar* argv[] = {openbox, const_cast<gchar*>("--sm-disable"), nullptr};
-    if (g_spawn_async(nullptr, argv, nullptr, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, &manager_, nullptr)) {
-      auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kManagerSeconds);
-      // Openbox marks the root window as it starts, and lists the windows it
-      // manages once it has started; a window mapped in between may be missed.
-      while (!gtk_test::HasProperty(gdk_get_default_root_window(), "_NET_CLIENT_LIST") &&
-             std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-      }
-    }
-    g_free(openbox);
-  }
-  static void TearDownTestSuite() {
-    if (manager_ == 0) return;
-    kill(manager_, SIGTERM);
-    waitpid(manager_, nullptr, 0);
-    manager_ = 0;
-  }
+  static void SetUpTestSuite() { manager_ = std::make_unique<gtk_test::WindowManager>(kManagerSeconds); }
+  static void TearDownTestSuite() { manager_.reset(); }
 
   void SetUp() override {
-    GTK_TEST_REQUIRE(manager_ != 0 && gtk_test::WindowManagerRuns(), "display or no openbox");
+    GTK_TEST_REQUIRE(manager_->Started(), "display or no openbox");
     shell_ = GtkShell::Open(u"MESRIN", u"test", 800, 600);
     ASSERT_TRUE(shell_);
     const MenuEntry menu[] = {{MenuEntry::kSubmenu, u"システム"}, {MenuEntry::kItem, u"終了", 40000}, {MenuEntry::kEnd}};
@@ -72,7 +48,7 @@ class GtkFullScreenTest : public ::testing::Test {
     ASSERT_TRUE(RunUntil([&] { return Framed(widget_); })) << "openbox never took the window";
   }
 
-  static inline GPid manager_ = 0;
+  static inline std::unique_ptr<gtk_test::WindowManager> manager_;
   std::unique_ptr<GtkShell> shell_;
   GtkWidget* widget_ = nullptr;
 };
@@ -126,6 +102,19 @@ TEST_F(GtkFullScreenTest, FillsTheMonitorWithThePictureScaledBetweenBlackBars) {
     EXPECT_TRUE(RunUntil([&] { return ScreenPixel(probe.x, probe.y) == probe.colour; }))
         << probe.x << "," << probe.y << " shows " << std::hex << ScreenPixel(probe.x, probe.y);
   }
+  // Exposed inside the picture once all of it is painted, an area is painted
+  // black, then the picture comes back over all of it, from its own left edge.
+  bool painted = false;
+  const gulong painting = g_signal_connect_swapped(gtk_widget_get_frame_clock(widget_), "after-paint",
+                                                   G_CALLBACK(+[](bool* painted) { *painted = true; }), &painted);
+  for (const GdkRectangle& exposed : {GdkRectangle{0, 0, 1280, 720}, GdkRectangle{400, 200, 200, 200}}) {
+    painted = false;
+    gtk_widget_queue_draw_area(area, exposed.x, exposed.y, exposed.width, exposed.height);
+    EXPECT_TRUE(RunUntil([&] {
+      return painted && ScreenPixel(401, 300) == 0x200011 && ScreenPixel(598, 398) == 0x400011;
+    })) << std::hex << ScreenPixel(401, 300) << " " << ScreenPixel(598, 398);
+  }
+  g_signal_handler_disconnect(gtk_widget_get_frame_clock(widget_), painting);
 
   // The pointer on the screen is read in the picture's 800 x 600.
   GdkDevice* pointer = gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_display_get_default()));
@@ -144,7 +133,7 @@ TEST_F(GtkFullScreenTest, FillsTheMonitorWithThePictureScaledBetweenBlackBars) {
   shell_->presenter().Present(PixelBuffer{reinterpret_cast<const uint8_t*>(pixels.data()), 800 * 4, 800, 600},
                               PresentRect{0, 0, 800, 600});
   window.WaitForRefresh();
-  EXPECT_TRUE(RunUntil([&] { return ScreenPixel(640, 700) == 0x00FF00; }));
+  EXPECT_TRUE(RunUntil([&] { return ScreenPixel(640, 700) == 0x00FF00 && ScreenPixel(1117, 700) == 0x00FF00; }));
   int bar_pixels = 0;
   for (int y = 0; y < gtk_widget_get_allocated_height(menubar); ++y) {
     for (int x = 160; x < 1120; x += 4) bar_pixels += ScreenPixel(x, y) != 0x00FF00;

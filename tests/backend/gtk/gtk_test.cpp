@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "platform/event_source.h"
@@ -193,6 +194,16 @@ TEST_F(GtkShellTest, ATapBetweenTwoReadsShowsAsHeldForOneRead) {
     EXPECT_EQ(keys[0x1E], expected);
     EXPECT_EQ(mouse.buttons[0], expected);
   }
+  // A click and a turn of the wheel through the X server: the release and the wheel reach the area too.
+  int x = 0, y = 0, wheel = 0;
+  gdk_window_get_origin(gtk_widget_get_window(Named("area")), &x, &y);
+  const std::string at = std::to_string(x + 99) + " " + std::to_string(y + 99);
+  GTK_TEST_REQUIRE(gtk_test::XdoTool("mousemove " + at + " click 1 click 4"), "xdotool");
+  bool pressed = false;
+  EXPECT_TRUE(RunUntil([&] {
+    EventSource().ReadMouse(mouse), wheel += mouse.wheel;
+    return (pressed |= mouse.buttons[0] != 0) && mouse.buttons[0] == 0 && wheel == 120;
+  }, 30)) << wheel;
   Drain();
 }
 

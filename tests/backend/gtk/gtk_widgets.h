@@ -3,6 +3,8 @@
 #pragma once
 
 #include <gtk/gtk.h>
+#include <signal.h>
+#include <sys/wait.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -105,6 +107,35 @@ bool RunUntil(Done done, int seconds = 20) {
     g_main_context_iteration(nullptr, FALSE);
   }
   return true;
+}
+
+// Openbox on the default display while it lives, where no window manager
+// runs yet; it waits (up to `seconds`) until openbox lists the windows it
+// manages, as a window mapped before that may be missed.
+class WindowManager {
+ public:
+  explicit WindowManager(int seconds) {
+    if (!gtk_init_check(nullptr, nullptr) || WindowManagerRuns()) return;
+    gchar* argv[] = {const_cast<gchar*>("openbox"), const_cast<gchar*>("--sm-disable"), nullptr};
+    if (g_spawn_async(nullptr, argv, nullptr, static_cast<GSpawnFlags>(G_SPAWN_DO_NOT_REAP_CHILD | G_SPAWN_SEARCH_PATH),
+                      nullptr, nullptr, &pid_, nullptr)) {
+      RunUntil([] { return HasProperty(gdk_get_default_root_window(), "_NET_CLIENT_LIST"); }, seconds);
+    }
+  }
+  ~WindowManager() {
+    if (pid_ != 0) kill(pid_, SIGTERM), waitpid(pid_, nullptr, 0);
+  }
+  // Whether this one started openbox and it runs.
+  bool Started() const { return pid_ != 0 && WindowManagerRuns(); }
+
+ private:
+  GPid pid_ = 0;
+};
+
+// Runs xdotool with `command`: input through the X server, as a user's; false where it failed or is missing.
+inline bool XdoTool(const std::string& command) {
+  gint status = -1;
+  return g_spawn_command_line_sync(("xdotool " + command).c_str(), nullptr, nullptr, &status, nullptr) && status == 0;
 }
 
 }  // namespace gtk_test

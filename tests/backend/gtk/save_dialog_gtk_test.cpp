@@ -10,6 +10,7 @@
 #include "backend/gtk/gtk_widgets.h"
 #include "backend/gtk/save_dialog_gtk.h"
 #include "dxdraw/dxsurface.h"
+#include "platform/message_box.h"
 #include "save/save_dialog.h"
 #include "save/save_test_util.h"
 #include "textscript/script_vars.h"
@@ -128,6 +129,30 @@ TEST_F(GtkSlotDialogTest, TheListDropsARowTheModelNoLongerSelects) {
     EXPECT_EQ(gtk_tree_selection_count_selected_rows(selection), 0);
     gtk_button_clicked(GTK_BUTTON(FindNamed(dialog, "cancel")));
   });
+}
+
+// The close box, Escape and a quit signal each cancel the dialog, which ends
+// at that answer: one still up on a later look ran again, and its cancel button ends it.
+TEST_F(GtkSlotDialogTest, TheCloseBoxEscapeAndAQuitSignalCancelItOnce) {
+  static int answers, looks;
+  static bool quit;
+  const platform::ModalCancelCheck previous = platform::SetModalCancelCheck([] { return quit; });
+  for (int way = 0; way < 3; ++way) {
+    answers = looks = 0;
+    const guint again = g_timeout_add(50, +[](gpointer) -> gboolean {
+      if (answers > 0 && ++looks > 1) quit = false, gtk_button_clicked(GTK_BUTTON(FindNamed(OpenDialog(), "cancel")));
+      return G_SOURCE_CONTINUE;
+    }, nullptr);
+    EXPECT_EQ(Run(Controller::kSaveMode, [way](GtkWidget* dialog) {
+      g_signal_connect(dialog, "response", G_CALLBACK(+[] { ++answers; }), nullptr);
+      if (way == 0) gtk_window_close(GTK_WINDOW(dialog));
+      if (way == 1) gtk_bindings_activate(G_OBJECT(dialog), GDK_KEY_Escape, GdkModifierType{});
+      quit = way == 2;
+    }), -1) << way;
+    g_source_remove(again);
+    EXPECT_EQ(answers, 1) << way;
+  }
+  platform::SetModalCancelCheck(previous);
 }
 
 }  // namespace

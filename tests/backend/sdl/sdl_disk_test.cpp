@@ -1,5 +1,7 @@
 // The SDL2 back end end to end, through SDL's "disk" audio driver: what the device
 // plays is written to a file (SDL_DISKAUDIOFILE, set by CTest).
+#include <SDL.h>
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -11,6 +13,15 @@
 #include "backend/sdl/audio_sdl.h"
 #include "sound/ogg_test_util.h"
 #include "sound/sound.h"
+
+// The spec the back end last asked SDL to open a device for; SDL then opens it.
+SDL_AudioSpec g_want{};
+extern "C" SDL_AudioDeviceID SDL_OpenAudioDevice(const char* name, int capture, const SDL_AudioSpec* want,
+                                                 SDL_AudioSpec* have, int changes) {
+  g_want = *want;
+  static auto* open = reinterpret_cast<decltype(&SDL_OpenAudioDevice)>(dlsym(RTLD_NEXT, "SDL_OpenAudioDevice"));
+  return open(name, capture, want, have, changes);
+}
 
 namespace {
 
@@ -53,6 +64,8 @@ TEST(SdlAudio, PlayedStreamComesOutOfTheDevice) {
   ShutdownSound();
   platform::SetAudioDeviceOpener(previous);
 
+  // The disk takes as asked what the mixer writes (another device gets it converted), in periods of 512 (10 ms up).
+  EXPECT_TRUE(g_want.format == AUDIO_S16SYS && g_want.channels == 2 && g_want.freq == 44100 && g_want.samples == 512);
   const std::vector<int16_t> heard = ReadSamples(output);
   // Line the first sound of each up, on a frame.
   const std::size_t lead = FirstNonZero(expected) & ~std::size_t{1};
