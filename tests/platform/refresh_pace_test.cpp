@@ -120,5 +120,17 @@ TEST(RefreshPace, EachPictureGoesOutInARefreshOfItsOwn) {
   }
 }
 
+// A refresh seen between two waits, its time rounded up to the refresh to
+// come: the next wait, begun before that refresh, ends at it and not a period later.
+TEST(RefreshPace, AWaitBegunBeforeAForeseenRefreshEndsAtIt) {
+  RefreshPace pace;
+  pace.Begin(0, true);
+  for (int64_t t : {0, 16667, 33334}) pace.Refreshed(t + 100, t, 16667);  // the first tick is the start's
+  pace.Begin(33500, true);
+  pace.Refreshed(60000, 66668, 16667);
+  pace.Begin(62000, true);
+  EXPECT_EQ(pace.Deadline(), 66668 + 16667 / 4) << "no report by then: the foreseen refresh counts";
+}
+
 }  // namespace
 }  // namespace platform
