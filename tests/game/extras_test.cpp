@@ -276,6 +276,10 @@ TEST_F(ExtrasTest, ReplayRunsAnUnlockedSceneAndTheMenuCommandsEndIt) {
     menuTexts.emplace_back(text);
     return window.SetMenuItemText(id, text);
   });
+  bool saveInReplay = false;  // the menu's save was enabled while the scene replayed
+  Game::SetMenuSwitch([&](uint32_t id, bool on) {
+    saveInReplay |= id == Game::kMenuSave && on && TextScript::ReplayMode != 0;
+  });
   struct Case {
     const char* name;
     uint32_t request;                // chosen from the menu while the scene runs
@@ -329,8 +333,10 @@ TEST_F(ExtrasTest, ReplayRunsAnUnlockedSceneAndTheMenuCommandsEndIt) {
     EXPECT_EQ(menuTexts, (std::vector<std::u16string>{u"再生メニューに戻る(&X)", u"タイトルに戻る(&X)"}));
     EXPECT_EQ(ScreenChildren(), before);
   }
+  EXPECT_FALSE(saveInReplay) << "a replay's pages offer no save";
   EXPECT_TRUE(reported_.empty());
   Game::SetMenuTextSwitch(nullptr);
+  Game::SetMenuSwitch(nullptr);
 }
 
 TEST_F(ExtrasTest, AMissingReplayLabelIsReportedAndNothingRuns) {
