@@ -30,6 +30,7 @@ class GameHarness : public message_test::FrameFixture {
   ~GameHarness() override {
     Game::TearDownStage();
     Game::SetStageParent(nullptr);
+    Game::MessageShown = 0;  // a scenario that ends on a page leaves it shown for the next
   }
 
   uint64_t Frames() const { return frame_.FrameCount(); }
