@@ -66,7 +66,7 @@ class RefreshPace {
   bool fresh = true;        // the clock has just started: its next tick is not a refresh
   bool restarted = false;   // the clock started again and has not reported a refresh since
   bool patient = true;      // the clock's spacing is not known, nor has it failed to report in a wait
-  int64_t reported = 0;     // the first refresh reported to come after the wait began
+  int64_t reported = 0;     // the first refresh reported to come after the wait began (0 before any wait)
 };
 
 }  // namespace platform

@@ -85,6 +85,13 @@ class ClosingSource : public platform::IEventSource {
   bool closed_ = false;
 };
 
+// The main window's menu item labelled `label` (its mnemonic included), or null.
+GtkWidget* MenuItem(const char* label) {
+  return gtk_test::Find(GTK_WIDGET(platform::MainWindow().Handle()), [label](GtkWidget* w) {
+    return GTK_IS_MENU_ITEM(w) && g_strcmp0(gtk_menu_item_get_label(GTK_MENU_ITEM(w)), label) == 0;
+  });
+}
+
 // The program as built, with its home and its runtime folder in a temporary
 // folder of its own, removed afterwards. Hooked, its window events come through
 // a ClosingSource, its close box is answered Yes and its slot dialog only noted.
@@ -103,9 +110,7 @@ class SmokeSystems : public ProgramSystems {
   bool CreateMainWindow(bool debug) override {
     window_made = ProgramSystems::CreateMainWindow(debug);
     if (window_made && hooked_) {
-      debug_menu = gtk_test::Find(GTK_WIDGET(MainWindowHandle()), [](GtkWidget* w) {
-        return GTK_IS_MENU_ITEM(w) && g_strcmp0(gtk_menu_item_get_label(GTK_MENU_ITEM(w)), "デバッグ") == 0;
-      }) != nullptr;
+      debug_menu = MenuItem("デバッグ") != nullptr;
       // The window's own source and boxes stay installed underneath; these go on top.
       closer_ = std::make_unique<ClosingSource>(&platform::EventSource(), 90, [this] { return dialog_mode >= 0; });
       platform::SetEventSource(closer_.get());
@@ -359,10 +364,7 @@ TEST(ProgramSmokeTest, InFullScreenTheMenuShowsAtTheTopAndItsSaveWritesTheSlot) 
     // The menu's save into slot 3, with a comment (Enter in it saves); then a
     // quit signal ends the program.
     EXPECT_TRUE(ok && Until([] {
-      GtkWidget* item = gtk_test::Find(GTK_WIDGET(platform::MainWindow().Handle()), [](GtkWidget* w) {
-        return GTK_IS_MENU_ITEM(w) && g_strcmp0(gtk_menu_item_get_label(GTK_MENU_ITEM(w)), "セーブする(_S)") == 0;
-      });
-      return gtk_menu_item_activate(GTK_MENU_ITEM(item)), true;
+      return gtk_menu_item_activate(GTK_MENU_ITEM(MenuItem("セーブする(_S)"))), true;
     }) && Until([] {
       GtkWidget* dialog = gtk_test::OpenDialog();
       GtkWidget* list = dialog != nullptr ? gtk_test::FindNamed(dialog, "slot-list") : nullptr;
