@@ -7,9 +7,6 @@
 #include <ctime>
 #include <utility>
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include "backend/gtk/gtk_x11_picture.h"
 
 namespace platform {
@@ -58,7 +55,7 @@ GtkPresenter::GtkPresenter(const GtkWindowParts& parts)
 }
 
 GtkPresenter::~GtkPresenter() {
-  if (put_soon != 0) g_source_remove(put_soon);
+  if (show_soon != 0) g_source_remove(show_soon);
   DropPicture();
   if (paint_log != nullptr) std::fclose(paint_log);
 }
@@ -67,7 +64,7 @@ GtkPresenter::~GtkPresenter() {
 // any more, and the picture made for it goes too.
 void GtkPresenter::OnUnrealize(GtkWidget*, gpointer data) {
   auto* self = static_cast<GtkPresenter*>(data);
-  if (self->put_soon != 0) g_source_remove(std::exchange(self->put_soon, 0));
+  if (self->show_soon != 0) g_source_remove(std::exchange(self->show_soon, 0));
   self->DropPicture();
 }
 
@@ -158,11 +155,14 @@ gboolean GtkPresenter::OnDraw(GtkWidget*, cairo_t* cr, gpointer data) {
     cairo_set_source_rgb(cr, 0, 0, 0);
     cairo_paint(cr);
   }
+  // The picture holds what the window shows, so an exposed part shows it
+  // again at once, whoever asked: the frame loop need not run (a modal
+  // dialog or box may hold it).
   double x0, y0, x1, y1;
   cairo_clip_extents(cr, &x0, &y0, &x1, &y1);
   const bool direct = self->DirectPut();
   if (direct) {
-    // The server copies the picture in once GTK has painted: its paint
+    // The server copies the picture in as soon as GTK has painted: its paint
     // leaves the picture's place black, and nothing of it goes through GTK.
     cairo_set_source_rgb(cr, 0, 0, 0);
     const PresentRect exposed{std::max(static_cast<int>(std::floor(x0)) - l.x, 0),
@@ -171,7 +171,7 @@ gboolean GtkPresenter::OnDraw(GtkWidget*, cairo_t* cr, gpointer data) {
                               std::min(static_cast<int>(std::ceil(y1)) - l.y, l.height)};
     if (!IsEmpty(exposed)) {
       self->pending = Union(self->pending, exposed);
-      if (self->put_soon == 0) self->put_soon = g_idle_add_full(GDK_PRIORITY_REDRAW + 1, PutSoon, self, nullptr);
+      self->ShowSoon();
     }
   } else {
     cairo_set_source_surface(cr, self->picture, l.x, l.y);
@@ -184,7 +184,7 @@ gboolean GtkPresenter::OnDraw(GtkWidget*, cairo_t* cr, gpointer data) {
   x1 = std::min((x1 - l.x) / scale, static_cast<double>(self->width));
   y1 = std::min((y1 - l.y) / scale, static_cast<double>(self->height));
   if (x1 <= x0 || y1 <= y0) return TRUE;
-  // What the picture's memory no longer holds, the program draws again.
+  // A picture made for a new layout holds nothing yet: the program draws it again.
   if (!self->kept && self->ask_repaint) {
     self->ask_repaint(PresentRect{static_cast<int32_t>(x0), static_cast<int32_t>(y0),
                                   static_cast<int32_t>(std::ceil(x1)), static_cast<int32_t>(std::ceil(y1))});
@@ -193,12 +193,21 @@ gboolean GtkPresenter::OnDraw(GtkWidget*, cairo_t* cr, gpointer data) {
   return TRUE;
 }
 
-gboolean GtkPresenter::PutSoon(gpointer data) {
-  auto* self = static_cast<GtkPresenter*>(data);
-  self->put_soon = 0;
-  self->LeaveSharedIfFailed();
-  if (!IsEmpty(self->pending) && self->DirectPut()) self->PutPending();
-  return G_SOURCE_REMOVE;
+// What is pending goes out when the loop is next idle, right after a GTK
+// paint: an exposed part of the picture, or a present made outside a frame
+// (a repaint while the program is inactive or a modal loop runs), which no
+// refresh wait follows.
+void GtkPresenter::ShowSoon() {
+  if (show_soon != 0) return;
+  show_soon = g_idle_add_full(
+      GDK_PRIORITY_REDRAW + 1,
+      [](gpointer data) {
+        auto* self = static_cast<GtkPresenter*>(data);
+        self->show_soon = 0;
+        self->PaintNow();
+        return G_SOURCE_REMOVE;
+      },
+      this, nullptr);
 }
 
 void GtkPresenter::PutPending() {
@@ -258,6 +267,7 @@ void GtkPresenter::Present(const PixelBuffer& source, const PresentRect& rect) {
     asked = true;
     ask_repaint(PresentRect{0, 0, width, height});
   }
+  ShowSoon();
   pending = Union(pending, shown);
   pending_source += static_cast<long>(r.right - r.left) * (r.bottom - r.top);
   if (paint_log != nullptr) shown_fingerprint = PictureFingerprint(source);
@@ -265,11 +275,7 @@ void GtkPresenter::Present(const PixelBuffer& source, const PresentRect& rect) {
 
 bool GtkPresenter::PaintNow() {
   LeaveSharedIfFailed();
-  if (IsEmpty(pending)) {
-    if (quiet_frames < kQuietFramesBeforeRelease && ++quiet_frames == kQuietFramesBeforeRelease) ReleasePages();
-    return false;
-  }
-  quiet_frames = 0;
+  if (IsEmpty(pending)) return false;
   if (DirectPut()) {
     PutPending();
     return true;
@@ -282,32 +288,6 @@ bool GtkPresenter::PaintNow() {
   G_GNUC_END_IGNORE_DEPRECATIONS
   gdk_display_flush(gtk_widget_get_display(window));
   return true;
-}
-
-// The picture's memory goes back to the system while the screen stands
-// still: shared memory by punching the pages out (dropping them would only
-// unmap them here), private memory by dropping them. They come back zeroed;
-// what the window shows stays, and what it must show again is drawn again.
-void GtkPresenter::ReleasePages() {
-  if (picture == nullptr) return;
-  if (shared != nullptr) shared->WaitUntilRead();
-  cairo_surface_flush(picture);
-  uint8_t* data = cairo_image_surface_get_data(picture);
-  const long page_size = sysconf(_SC_PAGESIZE);
-  if (data == nullptr || page_size <= 0) return;
-  const auto page = static_cast<uintptr_t>(page_size);
-  const auto start = reinterpret_cast<uintptr_t>(data);
-  const uintptr_t bytes = static_cast<uintptr_t>(cairo_image_surface_get_stride(picture)) *
-                          static_cast<uintptr_t>(cairo_image_surface_get_height(picture));
-  // Only whole pages inside the picture: its neighbours keep theirs.
-  const uintptr_t begin = (start + page - 1) / page * page;
-  const uintptr_t end = (start + bytes) / page * page;
-  if (end <= begin) return;
-  void* at = reinterpret_cast<void*>(begin);
-  if (madvise(at, end - begin, MADV_REMOVE) != 0) madvise(at, end - begin, MADV_DONTNEED);
-  cairo_surface_mark_dirty(picture);
-  kept = false;
-  asked = false;
 }
 
 }  // namespace platform

@@ -6,9 +6,10 @@
 // memory the picture lives in a segment the server reads and goes straight
 // into the window, one copy in the server; elsewhere (Wayland, a remote X
 // display) and while the menu bar lies over the picture, GTK paints it.
-// Exposed parts of the window are painted from the picture; once the
-// picture's memory has gone back to the system (the screen stood still) the
-// program is asked to repaint them. Used only inside the GTK back end.
+// The picture is kept whole, so exposed parts of the window are painted from
+// it at once, also while a modal dialog or box holds the frame loop; only a
+// picture made anew for another layout asks the program to draw it again.
+// Used only inside the GTK back end.
 #pragma once
 
 #include <gtk/gtk.h>
@@ -37,7 +38,7 @@ class GtkPresenter : public IPresenter {
   // The window is realized: the picture can be made.
   void Realized();
   // Where requests to repaint a rectangle of the picture go (the event
-  // source queues them as paint messages).
+  // source queues them as paint messages): the picture was made anew.
   void OnRepaintNeeded(std::function<void(const PresentRect&)> ask) { ask_repaint = std::move(ask); }
 
   void Present(const PixelBuffer& source, const PresentRect& rect) override;
@@ -51,10 +52,6 @@ class GtkPresenter : public IPresenter {
 
   // Where the picture lies in the area: its scale and the offset of its top left.
   void Placement(double& scale, double& ox, double& oy) const;
-
-  // Refresh waits without a present after which the picture's memory goes
-  // back to the system while the screen stands still.
-  static constexpr int kQuietFramesBeforeRelease = 30;
 
  private:
   // The picture's size and place in the area for its present allocation.
@@ -72,11 +69,10 @@ class GtkPresenter : public IPresenter {
   void LeaveSharedIfFailed();
   static void OnUnrealize(GtkWidget*, gpointer data);
   static gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer data);
-  static gboolean PutSoon(gpointer data);
+  void ShowSoon();
   // Puts what is pending into the window (the direct way only).
   void PutPending();
   void LogPaint(long area_px);
-  void ReleasePages();
   bool DirectPut() const;
 
   GtkWidget* const window;
@@ -90,12 +86,11 @@ class GtkPresenter : public IPresenter {
   std::unique_ptr<X11Picture> shared;     // the picture's memory where the server reads it
   cairo_surface_t* picture = nullptr;     // the picture as GTK paints it (over the shared memory, if any)
   std::optional<PictureScaler> scaler;    // while the picture is scaled
-  bool kept = false;       // the picture holds all that was presented (its memory was not given back)
+  bool kept = false;       // the picture holds all that was presented (not made anew since)
   bool asked = false;      // a repaint of the whole picture was asked since it was last kept
   PresentRect pending{};   // what presents changed since the last paint, in the picture's pixels
   long pending_source = 0; // the same in source pixels, for the paint log
-  int quiet_frames = 0;    // refresh waits since the last present, up to kQuietFramesBeforeRelease
-  guint put_soon = 0;      // the idle source that puts what a GTK paint exposed, or 0
+  guint show_soon = 0;     // the idle source that shows what is pending, or 0
   // With MESRIN_PAINT_LOG set, one line per paint of the picture for the
   // measuring scripts under bench/: monotonic and process CPU nanoseconds,
   // the painted area in source pixels and the picture's fingerprint. Null otherwise.

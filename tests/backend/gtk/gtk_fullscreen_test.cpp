@@ -8,12 +8,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "platform/event_source.h"
 #include "backend/gtk/gtk_widgets.h"
 #include "backend/gtk/gtk_window.h"
 #include "platform/main_window.h"
+#include "platform/message_box.h"
+#include "platform/picture_scale.h"
 #include "platform/presenter.h"
 
 namespace platform {
@@ -102,8 +105,8 @@ TEST_F(GtkFullScreenTest, FillsTheMonitorWithThePictureScaledBetweenBlackBars) {
     EXPECT_TRUE(RunUntil([&] { return ScreenPixel(probe.x, probe.y) == probe.colour; }))
         << probe.x << "," << probe.y << " shows " << std::hex << ScreenPixel(probe.x, probe.y);
   }
-  // Exposed inside the picture once all of it is painted, an area is painted
-  // black, then the picture comes back over all of it, from its own left edge.
+  // Exposed inside the picture once all of it is painted, an area shows the
+  // picture again over all of it.
   bool painted = false;
   const gulong painting = g_signal_connect_swapped(gtk_widget_get_frame_clock(widget_), "after-paint",
                                                    G_CALLBACK(+[](bool* painted) { *painted = true; }), &painted);
@@ -167,6 +170,58 @@ TEST_F(GtkFullScreenTest, QuickTogglesKeepTheLayoutAndTheWindowedPictureWhole) {
   gdk_window_get_origin(gtk_widget_get_window(gtk_test::FindNamed(widget_, "area")), &x, &y);
   EXPECT_TRUE(RunUntil([&] { return ScreenPixel(x + 20, y + 20) == 0x336699; })) << std::hex << ScreenPixel(x + 20, y + 20);
   EXPECT_EQ(warnings.text, "");
+}
+
+// Behind a modal box or dialog, with the frame loop held and the screen still
+// for longer than any idle saving waits, the window shows the picture: when
+// the box takes the focus, and when the window is exposed meanwhile. Read
+// from the screen outside the box, in a window and in full screen.
+TEST_F(GtkFullScreenTest, BehindAModalBoxOrDialogTheWindowShowsThePicture) {
+  const std::vector<uint32_t> pixels(800 * 600, 0x336699);
+  struct Watch {
+    GtkWidget* area;
+    std::vector<GdkPoint> probes;  // screen points of the picture's corners
+    int ticks = 0;
+    bool exposed = false;
+    bool shown = false;  // every probe showed the picture with the box up
+  };
+  for (const bool full : {false, true}) {
+    for (const bool box : {true, false}) {
+      ASSERT_TRUE(shell_->window().SetFullScreen(full));
+      shell_->presenter().Present(PixelBuffer{reinterpret_cast<const uint8_t*>(pixels.data()), 800 * 4, 800, 600},
+                                  PresentRect{0, 0, 800, 600});
+      for (int frame = 0; frame < 60; ++frame) shell_->window().WaitForRefresh();
+      Watch watch{gtk_test::FindNamed(widget_, "area"), {}};
+      int x = 0, y = 0;
+      gdk_window_get_origin(gtk_widget_get_window(watch.area), &x, &y);
+      const PresentRect shown = full ? FitPicture(gtk_widget_get_allocated_width(watch.area),
+                                                  gtk_widget_get_allocated_height(watch.area), 800, 600)
+                                     : PresentRect{0, 0, 800, 600};
+      watch.probes = {{x + shown.left + 8, y + shown.top + 8}, {x + shown.right - 8, y + shown.bottom - 8}};
+      // Once the box is up, the window is exposed; the box closes when the
+      // picture shows at every probe, or after a while.
+      const guint timer = g_timeout_add(50, +[](gpointer data) -> gboolean {
+        auto& w = *static_cast<Watch*>(data);
+        GtkWidget* up = gtk_test::OpenDialog();
+        if (up == nullptr || !gtk_widget_get_mapped(up)) return G_SOURCE_CONTINUE;
+        if (!std::exchange(w.exposed, true)) gtk_widget_queue_draw(w.area);
+        w.shown = std::all_of(w.probes.begin(), w.probes.end(),
+                              [](const GdkPoint& p) { return ScreenPixel(p.x, p.y) == 0x336699; });
+        if (w.shown || ++w.ticks > 200) gtk_dialog_response(GTK_DIALOG(up), GTK_RESPONSE_CANCEL);
+        return G_SOURCE_CONTINUE;
+      }, &watch);
+      if (box) {
+        shell_->boxes().Show(shell_->window().Handle(), u"終了しますか？", u"確認", MB_YESNO);
+      } else {
+        shell_->ChooseMonitor(std::vector<MonitorInfo>(2));
+      }
+      g_source_remove(timer);
+      EXPECT_TRUE(watch.shown) << (full ? "full screen" : "window") << (box ? ", box" : ", dialog") << ": "
+                               << std::hex << ScreenPixel(watch.probes[0].x, watch.probes[0].y) << " "
+                               << ScreenPixel(watch.probes[1].x, watch.probes[1].y);
+    }
+  }
+  ASSERT_TRUE(shell_->window().SetFullScreen(false));
 }
 
 }  // namespace
