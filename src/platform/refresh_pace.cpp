@@ -47,6 +47,11 @@ void RefreshPace::Refreshed(int64_t now, int64_t frame_time, int64_t interval) {
   if (std::exchange(fresh, false) || frame_time > now + Period()) return;
   const int64_t spacing = frame_time - last;
   if (spaced && spacing >= kShortestPeriodUs && spacing <= kLongestPeriodUs) {
+    // Refreshes missed between two reports leave a whole number of periods;
+    // any other spacing is a display of another rate (the window moved to
+    // another monitor), of which the spacings before say nothing.
+    const int64_t period = Period(), off = spacing % period;
+    if (off > period / 8 && off < period - period / 8) spacings.fill(0);
     spacings[spacing_at] = spacing;
     spacing_at = (spacing_at + 1) % spacings.size();
     patient = false;

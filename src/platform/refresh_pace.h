@@ -9,14 +9,15 @@
 // A wait ends at the first refresh reported to come after the wait began. The
 // pace keeps a grid of refreshes a period apart through the latest one
 // reported; the period is the shortest spacing of recent reports, or the
-// interval the clock states until there are some. When no report comes by a
-// quarter period past the grid's first point after the wait began, that
-// foreseen refresh counts; a clock whose spacing is not known yet is given the
-// longest period to report first, and one that has just started again a whole
-// period, as it may have started its refreshes again (a timer of its own
-// does). A wait while the clock rests ends at the grid point. Times are
-// microseconds on the caller's monotonic clock; the window's back end drives
-// it with its display's frame clock.
+// interval the clock states until there are some. A spacing that is no whole
+// number of periods tells of a display of another rate: the period starts again
+// from it. When no report comes by a quarter period past the grid's first point
+// after the wait began, that foreseen refresh counts; a clock whose spacing is
+// not known yet is given the longest period to report first, and one that has
+// just started again a whole period, as it may have started its refreshes again
+// (a timer of its own does). A wait while the clock rests ends at the grid
+// point. Times are microseconds on the caller's monotonic clock; the window's
+// back end drives it with its display's frame clock.
 #pragma once
 
 #include <array>
@@ -53,8 +54,9 @@ class RefreshPace {
   int64_t NextAfter(int64_t t) const;
 
   int64_t stated = kDefaultPeriodUs;  // the clock's interval, within the bounds above
-  // Spacings of refreshes reported one after another (0: none yet), the
-  // newest at `spacing_at`; a few, so the period follows a display that changes.
+  // Spacings of refreshes reported one after another (0: none), the newest at
+  // `spacing_at`: a few, as refreshes missed between two reports leave a longer
+  // one, and no more, so the period follows a display slowing to half its rate.
   std::array<int64_t, 8> spacings{};
   std::size_t spacing_at = 0;
   bool anchored = false;    // the grid has a point yet
