@@ -75,6 +75,9 @@ ShellState& State() {
 }
 
 void ShowError(IShellProcess& sys, const std::u16string& text) {
+  // After a quit signal a box would close as soon as it opened, unseen (one
+  // that waited for a click would hold up a logout): the text goes to stderr.
+  if (QuitSignalReceived() != 0) return platform::WriteBoxToStderr(u"エラー", text);
   platform::ShowMessageBox(sys.MainWindowHandle(), text, u"エラー", platform::MB_OK);
 }
 

@@ -19,13 +19,15 @@ int DefaultAnswer(uint32_t flags) {
   return kFirst[set];
 }
 
+void WriteBoxToStderr(std::u16string_view caption, std::u16string_view text) {
+  std::fprintf(stderr, "[%s] %s\n", Utf16ToUtf8(caption).c_str(), Utf16ToUtf8(text).c_str());
+}
+
 int HeadlessMessageBox::Show(WindowHandle, std::u16string_view text, std::u16string_view caption,
                              uint32_t flags) {
   std::lock_guard<std::mutex> lock(mutex_);
   shown_.push_back({std::u16string(text), std::u16string(caption), flags});
-  if (echo_) {
-    std::fprintf(stderr, "[%s] %s\n", Utf16ToUtf8(caption).c_str(), Utf16ToUtf8(text).c_str());
-  }
+  if (echo_) WriteBoxToStderr(caption, text);
   return answer_ != 0 ? answer_ : DefaultAnswer(flags);
 }
 

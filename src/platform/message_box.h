@@ -84,6 +84,9 @@ IMessageBox* SetMessageBoxService(IMessageBox* service);
 // The default button of a button set: what a box answers when it is dismissed at once.
 int DefaultAnswer(uint32_t flags);
 
+// Tells a box on stderr instead, in UTF-8: "[caption] text" and a line end.
+void WriteBoxToStderr(std::u16string_view caption, std::u16string_view text);
+
 // What ends every box and dialog that is up as if it were closed without a
 // button: the window system's boxes and dialogs ask it a few times a second
 // while they run, and so does the wait for a save file locked elsewhere. The

@@ -189,15 +189,25 @@ TEST_F(StartupTest, AUserFolderOfAnotherUserEndsTheStartWithItsReason) {
 }
 
 // Settings that can't be written at the end are shown with the file and the
-// reason; the file in the way stays as it was.
+// reason; the file in the way stays as it was. After a quit signal, when a box
+// would close unseen, the same text goes to stderr.
 TEST_F(StartupTest, SettingsThatCantBeWrittenAreShownWithTheirPathAndReason) {
   fs::create_directories(SettingsFile());
-  FakeSystems sys(root_);
-  EXPECT_EQ(Run(sys), 0);
-  const std::u16string path = platform::Utf8ToUtf16(SettingsFile().string());
-  EXPECT_EQ(BoxTexts(), std::vector<std::u16string>{u"設定を保存できませんでした。\n" + path + u"\nIs a directory"});
-  EXPECT_TRUE(fs::is_directory(SettingsFile()));
-  EXPECT_FALSE(fs::exists(SettingsFile().string() + ".tmp"));
+  const std::u16string text =
+      u"設定を保存できませんでした。\n" + platform::Utf8ToUtf16(SettingsFile().string()) + u"\nIs a directory";
+  for (bool by_signal : {false, true}) {
+    SCOPED_TRACE(by_signal ? "quit signal" : "normal end");
+    ResetBoxes();
+    FakeSystems sys(root_);
+    if (by_signal) sys.hooks["Session"] = [] { ::raise(SIGTERM); WaitNextFrame(); };
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(Run(sys), 0);
+    const std::string errors = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(errors, by_signal ? "[エラー] " + platform::Utf16ToUtf8(text) + "\n" : "");
+    EXPECT_EQ(BoxTexts(), by_signal ? std::vector<std::u16string>{} : std::vector<std::u16string>{text});
+    EXPECT_TRUE(fs::is_directory(SettingsFile()));
+    EXPECT_FALSE(fs::exists(SettingsFile().string() + ".tmp"));
+  }
 }
 
 TEST_F(StartupTest, MissingOrDamagedDataNamesTheFileAndEndsNonZeroInOrder) {

@@ -54,6 +54,10 @@ void GtkWindowParts::Destroy() {
   if (window == nullptr) return;
   if (im != nullptr) g_object_unref(im);
   im = nullptr;
+  // A menu still up (a quit signal came while the player had it open) is
+  // closed first, as Escape closes it: left to the window's destruction, it
+  // would close after the menu bar has lost its window and look for it.
+  gtk_menu_shell_cancel(GTK_MENU_SHELL(menubar));
   gtk_widget_destroy(window);
   window = nullptr;
   while (g_main_context_pending(nullptr)) g_main_context_iteration(nullptr, FALSE);

@@ -22,9 +22,9 @@ struct GtkWindowParts {
   // Shows the widgets inside the window and realizes it, so the input method
   // has its client window; the rooms have connected their signals by then.
   void Realize();
-  // Drops the input method, destroys the window and runs what the loop still
-  // holds for it. The shell calls it while every room is still there for the
-  // handlers the teardown may set off; later calls do nothing.
+  // Closes an open menu, drops the input method, destroys the window and runs
+  // what the loop still holds for it. The shell calls it while every room is
+  // still there for the handlers the teardown may set off; later calls do nothing.
   void Destroy();
 
   GtkWidget* window = nullptr;

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <iterator>
 #include <string>
 
 // Goes on when `have` holds; else leaves a window test that lacks `what` (a
@@ -81,20 +82,20 @@ inline bool HasProperty(GdkWindow* window, const char* name) {
 // Whether a window manager has announced itself on the default display.
 inline bool WindowManagerRuns() { return HasProperty(gdk_get_default_root_window(), "_NET_SUPPORTING_WM_CHECK"); }
 
-// The criticals and warnings GTK and GDK log while it lives, one a line.
+// The criticals and warnings GTK, GDK and GObject's casts log while it lives, one a line.
 struct LoggedWarnings {
   LoggedWarnings() {
-    for (int i = 0; i < 2; ++i) ids[i] = g_log_set_handler(kDomains[i], kLevels, Note, &text);
+    for (size_t i = 0; i < std::size(kDomains); ++i) ids[i] = g_log_set_handler(kDomains[i], kLevels, Note, &text);
   }
   ~LoggedWarnings() {
-    for (int i = 0; i < 2; ++i) g_log_remove_handler(kDomains[i], ids[i]);
+    for (size_t i = 0; i < std::size(kDomains); ++i) g_log_remove_handler(kDomains[i], ids[i]);
   }
   static void Note(const gchar*, GLogLevelFlags, const gchar* message, gpointer text) {
     *static_cast<std::string*>(text) += std::string(message) + "\n";
   }
-  static constexpr const char* kDomains[] = {"Gtk", "Gdk"};
+  static constexpr const char* kDomains[] = {"Gtk", "Gdk", "GLib-GObject"};
   static constexpr auto kLevels = static_cast<GLogLevelFlags>(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING);
-  guint ids[2] = {};
+  guint ids[std::size(kDomains)] = {};
   std::string text;
 };
 
