@@ -31,6 +31,11 @@ GtkWindowParts::GtkWindowParts(const std::u16string& title, int width, int heigh
   box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
   menubar = gtk_menu_bar_new();
   gtk_widget_set_name(menubar, "menubar");
+  // Themes leave a menu bar clear, showing the window's background behind it;
+  // in full screen what lies behind is the picture and its black bars. The
+  // window's own style class has the bar paint that background (and its
+  // text colour) itself, so it reads the same in both.
+  gtk_style_context_add_class(gtk_widget_get_style_context(menubar), GTK_STYLE_CLASS_BACKGROUND);
   area = gtk_drawing_area_new();
   gtk_widget_set_name(area, "area");
   gtk_widget_set_size_request(area, width, height);
