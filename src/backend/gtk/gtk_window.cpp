@@ -40,8 +40,8 @@ GtkWindowParts::GtkWindowParts(const std::u16string& title, int width, int heigh
   gtk_widget_set_name(area, "area");
   gtk_widget_set_size_request(area, width, height);
   gtk_widget_set_can_focus(area, TRUE);
-  gtk_widget_add_events(area, GDK_POINTER_MOTION_MASK | GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK |
-                                  GDK_SCROLL_MASK);
+  gtk_widget_add_events(area, GDK_POINTER_MOTION_MASK | GDK_ENTER_NOTIFY_MASK | GDK_BUTTON_PRESS_MASK |
+                                  GDK_BUTTON_RELEASE_MASK | GDK_SCROLL_MASK);
   gtk_box_pack_start(GTK_BOX(box), menubar, FALSE, FALSE, 0);
   gtk_box_pack_start(GTK_BOX(box), area, TRUE, TRUE, 0);
   gtk_container_add(GTK_CONTAINER(overlay), box);
