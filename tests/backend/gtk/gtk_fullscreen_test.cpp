@@ -124,10 +124,19 @@ TEST_F(GtkFullScreenTest, FillsTheMonitorWithThePictureScaledBetweenBlackBars) {
   };
   gtk_window_move(GTK_WINDOW(widget_), 37, 41);
   ASSERT_TRUE(RunUntil([&] { return stands_at(37, 41); })) << x << "," << y;
+  // The pointer rests above the window, on the screen's second row.
+  GdkDevice* pointer = gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_display_get_default()));
+  gdk_device_warp(pointer, gdk_screen_get_default(), 640, 1);
   ASSERT_TRUE(window.SetFullScreen(true));
   EXPECT_FALSE(window.IsMenuBarVisible());
   EXPECT_EQ(gtk_widget_get_allocated_width(area), 1280);
   EXPECT_EQ(gtk_widget_get_allocated_height(area), 720);
+  // Full screen comes under it: a move onto the picture's top row, where the menu bar shows.
+  bool moved_to_top = false;
+  EXPECT_TRUE(RunUntil([&] {
+    for (WindowEvent e; EventSource().PeekEvent(e);) moved_to_top |= e.message == WindowMessage::kMouseMove && e.y == 1;
+    return moved_to_top;
+  }));
 
   // Four plain quarters, so the scaling's filter leaves each one's colour
   // inside it. At 1.2 the picture spans x 160-1120 and the whole height.
@@ -166,7 +175,6 @@ TEST_F(GtkFullScreenTest, FillsTheMonitorWithThePictureScaledBetweenBlackBars) {
   g_signal_handler_disconnect(gtk_widget_get_frame_clock(widget_), painting);
 
   // The pointer on the screen is read in the picture's 800 x 600.
-  GdkDevice* pointer = gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_display_get_default()));
   gdk_device_warp(pointer, gdk_screen_get_default(), 160 + 120, 600);
   EXPECT_TRUE(RunUntil([&] {
     CursorPoint at = EventSource().CursorPosition();
