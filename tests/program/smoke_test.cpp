@@ -347,15 +347,15 @@ TEST(ProgramSmokeTest, InFullScreenTheMenuShowsAtTheTopAndItsSaveWritesTheSlot) 
                 return frames() > since + 30;
               });
     EXPECT_TRUE(ok) << "no start with the menu bar hidden, or no click wait with the save enabled";
-    // Screen points on the third row, the second, then well below the bar, each reached from the pixel
-    // beside it (the area misses the first motion off the bar) and taken two frames after the pointer reads `at`.
+    // Screen points on the third row, the second, then well below the bar, each reached in one move (the
+    // last one off the bar onto the picture) and taken two frames after the pointer reads `at`.
     const struct { int x, y; platform::CursorPoint at; bool shown; } steps[] = {
         {513, 385, {400, 300}, false}, {1, 2, {0, 1}, false},    {500, 2, {390, 1}, false},
         {1022, 2, {798, 1}, false},    {513, 1, {400, 0}, true}, {513, 385, {400, 300}, false}};
     for (const auto& step : steps) {
       if (!ok) break;
       const std::string x = std::to_string(step.x), y = " " + std::to_string(step.y);
-      ok = gtk_test::XdoTool("mousemove " + std::to_string(step.x + 1) + y + " mousemove " + x + y) && Until([&] {
+      ok = gtk_test::XdoTool("mousemove " + x + y) && Until([&] {
              const platform::CursorPoint at = platform::EventSource().CursorPosition();
              read_at = at.x != step.at.x || at.y != step.at.y ? 0 : read_at != 0 ? read_at : frames();
              return read_at != 0 && frames() >= read_at + 2 && platform::MainWindow().IsMenuBarVisible() == step.shown;
@@ -377,7 +377,7 @@ TEST(ProgramSmokeTest, InFullScreenTheMenuShowsAtTheTopAndItsSaveWritesTheSlot) 
       return gtk_widget_activate(gtk_test::FindNamed(dialog, "comment")), true;
     }) && Until([] { return gtk_test::OpenDialog() == nullptr; })) << "no save through the menu";
     // The bar's first menu, opened by a click on the top row, is still open when the signal comes.
-    EXPECT_TRUE(gtk_test::XdoTool("mousemove 31 1 mousemove 30 1") &&
+    EXPECT_TRUE(gtk_test::XdoTool("mousemove 30 1") &&
                 Until([] { return platform::MainWindow().IsMenuBarVisible(); }) && gtk_test::XdoTool("click 1") &&
                 Until([] { return gtk_widget_get_mapped(gtk_menu_item_get_submenu(GTK_MENU_ITEM(MenuItem("システム")))); }))
         << "no menu open";

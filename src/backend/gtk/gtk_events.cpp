@@ -57,6 +57,7 @@ char16_t ControlCharacter(const GdkEventKey* event) {
 GtkEvents::GtkEvents(GtkWindowParts& parts, const GtkPresenter& presenter) : parts(parts), presenter(presenter) {
   g_signal_connect(parts.im, "commit", G_CALLBACK(OnCommit), this);
   g_signal_connect(parts.area, "motion-notify-event", G_CALLBACK(OnMotion), this);
+  g_signal_connect(parts.area, "enter-notify-event", G_CALLBACK(OnEnter), this);
   g_signal_connect(parts.area, "button-press-event", G_CALLBACK(OnButton), this);
   g_signal_connect(parts.area, "button-release-event", G_CALLBACK(OnButton), this);
   g_signal_connect(parts.area, "scroll-event", G_CALLBACK(OnScroll), this);
@@ -197,6 +198,15 @@ void GtkEvents::MoveCursor(double x, double y) {
 }
 
 gboolean GtkEvents::OnMotion(GtkWidget*, GdkEventMotion* event, gpointer data) {
+  static_cast<GtkEvents*>(data)->MoveCursor(event->x, event->y);
+  return TRUE;
+}
+
+// GDK gives a move that crosses onto the area (off the full-screen menu bar,
+// in from outside the window, back from a grab) as the enter alone, with no
+// motion: it is a move all the same, and the first one at the top row must
+// show the bar as the first one below it must hide it.
+gboolean GtkEvents::OnEnter(GtkWidget*, GdkEventCrossing* event, gpointer data) {
   static_cast<GtkEvents*>(data)->MoveCursor(event->x, event->y);
   return TRUE;
 }

@@ -48,6 +48,7 @@ class GtkEvents : public IEventSource {
   static void OnGrabNotify(GtkWidget*, gboolean was_grabbed, gpointer data);
   static gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer data);
   static gboolean OnMotion(GtkWidget*, GdkEventMotion* event, gpointer data);
+  static gboolean OnEnter(GtkWidget*, GdkEventCrossing* event, gpointer data);
   static gboolean OnButton(GtkWidget*, GdkEventButton* event, gpointer data);
   static gboolean OnScroll(GtkWidget*, GdkEventScroll* event, gpointer data);
 

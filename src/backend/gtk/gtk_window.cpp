@@ -31,12 +31,17 @@ GtkWindowParts::GtkWindowParts(const std::u16string& title, int width, int heigh
   box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
   menubar = gtk_menu_bar_new();
   gtk_widget_set_name(menubar, "menubar");
+  // Themes leave a menu bar clear, showing the window's background behind it;
+  // in full screen what lies behind is the picture and its black bars. The
+  // window's own style class has the bar paint that background (and its
+  // text colour) itself, so it reads the same in both.
+  gtk_style_context_add_class(gtk_widget_get_style_context(menubar), GTK_STYLE_CLASS_BACKGROUND);
   area = gtk_drawing_area_new();
   gtk_widget_set_name(area, "area");
   gtk_widget_set_size_request(area, width, height);
   gtk_widget_set_can_focus(area, TRUE);
-  gtk_widget_add_events(area, GDK_POINTER_MOTION_MASK | GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK |
-                                  GDK_SCROLL_MASK);
+  gtk_widget_add_events(area, GDK_POINTER_MOTION_MASK | GDK_ENTER_NOTIFY_MASK | GDK_BUTTON_PRESS_MASK |
+                                  GDK_BUTTON_RELEASE_MASK | GDK_SCROLL_MASK);
   gtk_box_pack_start(GTK_BOX(box), menubar, FALSE, FALSE, 0);
   gtk_box_pack_start(GTK_BOX(box), area, TRUE, TRUE, 0);
   gtk_container_add(GTK_CONTAINER(overlay), box);

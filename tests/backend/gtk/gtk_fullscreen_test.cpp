@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 #include <vector>
 
@@ -56,14 +57,62 @@ class GtkFullScreenTest : public ::testing::Test {
   GtkWidget* widget_ = nullptr;
 };
 
+// The colour of a pixel of a screen shot as 0xRRGGBB.
+uint32_t ShotPixel(GdkPixbuf* shot, int x, int y) {
+  const guchar* p = gdk_pixbuf_get_pixels(shot) + y * gdk_pixbuf_get_rowstride(shot) + x * gdk_pixbuf_get_n_channels(shot);
+  return static_cast<uint32_t>(p[0]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[2];
+}
+
 // The colour of a screen pixel as 0xRRGGBB.
 uint32_t ScreenPixel(int x, int y) {
   GdkPixbuf* shot = gdk_pixbuf_get_from_window(gdk_get_default_root_window(), x, y, 1, 1);
   if (shot == nullptr) return 0xFFFFFFFF;
-  const guchar* p = gdk_pixbuf_get_pixels(shot);
-  uint32_t colour = static_cast<uint32_t>(p[0]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[2];
+  uint32_t colour = ShotPixel(shot, 0, 0);
   g_object_unref(shot);
   return colour;
+}
+
+// The contrast of two 0xRRGGBB colours by their relative luminance, as the
+// accessibility guidelines measure it: 1 for equal colours, 21 for black on white.
+double Contrast(uint32_t a, uint32_t b) {
+  auto luminance = [](uint32_t rgb) {
+    double sum = 0;
+    for (auto [shift, weight] : {std::pair{16, 0.2126}, {8, 0.7152}, {0, 0.0722}}) {
+      const double c = ((rgb >> shift) & 0xFF) / 255.0;
+      sum += weight * (c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4));
+    }
+    return sum;
+  };
+  const auto [low, high] = std::minmax({luminance(a), luminance(b)});
+  return (high + 0.05) / (low + 0.05);
+}
+
+// The menu bar as the screen shows it: the colour at its right end, where no
+// item lies, and the strongest contrast to it within its first item's label.
+struct BarLook {
+  uint32_t background;
+  double label_contrast;
+};
+BarLook LookAtBar(GtkWidget* menubar) {
+  GtkWidget* toplevel = gtk_widget_get_toplevel(menubar);
+  GList* items = gtk_container_get_children(GTK_CONTAINER(menubar));
+  GtkWidget* item = GTK_WIDGET(items->data);
+  g_list_free(items);
+  int ox = 0, oy = 0, x = 0, y = 0, ix = 0, iy = 0;
+  const int width = gtk_widget_get_allocated_width(menubar), height = gtk_widget_get_allocated_height(menubar);
+  gdk_window_get_origin(gtk_widget_get_window(toplevel), &ox, &oy);
+  gtk_widget_translate_coordinates(menubar, toplevel, 0, 0, &x, &y);
+  gtk_widget_translate_coordinates(item, menubar, 0, 0, &ix, &iy);
+  GdkPixbuf* shot = gdk_pixbuf_get_from_window(gdk_get_default_root_window(), ox + x, oy + y, width, height);
+  if (shot == nullptr) return {0xFFFFFFFF, 0};
+  BarLook look{ShotPixel(shot, width - 2, height / 2), 1};
+  for (int py = iy; py < iy + gtk_widget_get_allocated_height(item); ++py) {
+    for (int px = ix; px < ix + gtk_widget_get_allocated_width(item); ++px) {
+      look.label_contrast = std::max(look.label_contrast, Contrast(look.background, ShotPixel(shot, px, py)));
+    }
+  }
+  g_object_unref(shot);
+  return look;
 }
 
 TEST_F(GtkFullScreenTest, FillsTheMonitorWithThePictureScaledBetweenBlackBars) {
@@ -78,10 +127,19 @@ TEST_F(GtkFullScreenTest, FillsTheMonitorWithThePictureScaledBetweenBlackBars) {
   };
   gtk_window_move(GTK_WINDOW(widget_), 37, 41);
   ASSERT_TRUE(RunUntil([&] { return stands_at(37, 41); })) << x << "," << y;
+  // The pointer rests above the window, on the screen's second row.
+  GdkDevice* pointer = gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_display_get_default()));
+  gdk_device_warp(pointer, gdk_screen_get_default(), 640, 1);
   ASSERT_TRUE(window.SetFullScreen(true));
   EXPECT_FALSE(window.IsMenuBarVisible());
   EXPECT_EQ(gtk_widget_get_allocated_width(area), 1280);
   EXPECT_EQ(gtk_widget_get_allocated_height(area), 720);
+  // Full screen comes under it: a move onto the picture's top row, where the menu bar shows.
+  bool moved_to_top = false;
+  EXPECT_TRUE(RunUntil([&] {
+    for (WindowEvent e; EventSource().PeekEvent(e);) moved_to_top |= e.message == WindowMessage::kMouseMove && e.y == 1;
+    return moved_to_top;
+  }));
 
   // Four plain quarters, so the scaling's filter leaves each one's colour
   // inside it. At 1.2 the picture spans x 160-1120 and the whole height.
@@ -120,7 +178,6 @@ TEST_F(GtkFullScreenTest, FillsTheMonitorWithThePictureScaledBetweenBlackBars) {
   g_signal_handler_disconnect(gtk_widget_get_frame_clock(widget_), painting);
 
   // The pointer on the screen is read in the picture's 800 x 600.
-  GdkDevice* pointer = gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_display_get_default()));
   gdk_device_warp(pointer, gdk_screen_get_default(), 160 + 120, 600);
   EXPECT_TRUE(RunUntil([&] {
     CursorPoint at = EventSource().CursorPosition();
@@ -142,6 +199,10 @@ TEST_F(GtkFullScreenTest, FillsTheMonitorWithThePictureScaledBetweenBlackBars) {
     for (int x = 160; x < 1120; x += 4) bar_pixels += ScreenPixel(x, y) != 0x00FF00;
   }
   EXPECT_GT(bar_pixels, 0) << "the put covered the menu bar";
+  // Over the black bars the shown bar has a background of its own, and its label reads on it.
+  BarLook full{};
+  EXPECT_TRUE(RunUntil([&] { return (full = LookAtBar(menubar)).label_contrast >= 4.5; }))
+      << std::hex << full.background << " label contrast " << full.label_contrast;
 
   ASSERT_TRUE(window.SetFullScreen(false));
   EXPECT_TRUE(window.IsMenuBarVisible());
@@ -149,6 +210,12 @@ TEST_F(GtkFullScreenTest, FillsTheMonitorWithThePictureScaledBetweenBlackBars) {
     return gtk_widget_get_allocated_width(area) == 800 && gtk_widget_get_allocated_height(area) == 600;
   }));
   EXPECT_TRUE(RunUntil([&] { return stands_at(37, 41); })) << x << "," << y;
+  // The same bar in the window.
+  BarLook windowed{};
+  EXPECT_TRUE(RunUntil([&] {
+    windowed = LookAtBar(menubar);
+    return windowed.background == full.background && windowed.label_contrast >= 4.5;
+  })) << std::hex << windowed.background << " " << full.background << " label contrast " << windowed.label_contrast;
 }
 
 // Quick toggles leave GTK's layout whole. A present still pending in the
