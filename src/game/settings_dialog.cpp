@@ -5,6 +5,7 @@
 #include <cstring>
 #include <utility>
 
+#include "app/startup.h"
 #include "game/game_sound.h"
 #include "game/game_state.h"
 #include "game/message_stage.h"
@@ -246,6 +247,7 @@ int ShowSystemSettings(platform::WindowHandle owner) {
   live = chosen;
   if (recolor) ApplyMessageWindowColor();
   if (switch_screen && Display().toggle_full_screen) Display().toggle_full_screen();
+  App::WriteSettingsNow();
   return 1;
 }
 
@@ -325,7 +327,9 @@ int ShowSoundDialog(platform::WindowHandle owner) {
       SendAllVolumes(live);
     }
   }
-  return result == 1 ? 1 : -1;
+  if (result != 1) return -1;
+  App::WriteSettingsNow();
+  return 1;
 }
 
 // --- Name
