@@ -112,7 +112,8 @@ void DeleteSlot(int number);
 void SetSlotComment(int number, std::string_view text);
 
 // Saves to entry 100 (with the global records, as SaveGameToSlot), drops entry
-// 99, moves 98..91 one up and 100 to 91, all in one transaction. Hand saves in 91-99 rotate with the quick saves. Returns 1.
+// 99, moves 98..91 one up and 100 to 91, all in one transaction. Hand saves in
+// 91-99 rotate with the quick saves. Returns 1.
 int QuickSave(const SaveInputs& inputs);
 // The slot index of the newest quick save (90 for entry 91), or -1.
 int FindLatestQuickSave();
