@@ -63,6 +63,7 @@ struct ShellState {
   std::u16string data_folder;
   DxDraw::DxSurface* system_picture = nullptr;
   DxDraw::DxScreenSurface* screen = nullptr;  // the screen of the running DirectX level
+  ShellSystems* running = nullptr;            // the systems while that screen is up
   int cursor_frame = 0;                       // row of kCursorFrames the cursor sprite shows
   std::vector<std::u16string> fonts;
   bool window_made = false;  // CreateMainWindow found a display
@@ -299,6 +300,7 @@ int RunDirectX(ShellSystems& sys, Frame& frame) {
     frame.SetRoot(nullptr);
     frame.SetScreen(nullptr);
     State().screen = nullptr;
+    State().running = nullptr;
     if (screen != nullptr) screen->Release();
     TermACT();
     root->Release();
@@ -316,6 +318,7 @@ int RunDirectX(ShellSystems& sys, Frame& frame) {
     screen = new DxDraw::DxScreenSurface32();
     screen->Resize(kScreenWidth, kScreenHeight);
     State().screen = screen;
+    State().running = &sys;
     SetCursorFrame(0);
     CheckMenuRadio(kCommandDrawSpeedFirst, kCommandDrawSpeedLast, DrawSpeedCommand(settings.words.skip_frame));
     root->AddChild(screen);
@@ -343,6 +346,19 @@ int RunDirectX(ShellSystems& sys, Frame& frame) {
   }
   tear_down();
   return 0;
+}
+
+// Writes every setting but "Options" over the settings file as it is now (lines
+// and keys of other hands stay), replacing it atomically.
+void WriteSettingsFile(ShellSystems& sys) {
+  const ShellState& state = State();
+  platform::Profile latest = platform::Profile::Load(platform::WidePath(state.settings_path));
+  WriteSettings(latest, Settings(), sys.GetMessageSpeed(), sys.GetAutoSpeed());
+  std::error_code why;
+  if (!latest.Save(platform::WidePath(state.settings_path), {}, &why)) {
+    // The old file stays whole; the player learns that the changes are lost.
+    ShowError(sys, u"設定を保存できませんでした。\n" + state.settings_path + u"\n" + platform::Utf8ToUtf16(why.message()));
+  }
 }
 
 // Level 2: folders, settings, command line, window; RunDirectX; the write-back.
@@ -385,13 +401,7 @@ int WinAppRun(ShellSystems& sys, std::span<const std::string> args) {
   // A start that could not run ends non-zero and leaves the settings file as it was.
   if (RunDirectX(sys, frame) != 0) return 1;
 
-  platform::Profile latest = platform::Profile::Load(platform::WidePath(state.settings_path));
-  WriteSettings(latest, settings, sys.GetMessageSpeed(), sys.GetAutoSpeed());
-  std::error_code why;
-  if (!latest.Save(platform::WidePath(state.settings_path), {}, &why)) {
-    // The old file stays whole; the player learns that the changes are lost.
-    ShowError(sys, u"設定を保存できませんでした。\n" + state.settings_path + u"\n" + platform::Utf8ToUtf16(why.message()));
-  }
+  WriteSettingsFile(sys);
   return state.exit_code;
 }
 
@@ -446,6 +456,13 @@ int RunProgram(ShellSystems& sys, std::span<const std::string> args) {
   sys.DestroyMainWindow();
   sys.UnlockSingleInstance();
   return code;
+}
+
+void WriteSettingsNow() {
+  ShellState& state = State();
+  if (state.running == nullptr) return;
+  Settings().windowed = state.running->IsDisplayWindowed() ? 1 : 0;
+  WriteSettingsFile(*state.running);
 }
 
 const std::u16string& DataFolder() { return State().data_folder; }

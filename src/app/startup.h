@@ -2,7 +2,8 @@
 // set-up, its own catcher and its own tear-down in reverse order:
 //   RunProgram   single instance, the process-wide services, the WinApp object;
 //   WinAppRun    folders, the settings file, the command line, the window and
-//                its menu, then RunDirectX, then the settings write-back;
+//                its menu, then RunDirectX, then the settings write-back (also
+//                made whenever the menu or a settings dialog changes one);
 //   RunDirectX   tasks, the display check, the display, sound, input, the
 //                screen surface, then RunGame under a catcher;
 //   RunGame      the data folder and the three archives, system sounds, the
@@ -37,6 +38,13 @@ const std::u16string& UserFolder();
 const std::vector<std::u16string>& FontList();
 // The SYSTEM picture, kept for the whole run (null outside it).
 DxDraw::DxSurface* SystemPicture();
+
+// Writes the settings file now, as the end of the program does (every key but
+// "Options", FullScreen as the display is now), so settings the player changed
+// outlive a program that never reaches its end; a file that can't be written
+// is shown in a box with its path and reason. Nothing while the game's screen
+// is not up.
+void WriteSettingsNow();
 
 // Gives the screen's cursor sprite row `index` (0-2) of the cursor table and
 // keeps the index; an index outside the table changes nothing.

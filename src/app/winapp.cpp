@@ -3,6 +3,7 @@
 #include "app/probe.h"
 #include "app/settings.h"
 #include "app/shell_systems.h"
+#include "app/startup.h"
 #include "platform/message_box.h"
 
 namespace App {
@@ -113,16 +114,19 @@ void WinApp::OnCommand(uint32_t id) {
     CheckMenuRadio(kCommandDrawSpeedFirst, kCommandDrawSpeedLast, id);
     m_Frame.DefaultWindowProc(forward);
     Settings().words.skip_frame = m_Frame.GetSkipFrame();
+    WriteSettingsNow();
     return;
   }
   if (id >= kCommandMessageSpeedFirst && id <= kCommandMessageSpeedLast) {
     CheckMenuRadio(kCommandMessageSpeedFirst, kCommandMessageSpeedLast, id);
     m_Actions.SetMessageSpeed(kMessageSpeedIndex[id - kCommandMessageSpeedFirst]);
+    WriteSettingsNow();
     return;
   }
   if (id >= kCommandAutoSpeedFirst && id <= kCommandAutoSpeedLast) {
     CheckMenuRadio(kCommandAutoSpeedFirst, kCommandAutoSpeedLast, id);
     m_Actions.SetAutoSpeed(kAutoSpeedIndex[id - kCommandAutoSpeedFirst]);
+    WriteSettingsNow();
     return;
   }
   switch (id) {
@@ -133,6 +137,7 @@ void WinApp::OnCommand(uint32_t id) {
       break;
     case kCommandToggleFullScreen:
       ToggleFullScreen();
+      WriteSettingsNow();
       break;
     case kCommandSave:
       if (m_Actions.ShowSaveLoadDialog(0) != -1) m_Actions.ShowNotice(u"セーブしました", 2000);

@@ -42,16 +42,20 @@ void OpenSaveData(ScriptStateGroup_App& group) {
   });
 }
 
-// The tail of every cycle, also after an error: the global records written
-// (a failed write is reported; the save data keeps them for the next write),
+// The global records from the group's lists; a failed write is reported, and
+// the save data keeps them for its next write.
+void WriteGlobalRecords(ScriptStateGroup_App& group) {
+  if (!Hooks().writeGlobalData) return;
+  Save::ReportingSaveFailure(u"進行状況を書き込めません。次に書き込むときにもう一度試します。", [&] {
+    Hooks().writeGlobalData(group);
+    return true;
+  });
+}
+
+// The tail of every cycle, also after an error: the global records written,
 // the lists and the scene records emptied.
 void EndCycle(ScriptStateGroup_App& group) {
-  if (Hooks().writeGlobalData) {
-    Save::ReportingSaveFailure(u"進行状況を書き込めません。次に書き込むときにもう一度試します。", [&] {
-      Hooks().writeGlobalData(group);
-      return true;
-    });
-  }
+  WriteGlobalRecords(group);
   group.ClearStrings();
   ClearSceneState();
   Backlog().Clear();
@@ -95,7 +99,8 @@ int PlayCycle(ScriptStateGroup_App& group, int mode, bool& inTitle) {
 // Calls `save` with what a save of the running game stores, for the quick save
 // and the slot dialog alike: the thumbnail's picture ("thumb/" and the
 // background's first three bytes when the script archive holds that picture,
-// else the picture the stage shows), the page and the variables' page snapshot.
+// else the picture the stage shows), the page, the variables' page snapshot,
+// and the cycle's lists, so the global records go with the save.
 template <class F>
 auto WithSaveInputs(F save) {
   SurfaceHolder thumbnail;
@@ -108,10 +113,18 @@ auto WithSaveInputs(F save) {
   inputs.picture = thumbnail ? thumbnail.get() : (StageSprite != nullptr ? StageSprite->GetImage() : nullptr);
   inputs.resumePage = static_cast<int32_t>(TextScript::CurrentPage);
   inputs.variables = &TextScript::ScriptVarSnapshot();
+  if (CurrentGroup != nullptr) {
+    inputs.sceneNames = &CurrentGroup->SceneNameList();
+    inputs.album = &AlbumList();
+  }
   return save(inputs);
 }
 
 }  // namespace
+
+void WriteProgress() {
+  if (CurrentGroup != nullptr) WriteGlobalRecords(*CurrentGroup);
+}
 
 void SaveGameToSlot(int number, std::u16string_view comment) {
   WithSaveInputs([&](const Save::SaveInputs& inputs) { Save::SaveGameToSlot(number, comment, inputs); });

@@ -25,7 +25,10 @@
 // The save file: one that can't be opened at the start of a cycle is reported
 // with its path and reason, and the game goes on without it; a failed write of
 // the global records at the end is reported, and the save data tries them again
-// at its next write. Quick save and quick load report the same way.
+// at its next write. Quick save and quick load report the same way. The global
+// records are also written with every save (slot or quick, in its transaction)
+// and when the player's names change (WriteProgress), so a program that dies
+// loses at most what was read since then.
 #pragma once
 
 #include <cstdint>
@@ -77,8 +80,13 @@ inline constexpr int kSessionFailed = -1;
 
 int RunGameSession(std::u16string_view scriptName, int mode);
 
-// Saves the running game in entry `number` (the slot dialog's save); raises the
-// save data's error record. The quick save builds its inputs the same way.
+// Writes the global records of the running cycle now, as its end does (a
+// failure is reported the same way); nothing outside a cycle.
+void WriteProgress();
+
+// Saves the running game in entry `number` (the slot dialog's save) with the
+// global records; raises the save data's error record. The quick save builds
+// its inputs the same way.
 void SaveGameToSlot(int number, std::u16string_view comment);
 
 // The quick save of the message window: true when it was written. A failure is

@@ -5,9 +5,11 @@
 #include <cstring>
 #include <utility>
 
+#include "app/startup.h"
 #include "game/game_sound.h"
 #include "game/game_state.h"
 #include "game/message_stage.h"
+#include "game/session.h"
 #include "platform/text.h"
 #include "save/save_types.h"
 #include "sound/sound.h"
@@ -81,7 +83,7 @@ constexpr std::array kNameControls = {
     DialogControl{ControlKind::kButton, platform::IDCANCEL, u"ｷｬﾝｾﾙ", 210, 104, 90, 30},
 };
 
-DisplayHooks& Hooks() {
+DisplayHooks& Display() {
   static DisplayHooks hooks;
   return hooks;
 }
@@ -180,7 +182,7 @@ constexpr uint8_t kLooping = 2;
 
 }  // namespace
 
-void SetDisplayHooks(DisplayHooks hooks) { Hooks() = std::move(hooks); }
+void SetDisplayHooks(DisplayHooks hooks) { Display() = std::move(hooks); }
 
 void SetLevelOutput(LevelOutput output) { Output() = std::move(output); }
 
@@ -232,8 +234,8 @@ void SystemSettingsDialog::Clicked(int id) {
 
 int ShowSystemSettings(platform::WindowHandle owner) {
   App::GameSettings& live = App::Settings().game;
-  if (Hooks().is_full_screen) live.full_screen = Hooks().is_full_screen() ? 1 : 0;
-  SystemSettingsDialog dialog(live, Hooks().fonts ? Hooks().fonts() : std::vector<std::u16string>{});
+  if (Display().is_full_screen) live.full_screen = Display().is_full_screen() ? 1 : 0;
+  SystemSettingsDialog dialog(live, Display().fonts ? Display().fonts() : std::vector<std::u16string>{});
   platform::DialogHostService().Run(owner, dialog);
   if (dialog.Result() != 1) return -1;
   const App::GameSettings& chosen = dialog.Settings();
@@ -244,7 +246,8 @@ int ShowSystemSettings(platform::WindowHandle owner) {
   // Kept first: the window's colour is read from the settings in force.
   live = chosen;
   if (recolor) ApplyMessageWindowColor();
-  if (switch_screen && Hooks().toggle_full_screen) Hooks().toggle_full_screen();
+  if (switch_screen && Display().toggle_full_screen) Display().toggle_full_screen();
+  App::WriteSettingsNow();
   return 1;
 }
 
@@ -324,7 +327,9 @@ int ShowSoundDialog(platform::WindowHandle owner) {
       SendAllVolumes(live);
     }
   }
-  return result == 1 ? 1 : -1;
+  if (result != 1) return -1;
+  App::WriteSettingsNow();
+  return 1;
 }
 
 // --- Name
@@ -351,6 +356,7 @@ int ShowNameDialog(platform::WindowHandle owner) {
   if (dialog.Result() != 1) return -1;
   platform::CopyWideField(common.familyName, dialog.Text(kIdFamilyName));
   platform::CopyWideField(common.givenName, dialog.Text(kIdGivenName));
+  WriteProgress();
   return 1;
 }
 

@@ -114,6 +114,8 @@ void SetLevelOutput(LevelOutput output);
 
 // The menu commands and the title's settings items. Each runs its dialog in
 // the installed dialog host over `owner`; the result is the dialog's (1 OK, -1 cancelled).
+// An OK writes what it changed at once: the settings file (App::WriteSettingsNow)
+// for the system and sound settings, the global records for the names.
 int ShowSystemSettings(platform::WindowHandle owner);
 int ShowSoundDialog(platform::WindowHandle owner);
 int ShowNameDialog(platform::WindowHandle owner);

@@ -191,6 +191,7 @@ void SaveGameToSlot(int number, std::u16string_view comment, const SaveInputs& i
   Db().WriteHeader(number, blob);
   Db().ClearBacklog(number);
   Db().WriteValueData(number, variables);
+  if (inputs.sceneNames != nullptr && inputs.album != nullptr) WriteGlobalData(*inputs.sceneNames, *inputs.album);
   level.Close();
 }
 

@@ -1,6 +1,6 @@
 // The save data as the game layer, the shell and the slot dialog use it: the
-// global records read at the start of a game run and written at its end, saved
-// games in slots, and the quick saves.
+// global records read at the start of a game run and written at its end (and
+// with every save), saved games in slots, and the quick saves.
 //
 // The save data does not reach into the game layer (which builds on it): what
 // it stores is passed in, and what a load reads is handed back.
@@ -72,6 +72,11 @@ struct SaveInputs {
   DxDraw::DxSurface* picture = nullptr;                  // thumbnail source; null gives no thumbnail
   int32_t resumePage = 0;                                // the current page number
   const TextScript::ScriptVarTable* variables = nullptr; // the page snapshot; null saves none
+  // The game's scene-name and album lists. Given both, the save writes the
+  // global records too (WriteGlobalData, in the save's one transaction), so
+  // the progress up to a save outlives a program that never reaches its end.
+  const NameList* sceneNames = nullptr;
+  const NameList* album = nullptr;
 };
 
 // The archive name (without extension) of the thumbnail picture for the scene:
@@ -81,7 +86,8 @@ std::optional<std::u16string> ThumbnailPictureName(const SceneState& scene);
 
 // Stores a saved game in entry `number`: the comment (cut to 35 CP932 bytes),
 // the local time, the resume page, a 140 x 105 thumbnail of the picture, the
-// scene records and the variables; the backlog column becomes NULL.
+// scene records and the variables; the backlog column becomes NULL. With the
+// inputs' lists, the global records are written in the same transaction.
 void SaveGameToSlot(int number, std::u16string_view comment, const SaveInputs& inputs);
 
 // Loads entry `number`: checks the header and the variables first, then sets
@@ -105,8 +111,9 @@ void DeleteSlot(int number);
 // Replaces a stored slot's comment (CP932 bytes; cut to 35).
 void SetSlotComment(int number, std::string_view text);
 
-// Saves to entry 100, drops entry 99, moves 98..91 one up and 100 to 91, all in
-// one transaction. Hand saves in 91-99 rotate with the quick saves. Returns 1.
+// Saves to entry 100 (with the global records, as SaveGameToSlot), drops entry
+// 99, moves 98..91 one up and 100 to 91, all in one transaction. Hand saves in
+// 91-99 rotate with the quick saves. Returns 1.
 int QuickSave(const SaveInputs& inputs);
 // The slot index of the newest quick save (90 for entry 91), or -1.
 int FindLatestQuickSave();

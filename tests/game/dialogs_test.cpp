@@ -3,9 +3,14 @@
 // and sends afterwards is checked.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <memory>
 #include <optional>
 #include <functional>
@@ -13,12 +18,16 @@
 #include <utility>
 #include <vector>
 
+#include "../app/fake_systems.h"
+#include "app/frame.h"
 #include "app/settings.h"
 #include "game/debug_dialog.h"
 #include "game/game_state.h"
 #include "game/script_app.h"
 #include "game/settings_dialog.h"
+#include "platform/debug_output.h"
 #include "platform/dialog_model.h"
+#include "platform/event_source.h"
 #include "platform/text.h"
 #include "save/save_types.h"
 #include "textscript/script_vars.h"
@@ -291,6 +300,59 @@ TEST_F(Dialogs, NameDialogNeedsBothNamesAndStopsTypingAtEight) {
   Game::NameDialog typed(u"", u"");
   typed.Edited(Game::kIdFamilyName, longName);
   EXPECT_EQ(typed.Text(Game::kIdFamilyName).size(), 8u);
+}
+
+// The settings dialogs' OK and the menu's settings items write the settings
+// file at once, in the running program: one killed afterwards keeps them.
+TEST_F(Dialogs, OkAndTheMenusSettingsItemsWriteTheSettingsFileAtOnce) {
+  namespace fs = std::filesystem;
+  const fs::path root = fs::path(::testing::TempDir()) / ("dialogs_settings_" + std::to_string(::getpid()));
+  fs::create_directories(root / "bin");
+  fs::create_directories(root / "data");
+  for (const char* name : {"system.saf", "script.saf", "sound.saf"}) std::ofstream(root / "data" / name) << "x";
+  // The program's menu actions open the game's dialogs.
+  struct Systems : App::FakeSystems {
+    using FakeSystems::FakeSystems;
+    void ShowSoundDialog() override { Game::ShowSoundDialog(nullptr); }
+    void ShowSystemSettings() override { Game::ShowSystemSettings(nullptr); }
+  } sys(root);
+  const struct {
+    uint32_t command;
+    Player player;
+    std::string line;  // in the file right after it
+  } steps[] = {
+      {App::kCommandSoundSettings,
+       [](DialogModel& d) { d.Scrolled(Game::kIdBgmVolume, ScrollCode::kThumbPosition, 80), d.Clicked(platform::IDOK); },
+       "BgmVolume=80\n"},
+      {App::kCommandSystemSettings,
+       [](DialogModel& d) { d.SetChecked(Game::kIdStopAtUnread, false), d.Clicked(platform::IDOK); },
+       "TextSkip1=0\n"},
+      {App::kCommandDrawSpeedLast - 1, {}, "SkipFrame=16\n"},
+  };
+  platform::HeadlessEventSource menu;
+  platform::IEventSource* previous = platform::SetEventSource(&menu);
+  platform::DebugSink previousSink = platform::SetDebugSink([](std::u16string_view) {});
+  const App::UserSettings kept = App::Settings();
+  const fs::path cwd = fs::current_path();
+  std::vector<std::string> seen;
+  sys.hooks["Session"] = [&] {
+    for (const auto& step : steps) {
+      Play(step.player);
+      menu.PostCommand(step.command);
+      App::WaitNextFrame();
+      std::stringstream text;
+      text << std::ifstream(root / "home" / "quelvastor" / "mesrin_trial" / "mesrin.ini").rdbuf();
+      seen.push_back(text.str());
+    }
+  };
+  EXPECT_EQ(App::RunProgram(sys, {}), 0);
+  fs::current_path(cwd);
+  platform::SetEventSource(previous);
+  platform::SetDebugSink(previousSink);
+  App::Settings() = kept;
+  fs::remove_all(root);
+  ASSERT_EQ(seen.size(), std::size(steps));
+  for (size_t i = 0; i < seen.size(); ++i) EXPECT_NE(seen[i].find(steps[i].line), std::string::npos) << seen[i];
 }
 
 TEST_F(Dialogs, WholeNumbersOnlyParse) {

@@ -3,7 +3,9 @@
 // and a font change in the middle of a message.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
+#include <tuple>
 #include <vector>
 
 #include "../save/save_test_util.h"
@@ -12,11 +14,13 @@
 #include "game/message_stage.h"
 #include "game/script_app.h"
 #include "game/session.h"
+#include "game/settings_dialog.h"
 #include "game/stage.h"
 #include "game/yesno.h"
 #include "game_test_util.h"
 #include "screens_test_util.h"
 #include "message/messwindow.h"
+#include "platform/dialog_model.h"
 #include "textscript/script_state.h"
 #include "textscript/script_vars.h"
 
@@ -822,6 +826,52 @@ TEST_F(SessionTest, RecordsThatCantBeWrittenAtTheEndAreShownAndWrittenNextTime) 
   Save::NameList scene, album;
   Save::OpenSaveDataAtStart(scene, album);
   EXPECT_EQ(scene, Save::NameList{u"SCENE_A"});
+}
+
+// Each save and a new name write the progress with them: the file as a program
+// killed right afterwards leaves it, without the end of its run, holds the
+// pages read up to then, the scene and picture unlocked and the names.
+TEST_F(SessionTest, SavesAndANewNameWriteTheProgressAtOnce) {
+  folder_.Write("BG10000.bmp", screens_test::Bmp(8, 8, [](int, int) { return screens_test::Rgb{0, 0, 9}; }));
+  platform::HeadlessDialogHost names([](platform::DialogModel& d) {
+    d.Edited(Game::kIdFamilyName, u"鈴木");
+    d.Edited(Game::kIdGivenName, u"花子");
+    d.Clicked(platform::IDOK);
+  });
+  platform::SetDialogHostService(&names);
+  const std::tuple<const char*, std::function<void()>, std::u16string> ways[] = {
+      {"the slot dialog's save", [] { Game::SaveGameToSlot(3, u""); }, u"山田"},
+      {"the quick save", [] { EXPECT_TRUE(Game::QuickSaveGame()); }, u"山田"},
+      {"a new name", [] { EXPECT_EQ(Game::ShowNameDialog(nullptr), 1); }, u"鈴木"},
+  };
+  for (const auto& [what, act, family] : ways) {
+    SCOPED_TRACE(what);
+    UseSaveFile();
+    Save::GetCommonData() = Save::CommonData{};
+    bool done = false;
+    Save::CommonData written;
+    Save::NameList scene, album;
+    everyFrame_ = [&](PlayerSource&) {
+      if (done || Game::MessageShown == 0 || Game::Backlog().Size() != 4) return;
+      done = true;  // on the fourth page: a name typed in, then the act
+      platform::CopyWide(Save::GetCommonData().familyName, Save::kNameUnits, u"山田");
+      act();
+      save_test::RawDb file(saves_ / "save.dat");
+      Save::DecodeCommon(file.Blob("SELECT value_bin FROM global WHERE name='COMMON'"), written);
+      scene = Save::DecodeNameList(file.Blob("SELECT value_bin FROM global WHERE name='SCENE'"));
+      album = Save::DecodeNameList(file.Blob("SELECT value_bin FROM global WHERE name='ALBUM'"));
+    };
+    EXPECT_EQ(Play(u".SFS SCENE_A\n.GRP BG10000\nあ\n\n\nい\n\n\nう\n\n\nえ\n\n\n.PST END = 1\n"), 0);
+    EXPECT_EQ(Var(u"END"), 1);
+    ASSERT_TRUE(done);
+    // Pages 1-3 read and page 0 before them; え (page 4) was still open.
+    for (int page = 0; page <= 4; ++page) EXPECT_EQ(Save::GetFlag(written, page), page < 4) << page;
+    EXPECT_EQ(std::u16string(written.familyName), family);
+    EXPECT_EQ(scene, Save::NameList{u"SCENE_A"});
+    EXPECT_EQ(album, Save::NameList{u"BG1"});
+    ForgetSaveFile();
+  }
+  platform::SetDialogHostService(nullptr);
 }
 
 }  // namespace
