@@ -1,7 +1,9 @@
 #include "game/game_state.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
+#include <iterator>
 
 #include "platform/text.h"
 #include "textscript/script_host.h"
@@ -70,7 +72,30 @@ void BacklogList::Append(std::u16string_view text, std::u16string_view voice) {
   BacklogEntry entry{std::u16string(text), std::u16string(voice)};
   TextScript::UpperCaseScriptName(entry.voice);
   m_Entries.push_back(std::move(entry));
-  while (m_Entries.size() > kCapacity) m_Entries.pop_front();
+  while (m_Entries.size() > kCapacity) {
+    // A step back needs no more of them than the page began with.
+    if (m_DroppedOnPage.size() < m_PageStartSize) m_DroppedOnPage.push_back(std::move(m_Entries.front()));
+    m_Entries.pop_front();
+  }
+}
+
+void BacklogList::Clear() {
+  m_Entries.clear();
+  MarkPageStart();
+}
+
+void BacklogList::MarkPageStart() {
+  m_PageStartSize = m_Entries.size();
+  m_DroppedOnPage.clear();
+}
+
+void BacklogList::BackToPageStart() {
+  // What the page began with is the first m_PageStartSize of everything
+  // since: the dropped entries, then those still listed.
+  m_Entries.insert(m_Entries.begin(), std::make_move_iterator(m_DroppedOnPage.begin()),
+                   std::make_move_iterator(m_DroppedOnPage.end()));
+  m_Entries.resize(std::min(m_Entries.size(), m_PageStartSize));
+  m_DroppedOnPage.clear();
 }
 
 bool ContainsName(const NameList& list, std::u16string_view name) {

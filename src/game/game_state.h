@@ -72,7 +72,13 @@ class BacklogList {
   // Appends, dropping the oldest entry past the capacity. A voice "00" (any
   // case) counts as none.
   void Append(std::u16string_view text, std::u16string_view voice);
-  void Clear() { m_Entries.clear(); }
+  // Empties the list (a load): the page it starts on has nothing before it.
+  void Clear();
+  // A page begins: a step back returns the list to what it holds now.
+  void MarkPageStart();
+  // Back to the list as the page began: the page's own messages go, and the
+  // older ones they pushed out come back.
+  void BackToPageStart();
   std::size_t Size() const { return m_Entries.size(); }
   bool Empty() const { return m_Entries.empty(); }
   const BacklogEntry& operator[](std::size_t i) const { return m_Entries[i]; }
@@ -80,6 +86,8 @@ class BacklogList {
 
  private:
   std::deque<BacklogEntry> m_Entries;
+  std::size_t m_PageStartSize = 0;          // entries when the page began
+  std::vector<BacklogEntry> m_DroppedOnPage;  // pushed out since then, oldest first
 };
 
 // Names kept once each regardless of case, in the order they were added: the

@@ -296,6 +296,7 @@ ScriptStateNode* ScriptStateNode_App::PageBreak() {
   EnableMenuCommand(kMenuSave, false);
   EnableMenuCommand(kMenuDebug, false);
   TextScript::TakeSnapshot();
+  Backlog().MarkPageStart();
   if (!isPageBreak) return nullptr;
   TextScript::CurrentPage = m_Page;
   if (ScriptStateNode* target = AppGroup()->TakeDebugJump()) return target;

@@ -136,9 +136,11 @@ int ScriptStateGroup_App::Run(int page) {
     if (m_StepBack) {
       // Back to the start of the page on screen, as a load of a save made now:
       // the variables of the page's start, the scene records as they stand.
+      // The player stays in the same reading: the backlog keeps what came
+      // before the page, and the page's messages are logged again as shown.
       page = TextScript::CurrentPage == 0 ? -1 : static_cast<int>(TextScript::CurrentPage);
       TextScript::ScriptVars().CopyFrom(TextScript::ScriptVarSnapshot());
-      Backlog().Clear();
+      Backlog().BackToPageStart();
       continue;
     }
     try {

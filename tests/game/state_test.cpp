@@ -61,6 +61,18 @@ TEST_F(StateTest, BacklogKeepsTheLatestSixtyWithUpperCaseVoices) {
   EXPECT_EQ(log.Back().voice, u"V001");
   log.Append(u"x", u"00");
   EXPECT_EQ(log.Back().voice, u"");
+  // A step back leaves the list as its page began, the entries the page's own
+  // messages pushed out back in their place; a load starts a page with none.
+  log.MarkPageStart();
+  for (const char16_t* text : {u"p", u"q", u"r"}) log.Append(text, u"");
+  log.BackToPageStart();
+  ASSERT_EQ(log.Size(), 60u);
+  EXPECT_EQ(log[0].text, u"2");
+  EXPECT_EQ(log.Back().text, u"x");
+  log.Clear();
+  log.Append(u"y", u"");
+  log.BackToPageStart();
+  EXPECT_TRUE(log.Empty());
 }
 
 TEST_F(StateTest, NameListsIgnoreCase) {
