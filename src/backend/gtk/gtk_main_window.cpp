@@ -121,6 +121,14 @@ void GtkMainWindow::BackToWindow() {
   gtk_window_resize(window, 1, 1);
   RunLoopUntil(kWindowManagerWaitMs, [&] { return (WindowState() & GDK_WINDOW_STATE_FULLSCREEN) == 0; });
   gtk_window_move(window, windowed_x, windowed_y);
+  // Until the window stands there at its own size, a box opened next would be
+  // placed over where full screen left it.
+  RunLoopUntil(kWindowManagerWaitMs, [&] {
+    int x = 0, y = 0;
+    gtk_window_get_position(window, &x, &y);
+    return x == windowed_x && y == windowed_y && gtk_widget_get_allocated_width(parts.area) == parts.width &&
+           gtk_widget_get_allocated_height(parts.area) == parts.height;
+  });
 }
 
 void GtkMainWindow::WaitForRefresh() {

@@ -102,7 +102,11 @@ void GtkPresenter::Fit() {
   const Layout wanted = CurrentLayout();
   if (picture != nullptr && wanted == layout) return;
   if (!gtk_widget_get_realized(window)) return;
-  DropPicture();
+  // The old picture stays until the new one is made from it.
+  std::unique_ptr<X11Picture> old_shared = std::move(shared);
+  cairo_surface_t* old = std::exchange(picture, nullptr);
+  const Layout was = layout;
+  scaler.reset();
   layout = wanted;
   // The server's copy goes by screen pixels: a scaled-up display is left to GTK.
   if (gtk_widget_get_scale_factor(area) == 1) shared = X11Picture::Make(window, layout.width, layout.height);
@@ -111,8 +115,23 @@ void GtkPresenter::Fit() {
                                                       layout.height, shared->Stride())
                 : cairo_image_surface_create(CAIRO_FORMAT_RGB24, layout.width, layout.height);
   if (layout.width != width || layout.height != height) scaler.emplace(width, height, layout.width, layout.height);
-  // A new picture holds nothing of what was shown before, and nothing of it
-  // is pending yet: what was pending lay in the old picture's pixels.
+  if (old != nullptr) {
+    // Until the program draws it again (its frame loop may be held by a box
+    // opened right after the switch), the new picture shows the old one
+    // scaled to it rather than black.
+    cairo_surface_flush(old);
+    cairo_surface_flush(picture);
+    const PixelBuffer from{cairo_image_surface_get_data(old), cairo_image_surface_get_stride(old), was.width,
+                           was.height};
+    PictureScaler(was.width, was.height, layout.width, layout.height)
+        .Scale(from, PresentRect{0, 0, layout.width, layout.height}, cairo_image_surface_get_data(picture),
+               cairo_image_surface_get_stride(picture));
+    cairo_surface_mark_dirty(picture);
+    cairo_surface_destroy(old);
+  }
+  // The new picture holds none of what was shown at its own scale, so the
+  // program is asked to draw it again; nothing of it is pending yet: what was
+  // pending lay in the old picture's pixels.
   kept = false;
   asked = false;
   pending = PresentRect{};
