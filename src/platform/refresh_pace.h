@@ -45,6 +45,9 @@ class RefreshPace {
   // When the wait ends: at a refresh reported to come after its start, or
   // else when the foreseen one counts.
   int64_t Deadline() const;
+  // The time of the latest refresh reported (before any, the first wait's
+  // start): what the display's clock said, for checks of how it drives the pace.
+  int64_t LatestRefresh() const { return last; }
 
  private:
   static constexpr int64_t kNone = INT64_MAX;  // no refresh reported

@@ -44,6 +44,8 @@ class GtkMainWindow : public IMainWindow {
 
   // Puts full screen on the monitor of that number from now on.
   void UseMonitor(int number) { monitor = number; }
+  // The pace of the refresh waits, as the frame clock's ticks feed it.
+  const RefreshPace& Pace() const { return pace; }
 
  private:
   void PlaceMenuBar(bool over_picture);

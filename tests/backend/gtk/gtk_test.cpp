@@ -15,6 +15,7 @@
 
 #include "platform/event_source.h"
 #include "backend/gtk/gtk_keymap.h"
+#include "backend/gtk/gtk_main_window.h"
 #include "backend/gtk/gtk_presenter.h"
 #include "backend/gtk/gtk_x11_picture.h"
 #include "platform/main_window.h"
@@ -330,10 +331,13 @@ TEST_F(GtkShellTest, PresentedPixelsReachTheScreen) {
     int salt;
     int quiet_frames;  // refresh waits before the present
     bool exposed;      // the whole window is exposed after the present
+    bool framed = true;  // a refresh wait follows the present; else only the loop
+                         // runs, as in a modal dialog's or the inactive window's
   };
   const Case cases[] = {{false, {0, 0, 800, 600}, 0, 0, false},
                         {true, {130, 70, 610, 421}, 99, 0, true},
-                        {true, {300, 200, 700, 560}, 47, 60, true}};
+                        {true, {300, 200, 700, 560}, 47, 60, true},
+                        {false, {50, 40, 420, 300}, 13, 60, false, false}};
   std::vector<uint32_t> pixels(800 * 600);
   GtkWidget* area = Named("area");
   auto inside = [](const PresentRect& r, int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; };
@@ -348,7 +352,7 @@ TEST_F(GtkShellTest, PresentedPixelsReachTheScreen) {
                                      : PixelBuffer{bytes, 800 * 4, 800, 600};
     for (int f = 0; f < c.quiet_frames; ++f) shell_->window().WaitForRefresh();
     shell_->presenter().Present(buffer, c.rect);
-    shell_->window().WaitForRefresh();
+    if (c.framed) shell_->window().WaitForRefresh();
     GdkPixbuf* shot = nullptr;
     auto matches = [&] {
       if (shot != nullptr) g_object_unref(shot);
@@ -388,6 +392,29 @@ TEST_F(GtkShellTest, PresentedPixelsReachTheScreen) {
 // server reads back what the program wrote there (not from another segment
 // found by that id). Never for a window whose fourth byte is alpha. A put is
 // cut to the picture; one the server refuses ends nothing and shows as failed.
+// Each tick of the display's frame clock reaches the pace as the refresh it
+// reports, dated with the clock's frame time, not with when the loop saw it
+// (a frame's work makes it late).
+TEST_F(GtkShellTest, TheFrameClockDatesTheRefreshesOfThePace) {
+  const RefreshPace& pace = dynamic_cast<GtkMainWindow&>(shell_->window()).Pace();
+  gint64 frame_time = 0;
+  const guint ticks = gtk_widget_add_tick_callback(Named("area"), +[](GtkWidget*, GdkFrameClock* clock, gpointer data) {
+    *static_cast<gint64*>(data) = gdk_frame_clock_get_frame_time(clock);
+    return gboolean{G_SOURCE_CONTINUE};
+  }, &frame_time, nullptr);
+  const std::vector<uint32_t> pixels(800 * 600, 0x102030);
+  int dated = 0;
+  for (int frame = 0; frame < 30; ++frame) {
+    shell_->presenter().Present(PixelBuffer{reinterpret_cast<const uint8_t*>(pixels.data()), 800 * 4, 800, 600},
+                                PresentRect{0, 0, 16, 16});
+    g_usleep(3000);
+    shell_->window().WaitForRefresh();
+    dated += pace.LatestRefresh() == frame_time ? 1 : 0;
+  }
+  gtk_widget_remove_tick_callback(Named("area"), ticks);
+  EXPECT_GE(dated, 20) << "of 30 frames";
+}
+
 TEST_F(GtkShellTest, TheSharedPictureIsTheProgramsOwnMemoryInAnOpaqueWindow) {
   GtkWidget* argb = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   ASSERT_NE(gdk_screen_get_rgba_visual(gdk_screen_get_default()), nullptr);
