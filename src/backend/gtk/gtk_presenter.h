@@ -8,7 +8,8 @@
 // display) and while the menu bar lies over the picture, GTK paints it.
 // The picture is kept whole, so exposed parts of the window are painted from
 // it at once, also while a modal dialog or box holds the frame loop; only a
-// picture made anew for another layout asks the program to draw it again.
+// picture made anew for another layout asks the program to draw it again, and
+// it shows the old picture scaled to it until then.
 // Used only inside the GTK back end.
 #pragma once
 
