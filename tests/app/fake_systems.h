@@ -33,7 +33,6 @@ class FakeSystems : public ShellSystems {
   std::map<std::string, std::function<void()>> hooks;
   std::vector<int> session_results{0};
   std::vector<int> session_modes;
-  bool windowed = true;
   std::u16string lock_folder;  // where the instance lock was asked for
 
   // How many times the step was called.
@@ -68,15 +67,16 @@ class FakeSystems : public ShellSystems {
   platform::WindowHandle MainWindowHandle() override { return nullptr; }
   platform::IPresenter* MainPresenter() override { return &presenter_; }
   uint32_t GetDirectXVersion() override { return Fails("DirectX") ? 0 : 0x700; }
+  // Full screen is the main window's, as the program's display makes it.
   int InitDisplay(bool full, bool, uint32_t) override {
-    windowed = !full;
+    if (full) platform::MainWindow().SetFullScreen(true);
     return Fails(full ? "Display(full)" : "Display") ? 1 : 0;
   }
-  bool IsDisplayWindowed() override { return windowed; }
+  bool IsDisplayWindowed() override { return !platform::MainWindow().IsFullScreen(); }
   // The display leaves full screen as it goes, as a real one does.
   void DeleteDisplay() override {
     Note("DeleteDisplay");
-    windowed = true;
+    platform::MainWindow().SetFullScreen(false);
   }
   int InitSound(const SOUNDCONFIG& config) override {
     sound_rate = config.samplesPerSec;

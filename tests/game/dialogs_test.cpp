@@ -310,29 +310,64 @@ TEST_F(Dialogs, OkAndTheMenusSettingsItemsWriteTheSettingsFileAtOnce) {
   fs::create_directories(root / "bin");
   fs::create_directories(root / "data");
   for (const char* name : {"system.saf", "script.saf", "sound.saf"}) std::ofstream(root / "data" / name) << "x";
-  // The program's menu actions open the game's dialogs.
+  // The program's menu actions open the game's dialogs and set the game's speeds.
   struct Systems : App::FakeSystems {
     using FakeSystems::FakeSystems;
     void ShowSoundDialog() override { Game::ShowSoundDialog(nullptr); }
     void ShowSystemSettings() override { Game::ShowSystemSettings(nullptr); }
+    void SetMessageSpeed(uint32_t i) override { Game::SetMessageSpeed(static_cast<int>(i)); }
+    void SetAutoSpeed(uint32_t i) override { Game::SetAutoSpeed(static_cast<int>(i)); }
+    uint32_t GetMessageSpeed() override { return static_cast<uint32_t>(Game::GetMessageSpeed()); }
+    uint32_t GetAutoSpeed() override { return static_cast<uint32_t>(Game::GetAutoSpeed()); }
   } sys(root);
+  // The system settings switch the main window's screen mode, as in the program.
+  Game::SetDisplayHooks({[] { return platform::MainWindow().IsFullScreen(); }, [] { App::WinApp::ToggleFullScreen(); },
+                         [] { return std::vector<std::u16string>{u"IPAGothic", u"ＭＳ 明朝"}; }});
+  // Every key a step changes takes a value of its own, never its default; over
+  // the two visits of each dialog no two of its switches read alike.
   const struct {
     uint32_t command;
     Player player;
-    std::string line;  // in the file right after it
+    std::vector<std::string> lines;  // in the file right after it
   } steps[] = {
       {App::kCommandSoundSettings,
-       [](DialogModel& d) { d.Scrolled(Game::kIdBgmVolume, ScrollCode::kThumbPosition, 80), d.Clicked(platform::IDOK); },
-       "BgmVolume=80\n"},
+       [](DialogModel& d) {
+         d.SetChecked(Game::kIdVoiceOff, true), d.SetChecked(Game::kIdBgmOff, true);
+         for (auto [id, level] : {std::pair{Game::kIdMainVolume, 70}, {Game::kIdBgmVolume, 80},
+                                  {Game::kIdVoiceVolume, 60}, {Game::kIdSeVolume, 30}}) {
+           d.Scrolled(id, ScrollCode::kThumbPosition, level);
+         }
+         d.Clicked(platform::IDOK);
+       },
+       {"EnableVoice=0", "EnableBgm=0", "EnableSe=1", "MainVolume=70", "BgmVolume=80", "VoiceVolume=60", "SeVolume=30"}},
       {App::kCommandSystemSettings,
-       [](DialogModel& d) { d.SetChecked(Game::kIdStopAtUnread, false), d.Clicked(platform::IDOK); },
-       "TextSkip1=0\n"},
-      {App::kCommandDrawSpeedLast - 1, {}, "SkipFrame=16\n"},
+       [](DialogModel& d) {
+         d.SetChecked(Game::kIdFullScreen, true), d.SetChecked(Game::kIdGraphicsFast, true);
+         d.SetChecked(Game::kIdStopAtUnread, false), d.Selected(Game::kIdFont, 0);
+         for (int i = 0; i < 4; ++i) d.Scrolled(Game::kIdRed + i, ScrollCode::kThumbPosition, 245 - 10 * i);
+         d.Clicked(platform::IDOK);
+       },
+       {"FullScreen=1", "DisplaySpeed=1", "TextSkip1=0", "TextSkip2=1", "BaseColor=10,20,30,40", "FontName=IPAGothic"}},
+      {App::kCommandToggleFullScreen, {}, {"FullScreen=0"}},
+      {App::kCommandToggleFullScreen, {}, {"FullScreen=1"}},
+      {App::kCommandSystemSettings,
+       [](DialogModel& d) {
+         d.SetChecked(Game::kIdWindowed, true), d.SetChecked(Game::kIdStopAtUnread, true);
+         d.SetChecked(Game::kIdStopAtChoice, false), d.Clicked(platform::IDOK);
+       },
+       {"FullScreen=0", "DisplaySpeed=1", "TextSkip1=1", "TextSkip2=0"}},
+      {App::kCommandSoundSettings,
+       [](DialogModel& d) { d.SetChecked(Game::kIdBgmOn, true), d.SetChecked(Game::kIdSeOff, true), d.Clicked(platform::IDOK); },
+       {"EnableVoice=0", "EnableBgm=1", "EnableSe=0"}},
+      {App::kCommandDrawSpeedLast - 1, {}, {"SkipFrame=16"}},
+      {App::kCommandMessageSpeedLast, {}, {"MessageWait=0"}},
+      {App::kCommandAutoSpeedFirst + 1, {}, {"MessageSkip=4"}},
   };
   platform::HeadlessEventSource menu;
   platform::IEventSource* previous = platform::SetEventSource(&menu);
   platform::DebugSink previousSink = platform::SetDebugSink([](std::u16string_view) {});
   const App::UserSettings kept = App::Settings();
+  const int32_t delay = Game::MessageDelayPercent, wait = Game::AutoWait;
   const fs::path cwd = fs::current_path();
   std::vector<std::string> seen;
   sys.hooks["Session"] = [&] {
@@ -350,9 +385,14 @@ TEST_F(Dialogs, OkAndTheMenusSettingsItemsWriteTheSettingsFileAtOnce) {
   platform::SetEventSource(previous);
   platform::SetDebugSink(previousSink);
   App::Settings() = kept;
+  Game::MessageDelayPercent = delay, Game::AutoWait = wait;
   fs::remove_all(root);
   ASSERT_EQ(seen.size(), std::size(steps));
-  for (size_t i = 0; i < seen.size(); ++i) EXPECT_NE(seen[i].find(steps[i].line), std::string::npos) << seen[i];
+  for (size_t i = 0; i < seen.size(); ++i) {
+    for (const std::string& line : steps[i].lines) {
+      EXPECT_NE(seen[i].find("\n" + line + "\n"), std::string::npos) << "step " << i << ": " << line << "\n" << seen[i];
+    }
+  }
 }
 
 TEST_F(Dialogs, WholeNumbersOnlyParse) {
