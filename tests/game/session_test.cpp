@@ -367,7 +367,8 @@ TEST_F(SessionTest, ChoiceUnderTheCursorDecidesTheLabel) {
 // The selection screen joins A and B, or C and D, into one item when either
 // flag of the pair is set; each item's pictures have a red of their own, one
 // step redder under the cursor, and the item the cursor leaves goes back to its
-// own red. The stage is black after it.
+// own red. The stage is black after it. A click on an item, at its top left or
+// bottom right pixel, jumps through the judge table by that item's own result.
 TEST_F(SessionTest, SelectionScreenJoinsAPairWhenEitherFlagIsSet) {
   const std::pair<std::string, int> items[] = {{"A", 40}, {"B", 80}, {"C", 120}, {"D", 160}, {"AB", 200}, {"CD", 240}};
   for (const auto& [name, red] : items) {
@@ -378,21 +379,44 @@ TEST_F(SessionTest, SelectionScreenJoinsAPairWhenEitherFlagIsSet) {
                     }));
     }
   }
-  folder_.Write("iv.txt", [] { std::string lines; for (int i = 0; i < 20; ++i) lines += "E\n"; return lines; }());
+  // Result n (1-6) jumps by the table's line n to R<n>, which notes n in R.
+  std::string table;
+  std::u16string script = u".SSL 0\n\n\n";
+  for (int i = 0; i < 20; ++i) table += i >= 1 && i <= 6 ? "R" + std::to_string(i) + "\n" : "E\n";
+  for (int n = 1; n <= 6; ++n) {
+    script += platform::Utf8ToUtf16(".LAB R" + std::to_string(n) + "\n.PST R = " + std::to_string(n) + "\n.JMP E\n\n\n");
+  }
+  script += u".LAB E\n";
+  folder_.Write("iv.txt", table);
+  // Each item's columns by its result (A B C D AB CD), rows 197 to 496.
+  const std::pair<int, int> spans[] = {{}, {36, 205}, {222, 391}, {408, 577}, {594, 763}, {36, 391}, {408, 763}};
+  auto corner = [&](int result, bool far) {
+    return far ? std::pair{spans[result].second, 496} : std::pair{spans[result].first, 197};
+  };
+  // A click that chooses nothing leaves the screen up: the player quits at the title.
+  int frames = 0;
+  auto quitWhenStuck = [&] {
+    if (++frames == 1000) title_ = 0, frame_.SetRequest(App::kRequestTitle);
+  };
   for (const char* name : {"select/selbg.bmp", "turnbg.bmp"}) {
     folder_.Write(name, screens_test::Bmp(8, 8, [](int, int) { return screens_test::Rgb{0, 0, 9}; }));
   }
   struct Case {
     std::u16string flags;
     uint32_t at300, at500;  // the red shown at x 300 and x 500, the cursor at x 700
-    uint32_t at700;         // the red shown at x 700 once the cursor moved to x 300
+    uint32_t at700;         // the red shown at x 700 once the cursor moved onto the item at x 300
+    std::vector<int> results;  // the items' from left to right
+    bool far;                  // each item is clicked at its bottom right pixel, else its top left
   };
+  // Every item is clicked at both corners across the cases.
   const Case cases[] = {
-      {u".GRP BG10000\n", 80, 120, 160},
-      {u".PST A010 = 1\n.PST TURN = 99\n", 200, 120, 160},
-      {u".PST B010 = 1\n.PST D010 = 1\n", 200, 241, 240}};
+      {u".GRP BG10000\n", 80, 120, 160, {1, 2, 3, 4}, false},
+      {u".PST A010 = 1\n.PST TURN = 99\n", 200, 120, 160, {5, 3, 4}, true},
+      {u".PST B010 = 1\n.PST D010 = 1\n", 200, 241, 240, {5, 6}, false},
+      {u".PST C010 = 1\n", 80, 241, 240, {1, 2, 6}, true}};
   for (const Case& c : cases) {
     SCOPED_TRACE(platform::Utf16ToUtf8(c.flags));
+    const int at300Result = c.results[c.results[0] == 5 ? 0 : 1];  // AB, else B
     uint32_t at300 = 0, at500 = 0, at700 = 0;
     bool dark = false;
     int shownFrames = 0, background = -1;
@@ -405,14 +429,19 @@ TEST_F(SessionTest, SelectionScreenJoinsAPairWhenEitherFlagIsSet) {
       bool banner = false;
       for (int x = 336; x < 464; ++x) banner = banner || (Shown(x, 300) & 0xFF) > 64;
       bannerFrames += banner ? 1 : 0;
-      s.SetCursor(at300 == 0 ? 700 : 300, 200);
+      const auto [x, y] = at300 == 0 ? std::pair{700, 200} : corner(at300Result, c.far);
+      s.SetCursor(x, y);
       if (Shown(300, 200) == 0) dark = true;  // the stage faded out, over what the last case left
       else if (dark && ++shownFrames == 2) at300 = Shown(300, 200) >> 16, at500 = Shown(500, 200) >> 16;
       else if (shownFrames == 6) at700 = Shown(700, 200) >> 16;
       s.SetMouseButton(0, at700 != 0 && tick_ % 2 == 0);  // chosen once seen
       if (Game::MessageShown != 0) background = Game::SceneRecordState(Save::kSceneBackground);
+      quitWhenStuck();
     };
-    Play(c.flags + u".SSL 0\n\n\n.LAB E\nあ\n\n\n");
+    TextScript::ScriptVars().Clear();
+    frames = 0, title_ = 1;
+    Play(c.flags + script + u"あ\n\n\n");
+    EXPECT_EQ(Var(u"R"), at300Result);
     EXPECT_EQ(at300, c.at300);
     EXPECT_EQ(at500, c.at500);
     EXPECT_EQ(at700, c.at700);
@@ -420,6 +449,15 @@ TEST_F(SessionTest, SelectionScreenJoinsAPairWhenEitherFlagIsSet) {
     EXPECT_EQ(wideBanner, c.flags.find(u"TURN") != std::u16string::npos);
     EXPECT_GE(bannerFrames, 2000 / 16) << "the banner stands 2000 ms";
     EXPECT_LE(bannerFrames, 2000 / 16 + 2 * 18) << "between its rise and fall of 18 frames each";
+    for (int result : c.results) {
+      if (result == at300Result) continue;
+      const auto [x, y] = corner(result, c.far);
+      everyFrame_ = [&](PlayerSource& s) { s.SetCursor(x, y), quitWhenStuck(); };
+      TextScript::ScriptVars().Clear();
+      frames = 0, title_ = 1;
+      Play(c.flags + script);
+      EXPECT_EQ(Var(u"R"), result) << "clicked at " << x << "," << y;
+    }
   }
 }
 
