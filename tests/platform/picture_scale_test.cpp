@@ -64,8 +64,10 @@ TEST(PictureScale, AChangedPartScalesToThePixelsOfTheWhole) {
   struct Size {
     int w, h;
   };
-  // Monitors of several shapes and scales, and an 800 x 600 picture.
-  const Size sizes[] = {{1440, 1080}, {960, 720}, {1067, 800}, {801, 601}, {2560, 1920}, {1000, 750}};
+  // Monitors of several shapes and scales, and an 800 x 600 picture; smaller
+  // ones as a full-screen picture becomes the window's again.
+  const Size sizes[] = {{1440, 1080}, {960, 720}, {1067, 800}, {801, 601}, {2560, 1920}, {1000, 750},
+                        {667, 500}, {222, 167}};
   const Picture picture(800, 600);
   // The fastest kernels, and the 128-bit ones a processor without AVX2 takes.
   for (const auto& [kernel, name] : {std::pair{PictureScaler::Kernel::kFastest, "fastest"},
