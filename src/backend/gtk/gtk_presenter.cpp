@@ -115,7 +115,7 @@ void GtkPresenter::Fit() {
                                                       layout.height, shared->Stride())
                 : cairo_image_surface_create(CAIRO_FORMAT_RGB24, layout.width, layout.height);
   if (layout.width != width || layout.height != height) scaler.emplace(width, height, layout.width, layout.height);
-  if (old != nullptr) {
+  if (old != nullptr && !blank) {
     // Until the program draws it again (its frame loop may be held by a box
     // opened right after the switch), the new picture shows the old one
     // scaled to it rather than black.
@@ -127,8 +127,8 @@ void GtkPresenter::Fit() {
         .Scale(from, PresentRect{0, 0, layout.width, layout.height}, cairo_image_surface_get_data(picture),
                cairo_image_surface_get_stride(picture));
     cairo_surface_mark_dirty(picture);
-    cairo_surface_destroy(old);
   }
+  if (old != nullptr) cairo_surface_destroy(old);
   // The new picture holds none of what was shown at its own scale, so the
   // program is asked to draw it again; nothing of it is pending yet: what was
   // pending lay in the old picture's pixels.
@@ -278,6 +278,7 @@ void GtkPresenter::Present(const PixelBuffer& source, const PresentRect& rect) {
   }
   cairo_surface_mark_dirty_rectangle(picture, shown.left, shown.top, shown.right - shown.left,
                                      shown.bottom - shown.top);
+  blank = false;
   if (shown == PresentRect{0, 0, layout.width, layout.height}) {
     kept = true;
     asked = false;

@@ -89,6 +89,7 @@ class GtkPresenter : public IPresenter {
   std::optional<PictureScaler> scaler;    // while the picture is scaled
   bool kept = false;       // the picture holds all that was presented (not made anew since)
   bool asked = false;      // a repaint of the whole picture was asked since it was last kept
+  bool blank = true;       // nothing was ever presented: the picture is black
   PresentRect pending{};   // what presents changed since the last paint, in the picture's pixels
   long pending_source = 0; // the same in source pixels, for the paint log
   guint show_soon = 0;     // the idle source that shows what is pending, or 0
