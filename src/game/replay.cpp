@@ -54,6 +54,7 @@ ReplayEnd PlayReplayScene(ScriptStateGroup_App& group, std::u16string_view label
   }
   TextScript::ReplayMode = 1;
   ClearSceneState();
+  Backlog().Clear();  // each replay lists its own messages only
   const int result = group.Run(static_cast<int>(start->m_Page));
   return result >= 2 ? ReplayEnd::kLoad : ReplayEnd::kReturned;
 }

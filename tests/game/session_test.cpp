@@ -12,6 +12,7 @@
 #include "app/settings.h"
 #include "game/game_state.h"
 #include "game/message_stage.h"
+#include "game/replay.h"
 #include "game/script_app.h"
 #include "game/session.h"
 #include "game/settings_dialog.h"
@@ -262,6 +263,30 @@ TEST_F(SessionTest, StepBackReplaysThePageWithItsVariablesAndGoesOn) {
     EXPECT_EQ(logged, (std::vector<std::u16string>{u"あ", u"い"}))
         << "the messages before the page are kept, and the page shown again is logged once";
   }
+}
+
+// Two replays from the title, then a new game stepped back on its first page:
+// each lists its own messages only, as a load does.
+TEST_F(SessionTest, ANewGameAndEachSceneReplayBeginWithAnEmptyBacklog) {
+  std::vector<std::u16string> seen;  // the backlog, joined, each time it changes while a message shows
+  bool steppedBack = false;
+  everyFrame_ = [&](PlayerSource&) {
+    if (Game::MessageShown == 0 || Game::Backlog().Empty()) return;
+    std::u16string joined;
+    for (std::size_t i = 0; i < Game::Backlog().Size(); ++i) joined += Game::Backlog()[i].text;
+    if (seen.empty() || seen.back() != joined) seen.push_back(joined);
+    if (!steppedBack && TextScript::ReplayMode == 0 && joined == u"あ") {
+      steppedBack = true;
+      frame_.SetRequest(App::kRequestStepBack);
+    }
+  };
+  Game::Hooks().showTitle = [] {
+    for (int i = 0; i < 2; ++i) Game::PlayReplayScene(*Game::CurrentGroup, u"REP");
+    return 1;
+  };
+  EXPECT_EQ(Play(u"あ\n\n\nい\n\n\n.JMP FIN\n\n\n.LAB REP\nう\n\n\nえ\n.SED\n\n\n.LAB FIN\n"), 0);
+  EXPECT_TRUE(steppedBack);
+  EXPECT_EQ(seen, (std::vector<std::u16string>{u"う", u"うえ", u"う", u"うえ", u"あ", u"あい"}));
 }
 
 TEST_F(SessionTest, CommandsKeepTheSceneRecords) {
