@@ -1,5 +1,7 @@
 #include "game/title.h"
 
+#include <optional>
+
 #include "app/frame.h"
 #include "app/input.h"
 #include "game/config.h"
@@ -11,6 +13,8 @@
 #include "game/screen_parts.h"
 #include "game/session.h"
 #include "game/yesno.h"
+#include "platform/clock.h"
+#include "platform/event_source.h"
 #include "save/save_data.h"
 #include "save/save_dialog.h"
 #include "sound/sound.h"
@@ -75,15 +79,23 @@ int LoadDialog() {
   return Save::ShowSaveLoadDialog(kSlotDialogLoad, nullptr, {});
 }
 
-// The menu until an item ends the title; returns the title result.
+// The menu until an item ends the title; returns the title result. A screen
+// opened from it may be left by a double click on the item that stands where
+// quit stands: the menu shown again takes no click that began within the
+// desktop's double-click time of its showing.
 int RunTitleMenu(TitleSprites& title, DxDraw::DxSurface* sheet) {
+  std::optional<uint32_t> shownAgainMs;
+  auto tooSoon = [&] {
+    return shownAgainMs &&
+           platform::TimeGetTime() - *shownAgainMs < platform::EventSource().DoubleClickTimeMs();
+  };
   for (;;) {
     title.items.Reset();
     int hit = -1;
     do {
       App::WaitNextFrame();
       hit = title.items.Update();
-    } while (hit < 0 || !Pressed(App::kButtonClick));
+    } while (hit < 0 || !Pressed(App::kButtonClick) || tooSoon());
     WaitWhileHeld(App::kButtonClick);
     App::WaitNextFrame();
     switch (hit) {
@@ -111,6 +123,7 @@ int RunTitleMenu(TitleSprites& title, DxDraw::DxSurface* sheet) {
       default:
         return kTitleQuit;
     }
+    shownAgainMs = platform::TimeGetTime();
   }
 }
 

@@ -6,7 +6,10 @@
 // title sheet "title/title" with its six items (manual, new game, load,
 // settings, extras, quit) under the title music and returns what the game
 // cycle does next. Both are sprites appended to the screen group, driven by
-// their own frame loop; their fades step once a frame.
+// their own frame loop; their fades step once a frame. The title's menu shown
+// again after a screen it opened takes no click that began within the
+// desktop's double-click time, so a double click on that screen's back item
+// (where quit stands) goes back once.
 //
 // Requests: a back-to-title or load request made while the title's menu, its
 // fades or a screen opened from it runs ends the title with -1 or the pending

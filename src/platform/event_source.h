@@ -70,6 +70,9 @@ class IEventSource {
   virtual bool ReadMouse(MouseState& out) = 0;
   // The cursor in the window's client coordinates (it may lie outside the client area).
   virtual CursorPoint CursorPosition() = 0;
+  // The desktop's double-click time in milliseconds: a second click that
+  // comes sooner belongs to the first. The default is GTK's own.
+  virtual uint32_t DoubleClickTimeMs() { return 400; }
 };
 
 // A source driven by a test. The state set here is what every read returns until

@@ -5,6 +5,7 @@
 
 #include "game/ending.h"
 #include "game/manual.h"
+#include "game/settings_menu.h"
 #include "game/session.h"
 #include "game/yesno.h"
 #include "save/save_data.h"
@@ -92,6 +93,25 @@ TEST_F(ScreensTest, TitleItemsGiveTheirResults) {
     }
     EXPECT_EQ(dialogs, c.dialogs);
     EXPECT_EQ(ScreenChildren(), before);
+  }
+}
+
+// A double click on the back item of the settings or the extras menu, where
+// quit stands, goes back once: the title takes no click that began within the
+// double-click time (400 ms, 25 frames) of its showing again; a later one quits.
+TEST_F(ScreensTest, ADoubleClickOnBackGoesBackOnce) {
+  struct Case {
+    const char* name;
+    int item;    // the screen's title item
+    int second;  // the frame of the second click on back; back was clicked at 60
+    int result;
+  } cases[] = {{"settings", 3, 69, Game::kTitleNewGame},
+               {"extras", 4, 69, Game::kTitleNewGame},
+               {"settings, a later click", 3, 100, Game::kTitleQuit}};
+  Game::SetTitleScreens({{}, [](DxDraw::DxSurface* sheet) { Game::ShowSettingsDialog(sheet, nullptr); }});
+  for (const Case& c : cases) {
+    Play({{30, kItemX, ItemY(c.item)}, {60, kItemX, ItemY(5)}, {c.second, kItemX, ItemY(5)}, {200, kItemX, ItemY(1)}});
+    EXPECT_EQ(Game::ShowTitle(), c.result) << c.name;
   }
 }
 

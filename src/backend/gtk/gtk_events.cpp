@@ -1,5 +1,6 @@
 #include "backend/gtk/gtk_events.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <utility>
@@ -8,6 +9,9 @@
 #include "backend/gtk/gtk_presenter.h"
 #include "platform/menu_commands.h"
 #include "platform/text.h"
+
+// Last: X11's macros (None, Status) would clash with the names above.
+#include <gdk/gdkx.h>
 
 namespace platform {
 
@@ -115,6 +119,29 @@ void GtkEvents::ReleaseAll() {
   std::memset(pressed_buttons, 0, sizeof pressed_buttons);
 }
 
+// Only X11 tells which keys are down. Wayland needs no reading: there the
+// keyboard's repeats are GDK's own, which stop when the keyboard leaves a
+// window, so a key held through a box sends this window nothing.
+void GtkEvents::LatchKeysHeld() {
+  GdkDisplay* display = gtk_widget_get_display(parts.window);
+  if (!GDK_IS_X11_DISPLAY(display)) return;
+  char down[32];
+  XQueryKeymap(GDK_DISPLAY_XDISPLAY(display), down);
+  std::memset(latched, 0, sizeof latched);
+  for (int code = 8; code < 256; ++code) {
+    const int scan = ScanCodeFromLinuxKey(code - 8);
+    if (scan > 0 && scan < kKeyboardKeys && (down[code / 8] >> (code % 8) & 1) != 0 && keys[scan] == 0) {
+      latched[scan] = 1;
+    }
+  }
+}
+
+uint32_t GtkEvents::DoubleClickTimeMs() {
+  gint ms = 400;
+  g_object_get(gtk_settings_get_default(), "gtk-double-click-time", &ms, nullptr);
+  return static_cast<uint32_t>(std::max(ms, 0));
+}
+
 void GtkEvents::QueueCharacters(GtkEvents* self, std::u16string_view text) {
   for (char16_t unit : text) self->Push(WindowEvent{WindowMessage::kCharacter, unit, 1});
 }
@@ -127,6 +154,11 @@ gboolean GtkEvents::OnKey(GtkWidget*, GdkEventKey* event, gpointer data) {
   auto* self = static_cast<GtkEvents*>(data);
   const bool down = event->type == GDK_KEY_PRESS;
   int scan = ScanCodeFromLinuxKey(static_cast<int>(event->hardware_keycode) - 8);
+  // A key held since before a box ended does nothing, its release included.
+  if (scan > 0 && scan < kKeyboardKeys && self->latched[scan] != 0) {
+    if (!down) self->latched[scan] = 0;
+    return TRUE;
+  }
   // The key that completes an accelerator is no game input: Enter of Alt+Enter
   // must not turn the page too. Its modifier was input before it came (Ctrl
   // stays the skip key).
@@ -156,6 +188,7 @@ gboolean GtkEvents::OnFocus(GtkWidget*, GdkEventFocus* event, gpointer data) {
     self->ReleaseAll();
     gtk_im_context_focus_out(self->parts.im);
   } else {
+    self->LatchKeysHeld();
     gtk_im_context_focus_in(self->parts.im);
   }
   // Our own boxes take the focus without the program becoming inactive.
@@ -164,9 +197,12 @@ gboolean GtkEvents::OnFocus(GtkWidget*, GdkEventFocus* event, gpointer data) {
 }
 
 // A modal box takes the keyboard and mouse: the releases of what was held
-// when it came up go to the box, so nothing may stay held here.
+// when it came up go to the box, so nothing may stay held here. A key still
+// held when it ends was pressed in the box: its repeats come here next. A
+// button's press went to the box, and so does its release.
 void GtkEvents::OnGrabNotify(GtkWidget*, gboolean was_grabbed, gpointer data) {
-  if (!was_grabbed) static_cast<GtkEvents*>(data)->ReleaseAll();
+  auto* self = static_cast<GtkEvents*>(data);
+  was_grabbed ? self->LatchKeysHeld() : self->ReleaseAll();
 }
 
 gboolean GtkEvents::OnDelete(GtkWidget*, GdkEvent*, gpointer data) {

@@ -2,7 +2,9 @@
 // record the keys and buttons held and pressed; the frame's pump takes them in
 // C++, so no exception crosses a GLib frame. Keys are read by their hardware
 // code as scan codes; F10, Alt+Enter and Ctrl+Z are the accelerators and go
-// no further. Used only inside the GTK back end.
+// no further. A key held when a box ends or when the window takes the focus
+// back was pressed elsewhere: it reads as up and its repeats go nowhere until
+// it is let go. Used only inside the GTK back end.
 #pragma once
 
 #include <gtk/gtk.h>
@@ -32,6 +34,7 @@ class GtkEvents : public IEventSource {
   bool ReadKeyboard(std::span<uint8_t, kKeyboardKeys> out) override;
   bool ReadMouse(MouseState& out) override;
   CursorPoint CursorPosition() override { return cursor; }
+  uint32_t DoubleClickTimeMs() override;
 
   // Queues a window message (the menu's commands come this way).
   void Push(const WindowEvent& e) { queue.push_back(e); }
@@ -39,6 +42,7 @@ class GtkEvents : public IEventSource {
  private:
   void Dispatch();
   void ReleaseAll();
+  void LatchKeysHeld();
   void MoveCursor(double x, double y);
 
   static void QueueCharacters(GtkEvents* self, std::u16string_view text);
@@ -61,6 +65,11 @@ class GtkEvents : public IEventSource {
   // two reads still show as held for one read, so a quick tap is not lost.
   uint8_t pressed_keys[kKeyboardKeys] = {};
   uint8_t pressed_buttons[4] = {};
+  // Keys down that this window never saw pressed (1): down when a box ended or
+  // the focus came back. Their presses are the keyboard's repeats, never a
+  // new press; their release ends the latch, as a later reading that finds
+  // them up does (a release made while the window was elsewhere).
+  uint8_t latched[kKeyboardKeys] = {};
   int32_t motion_dx = 0, motion_dy = 0, wheel = 0;
   double last_x = 0, last_y = 0;
   bool have_last = false;

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -246,6 +247,60 @@ TEST_F(GtkShellTest, KeysHeldAreLetGoWhenTheFocusOrTheInputGoesElsewhere) {
     EXPECT_EQ(inactive, way == 0);
   }
   gtk_grab_remove(box), gtk_widget_destroy(box);
+}
+
+// A key held when a box ends (Enter that answered it) or when the window takes
+// the focus back reads as up through the X server's repeats of it, until it
+// is let go and pressed again.
+TEST_F(GtkShellTest, AKeyHeldThroughABoxOrTheFocusIsNoPressUntilPressedAgain) {
+  int x = 0, y = 0;
+  gdk_window_get_origin(gtk_widget_get_window(Named("area")), &x, &y);
+  GTK_TEST_REQUIRE(gtk_test::XdoTool("mousemove " + std::to_string(x + 99) + " " + std::to_string(y + 99)), "xdotool");
+  struct LetGo {
+    ~LetGo() { gtk_test::XdoTool("keyup Return"); }
+  } let_go;
+  // Enter's presses that reach the window, whatever its handlers make of them.
+  std::pair<GtkWidget*, int> presses{widget_, 0};
+  const guint signal = g_signal_lookup("key-press-event", GTK_TYPE_WIDGET);
+  const gulong hook = g_signal_add_emission_hook(signal, 0, +[](GSignalInvocationHint*, guint, const GValue* values,
+                                                                gpointer data) -> gboolean {
+    auto& [window, count] = *static_cast<std::pair<GtkWidget*, int>*>(data);
+    auto* key = static_cast<GdkEventKey*>(g_value_get_boxed(&values[1]));
+    count += g_value_get_object(&values[0]) == window && key->keyval == GDK_KEY_Return ? 1 : 0;
+    return TRUE;
+  }, &presses, nullptr);
+  // Reads the keyboard until `until` holds of Enter's reading: whether it read as down meanwhile.
+  auto enter_seen = [&](auto until) {
+    bool seen = false;
+    uint8_t keys[kKeyboardKeys];
+    EXPECT_TRUE(RunUntil([&] {
+      EventSource().ReadKeyboard(keys);
+      seen |= keys[0x1C] != 0;
+      return until(keys[0x1C] != 0);
+    }));
+    return seen;
+  };
+  auto down = [](bool down) { return down; };
+  for (int way = 0; way < 2; ++way) {
+    if (way == 0) {
+      bool keyed = false;
+      const guint timer = g_timeout_add(50, +[](gpointer keyed) -> gboolean {
+        bool& done = *static_cast<bool*>(keyed);
+        if (!done && gtk_test::OpenDialog() != nullptr) done = gtk_test::XdoTool("keydown Return");
+        return G_SOURCE_CONTINUE;
+      }, &keyed);
+      EXPECT_EQ(shell_->boxes().Show(shell_->window().Handle(), u"質問", u"確認", MB_YESNO | MB_DEFBUTTON2), IDNO);
+      g_source_remove(timer);
+    } else {
+      EXPECT_TRUE(gtk_test::XdoTool("keydown Return") && enter_seen(down));
+      gtk_test::Focus(widget_, false), gtk_test::Focus(widget_, true);
+    }
+    presses.second = 0;
+    EXPECT_FALSE(enter_seen([&](bool) { return presses.second >= 2; })) << way;
+    EXPECT_TRUE(gtk_test::XdoTool("keyup Return keydown Return") && enter_seen(down)) << way;
+    EXPECT_TRUE(gtk_test::XdoTool("keyup Return") && enter_seen(std::not_fn(down)));
+  }
+  g_signal_remove_emission_hook(signal, hook);
 }
 
 // The window's table of keys is made again when its keys change: here after a key press has made it once.
