@@ -239,6 +239,46 @@ TEST_F(GtkFullScreenTest, QuickTogglesKeepTheLayoutAndTheWindowedPictureWhole) {
   EXPECT_EQ(warnings.text, "");
 }
 
+// Off the screen (minimised, on another desktop) the window is neither placed
+// nor laid out: leaving full screen there, as a quit does, ends before the
+// wait for its place would have run out (3 s); back on the screen it stands at
+// its place at its own size.
+TEST_F(GtkFullScreenTest, LeavingFullScreenOffTheScreenWaitsForNoPlace) {
+  IMainWindow& window = shell_->window();
+  GtkWindow* gtk_window = GTK_WINDOW(widget_);
+  GtkWidget* area = gtk_test::FindNamed(widget_, "area");
+  int x = 0, y = 0, wx = 0, wy = 0;
+  gtk_window_get_position(gtk_window, &wx, &wy);
+  for (const bool minimised : {true, false}) {
+    SCOPED_TRACE(minimised ? "minimised" : "on another desktop");
+    ASSERT_TRUE(window.SetFullScreen(true));
+    bool off = false;
+    const gulong unmapped = g_signal_connect_swapped(widget_, "unmap-event", G_CALLBACK(+[](bool* off) {
+      return gboolean{*off = true};
+    }), &off);
+    if (minimised) {
+      gtk_window_iconify(gtk_window);
+    } else {
+      ASSERT_TRUE(gtk_test::XdoTool("set_desktop 1"));
+    }
+    EXPECT_TRUE(RunUntil([&] { return off; }));
+    g_signal_handler_disconnect(widget_, unmapped);
+    const gint64 start = g_get_monotonic_time();
+    ASSERT_TRUE(window.SetFullScreen(false));
+    EXPECT_LT(g_get_monotonic_time() - start, 3 * G_USEC_PER_SEC) << "it sat out the wait for its place";
+    if (minimised) {
+      gtk_window_deiconify(gtk_window);
+    } else {
+      ASSERT_TRUE(gtk_test::XdoTool("set_desktop 0"));
+    }
+    EXPECT_TRUE(RunUntil([&] {
+      gtk_window_get_position(gtk_window, &x, &y);
+      return x == wx && y == wy && gtk_widget_get_allocated_width(area) == 800 &&
+             gtk_widget_get_allocated_height(area) == 600;
+    })) << x << "," << y << " " << gtk_widget_get_allocated_width(area) << "x" << gtk_widget_get_allocated_height(area);
+  }
+}
+
 // Behind a modal box or dialog, with the frame loop held and the screen still
 // for longer than any idle saving waits, the window shows the picture: when
 // the box takes the focus, and when the window is exposed meanwhile; also a
