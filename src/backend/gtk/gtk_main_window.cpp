@@ -13,6 +13,15 @@ constexpr guint kWindowManagerWaitMs = 3000;
 GtkMainWindow::GtkMainWindow(GtkWindowParts& parts, GtkMenu& menu, GtkPresenter& presenter)
     : parts(parts), menu(menu), presenter(presenter) {
   CountRefreshes(true);
+  g_signal_connect(parts.window, "map-event", G_CALLBACK(OnMapChanged), this);
+  g_signal_connect(parts.window, "unmap-event", G_CALLBACK(OnMapChanged), this);
+}
+
+// The manager maps and unmaps the window as it shows it and takes it off the
+// screen (minimised, on another desktop); GDK holds its layout meanwhile.
+gboolean GtkMainWindow::OnMapChanged(GtkWidget*, GdkEvent* event, gpointer data) {
+  static_cast<GtkMainWindow*>(data)->on_screen = event->type == GDK_MAP;
+  return FALSE;
 }
 
 gboolean GtkMainWindow::OnTick(GtkWidget*, GdkFrameClock* clock, gpointer data) {
@@ -56,6 +65,10 @@ void GtkMainWindow::PlaceMenuBar(bool over_picture) {
 }
 
 GdkWindowState GtkMainWindow::WindowState() const { return gdk_window_get_state(gtk_widget_get_window(parts.window)); }
+
+bool GtkMainWindow::Placeable() const {
+  return on_screen && (WindowState() & (GDK_WINDOW_STATE_WITHDRAWN | GDK_WINDOW_STATE_ICONIFIED)) == 0;
+}
 
 // Whether the window covers the whole of the full-screen monitor.
 bool GtkMainWindow::CoversMonitor() const {
@@ -122,8 +135,10 @@ void GtkMainWindow::BackToWindow() {
   RunLoopUntil(kWindowManagerWaitMs, [&] { return (WindowState() & GDK_WINDOW_STATE_FULLSCREEN) == 0; });
   gtk_window_move(window, windowed_x, windowed_y);
   // Until the window stands there at its own size, a box opened next would be
-  // placed over where full screen left it.
+  // placed over where full screen left it. A window off the screen is neither
+  // placed nor laid out before it comes back, so nothing is waited for there.
   RunLoopUntil(kWindowManagerWaitMs, [&] {
+    if (!Placeable()) return true;
     int x = 0, y = 0;
     gtk_window_get_position(window, &x, &y);
     return x == windowed_x && y == windowed_y && gtk_widget_get_allocated_width(parts.area) == parts.width &&

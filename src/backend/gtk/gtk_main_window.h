@@ -51,6 +51,10 @@ class GtkMainWindow : public IMainWindow {
   void PlaceMenuBar(bool over_picture);
   GdkWindowState WindowState() const;
   bool CoversMonitor() const;
+  // Whether the window stands on the screen, where the manager places it and
+  // GTK lays it out: shown, not minimised, not on another desktop.
+  bool Placeable() const;
+  static gboolean OnMapChanged(GtkWidget*, GdkEvent* event, gpointer data);
   void Dress(bool full);
   // Back to the fixed-size window, where it stood before full screen.
   void BackToWindow();
@@ -67,6 +71,7 @@ class GtkMainWindow : public IMainWindow {
   // screen began; leaving full screen puts it back there.
   int windowed_x = 0;
   int windowed_y = 0;
+  bool on_screen = false;   // mapped by the manager, as its last map or unmap said
   guint tick_callback = 0;  // while the frame clock reports refreshes, else 0
   RefreshPace pace;         // of the refresh waits, on the monotonic clock
 };

@@ -239,23 +239,90 @@ TEST_F(GtkFullScreenTest, QuickTogglesKeepTheLayoutAndTheWindowedPictureWhole) {
   EXPECT_EQ(warnings.text, "");
 }
 
+// Off the screen (minimised, on another desktop) the window is neither placed
+// nor laid out: leaving full screen there, as a quit does, ends before the
+// wait for its place runs out (3 s); back on the screen it stands at its place.
+TEST_F(GtkFullScreenTest, LeavingFullScreenOffTheScreenWaitsForNoPlace) {
+  GtkWindow* window = GTK_WINDOW(widget_);
+  int x = 0, y = 0, wx = 0, wy = 0;
+  gtk_window_get_position(window, &wx, &wy);
+  for (const bool minimised : {true, false}) {
+    SCOPED_TRACE(minimised ? "minimised" : "on another desktop");
+    ASSERT_TRUE(shell_->window().SetFullScreen(true));
+    bool off = false;
+    const gulong unmapped = g_signal_connect_swapped(widget_, "unmap-event", G_CALLBACK(+[](bool* off) {
+      return gboolean{*off = true};
+    }), &off);
+    if (minimised) gtk_window_iconify(window);
+    GTK_TEST_REQUIRE(minimised || gtk_test::XdoTool("set_desktop 1"), "xdotool");
+    EXPECT_TRUE(RunUntil([&] { return off; }));
+    g_signal_handler_disconnect(widget_, unmapped);
+    const gint64 start = g_get_monotonic_time();
+    ASSERT_TRUE(shell_->window().SetFullScreen(false));
+    EXPECT_LT(g_get_monotonic_time() - start, 3 * G_USEC_PER_SEC) << "it sat out the wait for its place";
+    if (minimised) gtk_window_deiconify(window);
+    ASSERT_TRUE(minimised || gtk_test::XdoTool("set_desktop 0"));
+    EXPECT_TRUE(RunUntil([&] {
+      gtk_window_get_position(window, &x, &y);
+      return x == wx && y == wy && gtk_widget_get_allocated_height(gtk_test::FindNamed(widget_, "area")) == 600;
+    })) << x << "," << y;
+  }
+}
+
+// The picture `from` (from_w x from_h) as the presenter scales it to w x h.
+std::vector<uint32_t> Scaled(const std::vector<uint32_t>& from, int from_w, int from_h, int w, int h) {
+  std::vector<uint32_t> to(static_cast<size_t>(w) * h);
+  PictureScaler(from_w, from_h, w, h)
+      .Scale(PixelBuffer{reinterpret_cast<const uint8_t*>(from.data()), from_w * 4, from_w, from_h},
+             PresentRect{0, 0, w, h}, reinterpret_cast<uint8_t*>(to.data()), w * 4);
+  return to;
+}
+
+// The first screen pixel of `place` outside `skip` that does not show
+// `expected` (rows place.width long), or "" where all do.
+std::string Mismatch(const GdkRectangle& place, const std::vector<uint32_t>& expected, const GdkRectangle& skip) {
+  GdkPixbuf* shot = gdk_pixbuf_get_from_window(gdk_get_default_root_window(), place.x, place.y, place.width, place.height);
+  char found[64] = "";
+  for (int i = 0; shot != nullptr && found[0] == 0 && i < place.width * place.height; ++i) {
+    const GdkRectangle at{place.x + i % place.width, place.y + i / place.width, 1, 1};
+    const uint32_t got = ShotPixel(shot, i % place.width, i / place.width), want = expected[i] & 0xFFFFFF;
+    if (got != want && !gdk_rectangle_intersect(&at, &skip, nullptr)) {
+      g_snprintf(found, sizeof found, "%d,%d shows %06x, not %06x", at.x, at.y, got, want);
+    }
+  }
+  if (shot != nullptr) g_object_unref(shot);
+  return shot != nullptr ? found : "no screen shot";
+}
+
 // Behind a modal box or dialog, with the frame loop held and the screen still
 // for longer than any idle saving waits, the window shows the picture: when
 // the box takes the focus, and when the window is exposed meanwhile; also a
 // box opened right after a switch into or out of full screen, before the
 // program draws again, which stands centred on the window as it is then.
-// Read from the screen outside the box, in a window and in full screen.
+// Read from the screen outside the box once the manager has placed it, in a window
+// and in full screen: a pattern, as the scaler makes it, to the last pixel.
 TEST_F(GtkFullScreenTest, BehindAModalBoxOrDialogTheWindowShowsThePicture) {
-  const std::vector<uint32_t> pixels(800 * 600, 0x336699);
+  std::vector<uint32_t> pixels(800 * 600);
+  for (int y = 0; y < 600; ++y) {
+    for (int x = 0; x < 800; ++x) pixels[y * 800 + x] = (x * 59 & 0xFF) << 16 | (y * 47 & 0xFF) << 8 | ((x + y) & 0xFF);
+  }
+  // In full screen the picture is the scaler's copy; back in the window right
+  // after a switch, that copy scaled to the window.
+  const PresentRect fit = FitPicture(1280, 720, 800, 600);
+  const std::vector<uint32_t> full_picture = Scaled(pixels, 800, 600, fit.right - fit.left, fit.bottom - fit.top);
+  const std::vector<uint32_t> back_picture = Scaled(full_picture, fit.right - fit.left, fit.bottom - fit.top, 800, 600);
   struct Watch {
     GtkWidget* window;
     GtkWidget* area;
-    std::vector<GdkPoint> probes;  // screen points of the picture's corners
+    GdkRectangle picture;                   // its place on the screen
+    const std::vector<uint32_t>* expected;  // what it shows there
+    std::vector<gpointer> placed;           // windows the manager mapped, which it does once it has placed them
     int ticks = 0;
     bool exposed = false;
-    bool shown = false;  // every probe showed the picture with the box up
-    GdkPoint off{};      // the box's centre less the window's
+    std::string mismatch = "never looked";  // with the box up, "" once the picture showed outside it
+    GdkPoint off{};                         // the box's centre less the window's
   };
+  const guint map_event = g_signal_lookup("map-event", GTK_TYPE_WIDGET);
   for (const bool full : {false, true}) {
     for (const int how : {0, 1, 2}) {  // a box, a dialog, a box right after a switch
       const bool box = how != 1, switched = how == 2;
@@ -268,27 +335,30 @@ TEST_F(GtkFullScreenTest, BehindAModalBoxOrDialogTheWindowShowsThePicture) {
       if (switched) {
         ASSERT_TRUE(shell_->window().SetFullScreen(full));
       }
-      Watch watch{widget_, gtk_test::FindNamed(widget_, "area"), {}};
+      const std::vector<uint32_t>& expected = full ? full_picture : switched ? back_picture : pixels;
+      Watch watch{widget_, gtk_test::FindNamed(widget_, "area"), {}, &expected, {}};
       int x = 0, y = 0;
       gdk_window_get_origin(gtk_widget_get_window(watch.area), &x, &y);
-      const PresentRect shown = full ? FitPicture(gtk_widget_get_allocated_width(watch.area),
-                                                  gtk_widget_get_allocated_height(watch.area), 800, 600)
-                                     : PresentRect{0, 0, 800, 600};
-      watch.probes = {{x + shown.left + 8, y + shown.top + 8}, {x + shown.right - 8, y + shown.bottom - 8}};
+      const PresentRect shown = full ? fit : PresentRect{0, 0, 800, 600};
+      watch.picture = {x + shown.left, y + shown.top, shown.right - shown.left, shown.bottom - shown.top};
+      const gulong hook = g_signal_add_emission_hook(
+          map_event, 0, +[](GSignalInvocationHint*, guint, const GValue* v, gpointer data) {
+            static_cast<Watch*>(data)->placed.push_back(g_value_get_object(v));
+            return gboolean{TRUE};
+          }, &watch, nullptr);
       // Once the box is up, the window is exposed; the box closes when the
-      // picture shows at every probe, or after a while.
+      // picture shows, or after a while.
       const guint timer = g_timeout_add(50, +[](gpointer data) -> gboolean {
         auto& w = *static_cast<Watch*>(data);
         GtkWidget* up = gtk_test::OpenDialog();
-        if (up == nullptr || !gtk_widget_get_mapped(up)) return G_SOURCE_CONTINUE;
+        if (up == nullptr || std::count(w.placed.begin(), w.placed.end(), up) == 0) return G_SOURCE_CONTINUE;
         if (!std::exchange(w.exposed, true)) gtk_widget_queue_draw(w.area);
-        w.shown = std::all_of(w.probes.begin(), w.probes.end(),
-                              [](const GdkPoint& p) { return ScreenPixel(p.x, p.y) == 0x336699; });
         GdkRectangle b{}, m{};
         gdk_window_get_frame_extents(gtk_widget_get_window(up), &b);
         gdk_window_get_frame_extents(gtk_widget_get_window(w.window), &m);
         w.off = {b.x + b.width / 2 - (m.x + m.width / 2), b.y + b.height / 2 - (m.y + m.height / 2)};
-        if (w.shown || ++w.ticks > 200) gtk_dialog_response(GTK_DIALOG(up), GTK_RESPONSE_CANCEL);
+        w.mismatch = Mismatch(w.picture, *w.expected, b);
+        if (w.mismatch.empty() || ++w.ticks > 200) gtk_dialog_response(GTK_DIALOG(up), GTK_RESPONSE_CANCEL);
         return G_SOURCE_CONTINUE;
       }, &watch);
       if (box) {
@@ -297,8 +367,8 @@ TEST_F(GtkFullScreenTest, BehindAModalBoxOrDialogTheWindowShowsThePicture) {
         shell_->ChooseMonitor(std::vector<MonitorInfo>(2));
       }
       g_source_remove(timer);
-      EXPECT_TRUE(watch.shown) << std::hex << ScreenPixel(watch.probes[0].x, watch.probes[0].y) << " "
-                               << ScreenPixel(watch.probes[1].x, watch.probes[1].y);
+      g_signal_remove_emission_hook(map_event, hook);
+      EXPECT_EQ(watch.mismatch, "");
       // Openbox centres a box a title bar's height or so low.
       EXPECT_TRUE(std::abs(watch.off.x) <= 32 && std::abs(watch.off.y) <= 32)
           << "the box off centre by " << watch.off.x << "," << watch.off.y;

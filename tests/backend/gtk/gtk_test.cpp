@@ -442,11 +442,6 @@ TEST_F(GtkShellTest, PresentedPixelsReachTheScreen) {
                            [](const WindowEvent& e) { return e.message == WindowMessage::kPaint; }));
 }
 
-// The shared picture names the program's own memory to the server: by a
-// descriptor where the server takes one, as Xvfb does; by id only once the
-// server reads back what the program wrote there (not from another segment
-// found by that id). Never for a window whose fourth byte is alpha. A put is
-// cut to the picture; one the server refuses ends nothing and shows as failed.
 // Each tick of the display's frame clock reaches the pace as the refresh it
 // reports, dated with the clock's frame time, not with when the loop saw it
 // (a frame's work makes it late).
@@ -470,6 +465,11 @@ TEST_F(GtkShellTest, TheFrameClockDatesTheRefreshesOfThePace) {
   EXPECT_GE(dated, 20) << "of 30 frames";
 }
 
+// The shared picture names the program's own memory to the server: by a
+// descriptor where the server takes one, as Xvfb does; by id only once the
+// server reads back what the program wrote there (not from another segment
+// found by that id). Never for a window whose fourth byte is alpha. A put is
+// cut to the picture; one the server refuses ends nothing and shows as failed.
 TEST_F(GtkShellTest, TheSharedPictureIsTheProgramsOwnMemoryInAnOpaqueWindow) {
   GtkWidget* argb = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   ASSERT_NE(gdk_screen_get_rgba_visual(gdk_screen_get_default()), nullptr);
