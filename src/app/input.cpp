@@ -1,6 +1,7 @@
 #include "app/input.h"
 
 #include <cstring>
+#include <iterator>
 
 #include "platform/clock.h"
 #include "platform/event_source.h"
@@ -39,6 +40,12 @@ constexpr int kMapBytes = kKeyCount / 8;
 constexpr uint8_t kRepeatDelay = 16;
 // After the delay, every this many steps.
 constexpr uint8_t kRepeatInterval = 4;
+// A Ctrl key is the skip key only once it has been held this long. A person's
+// Ctrl goes down well before the key of a Ctrl shortcut (Ctrl+Z), and a page
+// wait that took it for the skip key at once would move the story on before
+// the shortcut's command is handled. The numpad's skip keys count at once.
+constexpr uint64_t kCtrlSkipDelayUs = 500'000;
+constexpr int kCtrlKeys[] = {DIK_LCONTROL, DIK_RCONTROL};
 
 using KeyMap = std::array<uint8_t, kMapBytes>;
 
@@ -47,12 +54,20 @@ struct RepeatCounter {
   uint8_t interval = 0;
 };
 
+// A Ctrl key as the skip key.
+struct CtrlSkip {
+  uint64_t down_us = 0;  // the clock's microseconds when the key was seen to go down
+  bool counts = false;   // held long enough, as of this poll
+  bool counted = false;  // as of the poll before
+};
+
 struct Devices {
   KeyMap held{};
   KeyMap pressed{};
   KeyMap released{};
   KeyMap repeat{};
   std::array<RepeatCounter, kKeyCount> counters{};
+  std::array<CtrlSkip, std::size(kCtrlKeys)> ctrl{};
   int32_t dx = 0;
   int32_t dy = 0;
   int32_t wheel = 0;
@@ -102,6 +117,22 @@ void PollDevices(Devices& d) {
   d.held = now;
 }
 
+void StepCtrlSkip(Devices& d, uint64_t now) {
+  for (size_t i = 0; i < std::size(kCtrlKeys); ++i) {
+    CtrlSkip& c = d.ctrl[i];
+    if (TestBit(d.pressed, kCtrlKeys[i])) c.down_us = now;
+    c.counted = c.counts;
+    c.counts = TestBit(d.held, kCtrlKeys[i]) && now - c.down_us >= kCtrlSkipDelayUs;
+  }
+}
+
+const CtrlSkip* FindCtrlSkip(const Devices& d, int key) {
+  for (size_t i = 0; i < std::size(kCtrlKeys); ++i) {
+    if (kCtrlKeys[i] == key) return &d.ctrl[i];
+  }
+  return nullptr;
+}
+
 void StepRepeat(Devices& d) {
   for (int k = 0; k < kKeyCount; ++k) {
     RepeatCounter& c = d.counters[static_cast<size_t>(k)];
@@ -145,6 +176,7 @@ void ResetInput() {
   d.released.fill(0);
   d.repeat.fill(0);
   d.counters.fill(RepeatCounter{});
+  d.ctrl.fill(CtrlSkip{});
   d.last_repeat_us = platform::Clock().NowUs();
   d.character_arrived = false;
 }
@@ -155,6 +187,7 @@ void UpdateInput() {
   // Measured in microseconds: frames paced at 60 Hz come 16.7 ms apart, which a
   // millisecond reading sees as 16 or 17 and so would drop every other step.
   uint64_t now = platform::Clock().NowUs();
+  StepCtrlSkip(d, now);
   uint64_t elapsed = now - d.last_repeat_us;
   if (static_cast<double>(elapsed) >= static_cast<double>(d.repeat_interval) * 1e6) {
     StepRepeat(d);
@@ -173,10 +206,18 @@ void PollInput(InputState* state) {
   state->repeat = 0;
   for (const KeyButton& row : KeyButtonMap) {
     int key = static_cast<int>(row.key);
-    if (IsKeyDown(key)) state->held |= row.button;
-    if (IsKeyPressed(key)) state->pressed |= row.button;
-    if (IsKeyReleased(key)) state->released |= row.button;
-    if (IsKeyRepeat(key)) state->repeat |= row.button;
+    bool down = IsKeyDown(key), pressed = IsKeyPressed(key), released = IsKeyReleased(key);
+    bool repeat = IsKeyRepeat(key);
+    if (const CtrlSkip* ctrl = FindCtrlSkip(d, key)) {
+      down = ctrl->counts;
+      pressed = ctrl->counts && !ctrl->counted;
+      released = ctrl->counted && !ctrl->counts;
+      repeat = repeat && ctrl->counts;
+    }
+    if (down) state->held |= row.button;
+    if (pressed) state->pressed |= row.button;
+    if (released) state->released |= row.button;
+    if (repeat) state->repeat |= row.button;
   }
   platform::CursorPoint cursor = platform::EventSource().CursorPosition();
   bool inside = cursor.x >= 0 && cursor.x < kInputAreaWidth && cursor.y >= 0 &&
