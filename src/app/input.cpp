@@ -40,10 +40,14 @@ constexpr int kMapBytes = kKeyCount / 8;
 constexpr uint8_t kRepeatDelay = 16;
 // After the delay, every this many steps.
 constexpr uint8_t kRepeatInterval = 4;
-// A Ctrl key is the skip key only once it has been held this long. A person's
-// Ctrl goes down well before the key of a Ctrl shortcut (Ctrl+Z), and a page
-// wait that took it for the skip key at once would move the story on before
-// the shortcut's command is handled. The numpad's skip keys count at once.
+// A Ctrl key is the skip key only once it had been held this long at the
+// previous poll. A person's Ctrl goes down well before the key of a Ctrl
+// shortcut (Ctrl+Z), and a page wait that took it for the skip key would move
+// the story on before the shortcut's command is handled. The window queues
+// that command when the key comes, often during the refresh wait just before a
+// poll, and the frame handles it as it begins: a key that came within this
+// time of the Ctrl was queued before the previous poll, so its command is
+// handled before the Ctrl counts. The numpad's skip keys count at once.
 constexpr uint64_t kCtrlSkipDelayUs = 500'000;
 constexpr int kCtrlKeys[] = {DIK_LCONTROL, DIK_RCONTROL};
 
@@ -73,6 +77,7 @@ struct Devices {
   int32_t wheel = 0;
   float repeat_interval = 0.016666668f;
   uint64_t last_repeat_us = 0;  // the clock's microseconds at the last repeat step
+  uint64_t last_poll_us = 0;    // and at the last poll
   bool character_arrived = false;
 };
 
@@ -122,8 +127,9 @@ void StepCtrlSkip(Devices& d, uint64_t now) {
     CtrlSkip& c = d.ctrl[i];
     if (TestBit(d.pressed, kCtrlKeys[i])) c.down_us = now;
     c.counted = c.counts;
-    c.counts = TestBit(d.held, kCtrlKeys[i]) && now - c.down_us >= kCtrlSkipDelayUs;
+    c.counts = TestBit(d.held, kCtrlKeys[i]) && d.last_poll_us >= c.down_us + kCtrlSkipDelayUs;
   }
+  d.last_poll_us = now;
 }
 
 const CtrlSkip* FindCtrlSkip(const Devices& d, int key) {

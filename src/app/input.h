@@ -67,8 +67,9 @@ struct KeyButton {
 };
 
 // Keys and the button bit each sets, in the order they are folded. The Ctrl
-// keys set their skip bits (held, and the press when it counts) only once held
-// for half a second, so that the Ctrl of a shortcut never skips.
+// keys set their skip bits (held, and the press when it counts) only from the
+// poll after one at which they had been held half a second, so that the Ctrl
+// of a shortcut never skips.
 extern const std::array<KeyButton, 22> KeyButtonMap;
 
 // The per-frame input record.

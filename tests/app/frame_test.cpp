@@ -303,14 +303,15 @@ TEST_F(FrameTest, WaitTimeZeroWaitsForDecideOrWithFlagTwoForAHeldSkipButton) {
   source_.ReleaseAll();
   WaitNextFrame();
 
-  // Flag 2: Enter and a click do not end it, a Ctrl held half a second does.
+  // Flag 2: Enter and a click do not end it, a held Ctrl does, from the frame
+  // after one at which it had been held half a second.
   source_.AddFrame([](platform::HeadlessEventSource& s) { s.SetKey(DIK_RETURN, true); });
   source_.AddFrame([](platform::HeadlessEventSource& s) { s.SetMouseButton(0, true); });
   source_.AddFrame([](platform::HeadlessEventSource& s) { s.SetKey(DIK_RCONTROL, true); });
   source_.AddFrame([this](platform::HeadlessEventSource&) { clock_.Advance(500); });
   uint64_t before = frame_.FrameCount();
   EXPECT_EQ(WaitTime(0, 2), kButtonEnter | kButtonClick | kButtonSkip2);
-  EXPECT_EQ(frame_.FrameCount() - before, 4u);
+  EXPECT_EQ(frame_.FrameCount() - before, 5u);
   EXPECT_EQ(Input().pressed, kButtonEnter | kButtonClick | kButtonSkip2);
 }
 
