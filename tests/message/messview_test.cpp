@@ -256,6 +256,7 @@ TEST_F(MessViewTest, ClickWaitEndsOnClickVoiceEndOrHeldSkipAfterTheAutoWait) {
       source_.SetKey(App::DIK_LCONTROL, true);
       App::WaitNextFrame();
       clock_.Advance(500);
+      App::WaitNextFrame();
     }
     for (int f = 0; f < 60; ++f) {
       if (f == c.clickAt) {
