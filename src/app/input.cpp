@@ -1,6 +1,7 @@
 #include "app/input.h"
 
 #include <cstring>
+#include <iterator>
 
 #include "platform/clock.h"
 #include "platform/event_source.h"
@@ -39,6 +40,16 @@ constexpr int kMapBytes = kKeyCount / 8;
 constexpr uint8_t kRepeatDelay = 16;
 // After the delay, every this many steps.
 constexpr uint8_t kRepeatInterval = 4;
+// A Ctrl key is the skip key only once it had been held this long at the
+// previous poll. A person's Ctrl goes down well before the key of a Ctrl
+// shortcut (Ctrl+Z), and a page wait that took it for the skip key would move
+// the story on before the shortcut's command is handled. The window queues
+// that command when the key comes, often during the refresh wait just before a
+// poll, and the frame handles it as it begins: a key that came within this
+// time of the Ctrl was queued before the previous poll, so its command is
+// handled before the Ctrl counts. The numpad's skip keys count at once.
+constexpr uint64_t kCtrlSkipDelayUs = 500'000;
+constexpr int kCtrlKeys[] = {DIK_LCONTROL, DIK_RCONTROL};
 
 using KeyMap = std::array<uint8_t, kMapBytes>;
 
@@ -47,17 +58,26 @@ struct RepeatCounter {
   uint8_t interval = 0;
 };
 
+// A Ctrl key as the skip key.
+struct CtrlSkip {
+  uint64_t down_us = 0;  // the clock's microseconds when the key was seen to go down
+  bool counts = false;   // held long enough, as of this poll
+  bool counted = false;  // as of the poll before
+};
+
 struct Devices {
   KeyMap held{};
   KeyMap pressed{};
   KeyMap released{};
   KeyMap repeat{};
   std::array<RepeatCounter, kKeyCount> counters{};
+  std::array<CtrlSkip, std::size(kCtrlKeys)> ctrl{};
   int32_t dx = 0;
   int32_t dy = 0;
   int32_t wheel = 0;
   float repeat_interval = 0.016666668f;
   uint64_t last_repeat_us = 0;  // the clock's microseconds at the last repeat step
+  uint64_t last_poll_us = 0;    // and at the last poll
   bool character_arrived = false;
 };
 
@@ -100,6 +120,23 @@ void PollDevices(Devices& d) {
     d.released[i] = static_cast<uint8_t>((now[i] ^ d.held[i]) & d.held[i]);
   }
   d.held = now;
+}
+
+void StepCtrlSkip(Devices& d, uint64_t now) {
+  for (size_t i = 0; i < std::size(kCtrlKeys); ++i) {
+    CtrlSkip& c = d.ctrl[i];
+    if (TestBit(d.pressed, kCtrlKeys[i])) c.down_us = now;
+    c.counted = c.counts;
+    c.counts = TestBit(d.held, kCtrlKeys[i]) && d.last_poll_us >= c.down_us + kCtrlSkipDelayUs;
+  }
+  d.last_poll_us = now;
+}
+
+const CtrlSkip* FindCtrlSkip(const Devices& d, int key) {
+  for (size_t i = 0; i < std::size(kCtrlKeys); ++i) {
+    if (kCtrlKeys[i] == key) return &d.ctrl[i];
+  }
+  return nullptr;
 }
 
 void StepRepeat(Devices& d) {
@@ -145,6 +182,7 @@ void ResetInput() {
   d.released.fill(0);
   d.repeat.fill(0);
   d.counters.fill(RepeatCounter{});
+  d.ctrl.fill(CtrlSkip{});
   d.last_repeat_us = platform::Clock().NowUs();
   d.character_arrived = false;
 }
@@ -155,6 +193,7 @@ void UpdateInput() {
   // Measured in microseconds: frames paced at 60 Hz come 16.7 ms apart, which a
   // millisecond reading sees as 16 or 17 and so would drop every other step.
   uint64_t now = platform::Clock().NowUs();
+  StepCtrlSkip(d, now);
   uint64_t elapsed = now - d.last_repeat_us;
   if (static_cast<double>(elapsed) >= static_cast<double>(d.repeat_interval) * 1e6) {
     StepRepeat(d);
@@ -173,10 +212,18 @@ void PollInput(InputState* state) {
   state->repeat = 0;
   for (const KeyButton& row : KeyButtonMap) {
     int key = static_cast<int>(row.key);
-    if (IsKeyDown(key)) state->held |= row.button;
-    if (IsKeyPressed(key)) state->pressed |= row.button;
-    if (IsKeyReleased(key)) state->released |= row.button;
-    if (IsKeyRepeat(key)) state->repeat |= row.button;
+    bool down = IsKeyDown(key), pressed = IsKeyPressed(key), released = IsKeyReleased(key);
+    bool repeat = IsKeyRepeat(key);
+    if (const CtrlSkip* ctrl = FindCtrlSkip(d, key)) {
+      down = ctrl->counts;
+      pressed = ctrl->counts && !ctrl->counted;
+      released = ctrl->counted && !ctrl->counts;
+      repeat = repeat && ctrl->counts;
+    }
+    if (down) state->held |= row.button;
+    if (pressed) state->pressed |= row.button;
+    if (released) state->released |= row.button;
+    if (repeat) state->repeat |= row.button;
   }
   platform::CursorPoint cursor = platform::EventSource().CursorPosition();
   bool inside = cursor.x >= 0 && cursor.x < kInputAreaWidth && cursor.y >= 0 &&

@@ -66,7 +66,10 @@ struct KeyButton {
   uint32_t button;
 };
 
-// Keys and the button bit each sets, in the order they are folded.
+// Keys and the button bit each sets, in the order they are folded. The Ctrl
+// keys set their skip bits (held, and the press when it counts) only from the
+// poll after one at which they had been held half a second, so that the Ctrl
+// of a shortcut never skips.
 extern const std::array<KeyButton, 22> KeyButtonMap;
 
 // The per-frame input record.

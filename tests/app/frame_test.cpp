@@ -303,13 +303,15 @@ TEST_F(FrameTest, WaitTimeZeroWaitsForDecideOrWithFlagTwoForAHeldSkipButton) {
   source_.ReleaseAll();
   WaitNextFrame();
 
-  // Flag 2: Enter and a click do not end it, a held Ctrl does.
+  // Flag 2: Enter and a click do not end it, a held Ctrl does, from the frame
+  // after one at which it had been held half a second.
   source_.AddFrame([](platform::HeadlessEventSource& s) { s.SetKey(DIK_RETURN, true); });
   source_.AddFrame([](platform::HeadlessEventSource& s) { s.SetMouseButton(0, true); });
   source_.AddFrame([](platform::HeadlessEventSource& s) { s.SetKey(DIK_RCONTROL, true); });
+  source_.AddFrame([this](platform::HeadlessEventSource&) { clock_.Advance(500); });
   uint64_t before = frame_.FrameCount();
   EXPECT_EQ(WaitTime(0, 2), kButtonEnter | kButtonClick | kButtonSkip2);
-  EXPECT_EQ(frame_.FrameCount() - before, 3u);
+  EXPECT_EQ(frame_.FrameCount() - before, 5u);
   EXPECT_EQ(Input().pressed, kButtonEnter | kButtonClick | kButtonSkip2);
 }
 
@@ -562,7 +564,7 @@ TEST_F(FrameTest, ATypedCharacterReachesTheInputRecord) {
 
 TEST_F(FrameTest, TheScriptRunLoopCallsThisFrame) {
   InstallScriptFrame();
-  source_.AddFrame([](platform::HeadlessEventSource& s) { s.SetKey(DIK_LCONTROL, true); });
+  source_.AddFrame([](platform::HeadlessEventSource& s) { s.SetKey(DIK_NUMPAD7, true); });
   TextScript::WaitNextFrame();
   EXPECT_EQ(frame_.FrameCount(), 1u);
   EXPECT_EQ(TextScript::HeldInput(), kButtonSkip1);

@@ -289,6 +289,67 @@ TEST_F(SessionTest, ANewGameAndEachSceneReplayBeginWithAnEmptyBacklog) {
   EXPECT_EQ(seen, (std::vector<std::u16string>{u"う", u"うえ", u"う", u"うえ", u"あ", u"あい"}));
 }
 
+// A person's Ctrl+Z: Ctrl goes down at the page wait, Z comes a moment to half a
+// second later, and Ctrl is let go before the question opens or while it is
+// up. The question opens on that page, no leaves it as it was and yes starts it
+// again. Ctrl held alone still skips, after half a second.
+TEST_F(SessionTest, CtrlOfCtrlZNeverMovesTheStory) {
+  struct PersonBox : platform::IMessageBox {
+    std::function<int()> answer;
+    int Show(platform::WindowHandle, std::u16string_view, std::u16string_view, uint32_t) override { return answer(); }
+  } box;
+  platform::SetMessageBoxService(&box);
+  const struct Case {
+    uint32_t holdMs;  // Ctrl down before the command
+    bool upFirst;     // Ctrl let go before the question opens, else while it is up
+    int answer;       // 0: no command, Ctrl held alone
+  } cases[] = {{16, true, platform::IDNO},   {300, false, platform::IDNO}, {450, true, platform::IDNO},
+               {300, true, platform::IDYES}, {450, false, platform::IDYES}, {0, false, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.holdMs << c.upFirst << c.answer);
+    enum { kReading, kCtrl, kAfter, kDone } phase = kReading;
+    uint32_t downAt = 0, skipAt = 0;
+    int starts = 0, after = 0;  // times the page started; frames since the answer
+    bool was = false;
+    std::u16string atBox, atEnd;
+    box.answer = [&] {
+      atBox = Game::Backlog().Back().text;
+      source_.SetKey(App::DIK_LCONTROL, false);
+      clock_.Advance(800);
+      return c.answer;
+    };
+    everyFrame_ = [&](PlayerSource& s) {
+      const bool at = Game::MessageShown != 0 && Game::Backlog().Back().text == u"い";
+      starts += at && !was;
+      was = at;
+      if (phase == kReading && at) phase = kCtrl, downAt = clock_.NowMs(), s.SetKey(App::DIK_LCONTROL, true);
+      if (phase == kReading || phase == kDone) return;
+      s.SetMouseButton(0, false);
+      if (phase == kCtrl && Game::SkipMode == 2 && skipAt == 0) skipAt = clock_.NowMs();
+      if (phase == kCtrl && c.answer != 0 && clock_.NowMs() - downAt >= c.holdMs) {
+        if (c.upFirst) s.SetKey(App::DIK_LCONTROL, false);
+        s.PostCommand(platform::kCommandStepBack);
+        phase = kAfter;
+      } else if (phase == kAfter && ++after == 45) {
+        atEnd = Game::MessageShown != 0 ? Game::Backlog().Back().text : u"";
+        phase = kDone;
+      }
+    };
+    TextScript::ScriptVars().Clear();
+    EXPECT_EQ(Play(u"あ\n\n\nい\n\n\nう\n\n\nえ\n\n\n.PST END = 1\n"), 0);
+    EXPECT_EQ(Var(u"END"), 1);
+    if (c.answer == 0) {
+      // Seen a frame late; counting at once, it would be seen at 1 frame.
+      EXPECT_LE(skipAt - downAt, 500 + 3 * message_test::kFrameMs) << "Ctrl alone skips half a second later";
+      continue;
+    }
+    EXPECT_EQ(atBox, u"い") << "the question opens on the page being read";
+    EXPECT_EQ(atEnd, u"い") << "and the player stays there";
+    EXPECT_EQ(starts, c.answer == platform::IDYES ? 2 : 1);
+  }
+  platform::SetMessageBoxService(&boxes_);
+}
+
 TEST_F(SessionTest, CommandsKeepTheSceneRecords) {
   struct Case {
     std::u16string script;
@@ -545,8 +606,8 @@ TEST_F(SessionTest, FontChangesWhileTheTextIsDrawnRedrawItAndTheStoryGoesOn) {
 // The window's 10 ms a character times the message speed: at once for speed 0,
 // 5, 20 (the default) and 40 ms for speeds 1-3, each wait rounded up to whole
 // frames; nobody clicks while it draws.
-// A held Ctrl ends each wait at the next frame, and once it skips pages the
-// text comes at once and each page goes after 100 ms.
+// A held Ctrl ends each wait at the next frame once it counts (half a second),
+// and once it skips pages the text comes at once and each page goes after 100 ms.
 TEST_F(SessionTest, EachCharacterWaitsTheWindowsBaseTimesTheMessageSpeed) {
   const uint8_t stopAtUnread = std::exchange(App::Settings().game.text_skip1, 0);
   const struct {
@@ -555,7 +616,7 @@ TEST_F(SessionTest, EachCharacterWaitsTheWindowsBaseTimesTheMessageSpeed) {
     bool ctrl;
   } cases[] = {{0, 0, 4 * message_test::kFrameMs, false}, {1, 30 * 5, 30 * 21 + 128, false},
                {static_cast<int>(App::UserSettings().words.message_wait), 30 * 20, 30 * 36 + 128, false},
-               {3, 30 * 40, 30 * 56 + 128, false}, {3, 0, 480, true}};
+               {3, 30 * 40, 30 * 56 + 128, false}, {3, 0, 500 + 480, true}};
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.index << c.ctrl);
     Game::SetMessageSpeed(c.index);
