@@ -337,16 +337,32 @@ TEST(ProgramSmokeTest, InFullScreenTheMenuShowsAtTheTopAndItsSaveWritesTheSlot) 
   std::atomic<bool> driven = false;
   std::thread driver([&] {
     uint64_t since = 0, read_at = 0;
+    std::string stuck;  // the wait that never ended, with what its last ask saw
+    auto until = [&](const char* what, std::function<bool()> done, std::function<void()> meanwhile = [] {}) {
+      std::string seen;
+      return Until([&] {
+        const platform::IMainWindow& window = platform::MainWindow();
+        GtkWidget* dialog = gtk_test::OpenDialog();
+        const char* box = dialog != nullptr ? gtk_window_get_title(GTK_WINDOW(dialog)) : "none";
+        seen = "frame " + std::to_string(frames()) + ", full screen " + std::to_string(window.IsFullScreen()) +
+               ", menu bar " + std::to_string(window.IsMenuBarVisible()) + ", MessageShown " +
+               std::to_string(Game::MessageShown) + ", save " + std::to_string(window.IsMenuItemEnabled(kCommandSave)) +
+               ", dialog " + (box != nullptr ? box : "untitled");
+        return done();
+      }, meanwhile) || (stuck = what + (": " + seen), false);
+    };
     // Frames run with the menu bar hidden; the new game's item (644, 318 in the
     // picture) is clicked until a page's text shows.
-    bool ok = Until([&] { return frames() > 0 && !platform::MainWindow().IsMenuBarVisible(); }) &&
-              Until([] { return Game::MessageShown != 0; }, [] { gtk_test::XdoTool("mousemove 824 407 click 1"); }) &&
-              Until([&] {
+    bool ok = until("no start with the menu bar hidden",
+                    [&] { return frames() > 0 && !platform::MainWindow().IsMenuBarVisible(); }) &&
+              until("no page's text after the new game's clicks", [] { return Game::MessageShown != 0; },
+                    [] { gtk_test::XdoTool("mousemove 824 407 click 1"); }) &&
+              until("no click wait with the save enabled for 30 frames", [&] {
                 const bool waits = platform::MainWindow().IsMenuItemEnabled(kCommandSave) && Game::MessageShown != 0;
                 since = waits ? since : frames();
                 return frames() > since + 30;
               });
-    EXPECT_TRUE(ok) << "no start with the menu bar hidden, or no click wait with the save enabled";
+    EXPECT_TRUE(ok) << stuck;
     // Screen points on the third row, the second, then well below the bar, each reached in one move (the
     // last one off the bar onto the picture) and taken two frames after the pointer reads `at`.
     const struct { int x, y; platform::CursorPoint at; bool shown; } steps[] = {

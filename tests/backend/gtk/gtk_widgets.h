@@ -111,8 +111,9 @@ bool RunUntil(Done done, int seconds = 20) {
 }
 
 // Openbox on the default display while it lives, where no window manager
-// runs yet; it waits (up to `seconds`) until openbox lists the windows it
-// manages, as a window mapped before that may be missed.
+// runs yet; it waits (up to `seconds`) until openbox manages a window of its
+// own. A window mapped while openbox still starts up may never be managed, so
+// that one is mapped afresh every few seconds until it is.
 class WindowManager {
  public:
   explicit WindowManager(int seconds) {
@@ -120,7 +121,14 @@ class WindowManager {
     gchar* argv[] = {const_cast<gchar*>("openbox"), const_cast<gchar*>("--sm-disable"), nullptr};
     if (g_spawn_async(nullptr, argv, nullptr, static_cast<GSpawnFlags>(G_SPAWN_DO_NOT_REAP_CHILD | G_SPAWN_SEARCH_PATH),
                       nullptr, nullptr, &pid_, nullptr)) {
-      RunUntil([] { return HasProperty(gdk_get_default_root_window(), "_NET_CLIENT_LIST"); }, seconds);
+      GtkWidget* probe = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+      auto managed = [probe] { return HasProperty(gtk_widget_get_window(probe), "WM_STATE"); };
+      for (int waited = 0; waited < seconds && !managed(); waited += 5) {
+        gtk_widget_hide(probe);
+        gtk_widget_show(probe);
+        RunUntil(managed, 5);
+      }
+      gtk_widget_destroy(probe);
     }
   }
   ~WindowManager() {
