@@ -303,8 +303,7 @@ TEST_F(FrameTest, WaitTimeZeroWaitsForDecideOrWithFlagTwoForAHeldSkipButton) {
   source_.ReleaseAll();
   WaitNextFrame();
 
-  // Flag 2: Enter and a click do not end it, a held Ctrl does, from the frame
-  // after one at which it had been held half a second.
+  // Flag 2: Enter and a click do not end it, a Ctrl held half a second does (the frame after).
   source_.AddFrame([](platform::HeadlessEventSource& s) { s.SetKey(DIK_RETURN, true); });
   source_.AddFrame([](platform::HeadlessEventSource& s) { s.SetMouseButton(0, true); });
   source_.AddFrame([](platform::HeadlessEventSource& s) { s.SetKey(DIK_RCONTROL, true); });

@@ -265,33 +265,30 @@ TEST_F(SessionTest, StepBackReplaysThePageWithItsVariablesAndGoesOn) {
   }
 }
 
-// Two replays from the title, then a new game stepped back on its first page:
-// each lists its own messages only, as a load does.
+// Two replays from the title, then a new game stepped back on its first page: each lists its own messages only.
 TEST_F(SessionTest, ANewGameAndEachSceneReplayBeginWithAnEmptyBacklog) {
   std::vector<std::u16string> seen;  // the backlog, joined, each time it changes while a message shows
-  bool steppedBack = false;
-  everyFrame_ = [&](PlayerSource&) {
-    if (Game::MessageShown == 0 || Game::Backlog().Empty()) return;
+  int shownA = 0;                      // times あ began to show
+  everyFrame_ = [&, was = false](PlayerSource&) mutable {
     std::u16string joined;
     for (std::size_t i = 0; i < Game::Backlog().Size(); ++i) joined += Game::Backlog()[i].text;
-    if (seen.empty() || seen.back() != joined) seen.push_back(joined);
-    if (!steppedBack && TextScript::ReplayMode == 0 && joined == u"あ") {
-      steppedBack = true;
-      frame_.SetRequest(App::kRequestStepBack);
-    }
+    const bool a = Game::MessageShown != 0 && joined.ends_with(u"あ");
+    shownA += !std::exchange(was, a) && a;
+    if (Game::MessageShown == 0 || joined.empty() || (!seen.empty() && seen.back() == joined)) return;
+    seen.push_back(joined);
+    if (joined == u"あ" && TextScript::ReplayMode == 0) frame_.SetRequest(App::kRequestStepBack);
   };
   Game::Hooks().showTitle = [] {
     for (int i = 0; i < 2; ++i) Game::PlayReplayScene(*Game::CurrentGroup, u"REP");
     return 1;
   };
   EXPECT_EQ(Play(u"あ\n\n\nい\n\n\n.JMP FIN\n\n\n.LAB REP\nう\n\n\nえ\n.SED\n\n\n.LAB FIN\n"), 0);
-  EXPECT_TRUE(steppedBack);
+  EXPECT_EQ(shownA, 2) << "a step back on its page";
   EXPECT_EQ(seen, (std::vector<std::u16string>{u"う", u"うえ", u"う", u"うえ", u"あ", u"あい"}));
 }
 
-// A person's Ctrl+Z: Ctrl goes down at the page wait, Z comes a moment to half a
-// second later, and Ctrl is let go before the question opens or while it is
-// up. The question opens on that page, no leaves it as it was and yes starts it
+// A person's Ctrl+Z: Ctrl down at the page wait, Z a moment to half a second later, Ctrl let go before the
+// question opens or while it is up. The question opens on that page, no leaves it as it was and yes starts it
 // again. Ctrl held alone still skips, after half a second.
 TEST_F(SessionTest, CtrlOfCtrlZNeverMovesTheStory) {
   struct PersonBox : platform::IMessageBox {
@@ -310,7 +307,6 @@ TEST_F(SessionTest, CtrlOfCtrlZNeverMovesTheStory) {
     enum { kReading, kCtrl, kAfter, kDone } phase = kReading;
     uint32_t downAt = 0, skipAt = 0;
     int starts = 0, after = 0;  // times the page started; frames since the answer
-    bool was = false;
     std::u16string atBox, atEnd;
     box.answer = [&] {
       atBox = Game::Backlog().Back().text;
@@ -318,10 +314,9 @@ TEST_F(SessionTest, CtrlOfCtrlZNeverMovesTheStory) {
       clock_.Advance(800);
       return c.answer;
     };
-    everyFrame_ = [&](PlayerSource& s) {
+    everyFrame_ = [&, was = false](PlayerSource& s) mutable {
       const bool at = Game::MessageShown != 0 && Game::Backlog().Back().text == u"い";
-      starts += at && !was;
-      was = at;
+      starts += !std::exchange(was, at) && at;
       if (phase == kReading && at) phase = kCtrl, downAt = clock_.NowMs(), s.SetKey(App::DIK_LCONTROL, true);
       if (phase == kReading || phase == kDone) return;
       s.SetMouseButton(0, false);

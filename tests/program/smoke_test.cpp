@@ -337,19 +337,18 @@ TEST(ProgramSmokeTest, InFullScreenTheMenuShowsAtTheTopAndItsSaveWritesTheSlot) 
   std::atomic<bool> driven = false;
   std::thread driver([&] {
     uint64_t since = 0, read_at = 0;
-    std::string stuck;  // the wait that never ended, with what its last ask saw
+    std::string stuck;  // the last wait asked, with what it saw: where the waits stopped
     auto until = [&](const char* what, std::function<bool()> done, std::function<void()> meanwhile = [] {}) {
-      std::string seen;
       return Until([&] {
         const platform::IMainWindow& window = platform::MainWindow();
         GtkWidget* dialog = gtk_test::OpenDialog();
         const char* box = dialog != nullptr ? gtk_window_get_title(GTK_WINDOW(dialog)) : "none";
-        seen = "frame " + std::to_string(frames()) + ", full screen " + std::to_string(window.IsFullScreen()) +
-               ", menu bar " + std::to_string(window.IsMenuBarVisible()) + ", MessageShown " +
-               std::to_string(Game::MessageShown) + ", save " + std::to_string(window.IsMenuItemEnabled(kCommandSave)) +
-               ", dialog " + (box != nullptr ? box : "untitled");
+        stuck = what + (": frame " + std::to_string(frames())) + ", full screen " + std::to_string(window.IsFullScreen()) +
+                ", menu bar " + std::to_string(window.IsMenuBarVisible()) + ", MessageShown " +
+                std::to_string(Game::MessageShown) + ", save " + std::to_string(window.IsMenuItemEnabled(kCommandSave)) +
+                ", dialog " + (box != nullptr ? box : "untitled");
         return done();
-      }, meanwhile) || (stuck = what + (": " + seen), false);
+      }, meanwhile);
     };
     // Frames run with the menu bar hidden; the new game's item (644, 318 in the
     // picture) is clicked until a page's text shows.

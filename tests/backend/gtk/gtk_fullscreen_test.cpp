@@ -239,9 +239,8 @@ TEST_F(GtkFullScreenTest, QuickTogglesKeepTheLayoutAndTheWindowedPictureWhole) {
   EXPECT_EQ(warnings.text, "");
 }
 
-// Off the screen (minimised, on another desktop) the window is neither placed
-// nor laid out: leaving full screen there, as a quit does, ends before the
-// wait for its place runs out (3 s); back on the screen it stands at its place.
+// Off the screen (minimised, on another desktop) the window is neither placed nor laid out: leaving full
+// screen there, as a quit does, ends before the wait for its place runs out (3 s); back, it stands at its place.
 TEST_F(GtkFullScreenTest, LeavingFullScreenOffTheScreenWaitsForNoPlace) {
   GtkWindow* window = GTK_WINDOW(widget_);
   int x = 0, y = 0, wx = 0, wy = 0;
@@ -286,9 +285,8 @@ std::string Mismatch(const GdkRectangle& place, const std::vector<uint32_t>& exp
   for (int i = 0; shot != nullptr && found[0] == 0 && i < place.width * place.height; ++i) {
     const GdkRectangle at{place.x + i % place.width, place.y + i / place.width, 1, 1};
     const uint32_t got = ShotPixel(shot, i % place.width, i / place.width), want = expected[i] & 0xFFFFFF;
-    if (got != want && !gdk_rectangle_intersect(&at, &skip, nullptr)) {
+    if (got != want && !gdk_rectangle_intersect(&at, &skip, nullptr))
       g_snprintf(found, sizeof found, "%d,%d shows %06x, not %06x", at.x, at.y, got, want);
-    }
   }
   if (shot != nullptr) g_object_unref(shot);
   return shot != nullptr ? found : "no screen shot";

@@ -249,16 +249,13 @@ TEST_F(GtkShellTest, KeysHeldAreLetGoWhenTheFocusOrTheInputGoesElsewhere) {
   gtk_grab_remove(box), gtk_widget_destroy(box);
 }
 
-// A key held when a box ends (Enter that answered it) or when the window takes
-// the focus back reads as up through the X server's repeats of it, until it
-// is let go and pressed again.
+// A key held when a box ends (Enter that answered it) or when the window takes the focus back reads
+// as up through the X server's repeats of it, until it is let go and pressed again.
 TEST_F(GtkShellTest, AKeyHeldThroughABoxOrTheFocusIsNoPressUntilPressedAgain) {
   int x = 0, y = 0;
   gdk_window_get_origin(gtk_widget_get_window(Named("area")), &x, &y);
   GTK_TEST_REQUIRE(gtk_test::XdoTool("mousemove " + std::to_string(x + 99) + " " + std::to_string(y + 99)), "xdotool");
-  struct LetGo {
-    ~LetGo() { gtk_test::XdoTool("keyup Return"); }
-  } let_go;
+  struct LetGo { ~LetGo() { gtk_test::XdoTool("keyup Return"); } } let_go;
   // Enter's presses that reach the window, whatever its handlers make of them.
   std::pair<GtkWidget*, int> presses{widget_, 0};
   const guint signal = g_signal_lookup("key-press-event", GTK_TYPE_WIDGET);
