@@ -76,7 +76,7 @@ int PlayCycle(ScriptStateGroup_App& group, int mode, bool& inTitle) {
     mode = t == 1 ? kModeNewGame : t;
   }
   ClearSceneState();
-  // The title's scene replays ran inside this cycle: a new game lists none of their messages.
+  // The title's scene replays ran inside this cycle: a new game or a load lists none of their messages.
   Backlog().Clear();
   EnableMenuCommand(kMenuBackToTitle, true);
   EnableMenuCommand(kMenuLoad, true);
