@@ -76,7 +76,8 @@ int PlayCycle(ScriptStateGroup_App& group, int mode, bool& inTitle) {
     mode = t == 1 ? kModeNewGame : t;
   }
   ClearSceneState();
-  // The title's scene replays ran inside this cycle: a new game or a load lists none of their messages.
+  // A new game or a load begins with an empty backlog; the title's scene
+  // replays ran inside this cycle, and none of their messages stay listed.
   Backlog().Clear();
   EnableMenuCommand(kMenuBackToTitle, true);
   EnableMenuCommand(kMenuLoad, true);
@@ -141,7 +142,6 @@ SessionHooks DefaultSessionHooks() {
     Save::WriteGlobalData(group.SceneNameList(), AlbumList());
   };
   hooks.loadGameFromSlot = [](int entry) {
-    Backlog().Clear();
     return Save::LoadGameFromSlot(entry, TextScript::ScriptVars(), TextScript::ScriptVarSnapshot());
   };
   hooks.quickSave = [] {
